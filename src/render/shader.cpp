@@ -1,0 +1,140 @@
+// Shader program building and the uniform setters.
+#include "render/shader.h"
+
+#include "shell/gl.h"
+#include "shell/log.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Shared by every build: all calls come from the main thread.
+char sourcePieces[kSourcePieces][kSourcePieceBytes];
+const GLchar* sourcePointers[kSourcePieces];
+GLint sourceLengths[kSourcePieces];
+char infoLog[kInfoLogBytes];
+
+struct StageInfo {
+  GLenum type;
+  const char* heading;  // log heading written before the compiler's message
+};
+
+const StageInfo kStages[3] = {
+    {GL_VERTEX_SHADER, "\nVertex ShaderInfoLog: (%s)\n\n"},
+    {GL_GEOMETRY_SHADER, "\nGeometry ShaderInfoLog: (%s)\n\n"},
+    {GL_FRAGMENT_SHADER, "\nFragment ShaderInfoLog: (%s)\n\n"},
+};
+
+}  // namespace
+
+ShaderProgram::~ShaderProgram() { deleteProgram(*this); }
+
+void loadShaderSource(uint32_t shader, const char* path) {
+  FILE* file = std::fopen(path, "r");
+  if (!file) return;
+  int count = 0;
+  while (count < kSourcePieces && std::fgets(sourcePieces[count], kSourcePieceBytes, file)) {
+    sourcePointers[count] = sourcePieces[count];
+    sourceLengths[count] = static_cast<GLint>(std::strlen(sourcePieces[count]));
+    ++count;
+  }
+  // A file past the buffer would reach the compiler cut short: say so rather than let
+  // the compiler's message about the missing tail be the only hint.
+  if (count == kSourcePieces && std::fgetc(file) != EOF)
+    logMessage("Shader file %s is longer than %d pieces of %d bytes; the rest is ignored.\n", path,
+               kSourcePieces, kSourcePieceBytes - 1);
+  glShaderSource(shader, count, sourcePointers, sourceLengths);
+  std::fclose(file);
+  checkGlError(__LINE__);
+}
+
+void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geometryPath,
+                  const char* fragmentPath) {
+  const char* paths[3] = {vertexPath, geometryPath, fragmentPath};
+  GLuint shaders[3] = {0, 0, 0};
+  GLuint program = glCreateProgram();
+  for (int stage = 0; stage < 3; ++stage)
+    if (paths[stage]) shaders[stage] = glCreateShader(kStages[stage].type);
+
+  for (int stage = 0; stage < 3; ++stage) {
+    if (!paths[stage]) continue;
+    loadShaderSource(shaders[stage], paths[stage]);
+    glCompileShader(shaders[stage]);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shaders[stage], GL_COMPILE_STATUS, &compiled);
+    if (!compiled) {
+      logMessage(kStages[stage].heading, paths[stage]);
+      infoLog[0] = '\0';
+      glGetShaderInfoLog(shaders[stage], kInfoLogBytes, nullptr, infoLog);
+      logMessage("%s", infoLog);
+    }
+    glAttachShader(program, shaders[stage]);
+  }
+
+  glBindAttribLocation(program, 0, "vertex");
+  glBindAttribLocation(program, 1, "coord");
+  glBindAttribLocation(program, 2, "normal");
+  glBindFragDataLocation(program, 0, "output");
+  glBindFragDataLocation(program, 0, "output0");
+  glBindFragDataLocation(program, 1, "output1");
+  checkGlError(__LINE__);
+
+  glLinkProgram(program);
+  GLint linked = GL_FALSE;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (!linked) {
+    logMessage("\nProgramInfoLog: \n\n");
+    infoLog[0] = '\0';
+    glGetProgramInfoLog(program, kInfoLogBytes, nullptr, infoLog);
+    logMessage("%s", infoLog);
+  }
+  for (int stage = 0; stage < 3; ++stage)
+    if (paths[stage]) glDetachShader(program, shaders[stage]);
+  for (int stage = 0; stage < 3; ++stage)
+    if (paths[stage]) glDeleteShader(shaders[stage]);
+  checkGlError(__LINE__);
+
+  out.id = program;
+  out.built = true;
+}
+
+void useProgram(const ShaderProgram& program) { glUseProgram(program.id); }
+
+void deleteProgram(ShaderProgram& program) {
+  // Deleting 0 is a no-op in OpenGL; skipping it also keeps scenes destroyable without a context.
+  if (program.id != 0 && glDeleteProgram) glDeleteProgram(program.id);
+  program.id = 0;
+}
+
+void setUniform1i(const ShaderProgram& program, const char* name, int32_t value) {
+  glProgramUniform1i(program.id, glGetUniformLocation(program.id, name), value);
+  checkGlError(__LINE__);
+}
+
+void setUniform1f(const ShaderProgram& program, const char* name, float value) {
+  glProgramUniform1f(program.id, glGetUniformLocation(program.id, name), value);
+  checkGlError(__LINE__);
+}
+
+void setUniform2f(const ShaderProgram& program, const char* name, float x, float y) {
+  glProgramUniform2f(program.id, glGetUniformLocation(program.id, name), x, y);
+  checkGlError(__LINE__);
+}
+
+void setUniform3f(const ShaderProgram& program, const char* name, float x, float y, float z) {
+  glProgramUniform3f(program.id, glGetUniformLocation(program.id, name), x, y, z);
+  checkGlError(__LINE__);
+}
+
+void setUniform4f(const ShaderProgram& program, const char* name, float x, float y, float z, float w) {
+  glProgramUniform4f(program.id, glGetUniformLocation(program.id, name), x, y, z, w);
+  checkGlError(__LINE__);
+}
+
+void setUniformMatrix4(const ShaderProgram& program, const char* name, int32_t count, bool transpose,
+                       const float* values) {
+  glProgramUniformMatrix4fv(program.id, glGetUniformLocation(program.id, name), count,
+                            transpose ? GL_TRUE : GL_FALSE, values);
+  checkGlError(__LINE__);
+}

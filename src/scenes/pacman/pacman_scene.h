@@ -1,0 +1,23 @@
+// The shader world, 78 to 110 s: one full-screen program fed with time, aspect and three
+// animated vectors (tint, camera position, camera rotation).
+#pragma once
+
+#include "render/shader.h"
+#include "render/track.h"
+#include "shell/scene.h"
+
+class PacmanScene : public Scene {
+ public:
+  ShaderProgram pacmanProgram;       // the only program
+  KeyframeTrack<Vec3> camPosTrack;   // "cam_pos"
+  KeyframeTrack<Vec3> camRotTrack;   // "cam_rot"
+  KeyframeTrack<Vec3> tintTrack;     // "tint"
+
+  PacmanScene();
+  void start() override;
+  void render() override;
+  void release() override;
+};
+
+// Fills the three tracks with their keys and finishes them (part of start()).
+void fillPacmanTracks(PacmanScene& scene);

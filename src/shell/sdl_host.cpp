@@ -1,0 +1,63 @@
+// SDL start-up, the window and the demo's per-frame host calls.
+#include "shell/sdl_host.h"
+
+#include "shell/gl.h"
+#include "shell/log.h"
+
+#include <SDL.h>
+
+namespace {
+
+void* sdlLookup(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+}  // namespace
+
+int startWindow(SdlHost& host) {
+  if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO) != 0) {
+    logMessage("SDL_Init failed.\n");
+    return -1;
+  }
+  SDL_WM_SetCaption("", nullptr);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  host.surface = SDL_SetVideoMode(0, 0, 0, SDL_HWSURFACE | SDL_OPENGL | SDL_FULLSCREEN);
+  if (!host.surface) {
+    logMessage("SDL_SetVideoMode failed.\n");
+    SDL_Quit();
+    return -1;
+  }
+  SDL_ShowCursor(0);
+  if (loadGlEntryPoints(sdlLookup) != 0) {
+    logMessage("OpenGL init failed.\n");
+    return -1;
+  }
+  if (!isGlVersionSupported(4, 0)) {
+    logMessage("OpenGL 4.0 is not supported.\n");
+    return -1;
+  }
+  // Calling through a null pointer would crash mid-show; refuse such a driver up front.
+  if (const char* missing = findMissingGlEntryPoint()) {
+    logMessage("OpenGL function %s is not available.\n", missing);
+    return -1;
+  }
+  checkGlError(__LINE__);
+  return 0;
+}
+
+bool SdlHost::pollQuit() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) return true;
+    // Closing the window, Alt-F4 and SIGINT/SIGTERM all arrive as SDL_QUIT.
+    if (event.type == SDL_QUIT) return true;
+  }
+  return false;
+}
+
+uint32_t SdlHost::ticks() { return SDL_GetTicks(); }
+
+void SdlHost::present() { SDL_GL_SwapBuffers(); }

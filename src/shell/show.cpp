@@ -1,0 +1,58 @@
+// The timeline and the main loop.
+#include "shell/show.h"
+
+#include "shell/scenes.h"
+
+void buildTimeline(Show& show, Scene* forest, Scene* tv, Scene* pacman, Scene* cubes, Scene* curves) {
+  show.timeline[0] = {forest, 0};
+  show.timeline[1] = {tv, 34000};
+  show.timeline[2] = {pacman, 78000};
+  show.timeline[3] = {cubes, 110000};
+  show.timeline[4] = {curves, 126000};
+  show.timeline[5] = {nullptr, kShowEndMs};
+  show.position = 0;
+  show.current = nullptr;
+  show.sceneStartTick = 0;
+}
+
+void buildDemoTimeline(Show& show) {
+  buildTimeline(show, forrestScene, tvScene, pacmanScene, cubesScene, curvesScene);
+}
+
+FrameResult stepFrame(Show& show, ShowHost& host) {
+  bool quit = host.pollQuit();
+  uint32_t now = host.ticks();
+
+  // Apply every entry whose tick has come; a scene whose whole slot was missed in a stall
+  // is started and destroyed again within this frame and never rendered.
+  if (now >= show.timeline[show.position].startMs) {
+    while (true) {
+      TimelineEntry& entry = show.timeline[show.position];
+      if (!entry.scene) return FrameResult::Ended;
+      delete show.current;  // the scene's members go first, then the Scene part
+      show.current = entry.scene;
+      show.current->width = show.width;
+      show.current->height = show.height;
+      show.current->start();
+      ++show.position;
+      if (now < show.timeline[show.position].startMs) break;
+    }
+    show.sceneStartTick = now;
+  }
+  if (quit) return FrameResult::Quit;
+
+  uint32_t elapsed = now - show.sceneStartTick;
+  show.current->seconds = static_cast<float>(elapsed * 0.001);
+  show.current->centiseconds = elapsed / 10;
+  show.current->render();
+  host.present();
+  return FrameResult::Rendered;
+}
+
+FrameResult runShow(Show& show, ShowHost& host) {
+  FrameResult result;
+  do {
+    result = stepFrame(show, host);
+  } while (result == FrameResult::Rendered);
+  return result;
+}

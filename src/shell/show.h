@@ -1,0 +1,48 @@
+// The timeline of scenes and the main loop, run over a small host seam (clock, events,
+// presenting) so that the demo, the capture tool and the tests share one loop.
+#pragma once
+
+#include "shell/scene.h"
+
+#include <cstdint>
+
+constexpr int kTimelineEntries = 6;
+constexpr uint32_t kShowEndMs = 192000;
+
+struct TimelineEntry {
+  Scene* scene;      // becomes current; null marks the end of the show
+  uint32_t startMs;  // tick from which the entry applies
+};
+
+// What the loop needs from its surroundings.
+class ShowHost {
+ public:
+  virtual ~ShowHost() = default;
+  // Drains pending input; true when the show must end (Escape, window closed, signal).
+  virtual bool pollQuit() = 0;
+  // The millisecond tick of this frame.
+  virtual uint32_t ticks() = 0;
+  // Shows the finished frame (swap buffers, or read it back).
+  virtual void present() = 0;
+};
+
+// The shell's own state besides the log.
+struct Show {
+  TimelineEntry timeline[kTimelineEntries] = {};
+  int position = 0;             // next timeline entry to apply
+  Scene* current = nullptr;     // scene being rendered; null before the first frame
+  uint32_t sceneStartTick = 0;  // tick of the frame in which current became current
+  int32_t width = 0;            // video surface, pixels, handed to each scene
+  int32_t height = 0;
+};
+
+enum class FrameResult { Rendered, Quit, Ended };
+
+// Fills the timeline with the five scenes at their fixed ticks and the end at 192000.
+void buildTimeline(Show& show, Scene* forest, Scene* tv, Scene* pacman, Scene* cubes, Scene* curves);
+// The scene objects of the show, created before main.
+void buildDemoTimeline(Show& show);
+// Runs one frame: events, tick, scene switch, quit check, clock, render, present.
+FrameResult stepFrame(Show& show, ShowHost& host);
+// Runs frames until the timeline ends or the host asks to quit.
+FrameResult runShow(Show& show, ShowHost& host);

@@ -1,0 +1,40 @@
+// A virtual clock for rendering the show off-line: frame k of a capture at N frames per
+// second runs at tick floor(k * 1000 / N), whatever the time rendering takes.
+#pragma once
+
+#include "shell/show.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The tick of frame k at fps frames per second.
+uint32_t frameTick(int64_t frame, int fps);
+// The first frame whose tick is at or after ms.
+int64_t firstFrameAtOrAfter(uint32_t ms, int fps);
+
+// Drives the show frame by frame and hands the wanted frames to onFrame. It skips frames
+// only where skipping cannot change a wanted frame: up to the first frame of the entry that
+// holds the next wanted frame (as a stall would), and inside a scene whose frames are
+// independent of each other.
+class VirtualClockHost : public ShowHost {
+ public:
+  Show* show = nullptr;
+  int fps = 60;
+  std::vector<int64_t> wanted;  // ascending frame indices to hand to onFrame
+  size_t nextWanted = 0;        // index into wanted
+  int64_t frame = 0;            // frame being run
+  int64_t framesRendered = 0;   // frames presented, wanted or not
+
+  // Sets the frames to capture (sorted, duplicates dropped) and the first frame to run.
+  void begin(Show& target, int framesPerSecond, std::vector<int64_t> frames);
+  bool pollQuit() override;
+  uint32_t ticks() override;
+  void present() override;
+  // Receives a wanted frame, rendered and bound as the default framebuffer.
+  virtual void onFrame(int64_t frameIndex) = 0;
+
+ private:
+  int64_t nextFrame() const;
+  int64_t entryFirstFrameFor(int64_t target) const;
+};
