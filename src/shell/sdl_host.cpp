@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include <cstdio>
+
 namespace {
 
 void* sdlLookup(const char* name) { return SDL_GL_GetProcAddress(name); }
@@ -15,6 +17,7 @@ void* sdlLookup(const char* name) { return SDL_GL_GetProcAddress(name); }
 int startWindow(SdlHost& host) {
   if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO) != 0) {
     logMessage("SDL_Init failed.\n");
+    std::fprintf(stderr, "demo: SDL_Init failed: %s\n", SDL_GetError());
     return -1;
   }
   SDL_WM_SetCaption("", nullptr);
@@ -27,6 +30,7 @@ int startWindow(SdlHost& host) {
   host.surface = SDL_SetVideoMode(0, 0, 0, SDL_HWSURFACE | SDL_OPENGL | SDL_FULLSCREEN);
   if (!host.surface) {
     logMessage("SDL_SetVideoMode failed.\n");
+    std::fprintf(stderr, "demo: SDL_SetVideoMode failed: %s\n", SDL_GetError());
     SDL_Quit();
     return -1;
   }

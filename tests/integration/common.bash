@@ -1,0 +1,66 @@
+# Helpers for the end-to-end scripts: each script gets the build folder and the source root,
+# runs the real programs, and exits non-zero with a reason on the first failed check.
+BUILD_DIR="$(cd "$1" && pwd)"
+SOURCE_DIR="$(cd "$2" && pwd)"
+DEMO="$BUILD_DIR/demo"
+CAPTURE="$BUILD_DIR/demo-capture"
+WORK="$(mktemp -d)"
+XVFB_PID=""
+
+cleanup() {
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Starts a virtual X display of the given size (default 320x180) and exports DISPLAY.
+start_xvfb() {
+  local size="${1:-320x180}"
+  local fdfile="$WORK/xvfb.display"
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fdfile" 2>"$WORK/xvfb.log" &
+  XVFB_PID=$!
+  for _ in $(seq 100); do
+    [ -s "$fdfile" ] && break
+    sleep 0.1
+  done
+  [ -s "$fdfile" ] || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+}
+
+# A folder to run the demo in: the shaders it reads, and room for its log.
+make_run_dir() {
+  local dir="$WORK/run$1"
+  mkdir -p "$dir"
+  cp -r "$SOURCE_DIR/shaders" "$dir/"
+  echo "$dir"
+}
+
+# Waits up to $2 seconds for child process $1 to end; sets EXIT_STATUS to its status, or
+# to "timeout" after killing it.
+wait_for_exit() {
+  local pid=$1 limit=$2
+  for _ in $(seq $((limit * 10))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      EXIT_STATUS=$?
+      return
+    fi
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null
+  EXIT_STATUS=timeout
+}
+
+# Checks that file $1 holds exactly the text $2 (escapes such as \n are expanded).
+expect_file_text() {
+  local expected
+  expected="$(printf "$2"; echo x)"
+  local actual
+  actual="$(cat "$1" 2>/dev/null; echo x)"
+  [ "$actual" = "$expected" ] || fail "$1 holds '$(cat "$1" 2>/dev/null)', expected '$(printf "$2")'"
+}

@@ -1,0 +1,42 @@
+# The real demo's start-up failures: each writes its exact line to error_log.txt and ends
+# with status -1 (255).
+source "$(dirname "$0")/common.bash"
+start_xvfb
+export SDL_AUDIODRIVER=dummy
+
+run_demo() {  # runs the demo in folder $1 with the rest as environment; prints the status
+  local dir=$1
+  shift
+  (cd "$dir" && env "$@" timeout 60 "$DEMO" >"$WORK/stdout" 2>"$WORK/stderr"; echo $?)
+}
+
+dir=$(make_run_dir 1)
+status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=3.3COMPAT)
+[ "$status" = 255 ] || fail "OpenGL 3.3: status $status"
+expect_file_text "$dir/error_log.txt" "OpenGL 4.0 is not supported.\n" || cat "$WORK/stderr"
+
+status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=2.1)
+[ "$status" = 255 ] || fail "OpenGL 2.1: status $status"
+expect_file_text "$dir/error_log.txt" "OpenGL init failed.\n"
+
+status=$(run_demo "$dir" SDL_AUDIODRIVER=no-such-driver)
+[ "$status" = 255 ] || fail "missing audio driver: status $status"
+expect_file_text "$dir/error_log.txt" "SDL_OpenAudio failed.\ninitAudio failed.\n"
+
+# No display at all: SDL cannot open a video mode (or cannot start video).
+status=$(run_demo "$dir" -u DISPLAY TERM=dumb </dev/null)
+[ "$status" = 255 ] || fail "no display: status $status"
+log=$(cat "$dir/error_log.txt")
+[ "$log" = "SDL_SetVideoMode failed." ] || [ "$log" = "SDL_Init failed." ] ||
+  fail "no display: log '$log'"
+
+# A log that cannot be created does not stop the show from failing cleanly.
+chmod 0555 "$dir"
+rm -f "$dir/error_log.txt"
+if [ "$(id -u)" != 0 ]; then
+  status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=3.3COMPAT)
+  [ "$status" = 255 ] || fail "unwritable log: status $status"
+  [ ! -e "$dir/error_log.txt" ] || fail "unwritable log: a log appeared"
+fi
+chmod 0755 "$dir"
+echo "start-up failures: ok"

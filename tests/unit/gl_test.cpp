@@ -1,0 +1,324 @@
+// Entry-point loading, the version test, the fatal error check, the log and shader
+// building, against fake OpenGL functions (no GPU needed).
+#include "render/shader.h"
+#include "shell/gl.h"
+#include "shell/log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// --- a fake driver ----------------------------------------------------------------------
+
+GLint fakeMajor = 4, fakeMinor = 5;
+GLenum fakeError = GL_NO_ERROR;
+int shaderSourceCount = -1;
+std::string shaderSourceText;
+GLint fakeCompileStatus = GL_TRUE;
+GLint fakeLinkStatus = GL_TRUE;
+const char* fakeInfoLog = "";
+std::vector<std::string> calls;
+
+void APIENTRY fakeGetIntegerv(GLenum name, GLint* out) {
+  if (name == GL_MAJOR_VERSION && fakeMajor) *out = fakeMajor;
+  if (name == GL_MINOR_VERSION && fakeMajor) *out = fakeMinor;
+}
+GLenum APIENTRY fakeGetError() {
+  GLenum e = fakeError;
+  fakeError = GL_NO_ERROR;
+  return e;
+}
+void APIENTRY fakeShaderSource(GLuint, GLsizei count, const GLchar* const* pieces, const GLint* lengths) {
+  shaderSourceCount = count;
+  shaderSourceText.clear();
+  for (int i = 0; i < count; ++i) shaderSourceText.append(pieces[i], lengths[i]);
+}
+GLuint nextName = 10;
+GLuint APIENTRY fakeCreateProgram() { return 7; }
+GLuint APIENTRY fakeCreateShader(GLenum type) {
+  calls.push_back("create " + std::to_string(type));
+  return nextName++;
+}
+void APIENTRY fakeCompileShader(GLuint s) { calls.push_back("compile " + std::to_string(s)); }
+void APIENTRY fakeGetShaderiv(GLuint, GLenum, GLint* v) { *v = fakeCompileStatus; }
+void APIENTRY fakeGetProgramiv(GLuint, GLenum, GLint* v) { *v = fakeLinkStatus; }
+void APIENTRY fakeInfoLogCall(GLuint, GLsizei size, GLsizei*, GLchar* out) {
+  std::strncpy(out, fakeInfoLog, size - 1);
+  out[size - 1] = '\0';
+}
+void APIENTRY fakeAttach(GLuint, GLuint s) { calls.push_back("attach " + std::to_string(s)); }
+void APIENTRY fakeDetach(GLuint, GLuint s) { calls.push_back("detach " + std::to_string(s)); }
+void APIENTRY fakeDeleteShader(GLuint s) { calls.push_back("delete " + std::to_string(s)); }
+void APIENTRY fakeBindAttrib(GLuint, GLuint index, const GLchar* name) {
+  calls.push_back("attrib " + std::string(name) + " " + std::to_string(index));
+}
+void APIENTRY fakeBindFrag(GLuint, GLuint index, const GLchar* name) {
+  calls.push_back("frag " + std::string(name) + " " + std::to_string(index));
+}
+void APIENTRY fakeLink(GLuint) { calls.push_back("link"); }
+void APIENTRY fakeDeleteProgram(GLuint p) { calls.push_back("delete program " + std::to_string(p)); }
+GLint APIENTRY fakeGetUniformLocation(GLuint, const GLchar* name) { return std::strcmp(name, "known") ? -1 : 3; }
+void APIENTRY fakeUniform1f(GLuint p, GLint location, GLfloat v) {
+  calls.push_back("uniform1f " + std::to_string(p) + " " + std::to_string(location) + " " + std::to_string(v));
+}
+
+std::map<std::string, void*> fakeExports() {
+  return {
+      {"glGetIntegerv", reinterpret_cast<void*>(fakeGetIntegerv)},
+      {"glGetError", reinterpret_cast<void*>(fakeGetError)},
+      {"glShaderSource", reinterpret_cast<void*>(fakeShaderSource)},
+      {"glCreateProgram", reinterpret_cast<void*>(fakeCreateProgram)},
+      {"glCreateShader", reinterpret_cast<void*>(fakeCreateShader)},
+      {"glCompileShader", reinterpret_cast<void*>(fakeCompileShader)},
+      {"glGetShaderiv", reinterpret_cast<void*>(fakeGetShaderiv)},
+      {"glGetProgramiv", reinterpret_cast<void*>(fakeGetProgramiv)},
+      {"glGetShaderInfoLog", reinterpret_cast<void*>(fakeInfoLogCall)},
+      {"glGetProgramInfoLog", reinterpret_cast<void*>(fakeInfoLogCall)},
+      {"glAttachShader", reinterpret_cast<void*>(fakeAttach)},
+      {"glDetachShader", reinterpret_cast<void*>(fakeDetach)},
+      {"glDeleteShader", reinterpret_cast<void*>(fakeDeleteShader)},
+      {"glBindAttribLocation", reinterpret_cast<void*>(fakeBindAttrib)},
+      {"glBindFragDataLocation", reinterpret_cast<void*>(fakeBindFrag)},
+      {"glLinkProgram", reinterpret_cast<void*>(fakeLink)},
+      {"glDeleteProgram", reinterpret_cast<void*>(fakeDeleteProgram)},
+      {"glGetUniformLocation", reinterpret_cast<void*>(fakeGetUniformLocation)},
+      {"glProgramUniform1f", reinterpret_cast<void*>(fakeUniform1f)},
+  };
+}
+
+std::map<std::string, void*> exportsInUse;
+bool exportEverything = false;
+int dummyFunction = 0;
+
+void* fakeLookup(const char* name) {
+  auto it = exportsInUse.find(name);
+  if (it != exportsInUse.end()) return it->second;
+  return exportEverything ? static_cast<void*>(&dummyFunction) : nullptr;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class FakeGl : public ::testing::Test {
+ protected:
+  std::string logPath;
+  void SetUp() override {
+    fakeMajor = 4;
+    fakeMinor = 5;
+    fakeError = GL_NO_ERROR;
+    fakeCompileStatus = fakeLinkStatus = GL_TRUE;
+    fakeInfoLog = "";
+    calls.clear();
+    exportsInUse = fakeExports();
+    exportEverything = false;
+    logPath = ::testing::TempDir() + "gl_test_log.txt";
+    logOpen(logPath.c_str());
+  }
+  void TearDown() override {
+    logClose();
+    clearGlEntryPoints();
+    std::remove(logPath.c_str());
+  }
+  std::string log() { return readFile(logPath); }
+};
+
+// --- loading and the version test ------------------------------------------------------
+
+TEST_F(FakeGl, LoaderReadsTheVersion) {
+  EXPECT_EQ(loadGlEntryPoints(fakeLookup), 0);
+  EXPECT_EQ(glMajorVersion, 4);
+  EXPECT_EQ(glMinorVersion, 5);
+  EXPECT_TRUE(isGlVersionSupported(4, 0));
+}
+
+TEST_F(FakeGl, LoaderFailsWithoutVersionQueriesOrGetIntegerv) {
+  fakeMajor = 0;  // a 2.1 driver ignores GL_MAJOR_VERSION
+  EXPECT_EQ(loadGlEntryPoints(fakeLookup), -1);
+  EXPECT_EQ(glMajorVersion, 0);
+  exportsInUse.erase("glGetIntegerv");
+  fakeMajor = 4;
+  EXPECT_EQ(loadGlEntryPoints(fakeLookup), -1);
+}
+
+TEST_F(FakeGl, VersionTest) {
+  struct Case {
+    int loadedMajor, loadedMinor;
+    bool supported;
+  } cases[] = {{3, 3, false}, {4, 0, true}, {4, 6, true}, {5, 0, true}, {3, 0, false}};
+  for (const Case& c : cases) {
+    fakeMajor = c.loadedMajor;
+    fakeMinor = c.loadedMinor;
+    ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+    EXPECT_EQ(isGlVersionSupported(4, 0), c.supported) << c.loadedMajor << "." << c.loadedMinor;
+  }
+  EXPECT_FALSE(isGlVersionSupported(2, 0));  // requests below 3 never pass
+  fakeMajor = 4;
+  fakeMinor = 1;
+  loadGlEntryPoints(fakeLookup);
+  EXPECT_TRUE(isGlVersionSupported(4, 1));
+  EXPECT_FALSE(isGlVersionSupported(4, 2));
+  EXPECT_TRUE(isGlVersionSupported(3, 9));
+}
+
+TEST_F(FakeGl, MissingCalledFunctionIsNamed) {
+  exportEverything = true;
+  loadGlEntryPoints(fakeLookup);
+  EXPECT_EQ(findMissingGlEntryPoint(), nullptr);
+  exportsInUse["glTexStorage2D"] = nullptr;
+  loadGlEntryPoints(fakeLookup);
+  ASSERT_NE(findMissingGlEntryPoint(), nullptr);
+  EXPECT_STREQ(findMissingGlEntryPoint(), "glTexStorage2D");
+}
+
+TEST_F(FakeGl, EveryTableEntryIsLookedUpOnce) {
+  static int lookups;
+  static std::map<std::string, int> seen;
+  lookups = 0;
+  seen.clear();
+  loadGlEntryPoints([](const char* name) -> void* {
+    ++lookups;
+    ++seen[name];
+    return nullptr;
+  });
+  EXPECT_EQ(lookups, kGlEntryPointCount);
+  EXPECT_EQ(seen.size(), static_cast<size_t>(kGlEntryPointCount));
+  EXPECT_EQ(seen.count("glCullFace"), 1u);
+  EXPECT_EQ(seen.count("glTextureStorage3DEXT"), 1u);
+}
+
+// --- the fatal error check and the log --------------------------------------------------
+
+TEST_F(FakeGl, ErrorCheckLogsLineAndCodeAndExitsWithFailure) {
+  loadGlEntryPoints(fakeLookup);
+  checkGlError(12);  // nothing pending: returns
+  EXPECT_EQ(log(), "");
+  EXPECT_EXIT(
+      {
+        fakeError = 0x0500;
+        checkGlError(57);
+      },
+      ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(log(), "*** Line 00057: OpenGL Error Code 0x00000500 ***\n");
+}
+
+TEST_F(FakeGl, ErrorCheckWithoutLogStillExits) {
+  loadGlEntryPoints(fakeLookup);
+  logClose();
+  EXPECT_EXIT(
+      {
+        fakeError = GL_INVALID_OPERATION;
+        checkGlError(50);
+      },
+      ::testing::ExitedWithCode(1), "");
+}
+
+TEST_F(FakeGl, LogWritesFormattedTextAndSkipsWhenClosed) {
+  logMessage("%s %d %%\n", "value", 42);
+  EXPECT_EQ(log(), "value 42 %\n");
+  logMessage("%s", "100% kept\n");  // driver text passes through unchanged
+  EXPECT_EQ(log(), "value 42 %\n100% kept\n");
+  logClose();
+  logMessage("lost\n");
+  EXPECT_FALSE(logIsOpen());
+  EXPECT_EQ(log(), "value 42 %\n100% kept\n");
+}
+
+// --- shader programs ----------------------------------------------------------------------
+
+std::string writeTempFile(const std::string& name, const std::string& text) {
+  std::string path = ::testing::TempDir() + name;
+  std::ofstream(path) << text;
+  return path;
+}
+
+TEST_F(FakeGl, ShaderSourceIsReadInPiecesAndCutAt1024Lines) {
+  loadGlEntryPoints(fakeLookup);
+  std::string small = writeTempFile("small_v.glsl", "line one\nline two\n");
+  loadShaderSource(1, small.c_str());
+  EXPECT_EQ(shaderSourceCount, 2);
+  EXPECT_EQ(shaderSourceText, "line one\nline two\n");
+  EXPECT_EQ(log(), "");
+
+  std::string text;
+  for (int i = 0; i < 1500; ++i) text += "// line " + std::to_string(i) + "\n";
+  std::string big = writeTempFile("big_v.glsl", text);
+  loadShaderSource(1, big.c_str());
+  EXPECT_EQ(shaderSourceCount, kSourcePieces);
+  EXPECT_EQ(shaderSourceText.find("// line 1024\n"), std::string::npos);
+  EXPECT_NE(shaderSourceText.find("// line 1023\n"), std::string::npos);
+  // Cutting the file is reported, not silent.
+  EXPECT_NE(log().find("big_v.glsl"), std::string::npos);
+
+  // A long line spans pieces and is joined again by the driver.
+  std::string longLine(2500, 'x');
+  std::string wide = writeTempFile("wide_v.glsl", longLine + "\n");
+  loadShaderSource(1, wide.c_str());
+  EXPECT_EQ(shaderSourceCount, 3);
+  EXPECT_EQ(shaderSourceText, longLine + "\n");
+  std::remove(small.c_str());
+  std::remove(big.c_str());
+  std::remove(wide.c_str());
+}
+
+TEST_F(FakeGl, BuildWithoutGeometryStageBindsAndCleansUp) {
+  loadGlEntryPoints(fakeLookup);
+  nextName = 10;
+  std::string v = writeTempFile("ok_v.glsl", "void main(){}\n");
+  ShaderProgram program;
+  buildProgram(program, v.c_str(), nullptr, v.c_str());
+  EXPECT_EQ(program.id, 7u);
+  EXPECT_TRUE(program.built);
+  std::vector<std::string> expected = {
+      "create " + std::to_string(GL_VERTEX_SHADER), "create " + std::to_string(GL_FRAGMENT_SHADER),
+      "compile 10", "attach 10", "compile 11", "attach 11",
+      "attrib vertex 0", "attrib coord 1", "attrib normal 2",
+      "frag output 0", "frag output0 0", "frag output1 1", "link",
+      "detach 10", "detach 11", "delete 10", "delete 11"};
+  EXPECT_EQ(calls, expected);
+  EXPECT_EQ(log(), "");
+  calls.clear();
+  deleteProgram(program);
+  EXPECT_EQ(program.id, 0u);
+  EXPECT_EQ(calls, std::vector<std::string>{"delete program 7"});
+  std::remove(v.c_str());
+}
+
+TEST_F(FakeGl, CompileAndLinkFailuresAreLoggedAndTheProgramStillStored) {
+  loadGlEntryPoints(fakeLookup);
+  fakeCompileStatus = GL_FALSE;
+  fakeLinkStatus = GL_FALSE;
+  fakeInfoLog = "0:1(1): error: 100% wrong\n";
+  ShaderProgram program;
+  buildProgram(program, "no/such_v.glsl", "no/such_g.glsl", "no/such_f.glsl");
+  EXPECT_TRUE(program.built);
+  EXPECT_EQ(program.id, 7u);
+  std::string expected = std::string("\nVertex ShaderInfoLog: (no/such_v.glsl)\n\n") + fakeInfoLog +
+                         "\nGeometry ShaderInfoLog: (no/such_g.glsl)\n\n" + fakeInfoLog +
+                         "\nFragment ShaderInfoLog: (no/such_f.glsl)\n\n" + fakeInfoLog +
+                         "\nProgramInfoLog: \n\n" + fakeInfoLog;
+  EXPECT_EQ(log(), expected);
+}
+
+TEST_F(FakeGl, UniformSetterLooksUpByNameEveryCall) {
+  loadGlEntryPoints(fakeLookup);
+  ShaderProgram program;
+  program.id = 9;
+  setUniform1f(program, "known", 0.5f);
+  setUniform1f(program, "missing", 2.0f);  // location -1 is ignored by OpenGL, not an error
+  EXPECT_EQ(calls, (std::vector<std::string>{"uniform1f 9 3 0.500000", "uniform1f 9 -1 2.000000"}));
+  program.id = 0;
+}
+
+}  // namespace

@@ -1,0 +1,215 @@
+// The timeline and main loop, driven by fake scenes and a scripted clock.
+#include "shell/show.h"
+#include "shell/virtual_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> events;  // what the fake scenes were asked to do, in order
+
+class FakeScene : public Scene {
+ public:
+  std::string name;
+  explicit FakeScene(std::string n, bool independent = false) : name(std::move(n)) {
+    framesIndependent = independent;
+  }
+  ~FakeScene() override { events.push_back("destroy " + name); }
+  void start() override { events.push_back("start " + name + " " + std::to_string(width) + "x" + std::to_string(height)); }
+  void render() override {
+    events.push_back("render " + name + " " + std::to_string(seconds) + " " + std::to_string(centiseconds));
+  }
+  void release() override { events.push_back("release " + name); }
+};
+
+// Plays back a list of ticks; quits at a chosen frame.
+class ScriptedHost : public ShowHost {
+ public:
+  std::vector<uint32_t> ticksByFrame;
+  int quitAtFrame = -1;
+  int frame = 0;
+  int presented = 0;
+  bool pollQuit() override { return frame == quitAtFrame; }
+  uint32_t ticks() override { return ticksByFrame[frame++]; }
+  void present() override { ++presented; }
+};
+
+struct Fakes {
+  FakeScene* scenes[5];
+  Fakes() {
+    const char* names[5] = {"forest", "tv", "pacman", "cubes", "curves"};
+    for (int i = 0; i < 5; ++i) scenes[i] = new FakeScene(names[i]);
+  }
+  void timeline(Show& show) {
+    buildTimeline(show, scenes[0], scenes[1], scenes[2], scenes[3], scenes[4]);
+    show.width = 640;
+    show.height = 360;
+  }
+};
+
+TEST(Timeline, EntriesAtTheirTicks) {
+  Fakes fakes;
+  Show show;
+  fakes.timeline(show);
+  const uint32_t starts[6] = {0, 34000, 78000, 110000, 126000, 192000};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(show.timeline[i].startMs, starts[i]);
+  EXPECT_EQ(show.timeline[5].scene, nullptr);
+  for (FakeScene* s : fakes.scenes) delete s;
+}
+
+TEST(MainLoop, ClockCountsFromTheFrameTheSceneBecameCurrent) {
+  events.clear();
+  Fakes fakes;
+  Show show;
+  fakes.timeline(show);
+  ScriptedHost host;
+  host.ticksByFrame = {250, 1484, 34010, 35244};
+  host.quitAtFrame = 4;
+  host.ticksByFrame.push_back(35300);
+  EXPECT_EQ(runShow(show, host), FrameResult::Quit);
+  std::vector<std::string> expected = {
+      "start forest 640x360",
+      "render forest 0.000000 0",
+      "render forest 1.234000 123",  // 1234 ms after the scene's first frame
+      "destroy forest",
+      "start tv 640x360",
+      "render tv 0.000000 0",
+      "render tv 1.234000 123",
+  };
+  EXPECT_EQ(events, expected);
+  EXPECT_EQ(host.presented, 4);
+  delete show.current;
+  for (int i = 2; i < 5; ++i) delete fakes.scenes[i];
+}
+
+TEST(MainLoop, StallSkipsTheTelevisionScene) {
+  events.clear();
+  Fakes fakes;
+  Show show;
+  fakes.timeline(show);
+  ScriptedHost host;
+  host.ticksByFrame = {0, 78500, 79000};
+  host.quitAtFrame = 2;
+  host.ticksByFrame.push_back(0);
+  runShow(show, host);
+  std::vector<std::string> expected = {
+      "start forest 640x360", "render forest 0.000000 0",
+      "destroy forest",       "start tv 640x360",
+      "destroy tv",           "start pacman 640x360",
+      "render pacman 0.000000 0",  // the clock starts in the frame of the switch, not at 78000
+  };
+  EXPECT_EQ(events, expected);
+  EXPECT_EQ(show.current, fakes.scenes[2]);
+  delete show.current;
+  for (int i = 3; i < 5; ++i) delete fakes.scenes[i];
+}
+
+TEST(MainLoop, EscapeInTheFirstFrameStartsButDoesNotRender) {
+  events.clear();
+  Fakes fakes;
+  Show show;
+  fakes.timeline(show);
+  ScriptedHost host;
+  host.ticksByFrame = {5};
+  host.quitAtFrame = 0;
+  EXPECT_EQ(runShow(show, host), FrameResult::Quit);
+  EXPECT_EQ(events, std::vector<std::string>{"start forest 640x360"});
+  EXPECT_EQ(host.presented, 0);
+  for (FakeScene* s : fakes.scenes) delete s;
+}
+
+TEST(MainLoop, EndsAt192000WithoutRenderingOrDestroyingTheLastScene) {
+  events.clear();
+  Fakes fakes;
+  Show show;
+  fakes.timeline(show);
+  ScriptedHost host;
+  host.ticksByFrame = {0, 130000, 191999, 192000};
+  EXPECT_EQ(runShow(show, host), FrameResult::Ended);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), "render curves 61.999001 6199");
+  EXPECT_EQ(show.current, fakes.scenes[4]);
+  EXPECT_EQ(host.presented, 3);
+  // No scene is released by the shell.
+  for (const std::string& e : events) EXPECT_EQ(e.find("release"), std::string::npos);
+  delete show.current;
+}
+
+TEST(MainLoop, FirstFrameAfterTheEndRunsNoScene) {
+  events.clear();
+  Fakes fakes;
+  Show show;
+  fakes.timeline(show);
+  ScriptedHost host;
+  host.ticksByFrame = {200000};
+  EXPECT_EQ(runShow(show, host), FrameResult::Ended);
+  // Every slot was missed: each scene is started and destroyed, the last one left alive.
+  EXPECT_EQ(events.size(), 9u);
+  EXPECT_EQ(events.back(), "start curves 640x360");
+  EXPECT_EQ(host.presented, 0);
+  delete show.current;
+}
+
+// Records the clock of every rendered frame for the virtual clock tests.
+class RecordingHost : public VirtualClockHost {
+ public:
+  std::vector<std::pair<int64_t, std::string>> captured;
+  void onFrame(int64_t frameIndex) override { captured.push_back({frameIndex, events.back()}); }
+};
+
+TEST(VirtualClock, FrameTicks) {
+  EXPECT_EQ(frameTick(0, 60), 0u);
+  EXPECT_EQ(frameTick(1, 60), 16u);
+  EXPECT_EQ(frameTick(2, 60), 33u);
+  EXPECT_EQ(frameTick(480, 60), 8000u);
+  EXPECT_EQ(firstFrameAtOrAfter(8000, 60), 480);
+  EXPECT_EQ(firstFrameAtOrAfter(34000, 60), 2040);
+  EXPECT_EQ(firstFrameAtOrAfter(17, 60), 2);  // frame 1 is at 16 ms
+  EXPECT_EQ(firstFrameAtOrAfter(34000, 7), 238);
+  EXPECT_EQ(frameTick(238, 7), 34000u);
+  EXPECT_LT(frameTick(237, 7), 34000u);
+}
+
+// A capture that skips frames must hand over the same frames, with the same scene clocks,
+// as a run over every frame from the start of the show.
+TEST(VirtualClock, SkippingMatchesRenderingEveryFrame) {
+  const int fps = 7;
+  const std::vector<int64_t> wanted = {firstFrameAtOrAfter(1000, fps), firstFrameAtOrAfter(35500, fps),
+                                       firstFrameAtOrAfter(80000, fps), firstFrameAtOrAfter(127000, fps),
+                                       firstFrameAtOrAfter(127100, fps)};
+  std::vector<std::pair<int64_t, std::string>> results[2];
+  int64_t rendered[2];
+  for (int skipping = 0; skipping < 2; ++skipping) {
+    events.clear();
+    FakeScene* scenes[5];
+    const char* names[5] = {"forest", "tv", "pacman", "cubes", "curves"};
+    // The television and curves fakes depend on earlier frames, the others do not.
+    for (int i = 0; i < 5; ++i) scenes[i] = new FakeScene(names[i], skipping && i != 1 && i != 4);
+    Show show;
+    buildTimeline(show, scenes[0], scenes[1], scenes[2], scenes[3], scenes[4]);
+    RecordingHost host;
+    if (skipping) {
+      host.begin(show, fps, wanted);
+    } else {
+      std::vector<int64_t> all;
+      for (int64_t k = 0; k <= wanted.back(); ++k) all.push_back(k);
+      host.begin(show, fps, all);
+    }
+    runShow(show, host);
+    rendered[skipping] = host.framesRendered;
+    for (auto& c : host.captured)
+      if (std::find(wanted.begin(), wanted.end(), c.first) != wanted.end()) results[skipping].push_back(c);
+    delete show.current;
+  }
+  EXPECT_EQ(results[0], results[1]);
+  ASSERT_EQ(results[1].size(), wanted.size());
+  EXPECT_EQ(results[1][2].second.rfind("render pacman 2.0", 0), 0u) << results[1][2].second;
+  // The dependent television scene is rendered from its start; the others are skipped.
+  EXPECT_LT(rendered[1], rendered[0] / 4);
+  EXPECT_GT(rendered[1], (35500 - 34000) * fps / 1000);
+}
+
+}  // namespace
