@@ -49,6 +49,7 @@ float runnerX() { return time * kRunSpeed - 8.0; }
 
 // Distance to the nearest maze wall, looking at the four cells nearest to p.
 float mazeDistance(vec3 p) {
+  if (p.y > 1.5) return p.y - 1.0;  // every wall lies below y = 1
   vec2 cell = floor(p.xz / kCell + 0.5);
   vec2 local = p.xz - cell * kCell;
   vec2 side = sign(local + 1e-4);
@@ -78,8 +79,12 @@ float runnerDistance(vec3 p, out bool isEye) {
 
 // Four ghosts following the runner, each bobbing and with a wavy hem.
 float ghostDistance(vec3 p, out int which) {
-  float best = 1e3;
   which = 0;
+  // Far from the group's bounding box, its distance is enough.
+  float centreX = runnerX() - 3.2 - 2.55;
+  float bound = sdBox(p - vec3(centreX, 0.65, 0.0), vec3(3.2, 0.7, 0.7), 0.0);
+  if (bound > 0.5) return bound;
+  float best = 1e3;
   for (int i = 0; i < 4; ++i) {
     float x = runnerX() - 3.2 - float(i) * 1.7 + 0.4 * sin(time * 1.3 + float(i));
     vec3 q = p - vec3(x, 0.62 + 0.08 * sin(time * 4.0 + float(i) * 1.7), 0.15 * sin(time * 2.0 + float(i)));
@@ -104,7 +109,8 @@ float dotDistance(vec3 p) {
   return length(q) - 0.11;
 }
 
-float sceneDistance(vec3 p, out int material, out int ghost) {
+// The whole scene; also hands back the dots' and the runner's own distances for the glow.
+float sceneDistance(vec3 p, out int material, out int ghost, out float dotD, out float runner) {
   float d = p.y;
   material = kMatFloor;
   ghost = 0;
@@ -114,7 +120,7 @@ float sceneDistance(vec3 p, out int material, out int ghost) {
     material = kMatWall;
   }
   bool isEye;
-  float runner = runnerDistance(p, isEye);
+  runner = runnerDistance(p, isEye);
   if (runner < d) {
     d = runner;
     material = isEye ? kMatEye : kMatRunner;
@@ -126,7 +132,7 @@ float sceneDistance(vec3 p, out int material, out int ghost) {
     material = kMatGhost;
     ghost = which;
   }
-  float dotD = dotDistance(p);
+  dotD = dotDistance(p);
   if (dotD < d) {
     d = dotD;
     material = kMatDot;
@@ -136,7 +142,8 @@ float sceneDistance(vec3 p, out int material, out int ghost) {
 
 float distanceOnly(vec3 p) {
   int m, g;
-  return sceneDistance(p, m, g);
+  float dotD, runner;
+  return sceneDistance(p, m, g, dotD, runner);
 }
 
 vec3 normalAt(vec3 p) {
@@ -191,10 +198,9 @@ void main() {
   for (int i = 0; i < kMaxSteps; ++i) {
     vec3 p = eye + dir * t;
     int m, g;
-    float d = sceneDistance(p, m, g);
-    glowDots += 0.012 / (0.02 + dotDistance(p) * dotDistance(p) * 40.0);
-    bool eyeHit;
-    float r = runnerDistance(p, eyeHit);
+    float dotD, r;
+    float d = sceneDistance(p, m, g, dotD, r);
+    glowDots += 0.012 / (0.02 + dotD * dotD * 40.0);
     glowRunner += 0.004 / (0.03 + r * r * 6.0);
     if (d < kHitEpsilon * t) {
       material = m;
@@ -202,7 +208,8 @@ void main() {
       break;
     }
     t += d * 0.9;
-    if (t > kFar) break;
+    // Nothing stands higher than 1.3: a rising ray above that only meets the sky.
+    if (t > kFar || (dir.y > 0.0 && p.y > 1.6)) break;
   }
 
   vec3 fogColour = vec3(0.01, 0.012, 0.05);

@@ -1,6 +1,6 @@
 // demo-capture: renders the show headless, frame-exact, with the same timeline, scenes
 // and shaders as the demo, to still pictures, music and video.
-#include "capture/egl_context.h"
+#include "capture/offscreen.h"
 #include "capture/options.h"
 #include "capture/png_writer.h"
 #include "shell/gl.h"
@@ -11,26 +11,11 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
-
-// Reads the finished default framebuffer back as upright 8-bit RGB.
-void readFrame(int width, int height, std::vector<uint8_t>& rgb) {
-  std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 3);
-  rgb.resize(bottomUp.size());
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-  checkGlError(__LINE__);
-  size_t row = static_cast<size_t>(width) * 3;
-  for (int y = 0; y < height; ++y)
-    std::copy_n(bottomUp.data() + (height - 1 - y) * row, row, rgb.data() + y * row);
-}
 
 // Writes each wanted frame as DIR/frame-<milliseconds>.png.
 class StillsHost : public VirtualClockHost {
@@ -56,26 +41,6 @@ class StillsHost : public VirtualClockHost {
   }
 };
 
-// Brings up the headless context and the OpenGL entry points; false after a message.
-bool startOpenGl(EglContext& egl, int width, int height) {
-  std::string error;
-  if (!createEglContext(egl, width, height, error)) {
-    std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
-    return false;
-  }
-  if (loadGlEntryPoints(eglLookup) != 0 || !isGlVersionSupported(4, 0)) {
-    std::fprintf(stderr, "demo-capture: OpenGL 4.0 is not supported here (got %d.%d)\n", glMajorVersion,
-                 glMinorVersion);
-    return false;
-  }
-  if (const char* missing = findMissingGlEntryPoint()) {
-    std::fprintf(stderr, "demo-capture: OpenGL function %s is not available\n", missing);
-    return false;
-  }
-  checkGlError(__LINE__);
-  return true;
-}
-
 int captureStills(const CaptureOptions& options) {
   struct stat info;
   if (stat(options.out.c_str(), &info) != 0 && mkdir(options.out.c_str(), 0777) != 0) {
@@ -83,7 +48,7 @@ int captureStills(const CaptureOptions& options) {
     return 1;
   }
   EglContext egl;
-  if (!startOpenGl(egl, options.width, options.height)) return 1;
+  if (!startOffscreenOpenGl(egl, options.width, options.height)) return 1;
 
   // The music is prepared exactly as the demo does before its first frame, so the scenes
   // draw the same random values.

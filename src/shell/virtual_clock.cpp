@@ -3,15 +3,25 @@
 
 #include <algorithm>
 
-uint32_t frameTick(int64_t frame, int fps) { return static_cast<uint32_t>(frame * 1000 / fps); }
+namespace {
 
-int64_t firstFrameAtOrAfter(uint32_t ms, int fps) {
-  return (static_cast<int64_t>(ms) * fps + 999) / 1000;
+int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+}  // namespace
+
+uint32_t frameTick(int64_t frame, int fps, uint32_t originMs) {
+  return static_cast<uint32_t>(originMs + floorDiv(frame * 1000, fps));
 }
 
-void VirtualClockHost::begin(Show& target, int framesPerSecond, std::vector<int64_t> frames) {
+int64_t firstFrameAtOrAfter(uint32_t ms, int fps, uint32_t originMs) {
+  // origin + floor(k * 1000 / fps) >= ms  <=>  k >= (ms - origin) * fps / 1000
+  return -floorDiv(-(static_cast<int64_t>(ms) - originMs) * fps, 1000);
+}
+
+void VirtualClockHost::begin(Show& target, int framesPerSecond, std::vector<int64_t> frames, uint32_t origin) {
   show = &target;
   fps = framesPerSecond;
+  originMs = origin;
   std::sort(frames.begin(), frames.end());
   frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
   wanted = frames;
@@ -23,11 +33,11 @@ void VirtualClockHost::begin(Show& target, int framesPerSecond, std::vector<int6
 // The first frame of the timeline entry in force at the target frame's tick; the scene of
 // that entry becomes current there, so its clock matches a run over every frame.
 int64_t VirtualClockHost::entryFirstFrameFor(int64_t target) const {
-  uint32_t tick = frameTick(target, fps);
+  uint32_t tick = frameTick(target, fps, originMs);
   int entry = 0;
   for (int i = 1; i < kTimelineEntries; ++i)
     if (tick >= show->timeline[i].startMs) entry = i;
-  return firstFrameAtOrAfter(show->timeline[entry].startMs, fps);
+  return firstFrameAtOrAfter(show->timeline[entry].startMs, fps, originMs);
 }
 
 int64_t VirtualClockHost::nextFrame() const {
@@ -42,7 +52,7 @@ int64_t VirtualClockHost::nextFrame() const {
 
 bool VirtualClockHost::pollQuit() { return nextWanted >= wanted.size(); }
 
-uint32_t VirtualClockHost::ticks() { return frameTick(frame, fps); }
+uint32_t VirtualClockHost::ticks() { return frameTick(frame, fps, originMs); }
 
 void VirtualClockHost::present() {
   ++framesRendered;

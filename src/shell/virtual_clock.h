@@ -1,5 +1,6 @@
 // A virtual clock for rendering the show off-line: frame k of a capture at N frames per
-// second runs at tick floor(k * 1000 / N), whatever the time rendering takes.
+// second from origin O runs at tick O + floor(k * 1000 / N), whatever the time rendering
+// takes. Frames before the origin (k < 0) are run to bring a scene up to it.
 #pragma once
 
 #include "shell/show.h"
@@ -8,10 +9,10 @@
 #include <cstdint>
 #include <vector>
 
-// The tick of frame k at fps frames per second.
-uint32_t frameTick(int64_t frame, int fps);
+// The tick of frame k at fps frames per second from originMs.
+uint32_t frameTick(int64_t frame, int fps, uint32_t originMs = 0);
 // The first frame whose tick is at or after ms.
-int64_t firstFrameAtOrAfter(uint32_t ms, int fps);
+int64_t firstFrameAtOrAfter(uint32_t ms, int fps, uint32_t originMs = 0);
 
 // Drives the show frame by frame and hands the wanted frames to onFrame. It skips frames
 // only where skipping cannot change a wanted frame: up to the first frame of the entry that
@@ -21,13 +22,14 @@ class VirtualClockHost : public ShowHost {
  public:
   Show* show = nullptr;
   int fps = 60;
+  uint32_t originMs = 0;        // tick of frame 0
   std::vector<int64_t> wanted;  // ascending frame indices to hand to onFrame
   size_t nextWanted = 0;        // index into wanted
   int64_t frame = 0;            // frame being run
   int64_t framesRendered = 0;   // frames presented, wanted or not
 
   // Sets the frames to capture (sorted, duplicates dropped) and the first frame to run.
-  void begin(Show& target, int framesPerSecond, std::vector<int64_t> frames);
+  void begin(Show& target, int framesPerSecond, std::vector<int64_t> frames, uint32_t origin = 0);
   bool pollQuit() override;
   uint32_t ticks() override;
   void present() override;

@@ -213,3 +213,21 @@ TEST(VirtualClock, SkippingMatchesRenderingEveryFrame) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(VirtualClock, OriginShiftsTheGridAndAllowsEarlierFrames) {
+  EXPECT_EQ(frameTick(0, 60, 100000), 100000u);
+  EXPECT_EQ(frameTick(1, 60, 100000), 100016u);
+  EXPECT_EQ(frameTick(-1, 60, 100000), 99983u);  // floor, not truncation
+  EXPECT_EQ(firstFrameAtOrAfter(100000, 60, 100000), 0);
+  EXPECT_EQ(firstFrameAtOrAfter(99983, 60, 100000), -1);
+  EXPECT_EQ(firstFrameAtOrAfter(99984, 60, 100000), 0);
+  EXPECT_EQ(firstFrameAtOrAfter(78000, 60, 100000), -1320);
+  for (int64_t k = -500; k < 500; ++k) {
+    uint32_t tick = frameTick(k, 24, 50005);
+    EXPECT_EQ(firstFrameAtOrAfter(tick, 24, 50005), k) << k;
+  }
+}
+
+}  // namespace

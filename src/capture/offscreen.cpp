@@ -1,0 +1,41 @@
+// Headless OpenGL start-up and frame read-back.
+#include "capture/offscreen.h"
+
+#include "shell/gl.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+bool startOffscreenOpenGl(EglContext& egl, int width, int height) {
+  std::string error;
+  if (!createEglContext(egl, width, height, error)) {
+    std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+    return false;
+  }
+  if (loadGlEntryPoints(eglLookup) != 0 || !isGlVersionSupported(4, 0)) {
+    std::fprintf(stderr, "demo-capture: OpenGL 4.0 is not supported here (got %d.%d)\n", glMajorVersion,
+                 glMinorVersion);
+    return false;
+  }
+  if (const char* missing = findMissingGlEntryPoint()) {
+    std::fprintf(stderr, "demo-capture: OpenGL function %s is not available\n", missing);
+    return false;
+  }
+  checkGlError(__LINE__);
+  return true;
+}
+
+void readFrame(int width, int height, std::vector<uint8_t>& rgb) {
+  static std::vector<uint8_t> bottomUp;  // reused: frames come one after another
+  size_t row = static_cast<size_t>(width) * 3;
+  bottomUp.resize(row * height);
+  rgb.resize(bottomUp.size());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  checkGlError(__LINE__);
+  for (int y = 0; y < height; ++y)
+    std::copy_n(bottomUp.data() + (height - 1 - y) * row, row, rgb.data() + y * row);
+}
