@@ -258,14 +258,35 @@ void Mesh::computeNormals() {
       out[2] += n.z;
     }
   }
+  bool cancelled = false;
   for (uint32_t i = 0; i < vertexCount; ++i) {
     Vec3 n = normal(i);
     float len = length(n);
-    if (!(len > 0.0f)) continue;  // touched by no proper triangle: stays zero
+    if (!(len > 0.0f)) {
+      cancelled = true;
+      continue;
+    }
     n = n * (1.0f / len);
     normals[3 * i] = n.x;
     normals[3 * i + 1] = n.y;
     normals[3 * i + 2] = n.z;
+  }
+  // Faces folded onto each other (a thin wall after a wobble) can cancel exactly; such a
+  // vertex takes the normal of its first proper triangle rather than none at all. A vertex
+  // on degenerate triangles only keeps a zero normal.
+  for (uint32_t t = 0; cancelled && t < triangleCount; ++t) {
+    const uint32_t* c = indices + 3 * t;
+    Vec3 p0 = position(c[0]);
+    Vec3 n = cross(position(c[1]) - p0, position(c[2]) - p0);
+    float len = length(n);
+    if (!(len > 0.0f)) continue;
+    for (int k = 0; k < 3; ++k) {
+      float* out = normals + 3 * c[k];
+      if (out[0] != 0.0f || out[1] != 0.0f || out[2] != 0.0f) continue;
+      out[0] = n.x / len;
+      out[1] = n.y / len;
+      out[2] = n.z / len;
+    }
   }
   dirty = true;
 }

@@ -357,6 +357,18 @@ TEST(MeshEdit, TransformsMergeFlipSampleAndWobble) {
   EXPECT_FLOAT_EQ(tri.position(2).y, std::cos(2.0f) * 0.05f);
 }
 
+TEST(MeshEdit, CancellingFacesStillGiveUnitNormals) {
+  // Two faces folded onto each other cancel exactly; the vertices take the first face's normal.
+  Mesh mesh(4, 4);
+  mesh.makeGrid(2, 2);
+  mesh.indices[3] = 0;
+  mesh.indices[4] = 3;
+  mesh.indices[5] = 2;  // (0, 2, 3) and (0, 3, 2)
+  mesh.computeNormals();
+  for (uint32_t i : {0u, 2u, 3u}) expectNear(mesh.normal(i), Vec3(0, 1, 0));
+  expectNear(mesh.normal(1), Vec3(0, 0, 0));  // on no triangle at all
+}
+
 TEST(MeshEdit, UnshareThenFlatNormals) {
   Mesh mesh(36, 12);
   mesh.makeCube();
