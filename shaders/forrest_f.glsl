@@ -36,11 +36,6 @@ vec3 noise3(vec3 p) {
   return texture(noiseTex, p / 16.0).rgb;
 }
 
-// Three octaves of noise around 0.5.
-vec3 fractal(vec3 p) {
-  return noise3(p) * 0.5 + noise3(p * 2.03 + 7.1) * 0.3 + noise3(p * 4.11 + 3.7) * 0.2;
-}
-
 // The lens value: zero at the focus distance, growing in front of it (negative) and behind it.
 // The squared window depth makes scale and bias cancel just at the focus distance.
 float lensValue() {
@@ -82,9 +77,16 @@ float groundHeight(vec3 p) {
   return noise3(vec3(p.x, 0.0, p.z) * 9.0).b * 0.6 + noise3(vec3(p.x, 4.0, p.z) * 26.0).r * 0.4;
 }
 
-// Height of the surface relief, blended between bark and ground.
-float reliefHeight(vec3 p, float ground) {
-  return mix(barkHeight(p), groundHeight(p), ground);
+// The normal n (object space) tilted by the slope of the height h across the pixel, from
+// screen-space derivatives: no tangents needed, and no extra noise lookups.
+vec3 bumped(vec3 n, float h, float amplitude) {
+  vec3 dpdx = dFdx(objectPosition);
+  vec3 dpdy = dFdy(objectPosition);
+  vec3 r1 = cross(dpdy, n);
+  vec3 r2 = cross(n, dpdx);
+  float det = dot(dpdx, r1);
+  vec3 gradient = sign(det) * (dFdx(h) * r1 + dFdy(h) * r2);
+  return normalize(abs(det) * n - amplitude * gradient);
 }
 
 vec3 forestSurface(vec3 position, float depth) {
@@ -93,29 +95,32 @@ vec3 forestSurface(vec3 position, float depth) {
   // Up-facing ground grows moss and leaves; steep faces and anything up in the air are bark.
   float ground = smoothstep(0.45, 0.8, objectN.y) * (1.0 - smoothstep(0.5, 1.5, p.y));
 
-  // Relief: the normal tilts against the slope of the height field.
-  const float e = 0.01;
-  float h = reliefHeight(p, ground);
-  vec3 slope = vec3(reliefHeight(p + vec3(e, 0.0, 0.0), ground), reliefHeight(p + vec3(0.0, e, 0.0), ground),
-                    reliefHeight(p + vec3(0.0, 0.0, e), ground)) - h;
-  slope /= e;
-  slope -= objectN * dot(slope, objectN);
-  vec3 n = normalize(objectN - slope * bump_scale * mix(0.012, 0.008, ground));
-  vec3 viewN = normalize(mat3(modelview) * n);
-  if (dot(viewN, -position) < 0.0) viewN = normalize(viewNormal);
-
-  vec3 barkNoise = fractal(p * vec3(6.0, 0.6, 6.0));
-  vec3 bark = mix(vec3(0.05, 0.038, 0.03), vec3(0.16, 0.125, 0.095), smoothstep(0.3, 0.7, barkNoise.r));
-  bark *= mix(0.3, 1.15, h);
-  bark = mix(bark, vec3(0.07, 0.10, 0.04), smoothstep(0.55, 0.72, barkNoise.g) * 0.75);  // lichen
-
-  vec3 groundNoise = fractal(vec3(p.x * 4.0, 0.5, p.z * 4.0));
-  float leafPatch = smoothstep(0.35, 0.65, fractal(vec3(p.x * 1.2, 3.0, p.z * 1.2)).g);
-  vec3 moss = mix(vec3(0.02, 0.04, 0.01), vec3(0.07, 0.11, 0.025), groundNoise.r);
-  vec3 leaves = mix(vec3(0.08, 0.04, 0.018), vec3(0.20, 0.105, 0.04), groundNoise.b);
-  vec3 soil = mix(moss, leaves, leafPatch) * mix(0.45, 1.2, h);
-
+  // Only the materials present at this pixel are evaluated (the noise has no mip levels, so
+  // looking it up under a branch is safe).
+  float barkH = 0.0, groundH = 0.0;
+  vec3 bark = vec3(0.0), soil = vec3(0.0);
+  if (ground < 0.999) {
+    barkH = barkHeight(p);
+    vec3 tone = noise3(p * vec3(6.0, 0.6, 6.0));
+    bark = mix(vec3(0.05, 0.038, 0.03), vec3(0.16, 0.125, 0.095), smoothstep(0.3, 0.7, tone.r));
+    bark *= mix(0.3, 1.15, barkH);
+    bark = mix(bark, vec3(0.07, 0.10, 0.04), smoothstep(0.55, 0.72, tone.g) * 0.75);  // lichen
+  }
+  if (ground > 0.001) {
+    groundH = groundHeight(p);
+    vec3 tone = noise3(vec3(p.x * 4.0, 0.5, p.z * 4.0));
+    float leafPatch = smoothstep(0.35, 0.65, noise3(vec3(p.x * 1.2, 3.0, p.z * 1.2)).g);
+    vec3 moss = mix(vec3(0.02, 0.04, 0.01), vec3(0.07, 0.11, 0.025), tone.r);
+    vec3 leaves = mix(vec3(0.08, 0.04, 0.018), vec3(0.20, 0.105, 0.04), tone.b);
+    soil = mix(moss, leaves, leafPatch) * mix(0.45, 1.2, groundH);
+  }
+  float h = mix(barkH, groundH, ground);
   vec3 albedo = mix(bark, soil, ground);
+
+  // Relief, fading with distance where the pixels grow coarser than the noise.
+  float amplitude = bump_scale * mix(0.045, 0.03, ground) / (1.0 + depth * 0.08);
+  vec3 viewN = normalize(mat3(modelview) * bumped(objectN, h, amplitude));
+  if (dot(viewN, -position) < 0.0) viewN = normalize(viewNormal);
 
   // Crevices at the trunk feet and in the dents stay darker.
   float cavity = mix(0.5, 1.0, smoothstep(-0.12, 0.3, p.y));
@@ -124,9 +129,9 @@ vec3 forestSurface(vec3 position, float depth) {
   lit *= 1.0 - 0.92 * smoothstep(2.0, 7.5, p.y);
 
   // Low mist drifting over the ground, strongest at middle distance, gone in the far dark.
-  float mistNoise = fractal(vec3(p.x * 0.3 + time * 0.15, p.y * 0.8, p.z * 0.3 - time * 0.05)).r;
+  float mistNoise = noise3(vec3(p.x * 0.5 + time * 0.25, p.y * 1.2, p.z * 0.5 - time * 0.08)).r;
   float mistHeight = exp(-max(p.y, 0.0) * 0.45);
-  float mist = (1.0 - exp(-depth * 0.07)) * mistHeight * (0.5 + 0.9 * mistNoise);
+  float mist = (1.0 - exp(-depth * 0.07)) * mistHeight * (0.4 + 1.1 * mistNoise);
   vec3 colour = mix(lit, kMistColour, clamp(mist, 0.0, 0.55));
   return colour * exp(-depth * kFogDensity);
 }
