@@ -482,22 +482,4 @@ TEST(MeshCapacityDeathTest, OverflowEndsTheProgramWithAMessage) {
       testing::ExitedWithCode(1), "extrudeTriangle of triangle 12; the mesh has 12");
 }
 
-TEST(MeshSubdivide, LeavesRoomForLaterEditsUpToCapacity) {
-  // After a subdivision the arrays still hold vertexCapacity vertices, so appending up to the
-  // capacity works and reads back intact.
-  Mesh mesh(26 + 8 * 9, 48 + 12 * 9);
-  mesh.makeCube();
-  mesh.subdivide();
-  Mesh cube(8, 12);
-  cube.makeCube();
-  for (int k = 0; k < 9; ++k) {
-    Mat4 m = translationMatrix(5.0f * k, 0, 0);
-    mesh.appendTransformed(cube, m.m);
-  }
-  EXPECT_EQ(mesh.vertexCount, mesh.vertexCapacity);
-  expectNear(mesh.position(mesh.vertexCount - 1), Vec3(41, 1, 1));
-  mesh.computeNormals();
-  expectNear(mesh.normal(mesh.vertexCount - 1), normalize(Vec3(1, 1, 1)));
-}
-
 }  // namespace
