@@ -67,9 +67,9 @@ class ForrestScene : public Scene {
   KeyframeTrack<float> pitchTrack;     // camera rotation about +X, radians
   KeyframeTrack<float> focusTrack;     // focus distance offset
   KeyframeTrack<float> heightTrack;    // camera height offset
-  uint32_t framebuffers[kForestGlNames] = {};
-  uint32_t textures[kForestGlNames] = {};
-  uint32_t renderbuffers[kForestGlNames] = {};
+  uint32_t framebuffers[kForestGlNames] = {};   // GL names; entries 0, 1, 3 to 6 used (k...Framebuffer)
+  uint32_t textures[kForestGlNames] = {};       // GL names; entries 0 to 10 but 3 used (k...Texture, k...Entry)
+  uint32_t renderbuffers[kForestGlNames] = {};  // GL names; entry 1 is the depth buffer
   uint32_t noiseTexture = 0;         // textures[7]: 16^3 RGB random bytes
   uint32_t depthTexture = 0;         // textures[8]: one float per pixel from the geometry pass
   uint32_t smallCaptionTexture = 0;  // textures[9]: 128 x 64 caption
