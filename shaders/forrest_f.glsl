@@ -152,10 +152,10 @@ vec3 captionSurface(vec3 position) {
   vec3 toEye = normalize(-position);
   vec3 key = normalize(vec3(-0.5, 0.7, 0.6));  // from upper left, in front of the letters
   float diffuse = max(dot(n, key), 0.0);
-  float spec = pow(max(dot(n, normalize(key + toEye)), 0.0), 40.0);
+  float specular = pow(max(dot(n, normalize(key + toEye)), 0.0), 40.0);
   // The letters glow from within; the relief adds light and shade on their bevels.
   vec3 inner = vec3(1.05, 0.98, 0.88);
-  return inner * (0.55 + 0.75 * diffuse) * smoothstep(0.3, 0.7, h) + vec3(1.0, 0.95, 0.85) * spec * 0.6;
+  return inner * (0.55 + 0.75 * diffuse) * smoothstep(0.3, 0.7, h) + vec3(1.0, 0.95, 0.85) * specular * 0.6;
 }
 
 void main() {
