@@ -12,3 +12,12 @@ inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}
 inline Vec3 operator*(Vec3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
 inline Vec3 operator*(float s, Vec3 a) { return a * s; }
 inline bool operator==(Vec3 a, Vec3 b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+inline Vec3 operator-(Vec3 a) { return {-a.x, -a.y, -a.z}; }
+// Scalar product.
+inline float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+// Right-handed vector product.
+inline Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+// Euclidean length.
+float length(Vec3 a);
+// Unit vector along a; a zero vector has no direction and comes back as NaNs.
+Vec3 normalize(Vec3 a);

@@ -1,21 +1,549 @@
-// Placeholder for the forest scene until it is built: a plain black picture for its slot.
-#include "shell/gl.h"
-#include "shell/scene.h"
-#include "shell/scenes.h"
+// The forest scene: its tracks and procedural content, its GPU resources, the geometry
+// pass and the post-processing chain that finishes each frame.
+#include "scenes/forest/forest_scene.h"
 
-class ForrestScene : public Scene {
- public:
-  ForrestScene() { framesIndependent = true; }
-  void start() override {}
-  void render() override {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, width, height);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    checkGlError(__LINE__);
-  }
-  void release() override {}
-};
+#include "render/quad.h"
+#include "render/target.h"
+#include "scenes/forest/captions.h"
+#include "shell/gl.h"
+#include "shell/scenes.h"
+#include "synth/process_state.h"
+
+#include <cmath>
+#include <cstdint>
 
 Scene* forrestScene = new ForrestScene();
+
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+constexpr uint32_t kTintRepeatAfter = 1700;   // centiseconds between the two fades
+constexpr uint32_t kTintRepeatUpTo = 1600;    // keys up to here are played again
+constexpr float kTrunkHeight = 10.0f;          // units a trunk's face is pushed up
+constexpr float kTrunkLean = 0.02f;            // sideways share of a trunk's direction
+constexpr float kDentDepth = -0.1f;            // units a dent's face is pushed along its normal
+constexpr uint32_t kCubeTemplateVertices = 60; // the cube string's building block, unshared
+constexpr uint32_t kCubeTemplateTriangles = 24;
+constexpr float kFocusBase = 6.0f;            // focus distance before the focus track moves it
+constexpr float kNear = 0.99999994f;          // the frustum's near distance, one ulp below 1
+constexpr float kLensFactor = 0.025f;
+constexpr float kSkyScale = 96.0f;
+constexpr float kTileStep = 32.0f;            // distance between terrain copies
+constexpr int kTileRadius = 1;                // copies either side of the centre: 3 x 3
+constexpr float kAoRadius = 0.06f;            // share of the picture height
+constexpr float kAoStrength = 0.9f;           // how dark full occlusion gets
+constexpr float kBlurStep = 0.4f;             // "direction" of the glow blur
+constexpr float kDarken = 0.02f;
+
+// Caption quad from client memory; the normals tilt two corners so the relief catches light.
+const float kCaptionNormals[12] = {-0.1f, -0.1f, 1, -0.1f, 0.1f, 1, 0, 0, 1, 0, 0, 1};  // x, y, z per vertex
+
+// Draws with attribute 0 ("vertex") and 2 ("normal") taken from the mesh's bound buffer.
+void enableMeshAttributes(const Mesh& mesh) {
+  glEnableVertexAttribArray(0);
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+  glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, 0,
+                        reinterpret_cast<const void*>(static_cast<uintptr_t>(mesh.vertexCount) * 12));
+}
+
+// Switches the two mesh attributes off again.
+void disableMeshAttributes() {
+  glDisableVertexAttribArray(0);
+  glDisableVertexAttribArray(2);
+}
+
+// Draws every triangle of the uploaded, bound mesh.
+void drawMeshRange(const Mesh& mesh) {
+  glDrawRangeElements(GL_TRIANGLES, 0, mesh.vertexCount - 1, static_cast<GLsizei>(mesh.triangleCount * 3),
+                      GL_UNSIGNED_INT, nullptr);
+}
+
+// Gives a caption texture its parameters and pixels from a record.
+void uploadCaption(uint32_t texture, const uint8_t* record) {
+  CaptionImage image = readCaptionRecord(record);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height), 0,
+               GL_RED, GL_UNSIGNED_BYTE, image.pixels);
+  checkGlError(__LINE__);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+// Binds a framebuffer for drawing to its first colour attachment with the given viewport.
+void bindPassTarget(uint32_t framebuffer, int32_t width, int32_t height) {
+  const GLenum colour0 = GL_COLOR_ATTACHMENT0;
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+  glDrawBuffers(1, &colour0);
+  glViewport(0, 0, width, height);
+  checkGlError(__LINE__);
+}
+
+// Full-screen passes write no depth and ignore the depth test.
+void disableDepth() {
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
+ForrestScene::ForrestScene()
+    : terrain(kTerrainVertexCapacity, kTerrainTriangleCapacity),
+      cubeString(kCubeStringVertexCapacity, kCubeStringTriangleCapacity) {
+  // Every frame sets the state it draws with and reads only the clock and the tracks.
+  framesIndependent = true;
+}
+
+void fillForestTracks(ForrestScene& scene) {
+  const Vec3 black(0, 0, 0), white(1, 1, 1);
+  KeyframeTrack<Vec3>& tint = scene.tintTrack;
+  tint.addKey(black, black, 0);
+  tint.addKey(white, Vec3(0, 0.5f, 1), 400);
+  tint.addKey(white, Vec3(0, -0.5f, -1), 1400);
+  tint.addKey(black, black, 1600);
+  // The fade plays twice: every key so far comes again 17 s later. The end is re-read after
+  // each append, and the copies lie past 1600, so none is copied twice.
+  for (size_t k = 0; k < tint.keys.size(); ++k) {
+    Keyframe<Vec3> key = tint.keys[k];
+    if (key.time <= kTintRepeatUpTo) tint.addKey(key.value, key.tangent, key.time + kTintRepeatAfter);
+  }
+  tint.finish();
+
+  KeyframeTrack<float>& distance = scene.distanceTrack;
+  distance.addKey(4, 0, 0);
+  distance.addKey(2, 0, 800);
+  distance.addKey(8, 0, 1600);
+  distance.addKey(8, -1, 1700);
+  distance.addKey(7, 0, 3200);
+  distance.finish();
+
+  KeyframeTrack<float>& yaw = scene.yawTrack;
+  yaw.addKey(0, 0, 0);
+  yaw.addKey(2.5132741f, 0, 1600);  // 0.8 pi
+  yaw.finish();
+
+  KeyframeTrack<float>& pitch = scene.pitchTrack;
+  pitch.addKey(0, 0, 0);
+  pitch.addKey(-0.3f, 0, 1000);
+  pitch.addKey(0.2f, 0, 1600);
+  pitch.addKey(-0.1f, 0, 1601);
+  pitch.finish();
+
+  KeyframeTrack<float>& height = scene.heightTrack;
+  height.addKey(0, 0, 900);
+  height.addKey(-4, 0, 1600);
+  height.addKey(0, 0, 1601);
+  height.finish();
+
+  KeyframeTrack<float>& focus = scene.focusTrack;
+  focus.addKey(0, 0, 2700);
+  focus.addKey(-3.5f, 0, 3000);
+  focus.finish();
+}
+
+void fillNoiseBytes(uint8_t bytes[kNoiseBytes]) {
+  for (int i = 0; i < kNoiseBytes; ++i) bytes[i] = static_cast<uint8_t>(demoRand() & 0xFF);
+}
+
+void shapeTerrain(Mesh& terrain) {
+  terrain.makeGrid(kTerrainColumns, kTerrainColumns);
+  demoSrand(kForestSeed);
+  // Only the grid's own triangles are candidates: faces added by extrusion are never picked.
+  const uint32_t n = terrain.triangleCount;
+  for (int i = 0; i < kTrunkCount; ++i) {
+    uint32_t r = static_cast<uint32_t>(demoRand());
+    float angle = static_cast<float>(i);
+    const float direction[3] = {std::cos(angle) * kTrunkLean, 1.0f, std::sin(angle) * kTrunkLean};
+    terrain.extrudeTriangle(r % n, direction, kTrunkHeight);
+  }
+  for (int j = 0; j < kDentCount; ++j) {
+    uint32_t r = static_cast<uint32_t>(demoRand());
+    terrain.extrudeTriangle(r % n, nullptr, kDentDepth);
+  }
+}
+
+void smoothTerrain(Mesh& terrain) {
+  for (int s = 0; s < kTerrainSubdivisions; ++s) terrain.subdivide();
+  terrain.wobble();
+  terrain.computeNormals();
+}
+
+void buildTerrain(Mesh& terrain) {
+  shapeTerrain(terrain);
+  smoothTerrain(terrain);
+}
+
+void buildCubeString(Mesh& cubeString) {
+  Mesh cube(kCubeTemplateVertices, kCubeTemplateTriangles);
+  cube.makeCube();
+  cube.transform(scaleMatrix(0.5f, 0.5f, 0.5f).m);
+  cube.unshareVertices();
+  const Vec3 p0(-1, 10, 0), p1(-3, 0, 0), p2(-4, -0.2f, -2), p3(-6, 0.3f, -5);
+  for (int k = 0; k < kStringCubes; ++k) {
+    float t = static_cast<float>(k) / static_cast<float>(kStringCubes - 1);
+    float s = 1.0f - t;
+    Vec3 b = p0 * (s * s * s) + p1 * (3 * t * s * s) + p2 * (3 * t * t * s) + p3 * (t * t * t);
+    float a1 = static_cast<float>(demoRand()) / 32767.0f * kPi;
+    float a2 = static_cast<float>(demoRand()) / 32767.0f * kPi;
+    Mat4 m = translationMatrix(b.x, b.y, b.z) * rotationXMatrix(a2) * rotationYMatrix(a1);
+    cubeString.appendTransformed(cube, m.m);
+  }
+  cubeString.computeNormals();
+}
+
+Mat4 forestProjection(int32_t width, int32_t height) {
+  Mat4 p = {};
+  p.m[0] = 0.99999994f;
+  p.m[5] = 1.9999999f / (2.0f * static_cast<float>(height) / static_cast<float>(width));
+  p.m[10] = -1.0100503f;  // -(far + near) / (far - near) = -201 / 199
+  p.m[11] = -1.0f;
+  p.m[14] = -2.0100501f;  // -2 far near / (far - near) = -400 / 199
+  return p;
+}
+
+void depthOfFieldScaleAndBias(float f, float& scale, float& bias) {
+  const float n = kNear;
+  scale = f * kLensFactor * 199.0f / ((f - n) * n * 200.0f);
+  bias = (n - f) * kLensFactor / (f * n * n);
+}
+
+Mat4 forestCamera(float pitch, float height, float distance, float yaw) {
+  return rotationXMatrix(pitch) * translationMatrix(0.0f, height - 1.0f, -3.0f - distance) * rotationYMatrix(yaw);
+}
+
+void ForrestScene::start() {
+  createPrograms();
+  createTextures();
+  createFramebuffers();
+  fillForestTracks(*this);
+  buildTerrain(terrain);
+  buildCubeString(cubeString);
+}
+
+void ForrestScene::createPrograms() {
+  buildProgram(forrestProgram, "shaders/forrest_v.glsl", nullptr, "shaders/forrest_f.glsl");
+  setUniform1i(forrestProgram, "noiseTex", 0);
+  setUniform1i(forrestProgram, "colour_tex", 1);
+  buildProgram(flatProgram, "shaders/flat_v.glsl", nullptr, "shaders/flat_f.glsl");
+  buildProgram(bokehProgram, "shaders/bokeh_v.glsl", nullptr, "shaders/bokeh_f.glsl");
+  setUniform1i(bokehProgram, "tex0", 0);
+  setUniform1i(bokehProgram, "tex1", 1);
+  setUniform1i(bokehProgram, "tex2", 2);
+  buildProgram(bokeh2Program, "shaders/bokeh2_v.glsl", nullptr, "shaders/bokeh2_f.glsl");
+  setUniform1i(bokeh2Program, "tex0", 0);
+  setUniform1i(bokeh2Program, "tex1", 1);
+  setUniform1i(bokeh2Program, "tex2", 2);
+  buildProgram(gaussblurProgram, "shaders/gaussblur_v.glsl", nullptr, "shaders/gaussblur_f.glsl");
+  setUniform1i(gaussblurProgram, "tex0", 0);
+  buildProgram(compositeProgram, "shaders/composite_v.glsl", nullptr, "shaders/composite_f.glsl");
+  setUniform1i(compositeProgram, "tex0", 0);
+  buildProgram(aoProgram, "shaders/ao_v.glsl", nullptr, "shaders/ao_f.glsl");
+  setUniform1i(aoProgram, "depth_tex", 0);
+}
+
+void ForrestScene::createTextures() {
+  glGenTextures(kForestGlNames, textures);
+  allocateTargetTexture(*this, textures[kColourTexture], GL_RGBA16F, kFullSize);
+  allocateTargetTexture(*this, textures[kBokehTexture], GL_RGBA16F, kFullSize);
+  allocateTargetTexture(*this, textures[kBokehSumTexture], GL_RGBA16F, kFullSize);
+  allocateTargetTexture(*this, textures[kGlowTexture], GL_RGBA16F, kQuarterSize);
+  allocateTargetTexture(*this, textures[kGlowBlurTexture], GL_RGBA16F, kQuarterSize);
+  allocateTargetTexture(*this, textures[kGeometryTexture], GL_RGBA16F, kFullSize);
+  checkGlError(__LINE__);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glBindTexture(GL_TEXTURE_2D_MULTISAMPLE, 0);
+
+  noiseTexture = textures[kNoiseEntry];
+  depthTexture = textures[kDepthEntry];
+  smallCaptionTexture = textures[kSmallCaptionEntry];
+  largeCaptionTexture = textures[kLargeCaptionEntry];
+
+  uploadCaption(smallCaptionTexture, kSmallCaptionRecord);
+  uploadCaption(largeCaptionTexture, kLargeCaptionRecord);
+
+  uint8_t noise[kNoiseBytes];
+  fillNoiseBytes(noise);
+  glBindTexture(GL_TEXTURE_3D, noiseTexture);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGB8, kNoiseSide, kNoiseSide, kNoiseSide, 0, GL_RGB, GL_UNSIGNED_BYTE, noise);
+  checkGlError(__LINE__);
+  glBindTexture(GL_TEXTURE_3D, 0);
+
+  glBindTexture(GL_TEXTURE_2D, depthTexture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexStorage2D(GL_TEXTURE_2D, 1, GL_R16F, width, height);
+  checkGlError(__LINE__);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void ForrestScene::createFramebuffers() {
+  glGenFramebuffers(kForestGlNames, framebuffers);
+  glGenRenderbuffers(kForestGlNames, renderbuffers);
+  glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[kDepthRenderbuffer]);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+  checkGlError(__LINE__);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+
+  struct Attachments {
+    int framebuffer;  // entry of framebuffers
+    int colour0;      // entry of textures
+    int colour1;      // entry of textures, or -1
+  };
+  const Attachments kLayout[] = {
+      {kColourFramebuffer, kColourTexture, -1},     {kBokehFramebuffer, kBokehTexture, kBokehSumTexture},
+      {kHalfFramebuffer, kBokehSumTexture, -1},     {kGlowFramebuffer, kGlowTexture, -1},
+      {kGlowBlurFramebuffer, kGlowBlurTexture, -1}, {kGeometryFramebuffer, kGeometryTexture, kDepthEntry},
+  };
+  for (const Attachments& a : kLayout) {
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[a.framebuffer]);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[a.colour0], 0);
+    if (a.colour1 >= 0)
+      glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, textures[a.colour1], 0);
+    if (a.framebuffer == kGeometryFramebuffer)
+      glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                                renderbuffers[kDepthRenderbuffer]);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  }
+  checkGlError(__LINE__);
+}
+
+void ForrestScene::release() {
+  glDeleteTextures(kForestGlNames, textures);
+  glDeleteFramebuffers(kForestGlNames, framebuffers);
+  glDeleteRenderbuffers(kForestGlNames, renderbuffers);
+}
+
+void ForrestScene::drawGeometry() {
+  Mat4 projection = forestProjection(width, height);
+  float cocScale, cocBias;
+  depthOfFieldScaleAndBias(focusTrack.evaluate(centiseconds) + kFocusBase, cocScale, cocBias);
+  setUniform2f(forrestProgram, "CoCScaleAndBias", cocScale, cocBias);
+  setUniform1f(forrestProgram, "time", seconds);
+  float pitch = pitchTrack.evaluate(centiseconds);
+  float distance = distanceTrack.evaluate(centiseconds);
+  float cameraHeight = heightTrack.evaluate(centiseconds);
+  float yaw = yawTrack.evaluate(centiseconds);
+  Mat4 view = forestCamera(pitch, cameraHeight, distance, yaw);
+
+  const GLenum outputs[2] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+  glDrawBuffers(2, outputs);
+  glViewport(0, 0, width, height);
+  glEnable(GL_MULTISAMPLE);
+  checkGlError(__LINE__);
+
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  // Sky: an inside-out cube that only leaves its lens value in alpha and its depth.
+  Mesh sky(kCubeVertexCount, kCubeTriangleCount);
+  sky.makeCube();
+  sky.flipWinding();
+  sky.upload();
+  useProgram(forrestProgram);
+  setUniform1f(forrestProgram, "material", 0.0f);
+  setUniform1f(forrestProgram, "bump_scale", 1.0f);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_3D, noiseTexture);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+  setUniformMatrix4(forrestProgram, "projection", 1, false, projection.m);
+  Mat4 skyModelview = view * scaleMatrix(kSkyScale, kSkyScale, kSkyScale);
+  setUniformMatrix4(forrestProgram, "modelview", 1, false, skyModelview.m);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(sky.triangleCount * 3), GL_UNSIGNED_INT, nullptr);
+  glDisableVertexAttribArray(0);
+  glUseProgram(0);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  checkGlError(__LINE__);
+
+  // Terrain: one buffer drawn as a 3 x 3 tiling; neighbouring tiles overlap a little.
+  useProgram(forrestProgram);
+  terrain.upload();
+  glBindTexture(GL_TEXTURE_3D, noiseTexture);
+  enableMeshAttributes(terrain);
+  for (int i = -kTileRadius; i <= kTileRadius; ++i) {
+    for (int j = -kTileRadius; j <= kTileRadius; ++j) {
+      Mat4 modelview = view * translationMatrix(kTileStep * j, 0.0f, kTileStep * i);
+      setUniformMatrix4(forrestProgram, "modelview", 1, false, modelview.m);
+      drawMeshRange(terrain);
+    }
+  }
+  disableMeshAttributes();
+
+  useProgram(forrestProgram);
+  cubeString.upload();
+  enableMeshAttributes(cubeString);
+  setUniformMatrix4(forrestProgram, "modelview", 1, false, view.m);
+  drawMeshRange(cubeString);
+  disableMeshAttributes();
+
+  drawCaption(view.m);
+
+  glUseProgram(0);
+  checkGlError(__LINE__);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+void ForrestScene::drawCaption(const float V[16]) {
+  useProgram(forrestProgram);
+  setUniform1f(forrestProgram, "material", 1.0f);
+  setUniform1f(forrestProgram, "bump_scale", 0.1f);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_3D, noiseTexture);
+  glEnableVertexAttribArray(0);
+  glEnableVertexAttribArray(1);
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, kFullscreenQuadPositions);
+  glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 0, kFullscreenQuadCoords);
+  glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, 0, kCaptionNormals);
+
+  Mat4 model;
+  glActiveTexture(GL_TEXTURE1);
+  if (seconds < kSmallCaptionUntil) {
+    glBindTexture(GL_TEXTURE_2D, smallCaptionTexture);
+    // -135 degrees about +Y, cosine and sine given exactly.
+    model = translationMatrix(-1.5f, 3.0f, -4.0f) * rotationYMatrix(-0.70710677f, -0.70710677f) *
+            scaleMatrix(3.0f, 1.5f, 3.0f);
+  } else {
+    glBindTexture(GL_TEXTURE_2D, largeCaptionTexture);
+    // -144 degrees about +Y.
+    model = translationMatrix(-3.5f, 0.3f, -6.0f) * rotationYMatrix(-0.809017f, -0.58778524f) *
+            scaleMatrix(2.0f, 1.0f, 2.0f);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  Mat4 view;
+  for (int e = 0; e < kMatrixElements; ++e) view.m[e] = V[e];
+  Mat4 modelview = view * model;
+  setUniformMatrix4(forrestProgram, "modelview", 1, false, modelview.m);
+  glDrawRangeElements(GL_TRIANGLE_STRIP, 0, 3, 4, GL_UNSIGNED_BYTE, kQuadIndices);
+  glDisableVertexAttribArray(0);
+  glDisableVertexAttribArray(1);
+  glDisableVertexAttribArray(2);
+  glDisable(GL_BLEND);
+}
+
+void ForrestScene::render() {
+  const int32_t w = width, h = height;
+  const int32_t quarterW = static_cast<int32_t>(static_cast<uint32_t>(w) >> 2);
+  const int32_t quarterH = static_cast<int32_t>(static_cast<uint32_t>(h) >> 2);
+
+  glDisable(GL_BLEND);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[kGeometryFramebuffer]);
+  drawGeometry();
+
+  // Colour and lens alpha into texture 0, which the next passes build on.
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[kGeometryFramebuffer]);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[kColourFramebuffer]);
+  glViewport(0, 0, w, h);
+  glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+
+  // Ambient occlusion multiplies the colour; alpha keeps the lens value.
+  useProgram(aoProgram);
+  setUniform4f(aoProgram, "ao_settings", kAoRadius * static_cast<float>(w) / static_cast<float>(h), kAoRadius,
+               kAoStrength, 0.0f);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ZERO, GL_SRC_COLOR);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  disableDepth();
+  bindPassTextures(depthTexture);
+  drawFullscreenQuad();
+  glDisable(GL_BLEND);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+
+  // Depth of field, first pass: two blurred images from texture 0.
+  const GLenum bokehOutputs[2] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[kBokehFramebuffer]);
+  glDrawBuffers(2, bokehOutputs);
+  glViewport(0, 0, w, h);
+  checkGlError(__LINE__);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  disableDepth();
+  useProgram(bokehProgram);
+  checkGlError(__LINE__);
+  bindPassTextures(textures[kColourTexture]);
+  checkGlError(__LINE__);
+  drawFullscreenQuad();
+  checkGlError(__LINE__);
+
+  // Second pass: combined from those two back into texture 0's colour.
+  bindPassTarget(framebuffers[kColourFramebuffer], w, h);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  disableDepth();
+  useProgram(bokeh2Program);
+  glActiveTexture(GL_TEXTURE2);
+  glBindTexture(GL_TEXTURE_2D, textures[kBokehSumTexture]);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, textures[kBokehTexture]);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, textures[kColourTexture]);
+  drawFullscreenQuad();
+  checkGlError(__LINE__);
+
+  downsample(*this, textures[kColourTexture], framebuffers[kHalfFramebuffer], textures[kBokehSumTexture],
+             framebuffers[kGlowFramebuffer]);
+
+  // Glow: a horizontal, then a tinted vertical blur at quarter size.
+  setUniform4f(gaussblurProgram, "tint", 1.0f, 1.0f, 1.0f, 1.0f);
+  bindPassTarget(framebuffers[kGlowBlurFramebuffer], quarterW, quarterH);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  disableDepth();
+  useProgram(gaussblurProgram);
+  setUniform2f(gaussblurProgram, "direction", kBlurStep, 0.0f);
+  bindPassTextures(textures[kGlowTexture]);
+  drawFullscreenQuad();
+
+  Vec3 tint = tintTrack.evaluate(centiseconds);
+  setUniform4f(gaussblurProgram, "tint", tint.x, tint.y, tint.z, 1.0f);
+  bindPassTarget(framebuffers[kGlowFramebuffer], quarterW, quarterH);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  disableDepth();
+  useProgram(gaussblurProgram);
+  setUniform2f(gaussblurProgram, "direction", 0.0f, kBlurStep);
+  bindPassTextures(textures[kGlowBlurTexture]);
+  drawFullscreenQuad();
+  checkGlError(__LINE__);
+
+  // The glow fills the back buffer; no clear is needed.
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[kGlowFramebuffer]);
+  glDrawBuffer(GL_BACK);
+  glViewport(0, 0, w, h);
+  glBlitFramebuffer(0, 0, quarterW, quarterH, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+
+  // The scene, tinted, added on top of the glow.
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+  useProgram(compositeProgram);
+  setUniform1f(compositeProgram, "darken", kDarken);
+  tint = tintTrack.evaluate(centiseconds);
+  setUniform4f(compositeProgram, "tint", tint.x, tint.y, tint.z, 1.0f);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  disableDepth();
+  glActiveTexture(GL_TEXTURE2);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, depthTexture);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, textures[kColourTexture]);
+  drawFullscreenQuad();
+  glDisable(GL_BLEND);
+}

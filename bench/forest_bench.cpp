@@ -1,0 +1,61 @@
+// The forest's CPU work at start: the tracks, the noise bytes, the terrain (three Loop
+// subdivisions to 196736 triangles) and the cube string; and each subdivision step alone.
+#include "scenes/forest/forest_scene.h"
+#include "synth/process_state.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// Everything start() computes on the CPU, on a scene object of its own.
+void BM_ForestStartCpu(benchmark::State& state) {
+  auto scene = std::make_unique<ForrestScene>();
+  uint8_t noise[kNoiseBytes];
+  for (auto _ : state) {
+    scene->tintTrack = KeyframeTrack<Vec3>();
+    scene->distanceTrack = scene->yawTrack = scene->pitchTrack = scene->focusTrack = scene->heightTrack =
+        KeyframeTrack<float>();
+    scene->cubeString.vertexCount = scene->cubeString.triangleCount = 0;
+    fillNoiseBytes(noise);
+    fillForestTracks(*scene);
+    buildTerrain(scene->terrain);
+    buildCubeString(scene->cubeString);
+    benchmark::DoNotOptimize(scene->terrain.positions);
+  }
+  state.counters["triangles"] = scene->terrain.triangleCount;
+  state.counters["vertices"] = scene->terrain.vertexCount;
+}
+BENCHMARK(BM_ForestStartCpu)->Unit(benchmark::kMillisecond);
+
+// Copies the content of one mesh into another of at least the same capacity.
+void copyMesh(const Mesh& from, Mesh& to) {
+  std::copy_n(from.positions, 3 * from.vertexCount, to.positions);
+  std::copy_n(from.indices, 3 * from.triangleCount, to.indices);
+  to.vertexCount = from.vertexCount;
+  to.triangleCount = from.triangleCount;
+}
+
+// One subdivision step of the terrain; the argument is the step, 1 to 3.
+void BM_TerrainSubdivisionStep(benchmark::State& state) {
+  Mesh before(kTerrainVertexCapacity, kTerrainTriangleCapacity);
+  shapeTerrain(before);
+  for (int s = 1; s < state.range(0); ++s) before.subdivide();
+  Mesh work(kTerrainVertexCapacity, kTerrainTriangleCapacity);
+  for (auto _ : state) {
+    state.PauseTiming();
+    copyMesh(before, work);
+    state.ResumeTiming();
+    work.subdivide();
+    benchmark::DoNotOptimize(work.positions);
+  }
+  state.counters["triangles_in"] = before.triangleCount;
+  state.counters["triangles_out"] = work.triangleCount;
+}
+BENCHMARK(BM_TerrainSubdivisionStep)->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,11 @@
+// Unlit geometry: positions through the camera, nothing else.
+#version 400
+
+in vec3 vertex;
+
+uniform mat4 projection;
+uniform mat4 modelview;
+
+void main() {
+  gl_Position = projection * modelview * vec4(vertex, 1.0);
+}

@@ -1,0 +1,67 @@
+// Matrix construction and products.
+#include "render/matrix.h"
+
+#include <cmath>
+
+Mat4 identityMatrix() {
+  Mat4 r = {};
+  r.m[0] = r.m[5] = r.m[10] = r.m[15] = 1.0f;
+  return r;
+}
+
+Mat4 operator*(const Mat4& a, const Mat4& b) {
+  Mat4 r;
+  for (int c = 0; c < 4; ++c)
+    for (int row = 0; row < 4; ++row) {
+      float sum = 0.0f;
+      for (int k = 0; k < 4; ++k) sum += a.m[k * 4 + row] * b.m[c * 4 + k];
+      r.m[c * 4 + row] = sum;
+    }
+  return r;
+}
+
+Mat4 translationMatrix(float x, float y, float z) {
+  Mat4 r = identityMatrix();
+  r.m[12] = x;
+  r.m[13] = y;
+  r.m[14] = z;
+  return r;
+}
+
+Mat4 scaleMatrix(float x, float y, float z) {
+  Mat4 r = identityMatrix();
+  r.m[0] = x;
+  r.m[5] = y;
+  r.m[10] = z;
+  return r;
+}
+
+Mat4 rotationXMatrix(float angle) {
+  float c = std::cos(angle), s = std::sin(angle);
+  Mat4 r = identityMatrix();
+  r.m[5] = c;
+  r.m[6] = s;
+  r.m[9] = -s;
+  r.m[10] = c;
+  return r;
+}
+
+Mat4 rotationYMatrix(float angle) { return rotationYMatrix(std::cos(angle), std::sin(angle)); }
+
+Mat4 rotationYMatrix(float cosine, float sine) {
+  Mat4 r = identityMatrix();
+  r.m[0] = cosine;
+  r.m[2] = -sine;
+  r.m[8] = sine;
+  r.m[10] = cosine;
+  return r;
+}
+
+Vec3 transformPoint(const Mat4& m, Vec3 p) {
+  const float* e = m.m;
+  float x = e[0] * p.x + e[4] * p.y + e[8] * p.z + e[12];
+  float y = e[1] * p.x + e[5] * p.y + e[9] * p.z + e[13];
+  float z = e[2] * p.x + e[6] * p.y + e[10] * p.z + e[14];
+  float w = e[3] * p.x + e[7] * p.y + e[11] * p.z + e[15];
+  return {x / w, y / w, z / w};
+}

@@ -1,0 +1,28 @@
+// 4 x 4 single-precision matrices, column-major (element m[c * 4 + r] in column c, row r),
+// applied to column vectors and handed to OpenGL untransposed.
+#pragma once
+
+#include "render/vec.h"
+
+constexpr int kMatrixElements = 16;
+
+struct Mat4 {
+  float m[kMatrixElements];  // column-major
+};
+
+// The identity.
+Mat4 identityMatrix();
+// a * b: b is applied to a vector first.
+Mat4 operator*(const Mat4& a, const Mat4& b);
+// Translation by (x, y, z).
+Mat4 translationMatrix(float x, float y, float z);
+// Scale by (x, y, z) along the axes.
+Mat4 scaleMatrix(float x, float y, float z);
+// Right-handed rotation by angle (radians) about the +X axis, as glRotate.
+Mat4 rotationXMatrix(float angle);
+// Right-handed rotation by angle (radians) about the +Y axis, as glRotate.
+Mat4 rotationYMatrix(float angle);
+// Right-handed rotation about +Y given its cosine and sine directly.
+Mat4 rotationYMatrix(float cosine, float sine);
+// The point p transformed by m, divided by its w.
+Vec3 transformPoint(const Mat4& m, Vec3 p);

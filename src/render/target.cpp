@@ -1,0 +1,62 @@
+// Target texture storage and the downsample chain.
+#include "render/target.h"
+
+#include "render/quad.h"
+#include "render/shader.h"
+#include "shell/gl.h"
+#include "shell/scene.h"
+
+namespace {
+
+// Pass 1 draws the whole source into the lower-left quarter of the full-size viewport.
+const float kHalfPassPositions[8] = {-1, -1, 0, -1, 0, 0, -1, 0};    // x, y per vertex
+const float kHalfPassCoords[8] = {0, 0, 1, 0, 1, 1, 0, 1};           // u, v per vertex
+// Pass 2 fills the quarter viewport from that lower-left quarter.
+const float kQuarterPassPositions[8] = {-1, -1, 1, -1, 1, 1, -1, 1};  // x, y per vertex
+const float kQuarterPassCoords[8] = {0, 0, 0.5f, 0, 0.5f, 0.5f, 0, 0.5f};  // u, v per vertex
+
+}  // namespace
+
+void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t internalFormat, uint32_t divisor) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+  glTexStorage2D(GL_TEXTURE_2D, 1, internalFormat, static_cast<GLsizei>(static_cast<uint32_t>(scene.width) / divisor),
+                 static_cast<GLsizei>(static_cast<uint32_t>(scene.height) / divisor));
+  checkGlError(__LINE__);
+}
+
+void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, uint32_t halfTexture,
+                uint32_t quarterFramebuffer) {
+  const GLenum colour0 = GL_COLOR_ATTACHMENT0;
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, halfFramebuffer);
+  glDrawBuffers(1, &colour0);
+  glViewport(0, 0, scene.width, scene.height);
+  checkGlError(__LINE__);
+  // Alpha of the half-size stage is left alone; only the quarter image's alpha matters.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  if (!scene.downsampleProgram.built) {
+    buildProgram(scene.downsampleProgram, "shaders/downsample_v.glsl", nullptr, "shaders/downsample_f.glsl");
+    setUniform1i(scene.downsampleProgram, "tex0", 0);
+  }
+  useProgram(scene.downsampleProgram);
+  bindPassTextures(sourceTexture);
+  drawQuad(kHalfPassPositions, kHalfPassCoords);
+
+  GLsizei quarterWidth = static_cast<GLsizei>(static_cast<uint32_t>(scene.width) / kQuarterSize);
+  GLsizei quarterHeight = static_cast<GLsizei>(static_cast<uint32_t>(scene.height) / kQuarterSize);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, quarterFramebuffer);
+  glDrawBuffers(1, &colour0);
+  glViewport(0, 0, quarterWidth, quarterHeight);
+  checkGlError(__LINE__);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  useProgram(scene.downsampleProgram);
+  bindPassTextures(halfTexture);
+  drawQuad(kQuarterPassPositions, kQuarterPassCoords);
+}

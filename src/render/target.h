@@ -1,0 +1,23 @@
+// Off-screen target textures sized from the window, and the two-pass reduction of a
+// full-size image to a quarter-size one that the glow passes start from.
+#pragma once
+
+#include <cstdint>
+
+class Scene;
+
+constexpr uint32_t kFullSize = 1;     // divisor of a full-size target
+constexpr uint32_t kQuarterSize = 4;  // divisor of a quarter-size target
+
+// Gives an already generated texture one level of storage at the scene's size / divisor,
+// nearest filtering and clamp-to-border wrapping. Leaves it bound to GL_TEXTURE_2D.
+void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t internalFormat, uint32_t divisor);
+
+// Reduces sourceTexture (full size) to quarter size: first into the lower-left quarter of
+// halfTexture (the colour of halfFramebuffer, RGB only), then into quarterFramebuffer.
+// Contract: no buffer bound to GL_ARRAY_BUFFER or GL_ELEMENT_ARRAY_BUFFER; the scene's width
+// and height set. Builds the scene's downsample program on first use. Leaves quarterFramebuffer
+// bound for drawing, the program current, unit 0 active with halfTexture, units 1 and 2 empty,
+// depth test and depth writes off, all colour channels writable.
+void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, uint32_t halfTexture,
+                uint32_t quarterFramebuffer);
