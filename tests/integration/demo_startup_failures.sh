@@ -30,6 +30,23 @@ log=$(cat "$dir/error_log.txt")
 [ "$log" = "SDL_SetVideoMode failed." ] || [ "$log" = "SDL_Init failed." ] ||
   fail "no display: log '$log'"
 
+# A missing shader file: the stage heading with its path, then the first OpenGL error,
+# which ends the show with status 1.
+dir=$(make_run_dir 2)
+rm "$dir/shaders/forrest_f.glsl"
+status=$(run_demo "$dir")
+[ "$status" = 1 ] || fail "missing shader file: status $status"
+log=$(cat "$dir/error_log.txt")
+case "$log" in
+  "
+Fragment ShaderInfoLog: (shaders/forrest_f.glsl)
+"*) ;;
+  *) fail "missing shader file: the log does not open with the stage heading: '$log'" ;;
+esac
+echo "$log" | tail -n1 | grep -Eq '\*\*\* Line [0-9]{5}: OpenGL Error Code 0x[0-9a-f]{8} \*\*\*$' ||
+  fail "missing shader file: the log does not end with the OpenGL error line: '$log'"
+dir=$(make_run_dir 1)
+
 # A log that cannot be created does not stop the show from failing cleanly.
 chmod 0555 "$dir"
 rm -f "$dir/error_log.txt"
