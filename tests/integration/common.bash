@@ -22,7 +22,7 @@ fail() {
 start_xvfb() {
   local size="${1:-320x180}"
   local fdfile="$WORK/xvfb.display"
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fdfile" 2>"$WORK/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fdfile" 2>"$WORK/xvfb.log" &
   XVFB_PID=$!
   for _ in $(seq 100); do
     [ -s "$fdfile" ] && break

@@ -6,7 +6,7 @@ export SDL_AUDIODRIVER=dummy
 command -v xdotool >/dev/null || fail "xdotool is not installed"
 
 start_demo() {  # starts the demo in folder $1; its pid goes to DEMO_PID
-  (cd "$1" && exec "$DEMO" >/dev/null 2>&1) &
+  (cd "$1" && exec "$DEMO" >"$WORK/stdout" 2>"$WORK/stderr") &
   DEMO_PID=$!
 }
 
@@ -23,7 +23,7 @@ dir=$(make_run_dir 1)
 start_demo "$dir"
 pid=$DEMO_PID
 wait_for_window
-kill -0 "$pid" 2>/dev/null || fail "the demo ended before Escape"
+kill -0 "$pid" 2>/dev/null || fail "the demo ended before Escape: $(cat "$dir/error_log.txt" "$WORK/stderr")"
 xdotool key Escape
 wait_for_exit "$pid" 5
 status=$EXIT_STATUS
@@ -34,7 +34,7 @@ for signal in TERM INT; do
   start_demo "$dir"
 pid=$DEMO_PID
   wait_for_window
-  kill -0 "$pid" 2>/dev/null || fail "the demo ended before SIG$signal"
+  kill -0 "$pid" 2>/dev/null || fail "the demo ended before SIG$signal: $(cat "$dir/error_log.txt" "$WORK/stderr")"
   kill -s $signal "$pid"
   wait_for_exit "$pid" 5
 status=$EXIT_STATUS

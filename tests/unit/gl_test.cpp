@@ -5,6 +5,7 @@
 #include "shell/log.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -123,7 +124,9 @@ class FakeGl : public ::testing::Test {
     calls.clear();
     exportsInUse = fakeExports();
     exportEverything = false;
-    logPath = ::testing::TempDir() + "gl_test_log.txt";
+    // Tests may run as parallel processes: one log file each.
+    logPath = ::testing::TempDir() + "gl_test_log_" + std::to_string(getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
     logOpen(logPath.c_str());
   }
   void TearDown() override {
@@ -238,7 +241,7 @@ TEST_F(FakeGl, LogWritesFormattedTextAndSkipsWhenClosed) {
 // --- shader programs ----------------------------------------------------------------------
 
 std::string writeTempFile(const std::string& name, const std::string& text) {
-  std::string path = ::testing::TempDir() + name;
+  std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + name;
   std::ofstream(path) << text;
   return path;
 }
