@@ -3,16 +3,21 @@
 #include "capture/egl_context.h"
 #include "capture/options.h"
 #include "capture/png_writer.h"
+#include "capture/wav_writer.h"
 #include "shell/gl.h"
 #include "shell/log.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
 #include "synth/audio.h"
+#include "synth/mixer.h"
+#include "synth/process_state.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -108,6 +113,24 @@ int captureStills(const CaptureOptions& options) {
   return host.failed ? 1 : 0;
 }
 
+// Writes the music of [--from, --to) to options.audio exactly as the audio callback plays it
+// from the start of playback. Its own synthesizer state keeps the scenes' random sequence intact.
+int captureAudio(const CaptureOptions& options) {
+  double endSeconds = options.toSeconds < 0 ? kShowEndMs / 1000.0 : options.toSeconds;
+  int64_t first = std::llround(options.fromSeconds * kWavSampleRate);
+  int64_t end = std::llround(endSeconds * kWavSampleRate);
+  auto state = std::make_unique<ProcessState>();
+  prepareMusic(*state);
+  std::vector<int16_t> samples(static_cast<size_t>(end) * kWavChannels);
+  renderFrames(state->synth, samples.data(), static_cast<int>(end));
+  std::string error;
+  if (!writeWav(options.audio, samples.data() + first * kWavChannels, end - first, error)) {
+    std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,6 +146,10 @@ int main(int argc, char** argv) {
   }
   // Compiler logs and OpenGL errors go to the terminal rather than a file.
   logAttach(stderr);
+  if (!options.audio.empty()) {
+    int status = captureAudio(options);
+    if (status != 0 || (options.atMs.empty() && options.out.empty() && options.frames.empty())) return status;
+  }
   if (!options.atMs.empty()) return captureStills(options);
   std::fprintf(stderr, "demo-capture: only --at captures are available in this build\n");
   return 2;
