@@ -41,14 +41,14 @@ void audioCallback(void*, uint8_t* stream, int length) {
 }
 
 int initAudio() {
-  SDL_AudioSpec spec;
-  std::memset(&spec, 0, sizeof spec);
-  spec.freq = kOutputRate;
-  spec.format = AUDIO_S16LSB;
-  spec.channels = kOutputChannels;  // what the library defaults to; said outright so every build agrees
-  spec.samples = kDeviceBufferFrames;
-  spec.callback = audioCallback;
-  if (SDL_OpenAudio(&spec, nullptr) != 0) {
+  SDL_AudioSpec request;
+  std::memset(&request, 0, sizeof request);
+  request.freq = kOutputRate;
+  request.format = AUDIO_S16LSB;
+  request.channels = kOutputChannels;  // what the library defaults to; said outright so every build agrees
+  request.samples = kDeviceBufferFrames;
+  request.callback = audioCallback;  // no user data
+  if (SDL_OpenAudio(&request, nullptr) != 0) {
     logMessage("SDL_OpenAudio failed.\n");
     return -1;
   }

@@ -74,8 +74,9 @@ inline Double2 truncLanes(Double2 x) {
 #endif
 }
 
-// Left and right share of a voice at pan: linear, half each at the centre.
+// Left share of a voice at pan: linear, half at the centre.
 inline double leftGain(double pan) { return 0.5 - 0.5 * pan; }
+// Right share of a voice at pan.
 inline double rightGain(double pan) { return 0.5 + 0.5 * pan; }
 
 // fmod(phase, 1) for any phase; where |phase| < 2^52, phase - trunc(phase) is the same value

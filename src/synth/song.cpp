@@ -161,19 +161,22 @@ bool expandPattern(const PatternText& pattern, char (&out)[kMaxPatternLength]) {
 
 // Semitones above A of a note letter; letters past G sound as A.
 int letterSemitone(char letter) {
-  static const int kSemitones[7] = {0, 2, 3, 5, 7, 8, 10};  // A B C D E F G
+  constexpr int kNamedLetters = 7;  // A to G
+  static const int kSemitones[kNamedLetters] = {0, 2, 3, 5, 7, 8, 10};
   int index = (letter | 0x20) - 'a';
-  return index < 7 ? kSemitones[index] : 0;
+  return index < kNamedLetters ? kSemitones[index] : 0;
 }
 
 // The octave a digit selects, or `current` for the digits that leave it alone.
 int digitOctave(char digit, int current) {
-  constexpr int kKeep = 99;
-  static const int kOctaves[10] = {-3, -2, -1, 0, 1, 2, kKeep, kKeep, kKeep, -4};
+  constexpr int kDigits = 10;
+  constexpr int kKeep = 99;  // marks 6, 7 and 8
+  static const int kOctaves[kDigits] = {-3, -2, -1, 0, 1, 2, kKeep, kKeep, kKeep, -4};
   int octave = kOctaves[digit - '0'];
   return octave == kKeep ? current : octave;
 }
 
+// True for A-Z and a-z.
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
