@@ -176,15 +176,15 @@ void fillInput(const Instrument& in, double time0, int count, const double* nois
   bool glide = in.slide != 0.0;
   // The end of sample t and the start of t + 1 are the same expression, (t + 1) + slideOffset,
   // so the phase at the end of each pair is carried into the next.
-  double phaseCarried = 0.0, integralCarried = 0.0, phaseLast = 0.0;
+  double phaseCarried = 0.0, integralCarried = 0.0;
+  bool vectorTrunc = false;
   if (oscillator) {
     phaseCarried = phaseAt(in, time0 + in.slideOffset);
     integralCarried = waveIntegral(in.waveform, cycleFraction(phaseCarried));
-    phaseLast = phaseAt(in, time0 + (count + 1) + in.slideOffset);
+    // Without a glide, pitch * x is monotonic in x, so the first and last phases bound them all.
+    vectorTrunc = !glide && std::fabs(phaseCarried) < kVectorTruncLimit &&
+                  std::fabs(phaseAt(in, time0 + (count + 1) + in.slideOffset)) < kVectorTruncLimit;
   }
-  // Without a glide, pitch * x is monotonic in x, so the first and last phases bound them all.
-  bool vectorTrunc = !glide && std::fabs(phaseCarried) < kVectorTruncLimit &&
-                     std::fabs(phaseLast) < kVectorTruncLimit;
   int64_t noiseIndex = static_cast<int64_t>(time0);
   Double2 t = {time0, time0 + 1.0};
   for (int f = 0; f < count; f += kLanes, t += 2.0, noiseIndex += kLanes) {
