@@ -1,31 +1,54 @@
-// Audio output. Until the synthesizer lands the device plays silence, but it is opened
-// and the random sequence is advanced exactly as the music will do it.
+// Audio output: opens the device, prepares the music and plays it from the callback.
+// Nothing is rendered ahead; the callback computes every frame as it is asked for.
 #include "synth/audio.h"
 
 #include "shell/log.h"
+#include "synth/mixer.h"
 #include "synth/process_state.h"
+#include "synth/song.h"
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 
-constexpr int kNoiseTableSize = 131072;
+namespace {
 
-void audioCallback(void*, uint8_t* stream, int length) { std::memset(stream, 0, length); }
+constexpr int kOutputRate = 44100;          // Hz
+constexpr int kDeviceBufferFrames = 4096;   // frames per callback, about 92.9 ms
+constexpr int kCallbackChunkFrames = 1024;  // frames converted to bytes at a time
+constexpr int kBytesPerFrame = kOutputChannels * 2;
 
-void prepareMusic() {
-  for (int i = 0; i < kNoiseTableSize; ++i) demoRand();
+}  // namespace
+
+void prepareMusic(ProcessState& state) {
+  fillNoiseTable(state.synth.noiseTable, state.random);
+  buildSong(state.synth);
+}
+
+void prepareMusic() { prepareMusic(process); }
+
+void audioCallback(void*, uint8_t* stream, int length) {
+  int frames = length / kBytesPerFrame;
+  int16_t chunk[kCallbackChunkFrames * kOutputChannels];
+  for (int done = 0; done < frames;) {
+    int count = std::min(kCallbackChunkFrames, frames - done);
+    renderFrames(process.synth, chunk, count);
+    storeLittleEndian(chunk, count * kOutputChannels, stream + done * kBytesPerFrame);
+    done += count;
+  }
+  std::memset(stream + frames * kBytesPerFrame, 0, length - frames * kBytesPerFrame);
 }
 
 int initAudio() {
-  SDL_AudioSpec spec;
-  std::memset(&spec, 0, sizeof spec);
-  spec.freq = 44100;
-  spec.format = AUDIO_S16LSB;
-  spec.channels = 2;  // what the library defaults to; said outright so every build agrees
-  spec.samples = 4096;
-  spec.callback = audioCallback;
-  if (SDL_OpenAudio(&spec, nullptr) != 0) {
+  SDL_AudioSpec request;
+  std::memset(&request, 0, sizeof request);
+  request.freq = kOutputRate;
+  request.format = AUDIO_S16LSB;
+  request.channels = kOutputChannels;  // what the library defaults to; said outright so every build agrees
+  request.samples = kDeviceBufferFrames;
+  request.callback = audioCallback;  // no user data
+  if (SDL_OpenAudio(&request, nullptr) != 0) {
     logMessage("SDL_OpenAudio failed.\n");
     return -1;
   }

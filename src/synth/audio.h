@@ -3,12 +3,16 @@
 
 #include <cstdint>
 
+struct ProcessState;
+
 // Opens the device, prepares the song and starts playback; 0 on success, -1 on failure.
 int initAudio();
-// Fills the noise table and builds the song, as initAudio does once the device is open;
+// Fills the noise table from the next random draws and builds the song into state.
+void prepareMusic(ProcessState& state);
+// prepareMusic for the process's own state, as initAudio does once the device is open;
 // the capture tool calls it instead of initAudio so the random sequence stays the same.
 void prepareMusic();
-// Fills stream with length / 4 stereo frames of 16-bit samples.
+// Fills stream with length / 4 stereo frames of 16-bit little-endian samples.
 void audioCallback(void* userData, uint8_t* stream, int length);
 // Pauses the device; called at every orderly exit before SDL_Quit.
 void stopAudio();

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "synth/random.h"
+#include "synth/synth.h"
 
 struct ProcessState {
   RandomGenerator random;  // consumed in a fixed order: audio, forest, cubes, curves
+  Synth synth{};           // written by the main thread before playback, then by the callback only
 };
 
 extern ProcessState process;

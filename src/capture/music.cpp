@@ -1,0 +1,21 @@
+// Off-line music rendering on a synthesizer of its own, so the show's random sequence is
+// left untouched.
+#include "capture/music.h"
+
+#include "synth/audio.h"
+#include "synth/mixer.h"
+#include "synth/process_state.h"
+
+#include <algorithm>
+#include <memory>
+
+void renderMusicSlice(int64_t firstFrame, int64_t endFrame, std::vector<int16_t>& samples) {
+  samples.clear();
+  if (endFrame <= firstFrame) return;
+  auto state = std::make_unique<ProcessState>();
+  prepareMusic(*state);
+  // The voices carry state from sample to sample: render from the start, keep the slice.
+  std::vector<int16_t> all(static_cast<size_t>(endFrame) * 2);
+  renderFrames(state->synth, all.data(), static_cast<int>(endFrame));
+  samples.assign(all.begin() + firstFrame * 2, all.end());
+}

@@ -1,0 +1,22 @@
+// Capturing a span of the show: every frame from --from to --to, either encoded to a video
+// file with its music, or written as a PNG sequence with music.wav.
+#pragma once
+
+#include "capture/options.h"
+
+#include <cstdint>
+
+// Frames and music samples of the span [fromSeconds, toSeconds) at fps.
+struct SpanPlan {
+  uint32_t fromMs = 0;        // tick of frame 0
+  uint32_t toMs = 0;          // end of the span, exclusive
+  int64_t frameCount = 0;     // frames k with fromMs + floor(k * 1000 / fps) < toMs
+  int64_t firstSample = 0;    // first stereo frame of music, round(from * 44100)
+  int64_t endSample = 0;      // end of the music, round(to * 44100), exclusive
+};
+
+// Works out the frames and samples of the span the options ask for.
+SpanPlan planSpan(const CaptureOptions& options);
+// Renders the span to options.out (a video file) or options.frames (a folder); returns the
+// process exit status.
+int captureSpan(const CaptureOptions& options);

@@ -1,0 +1,15 @@
+// WAV output of the captured music: 16-bit PCM, little-endian, stereo, 44100 Hz.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+constexpr int kWavSampleRate = 44100;  // frames per second
+constexpr int kWavChannels = 2;        // interleaved, left first
+constexpr int kWavBytesPerSample = 2;  // signed 16-bit
+constexpr int kWavHeaderBytes = 44;
+constexpr int64_t kMaxWavFrames = (0xFFFFFFFFll - (kWavHeaderBytes - 8)) / (kWavChannels * kWavBytesPerSample);
+
+// Writes frames stereo frames of interleaved samples to path through a temporary file that
+// is renamed on success, so a failed write leaves no file that looks complete.
+bool writeWav(const std::string& path, const int16_t* samples, int64_t frames, std::string& error);

@@ -1,0 +1,22 @@
+// The song: patterns in a small text notation, placed with an instrument on a group of
+// voices, expanded into one sorted list of note events before playback.
+#pragma once
+
+#include "synth/synth.h"
+
+constexpr double kSampleRate = 44100.0;               // samples per second
+constexpr double kBeatsPerMinute = 130.0;
+constexpr double kBeatSamples = 20353.846153846156;   // 60 / 130 * 44100
+constexpr int kSongEventCount = 2572;                 // what buildSong yields
+
+// Sample position of a bar and beat at 130 beats per minute, 4 beats to the bar.
+constexpr double songTime(int bar, int beat) { return (beat + 4 * bar) / kBeatsPerMinute * 60.0 * kSampleRate; }
+
+// Appends one event per note of pattern to synth.songEvents. stepDivisor > 0 gives steps of
+// 1/stepDivisor beat, otherwise -stepDivisor beats. False if a note could not be stored
+// (list full or voice out of range); the notes before it are kept.
+bool addPattern(Synth& synth, const char* pattern, const Instrument& instrument, int firstVoice, int voiceCount,
+                double startTime, int stepDivisor);
+
+// Replaces synth.songEvents with the song's notes, sorted by start time, and sets eventCount.
+void buildSong(Synth& synth);

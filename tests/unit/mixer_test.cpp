@@ -1,0 +1,177 @@
+// Playback: note starts, the pan law and 16-bit conversion, the whole song rendered by the
+// block renderer against the plain rule, and the device callback.
+#include "synth/audio.h"
+#include "synth/mixer.h"
+#include "synth/process_state.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kSecond = 44100;              // frames
+constexpr int kSongFrames = 210 * kSecond;  // past the last note's release
+
+std::unique_ptr<ProcessState> preparedState() {
+  auto state = std::make_unique<ProcessState>();
+  prepareMusic(*state);
+  return state;
+}
+
+// A voice whose filter has closed for good (envelope 0..0..0): it outputs stage 4 times 1.
+Instrument heldTone(double pan) {
+  Instrument in{};
+  in.waveform = kWaveSawtooth;
+  in.filterEnvelope = true;
+  in.amplitude = 1.0;
+  in.cutoff = 0.5;
+  in.pitch = 0.01;
+  in.pan = pan;
+  return in;
+}
+
+// Renders frames with either renderer.
+void render(bool plainRule, Synth& synth, int16_t* out, int frames) {
+  plainRule ? renderFramesPlain(synth, out, frames) : renderFrames(synth, out, frames);
+}
+
+TEST(Output, SumsAreClippedThenTruncatedToLittleEndian16Bits) {
+  const double sums[7] = {1.5, -1.5, 0.5, -0.5, 0.99999, 0.0, std::numeric_limits<double>::quiet_NaN()};
+  const int16_t samples[7] = {32767, -32767, 16383, -16383, 32766, 0, 0};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(toSample16(sums[i]), samples[i]) << sums[i];
+  const int16_t pair[2] = {-2, 0x1234};
+  const uint8_t expected[4] = {0xFE, 0xFF, 0x34, 0x12};
+  uint8_t bytes[4];
+  storeLittleEndian(pair, 2, bytes);
+  EXPECT_EQ(std::memcmp(bytes, expected, 4), 0);
+}
+
+TEST(Mix, PanLawIsLinearAndVoicesAreSummed) {
+  for (bool plainRule : {false, true}) {
+    std::unique_ptr<Synth> synth(new Synth());
+    synth->voices[3].instrument = heldTone(-0.2);
+    synth->voices[3].stages[3] = 0.5;
+    synth->voices[7].instrument = heldTone(0.0);
+    synth->voices[7].stages[3] = 0.25;
+    synth->sampleCounter = 100;
+    int16_t frame[2];
+    render(plainRule, *synth, frame, 1);
+    EXPECT_EQ(frame[0], 13925) << plainRule;  // 0.5 * 0.6 + 0.25 * 0.5
+    EXPECT_EQ(frame[1], 10649) << plainRule;  // 0.5 * 0.4 + 0.25 * 0.5
+  }
+}
+
+TEST(Mix, NoteStartsAtTheFirstWholeFrameAtOrAfterItsTimeAndKeepsTheFilter) {
+  for (bool plainRule : {false, true}) {
+    std::unique_ptr<Synth> synth(new Synth());
+    synth->songEvents[0].instrument = heldTone(0.3);
+    synth->songEvents[0].voice = 2;
+    synth->songEvents[0].time = 81415.38;
+    synth->eventCount = 1;
+    synth->voices[2].stages[3] = 0.125;
+    synth->sampleCounter = 81414;
+    int16_t out[4];
+    render(plainRule, *synth, out, 2);
+    EXPECT_EQ(synth->nextEvent, 0) << plainRule;
+    render(plainRule, *synth, out, 1);
+    EXPECT_EQ(synth->nextEvent, 1) << plainRule;
+    EXPECT_EQ(synth->voices[2].instrument.pan, 0.3);
+    EXPECT_EQ(synth->voices[2].stages[3], 0.125);  // carried into the new note
+    EXPECT_EQ(out[0], static_cast<int16_t>(0.125 * 0.35 * 32767));
+  }
+}
+
+TEST(Mix, SongOpensWithTwoNotesInTheFirstFrame) {
+  auto state = preparedState();
+  int16_t frame[2];
+  renderFrames(state->synth, frame, 1);
+  EXPECT_EQ(state->synth.nextEvent, 2);
+  EXPECT_NE(state->synth.voices[4].instrument.pitch, 0.0);
+}
+
+TEST(Mix, BlockRendererMatchesThePlainRuleOverTheWholeSong) {
+  auto fastState = preparedState();
+  auto plainState = preparedState();
+  Synth& fast = fastState->synth;
+  Synth& plain = plainState->synth;
+  std::vector<int16_t> fastOut(2 * kSecond), plainOut(2 * kSecond);
+  for (int second = 0; second < kSongFrames / kSecond; ++second) {
+    // The device's buffer length for one, a whole second for the other.
+    for (int done = 0; done < kSecond; done += 4096)
+      renderFrames(fast, fastOut.data() + 2 * done, std::min(4096, kSecond - done));
+    renderFramesPlain(plain, plainOut.data(), kSecond);
+    for (int i = 0; i < 2 * kSecond; ++i)
+      ASSERT_EQ(fastOut[i], plainOut[i]) << "frame " << second * kSecond + i / 2 << (i % 2 ? " right" : " left");
+  }
+  for (int v = 0; v < kVoiceCount; ++v)
+    for (int s = 0; s < kFilterStages; ++s) EXPECT_EQ(fast.voices[v].stages[s], plain.voices[v].stages[s]) << v;
+}
+
+TEST(Mix, OutputDoesNotDependOnHowTheStreamIsSplit) {
+  auto whole = preparedState();
+  auto pieces = preparedState();
+  const int frames = 40 * kSecond;  // into the gliding voices
+  std::vector<int16_t> expected(2 * frames), actual(2 * frames);
+  renderFrames(whole->synth, expected.data(), frames);
+  const int sizes[] = {1, 2, 3, 63, 64, 65, 127, 4096, 777, 10007};
+  for (int i = 0, done = 0; done < frames; ++i) {
+    int count = std::min(sizes[i % 10], frames - done);
+    renderFrames(pieces->synth, actual.data() + 2 * done, count);
+    done += count;
+  }
+  EXPECT_TRUE(expected == actual);
+}
+
+TEST(Mix, WholeSongIsFiniteAndNeverSilentForASecondWhileNotesSound) {
+  auto state = preparedState();
+  Synth& synth = state->synth;
+  constexpr int kChunk = 4096;
+  std::vector<double> mix(2 * kChunk);
+  int silentRun = 0;          // frames in a row that convert to 0 on both sides
+  bool soundingInRun = false;  // a note was inside its amplitude envelope during the run
+  for (int done = 0; done < kSongFrames; done += kChunk) {
+    mixFrames(synth, mix.data(), kChunk);
+    for (int f = 0; f < kChunk; ++f) {
+      double left = mix[2 * f], right = mix[2 * f + 1];
+      ASSERT_TRUE(std::isfinite(left) && std::isfinite(right)) << "frame " << done + f;
+      bool silent = toSample16(left) == 0 && toSample16(right) == 0;
+      silentRun = silent ? silentRun + 1 : 0;
+      soundingInRun = soundingInRun && silent;
+    }
+    double t = synth.sampleCounter;
+    for (const Voice& voice : synth.voices) {
+      const Instrument& in = voice.instrument;
+      bool sounding = in.pitch != 0 && in.amplitude != 0 && (!in.ampEnvelope || (t > in.ampStart && t < in.ampEnd));
+      soundingInRun = soundingInRun || (sounding && silentRun > 0);
+    }
+    ASSERT_FALSE(silentRun >= kSecond && soundingInRun) << "silent for a second at " << t / kSecond << " s";
+  }
+  // Every note has started; the voices without an amplitude envelope sound on.
+  EXPECT_EQ(synth.nextEvent, synth.eventCount);
+  std::vector<int16_t> tail(2 * 1000);
+  renderFrames(synth, tail.data(), 1000);
+  EXPECT_GT(std::count_if(tail.begin(), tail.end(), [](int16_t s) { return s != 0; }), 1000);
+}
+
+TEST(AudioCallback, PlaysTheProcessSynthAsLittleEndianFrames) {
+  auto saved = std::make_unique<ProcessState>(process);
+  auto reference = preparedState();
+  reference->synth.sampleCounter = 60 * kSecond;
+  process.synth = reference->synth;
+  std::vector<uint8_t> stream(4 * 5000 + 3, 0xAA);
+  audioCallback(nullptr, stream.data(), static_cast<int>(stream.size()));
+  std::vector<int16_t> samples(2 * 5000);
+  renderFrames(reference->synth, samples.data(), 5000);
+  std::vector<uint8_t> expected(4 * 5000 + 3, 0);
+  storeLittleEndian(samples.data(), 2 * 5000, expected.data());
+  EXPECT_TRUE(stream == expected);  // the partial frame's bytes are zeroed
+  process = *saved;
+}
+
+}  // namespace
