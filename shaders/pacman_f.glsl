@@ -221,14 +221,14 @@ void main() {
     float diffuse = max(dot(n, light), 0.0) * softShadow(p + n * 0.01, light);
     float rim = pow(1.0 - max(dot(n, -dir), 0.0), 3.0);
     vec3 h = normalize(light - dir);
-    float spec = pow(max(dot(n, h), 0.0), 40.0);
+    float specular = pow(max(dot(n, h), 0.0), 40.0);
     vec3 albedo;
     vec3 emit = vec3(0.0);
     if (material == kMatFloor) {
       vec2 g = abs(fract(p.xz / kCell + 0.5) - 0.5);
       float line = smoothstep(0.47, 0.5, max(g.x, g.y));
       albedo = mix(vec3(0.02, 0.02, 0.04), vec3(0.05, 0.05, 0.2), line);
-      spec *= 0.2;
+      specular *= 0.2;
     } else if (material == kMatWall) {
       albedo = vec3(0.03, 0.05, 0.25);
       // Neon rims along the walls' top edges.
@@ -251,7 +251,7 @@ void main() {
       float eyes = step(0.0, q.x) * smoothstep(0.14, 0.1, length(vec2(abs(q.z - 0.15 * sin(time * 2.0 + float(ghost))) - 0.16, p.y - 0.82)));
       albedo = mix(albedo, vec3(1.0), eyes);
     }
-    colour = albedo * (0.12 + 0.95 * diffuse) + vec3(spec) * 0.6 + emit + albedo * rim * 0.25;
+    colour = albedo * (0.12 + 0.95 * diffuse) + vec3(specular) * 0.6 + emit + albedo * rim * 0.25;
     float fog = 1.0 - exp(-t * 0.045);
     colour = mix(colour, fogColour, fog);
   }
