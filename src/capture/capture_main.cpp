@@ -10,9 +10,6 @@
 #include "shell/log.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
-#include "synth/audio.h"
-
-#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -46,21 +43,10 @@ class StillsHost : public VirtualClockHost {
 };
 
 int captureStills(const CaptureOptions& options) {
-  struct stat info;
-  if (stat(options.out.c_str(), &info) != 0 && mkdir(options.out.c_str(), 0777) != 0) {
-    std::fprintf(stderr, "demo-capture: cannot create folder %s\n", options.out.c_str());
-    return 1;
-  }
+  if (!ensureFolder(options.out)) return 1;
   EglContext egl;
-  if (!startOffscreenOpenGl(egl, options.width, options.height)) return 1;
-
-  // The music is prepared exactly as the demo does before its first frame, so the scenes
-  // draw the same random values.
-  prepareMusic();
   Show show;
-  buildDemoTimeline(show);
-  show.width = options.width;
-  show.height = options.height;
+  if (!startOffscreenShow(egl, show, options.width, options.height)) return 1;
 
   StillsHost host;
   host.folder = options.out;
@@ -70,6 +56,7 @@ int captureStills(const CaptureOptions& options) {
   for (uint32_t ms : options.atMs) host.atFrames.push_back(firstFrameAtOrAfter(ms, options.fps));
   host.begin(show, options.fps, host.atFrames);
   runShow(show, host);
+  destroyEglContext(egl);
   if (host.nextWanted < host.wanted.size()) {
     std::fprintf(stderr, "demo-capture: the show ended before every frame was captured\n");
     return 1;

@@ -6,7 +6,6 @@
 #include "synth/mixer.h"
 #include "synth/process_state.h"
 
-#include <algorithm>
 #include <memory>
 
 void renderMusicSlice(int64_t firstFrame, int64_t endFrame, std::vector<int16_t>& samples) {
@@ -15,7 +14,7 @@ void renderMusicSlice(int64_t firstFrame, int64_t endFrame, std::vector<int16_t>
   auto state = std::make_unique<ProcessState>();
   prepareMusic(*state);
   // The voices carry state from sample to sample: render from the start, keep the slice.
-  std::vector<int16_t> all(static_cast<size_t>(endFrame) * 2);
-  renderFrames(state->synth, all.data(), static_cast<int>(endFrame));
-  samples.assign(all.begin() + firstFrame * 2, all.end());
+  samples.resize(static_cast<size_t>(endFrame) * 2);
+  renderFrames(state->synth, samples.data(), static_cast<int>(endFrame));
+  samples.erase(samples.begin(), samples.begin() + firstFrame * 2);
 }

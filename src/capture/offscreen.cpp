@@ -2,6 +2,9 @@
 #include "capture/offscreen.h"
 
 #include "shell/gl.h"
+#include "synth/audio.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +27,24 @@ bool startOffscreenOpenGl(EglContext& egl, int width, int height) {
   }
   checkGlError(__LINE__);
   return true;
+}
+
+bool startOffscreenShow(EglContext& egl, Show& show, int width, int height) {
+  if (!startOffscreenOpenGl(egl, width, height)) return false;
+  // The music takes its random draws before the first scene, so the scenes get theirs.
+  prepareMusic();
+  buildDemoTimeline(show);
+  show.width = width;
+  show.height = height;
+  return true;
+}
+
+bool ensureFolder(const std::string& folder) {
+  struct stat info;
+  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
+  if (mkdir(folder.c_str(), 0777) == 0) return true;
+  std::fprintf(stderr, "demo-capture: cannot create folder %s\n", folder.c_str());
+  return false;
 }
 
 void readFrame(int width, int height, std::vector<uint8_t>& rgb) {

@@ -9,9 +9,7 @@
 #include "shell/log.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
-#include "synth/audio.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -91,15 +89,6 @@ class SpanHost : public VirtualClockHost {
   }
 };
 
-// Makes the folder if needed; false after a message.
-bool ensureFolder(const std::string& folder) {
-  struct stat info;
-  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
-  if (mkdir(folder.c_str(), 0777) == 0) return true;
-  std::fprintf(stderr, "demo-capture: cannot create folder %s\n", folder.c_str());
-  return false;
-}
-
 }  // namespace
 
 SpanPlan planSpan(const CaptureOptions& options) {
@@ -152,15 +141,11 @@ int captureSpan(const CaptureOptions& options) {
   }
 
   EglContext egl;
-  if (!startOffscreenOpenGl(egl, options.width, options.height)) {
+  Show show;
+  if (!startOffscreenShow(egl, show, options.width, options.height)) {
     if (video) std::remove(musicPath.c_str());
     return 1;
   }
-  prepareMusic();  // the demo's draws from the random sequence, before the first scene
-  Show show;
-  buildDemoTimeline(show);
-  show.width = options.width;
-  show.height = options.height;
 
   VideoEncoder encoder;
   std::string partial = options.out + ".part";
