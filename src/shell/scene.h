@@ -6,6 +6,23 @@
 
 #include <cstdint>
 
+constexpr int kMaxSceneCounters = 4;  // figures one scene can report per frame
+
+// What a scene did in the frame it just rendered, for the capture tool's frame statistics.
+struct SceneCounters {
+  const char* names[kMaxSceneCounters] = {};  // static strings: "instances", "camera_x", ...
+  double values[kMaxSceneCounters] = {};      // in the unit the name implies
+  int count = 0;                              // entries used
+
+  // Appends one figure; a figure past the array's end is dropped.
+  void add(const char* name, double value) {
+    if (count >= kMaxSceneCounters) return;
+    names[count] = name;
+    values[count] = value;
+    ++count;
+  }
+};
+
 class Scene {
  public:
   ShaderProgram downsampleProgram;  // built by the first downsample() of this scene
@@ -23,5 +40,7 @@ class Scene {
   virtual void start() = 0;    // build programs, GL objects, tracks and geometry
   virtual void render() = 0;   // draw the whole frame into the bound draw framebuffer
   virtual void release() = 0;  // delete textures, framebuffers, renderbuffers; never called by the shell
+  // Fills out with this frame's figures; only the capture tool asks, after render().
+  virtual void reportCounters(SceneCounters& out) const { out.count = 0; }
   virtual ~Scene();
 };
