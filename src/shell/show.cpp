@@ -37,7 +37,7 @@ FrameResult stepFrame(Show& show, ShowHost& host) {
       ++show.position;
       if (now < show.timeline[show.position].startMs) break;
     }
-    show.sceneStartTick = now;
+    show.sceneStartTick = show.clocksFromEntryTicks ? show.timeline[show.position - 1].startMs : now;
   }
   if (quit) return FrameResult::Quit;
 

@@ -34,6 +34,9 @@ struct Show {
   uint32_t sceneStartTick = 0;  // tick of the frame in which current became current
   int32_t width = 0;            // video surface, pixels, handed to each scene
   int32_t height = 0;
+  // A scene's clock counts from its entry's tick rather than from the frame in which it
+  // became current. The capture tool's virtual clock sets it; the demo counts from the frame.
+  bool clocksFromEntryTicks = false;
 };
 
 enum class FrameResult { Rendered, Quit, Ended };

@@ -18,8 +18,13 @@ int64_t firstFrameAtOrAfter(uint32_t ms, int fps, uint32_t originMs) {
   return -floorDiv(-(static_cast<int64_t>(ms) - originMs) * fps, 1000);
 }
 
+int64_t lastFrameAtOrBefore(uint32_t ms, int fps, uint32_t originMs) {
+  return firstFrameAtOrAfter(ms + 1, fps, originMs) - 1;
+}
+
 void VirtualClockHost::begin(Show& target, int framesPerSecond, std::vector<int64_t> frames, uint32_t origin) {
   show = &target;
+  show->clocksFromEntryTicks = true;
   fps = framesPerSecond;
   originMs = origin;
   std::sort(frames.begin(), frames.end());

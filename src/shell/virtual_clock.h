@@ -1,6 +1,7 @@
 // A virtual clock for rendering the show off-line: frame k of a capture at N frames per
 // second from origin O runs at tick O + floor(k * 1000 / N), whatever the time rendering
-// takes. Frames before the origin (k < 0) are run to bring a scene up to it.
+// takes, and shows exactly that show time. Frames before the origin (k < 0) are run to
+// bring a scene up to it.
 #pragma once
 
 #include "shell/show.h"
@@ -13,6 +14,8 @@
 uint32_t frameTick(int64_t frame, int fps, uint32_t originMs = 0);
 // The first frame whose tick is at or after ms.
 int64_t firstFrameAtOrAfter(uint32_t ms, int fps, uint32_t originMs = 0);
+// The frame on screen at ms: the last frame whose tick is at or before ms.
+int64_t lastFrameAtOrBefore(uint32_t ms, int fps, uint32_t originMs = 0);
 
 // Drives the show frame by frame and hands the wanted frames to onFrame. It skips frames
 // only where skipping cannot change a wanted frame: up to the first frame of the entry that
@@ -28,7 +31,9 @@ class VirtualClockHost : public ShowHost {
   int64_t frame = 0;            // frame being run
   int64_t framesRendered = 0;   // frames presented, wanted or not
 
-  // Sets the frames to capture (sorted, duplicates dropped) and the first frame to run.
+  // Sets the frames to capture (sorted, duplicates dropped) and the first frame to run, and
+  // has each scene's clock count from its own timeline tick, so that frame k shows show time
+  // origin + k / fps exactly even where the grid misses the tick of a scene switch.
   void begin(Show& target, int framesPerSecond, std::vector<int64_t> frames, uint32_t origin = 0);
   bool pollQuit() override;
   uint32_t ticks() override;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,82 @@ TEST(VirtualClock, OriginShiftsTheGridAndAllowsEarlierFrames) {
     uint32_t tick = frameTick(k, 24, 50005);
     EXPECT_EQ(firstFrameAtOrAfter(tick, 24, 50005), k) << k;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The frame on screen at a time is the last one whose tick is not after it: asking for
+// 33.99 s at 60 fps gets the forest's last frame, not the television's first.
+TEST(VirtualClock, FrameOnScreenAtATime) {
+  EXPECT_EQ(lastFrameAtOrBefore(33990, 60), 2039);
+  EXPECT_EQ(frameTick(2039, 60), 33983u);
+  EXPECT_EQ(lastFrameAtOrBefore(34000, 60), 2040);  // a tick on the grid is its own frame
+  EXPECT_LT(frameTick(lastFrameAtOrBefore(191990, 60), 60), kShowEndMs);
+  EXPECT_EQ(lastFrameAtOrBefore(80049, 10, 80050), -1);
+  for (int fps : {7, 24, 60, 1000}) {
+    for (uint32_t ms = 33900; ms < 34100; ++ms) {
+      int64_t k = lastFrameAtOrBefore(ms, fps, 50);
+      EXPECT_LE(frameTick(k, fps, 50), ms) << fps << " " << ms;
+      EXPECT_GT(frameTick(k + 1, fps, 50), ms) << fps << " " << ms;
+    }
+  }
+}
+
+// Runs the fakes over the given frames of a grid from origin and returns the clock each
+// wanted frame was rendered with; frames from an earlier one are run but not kept.
+std::vector<std::pair<int64_t, std::string>> renderFrames(const std::vector<int64_t>& frames,
+                                                          const std::vector<int64_t>& keep, int fps,
+                                                          uint32_t origin, bool skipping, int64_t* rendered) {
+  events.clear();
+  FakeScene* scenes[5];
+  const char* names[5] = {"forest", "tv", "pacman", "cubes", "curves"};
+  for (int i = 0; i < 5; ++i) scenes[i] = new FakeScene(names[i], skipping && i != 1 && i != 4);
+  Show show;
+  buildTimeline(show, scenes[0], scenes[1], scenes[2], scenes[3], scenes[4]);
+  RecordingHost host;
+  host.begin(show, fps, frames, origin);
+  runShow(show, host);
+  if (rendered) *rendered = host.framesRendered;
+  std::vector<std::pair<int64_t, std::string>> kept;
+  for (auto& c : host.captured)
+    if (std::find(keep.begin(), keep.end(), c.first) != keep.end()) kept.push_back(c);
+  delete show.current;
+  return kept;
+}
+
+// A span whose start is off the frame grid: each scene's clock still counts from its own
+// tick, so frame k shows show time origin + k / fps, the music's instant, exactly.
+TEST(VirtualClock, OffGridOriginStartsEachSceneOnItsOwnTick) {
+  const int fps = 10;
+  const uint32_t origin = 77950;  // frames at 77950, 78050, ...: none at the switch to Pacman
+  std::vector<int64_t> wanted = {0, 1, 2};
+  auto captured = renderFrames(wanted, wanted, fps, origin, true, nullptr);
+  std::vector<std::pair<int64_t, std::string>> expected = {
+      {0, "render tv 43.950001 4395"},
+      {1, "render pacman 0.050000 5"},  // 50 ms after 78000, not 0 at the first frame seen
+      {2, "render pacman 0.150000 15"},
+  };
+  EXPECT_EQ(captured, expected);
+}
+
+// However the frames are reached (every frame from the show's start, or skipping ahead),
+// an off-grid span hands over the same clocks.
+TEST(VirtualClock, OffGridSkippingMatchesRenderingEveryFrame) {
+  const int fps = 7;
+  const uint32_t origin = 80050;
+  const std::vector<int64_t> wanted = {0, 3, firstFrameAtOrAfter(110020, fps, origin),
+                                       firstFrameAtOrAfter(127000, fps, origin)};
+  std::vector<int64_t> all;
+  for (int64_t k = firstFrameAtOrAfter(0, fps, origin); k <= wanted.back(); ++k) all.push_back(k);
+  int64_t renderedAll = 0, renderedSkipping = 0;
+  auto everyFrame = renderFrames(all, wanted, fps, origin, false, &renderedAll);
+  auto skipping = renderFrames(wanted, wanted, fps, origin, true, &renderedSkipping);
+  EXPECT_EQ(everyFrame, skipping);
+  ASSERT_EQ(skipping.size(), wanted.size());
+  EXPECT_EQ(skipping[0].second.rfind("render pacman 2.05", 0), 0u) << skipping[0].second;
+  EXPECT_LT(renderedSkipping, renderedAll / 4);
 }
 
 }  // namespace
