@@ -1,8 +1,10 @@
 // Command-line parsing for the capture tool.
 #include "capture/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -37,6 +39,40 @@ bool parseSize(const char* text, int& width, int& height) {
   return parseInt(w.c_str(), 1, kMaxCaptureSide, width) && parseInt(x + 1, 1, kMaxCaptureSide, height);
 }
 
+std::string secondsText(uint32_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", ms / 1000.0);
+  return text;
+}
+
+// The refusals that need the whole command line; empty when the request can be met.
+std::string checkRequest(const CaptureOptions& options, bool fromGiven, bool toGiven) {
+  bool stills = !options.atMs.empty();
+  bool video = wantsVideo(options);
+  if (stills && (!options.frames.empty() || fromGiven || toGiven))
+    return "--at captures single frames: it does not go with --frames, --from or --to";
+  if (video && !options.frames.empty()) return "--frames and a video --out cannot be made in one run";
+  if ((stills || video || !options.frames.empty()) &&
+      (options.width < kMinCaptureSide || options.height < kMinCaptureSide))
+    return "--size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+           " is too small: the scenes' quarter-size passes need at least " + std::to_string(kMinCaptureSide) +
+           " pixels a side";
+  if (video) {
+    if (videoContainer(options.out).empty()) return options.out + ": the video name must end in .mp4 or .mkv";
+    if (options.width % 2 || options.height % 2)
+      return "--size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+             ": H.264 in yuv420p needs an even width and height";
+  }
+  if (video || !options.frames.empty() || !options.audio.empty()) {
+    uint32_t fromMs, toMs;
+    spanMilliseconds(options, fromMs, toMs);
+    if (toMs <= fromMs)
+      return "the span from " + secondsText(fromMs) + " s to " + secondsText(toMs) +
+             " s is empty (the show ends at 192 s)";
+  }
+  return "";
+}
+
 bool parseTimes(const char* text, std::vector<uint32_t>& out) {
   std::string list(text);
   size_t begin = 0;
@@ -44,8 +80,10 @@ bool parseTimes(const char* text, std::vector<uint32_t>& out) {
     size_t comma = list.find(',', begin);
     std::string item = list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
     double seconds;
-    if (!parseSeconds(item.c_str(), seconds) || seconds >= kShowSeconds) return false;
-    out.push_back(static_cast<uint32_t>(std::llround(seconds * 1000.0)));
+    if (!parseSeconds(item.c_str(), seconds)) return false;
+    uint32_t ms = static_cast<uint32_t>(std::llround(seconds * 1000.0));
+    if (ms >= kShowSeconds * 1000) return false;  // the show has ended at 192000
+    out.push_back(ms);
     if (comma == std::string::npos) return true;
     begin = comma + 1;
   }
@@ -66,10 +104,13 @@ const char* captureUsage() {
          "  --fps N          frames per second (default 60)\n"
          "  --from S         start of the span in seconds (default 0)\n"
          "  --to S           end of the span in seconds (default 192, the whole show)\n"
+         "  --encoder-timeout S  give ffmpeg up when it takes no data for S seconds\n"
+         "                   (default 60)\n"
          "  --help           this text\n";
 }
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
+  bool fromGiven = false, toGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string flag = argv[i];
     if (flag == "--help" || flag == "-h") {
@@ -97,10 +138,14 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     } else if (flag == "--frames") {
       options.frames = value;
       ok = *value != '\0';
+    } else if (flag == "--encoder-timeout") {
+      ok = parseInt(value, 1, kMaxEncoderTimeout, options.encoderTimeout);
     } else if (flag == "--from") {
       ok = parseSeconds(value, options.fromSeconds);
+      fromGiven = true;
     } else if (flag == "--to") {
       ok = parseSeconds(value, options.toSeconds);
+      toGiven = true;
     } else {
       error = "unknown option " + flag;
       return false;
@@ -123,5 +168,25 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     error = "nothing to do: give --at with --out, --out FILE, --frames DIR or --audio FILE";
     return false;
   }
-  return true;
+  error = checkRequest(options, fromGiven, toGiven);
+  return error.empty();
+}
+
+void spanMilliseconds(const CaptureOptions& options, uint32_t& fromMs, uint32_t& toMs) {
+  double to = options.toSeconds < 0 ? kShowSeconds : options.toSeconds;
+  fromMs = static_cast<uint32_t>(std::llround(options.fromSeconds * 1000.0));
+  toMs = static_cast<uint32_t>(std::llround(to * 1000.0));
+}
+
+bool wantsVideo(const CaptureOptions& options) { return !options.out.empty() && options.atMs.empty(); }
+
+std::string videoContainer(const std::string& path) {
+  size_t dot = path.rfind('.');
+  size_t slash = path.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == "mp4") return "mp4";
+  if (ext == "mkv") return "matroska";
+  return "";
 }

@@ -7,6 +7,9 @@
 
 constexpr int kMaxCaptureSide = 16384;  // pixels, either side
 constexpr int kMaxCaptureFps = 1000;
+constexpr int kMinCaptureSide = 4;            // pixels: the scenes' quarter-size targets need one
+constexpr int kDefaultEncoderTimeout = 60;    // seconds ffmpeg may take no data before it is given up
+constexpr int kMaxEncoderTimeout = 86400;     // seconds
 
 struct CaptureOptions {
   int width = 1920;                // pixels
@@ -18,10 +21,18 @@ struct CaptureOptions {
   std::string frames;              // --frames: folder for a PNG sequence and music.wav
   double fromSeconds = 0.0;        // --from: start of the span
   double toSeconds = -1.0;         // --to: end of the span; negative = the whole show
+  int encoderTimeout = kDefaultEncoderTimeout;  // --encoder-timeout: seconds
   bool help = false;               // --help
 };
 
-// Parses argv into options. Returns false with a message in error on bad input.
+// Parses argv into options. Returns false with a message in error on bad input, and on any
+// request that cannot be met or would be partly ignored, so it is refused before any work.
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error);
+// The span [--from, --to) in whole milliseconds, as the frames and the music both count it.
+void spanMilliseconds(const CaptureOptions& options, uint32_t& fromMs, uint32_t& toMs);
+// True when the options ask for a video file (--out without --at).
+bool wantsVideo(const CaptureOptions& options);
+// The container a video name asks for: "mp4" for .mp4, "matroska" for .mkv (any case), else "".
+std::string videoContainer(const std::string& path);
 // The usage text printed by --help.
 const char* captureUsage();

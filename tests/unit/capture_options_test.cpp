@@ -56,6 +56,68 @@ TEST(CaptureOptions, BadInputIsRefusedWithAReason) {
   }
 }
 
+// Requests that would fail late, render for nothing or be partly ignored are refused whole.
+TEST(CaptureOptions, RequestsThatCannotBeMetAreRefusedBeforeAnyWork) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"--out", "v.mp4", "--size", "161x90"}, "even"},
+      {{"--out", "v.mkv", "--size", "160x91"}, "even"},
+      {{"--at", "5", "--out", "d", "--size", "3x100"}, "4 pixels"},
+      {{"--frames", "d", "--size", "100x2"}, "4 pixels"},
+      {{"--audio", "a.wav", "--from", "192"}, "empty"},
+      {{"--out", "v.mp4", "--from", "191.9996"}, "empty"},  // rounds to the end of the show
+      {{"--frames", "d", "--from", "80", "--to", "80.0004"}, "empty"},
+      {{"--at", "5", "--out", "d", "--frames", "e"}, "--at"},
+      {{"--at", "5", "--out", "d", "--from", "1"}, "--at"},
+      {{"--at", "5", "--out", "d", "--to", "9"}, "--at"},
+      {{"--frames", "d", "--out", "v.mp4"}, "--frames"},
+      {{"--audio", "a.wav", "--out", "v.avi"}, "v.avi"},
+      {{"--out", "v.mp4/"}, ".mp4 or .mkv"},
+      {{"--at", "191.9996", "--out", "d"}, "--at"},
+      {{"--audio", "a.wav", "--encoder-timeout", "0"}, "--encoder-timeout"},
+  };
+  for (const auto& request : refused) {
+    CaptureOptions o;
+    std::string error, joined;
+    for (const auto& w : request.first) joined += w + " ";
+    EXPECT_FALSE(parse(request.first, o, error)) << joined;
+    EXPECT_NE(error.find(request.second), std::string::npos) << joined << ": " << error;
+  }
+  // Their near neighbours are fine: odd sizes for pictures, the smallest size, the last
+  // millisecond of the show, the music beside stills.
+  const std::vector<std::vector<std::string>> accepted = {
+      {"--frames", "d", "--size", "161x91"}, {"--at", "5", "--out", "d", "--size", "4x4"},
+      {"--audio", "a.wav", "--from", "191.999"}, {"--at", "5", "--out", "d", "--audio", "a.wav"},
+      {"--out", "V.MKV", "--size", "4x4", "--encoder-timeout", "5"}, {"--audio", "-"},
+  };
+  for (const auto& words : accepted) {
+    CaptureOptions o;
+    std::string error, joined;
+    for (const auto& w : words) joined += w + " ";
+    EXPECT_TRUE(parse(words, o, error)) << joined << ": " << error;
+  }
+}
+
+TEST(CaptureOptions, VideoContainerFromTheName) {
+  EXPECT_EQ(videoContainer("show.mp4"), "mp4");
+  EXPECT_EQ(videoContainer("out/Show.MKV"), "matroska");
+  EXPECT_EQ(videoContainer("show.mp4.avi"), "");
+  EXPECT_EQ(videoContainer("clips.mkv/show"), "");
+  EXPECT_EQ(videoContainer("show"), "");
+}
+
+TEST(CaptureOptions, SpanInWholeMilliseconds) {
+  CaptureOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--frames", "d", "--from", "80.0504", "--to", "81.5"}, o, error)) << error;
+  uint32_t fromMs = 0, toMs = 0;
+  spanMilliseconds(o, fromMs, toMs);
+  EXPECT_EQ(fromMs, 80050u);
+  EXPECT_EQ(toMs, 81500u);
+  o.toSeconds = -1;
+  spanMilliseconds(o, fromMs, toMs);
+  EXPECT_EQ(toMs, 192000u);
+}
+
 TEST(CaptureOptions, HelpNeedsNothingElse) {
   CaptureOptions o;
   std::string error;
