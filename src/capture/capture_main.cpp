@@ -1,5 +1,6 @@
 // demo-capture: renders the show headless, frame-exact, with the same timeline, scenes
 // and shaders as the demo, to still pictures, music and video.
+#include "capture/cleanup.h"
 #include "capture/offscreen.h"
 #include "capture/options.h"
 #include "capture/music.h"
@@ -44,18 +45,24 @@ class StillsHost : public VirtualClockHost {
 
 int captureStills(const CaptureOptions& options) {
   if (!ensureFolder(options.out)) return 1;
+  beginCapture(options.out);
   EglContext egl;
   Show show;
-  if (!startOffscreenShow(egl, show, options.width, options.height)) return 1;
+  if (!startOffscreenShow(egl, show, options.width, options.height)) {
+    endCapture();
+    return 1;
+  }
 
   StillsHost host;
   host.folder = options.out;
   host.width = options.width;
   host.height = options.height;
   host.atMs = options.atMs;
-  for (uint32_t ms : options.atMs) host.atFrames.push_back(firstFrameAtOrAfter(ms, options.fps));
+  // The frame on screen at each time: the last one whose tick is not after it.
+  for (uint32_t ms : options.atMs) host.atFrames.push_back(lastFrameAtOrBefore(ms, options.fps));
   host.begin(show, options.fps, host.atFrames);
   runShow(show, host);
+  endCapture();
   destroyEglContext(egl);
   if (host.nextWanted < host.wanted.size()) {
     std::fprintf(stderr, "demo-capture: the show ended before every frame was captured\n");
@@ -68,10 +75,13 @@ int captureStills(const CaptureOptions& options) {
 // from the start of playback. Its own synthesizer state keeps the scenes' random sequence intact.
 int captureAudio(const CaptureOptions& options) {
   SpanPlan plan = planSpan(options);
+  beginCapture(options.audio == "-" ? "standard output" : options.audio);
   std::vector<int16_t> samples;
   renderMusicSlice(plan.firstSample, plan.endSample, samples);
   std::string error;
-  if (!writeWav(options.audio, samples.data(), plan.endSample - plan.firstSample, error)) {
+  bool ok = writeWav(options.audio, samples.data(), plan.endSample - plan.firstSample, error);
+  endCapture();
+  if (!ok) {
     std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     return 1;
   }
@@ -91,6 +101,11 @@ int main(int argc, char** argv) {
     std::fputs(captureUsage(), stdout);
     return 0;
   }
+  // Before anything else: a capture without its shaders would only fail later, obscurely.
+  bool renders = !options.atMs.empty() || !options.out.empty() || !options.frames.empty();
+  if (renders && !shadersPresent()) return 1;
+  if (wantsVideo(options) && !videoToolsPresent()) return 1;
+  installCaptureCleanup();
   // Compiler logs and OpenGL errors go to the terminal rather than a file.
   logAttach(stderr);
   if (!options.audio.empty()) {

@@ -1,104 +1,168 @@
-// Running ffmpeg as a child process fed through a pipe.
+// Running ffmpeg as a child process fed through a non-blocking pipe, with a time limit on
+// every wait.
 #include "capture/encoder.h"
 
+#include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
-std::string findOnPath(const char* program) {
-  const char* path = std::getenv("PATH");
-  if (!path) return "";
-  std::string list(path);
-  size_t begin = 0;
-  while (begin <= list.size()) {
-    size_t end = list.find(':', begin);
-    if (end == std::string::npos) end = list.size();
-    std::string dir = list.substr(begin, end - begin);
-    std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
-    struct stat info;
-    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
-      return candidate;
-    begin = end + 1;
-  }
-  return "";
+namespace {
+
+constexpr int kPollMilliseconds = 200;       // longest sleep between looks at ffmpeg
+constexpr int kLastWordsMilliseconds = 2000;  // for ffmpeg's stderr to close once it has exited
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
 }
+
+// Waits up to milliseconds for stderr text and appends it; true when some arrived.
+bool collectMessages(VideoEncoder& encoder, int milliseconds) {
+  if (encoder.process.errors < 0) {
+    if (milliseconds > 0) poll(nullptr, 0, milliseconds);
+    return false;
+  }
+  pollfd watch = {encoder.process.errors, POLLIN, 0};
+  if (poll(&watch, 1, milliseconds) <= 0) return false;
+  size_t before = encoder.messages.size();
+  if (!drainPipe(encoder.process.errors, encoder.messages, kMaxEncoderMessageBytes)) {
+    close(encoder.process.errors);
+    encoder.process.errors = -1;
+  }
+  return encoder.messages.size() > before || encoder.process.errors < 0;
+}
+
+long long fileSize(const std::string& path) {
+  struct stat info;
+  if (path.empty() || stat(path.c_str(), &info) != 0) return -1;
+  return static_cast<long long>(info.st_size);
+}
+
+std::string trimmed(const std::string& text) {
+  size_t end = text.find_last_not_of(" \n\r\t");
+  return end == std::string::npos ? "" : text.substr(0, end + 1);
+}
+
+}  // namespace
 
 bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, int height, int fps,
                   const std::string& audioPath, const std::string& outputPath, const std::string& container,
-                  std::string& error) {
+                  bool seekable, std::string& error) {
   std::string size = std::to_string(width) + "x" + std::to_string(height);
   std::string rate = std::to_string(fps);
   // The profile video sites expect: H.264 in yuv420p with AAC stereo, index at the front.
-  std::vector<std::string> args = {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+  // Errors only, and -xerror: an error ffmpeg would shrug off (a full disk while writing the
+  // trailer) must end it with a failure status.
+  std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostats", "-loglevel", "error", "-xerror", "-nostdin", "-y",
                                    "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", rate, "-i", "pipe:0",
                                    "-i", audioPath, "-map", "0:v", "-map", "1:a",
                                    "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
                                    "-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2"};
   if (container == "mp4") {
-    args.insert(args.end(), {"-movflags", "+faststart"});
+    // Moving the index to the front reads the file back, which a device or FIFO cannot do.
+    args.insert(args.end(), {"-movflags", seekable ? "+faststart" : "+frag_keyframe+empty_moov"});
   }
   args.insert(args.end(), {"-f", container, outputPath});
-
-  int fds[2];
-  if (pipe(fds) != 0) {
-    error = std::string("cannot create a pipe: ") + std::strerror(errno);
-    return false;
-  }
-  pid_t pid = fork();
-  if (pid < 0) {
-    close(fds[0]);
-    close(fds[1]);
-    error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
-    return false;
-  }
-  if (pid == 0) {
-    dup2(fds[0], STDIN_FILENO);
-    close(fds[0]);
-    close(fds[1]);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    execv(ffmpeg.c_str(), argv.data());
-    _exit(127);
-  }
-  close(fds[0]);
+  encoder.messages.clear();
   // A dead encoder must show up as a failed write, not kill the capture.
   std::signal(SIGPIPE, SIG_IGN);
-  encoder.pid = pid;
-  encoder.input = fds[1];
+  if (!startChild(encoder.process, args, true, false, error)) return false;
   encoder.frameBytes = static_cast<size_t>(width) * height * 3;
   encoder.framesSent = 0;
   return true;
 }
 
-bool sendFrame(VideoEncoder& encoder, const uint8_t* rgb) {
+bool sendFrame(VideoEncoder& encoder, const uint8_t* rgb, std::string& error) {
   size_t done = 0;
+  Clock::time_point lastProgress = Clock::now();
   while (done < encoder.frameBytes) {
-    ssize_t n = write(encoder.input, rgb + done, encoder.frameBytes - done);
+    ssize_t n = write(encoder.process.input, rgb + done, encoder.frameBytes - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      lastProgress = Clock::now();
+      continue;
+    }
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+    if (n < 0 && errno == EAGAIN) {
+      pollfd watch[2] = {{encoder.process.input, POLLOUT, 0}, {encoder.process.errors, POLLIN, 0}};
+      poll(watch, encoder.process.errors >= 0 ? 2 : 1, kPollMilliseconds);
+      if (watch[1].revents) collectMessages(encoder, 0);
+      if (secondsSince(lastProgress) > encoder.stallSeconds) {
+        killChild(encoder.process);
+        error = "ffmpeg took no frame data for " + std::to_string(static_cast<int>(encoder.stallSeconds)) +
+                " s; stopped it";
+        return false;
+      }
+      continue;
+    }
+    error = std::string("ffmpeg stopped taking frames: ") + std::strerror(n < 0 ? errno : EPIPE);
+    return false;
   }
+  collectMessages(encoder, 0);  // keep its stderr pipe from filling up
   ++encoder.framesSent;
   return true;
 }
 
 bool finishEncoder(VideoEncoder& encoder, std::string& error) {
-  if (encoder.input >= 0) close(encoder.input);
-  encoder.input = -1;
-  if (encoder.pid < 0) return false;
-  int status = 0;
-  while (waitpid(encoder.pid, &status, 0) < 0 && errno == EINTR) {
+  if (encoder.process.pid < 0) {
+    closePipes(encoder.process);
+    error = "ffmpeg is not running";
+    return false;
   }
-  encoder.pid = -1;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-  error = WIFEXITED(status) ? "ffmpeg failed with status " + std::to_string(WEXITSTATUS(status))
-                            : "ffmpeg was ended by a signal";
+  bool closed = close(encoder.process.input) == 0 || errno == EINTR;  // the descriptor is gone either way
+  int closeErrno = errno;
+  encoder.process.input = -1;
+  // ffmpeg flushes its encoder and writes the index now; progress is output that grows.
+  Clock::time_point lastProgress = Clock::now();
+  long long size = fileSize(encoder.watchedFile);
+  int status = 0;
+  while (true) {
+    int reaped = reapChild(encoder.process, status, error);
+    if (reaped < 0) {
+      killChild(encoder.process);
+      return false;
+    }
+    if (reaped > 0) break;
+    if (collectMessages(encoder, kPollMilliseconds)) lastProgress = Clock::now();
+    long long now = fileSize(encoder.watchedFile);
+    if (now != size) {
+      size = now;
+      lastProgress = Clock::now();
+    }
+    if (secondsSince(lastProgress) > encoder.stallSeconds) {
+      killChild(encoder.process);
+      error = "ffmpeg made no progress for " + std::to_string(static_cast<int>(encoder.stallSeconds)) +
+              " s after the last frame; stopped it";
+      return false;
+    }
+  }
+  // Its last words; a child it left behind may hold the pipe, so only for a while.
+  Clock::time_point exited = Clock::now();
+  while (encoder.process.errors >= 0 && secondsSince(exited) * 1000 < kLastWordsMilliseconds)
+    collectMessages(encoder, kPollMilliseconds);
+  closePipes(encoder.process);
+
+  std::string messages = trimmed(encoder.messages);
+  std::string failure = describeExit("ffmpeg", status);
+  if (failure.empty() && !messages.empty()) failure = "ffmpeg reported an error";
+  if (failure.empty() && !closed) failure = std::string("cannot close the pipe to ffmpeg: ") + std::strerror(closeErrno);
+  if (failure.empty()) return true;
+  error = failure + (messages.empty() ? "" : ":\n  " + replaceAll(messages, "\n", "\n  "));
   return false;
+}
+
+void abandonEncoder(VideoEncoder& encoder) { killChild(encoder.process); }
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  if (from.empty()) return text;
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
 }

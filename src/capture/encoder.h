@@ -1,28 +1,40 @@
 // The video encoder: the ffmpeg program in a child process, fed raw RGB frames through a
-// pipe so that encoding runs beside rendering.
+// pipe so that encoding runs beside rendering. Any error ffmpeg reports fails the encode, and
+// an ffmpeg that stops taking data is given up after a time limit.
 #pragma once
 
-#include <sys/types.h>
+#include "capture/child_process.h"
 
 #include <cstdint>
 #include <string>
 
+constexpr int kDefaultEncoderStallSeconds = 60;  // no data taken (or, finishing, no output) this long: give up
+constexpr size_t kMaxEncoderMessageBytes = 8192;  // of ffmpeg's stderr kept for the report
+
 struct VideoEncoder {
-  pid_t pid = -1;   // the ffmpeg process; -1 when not running
-  int input = -1;   // write end of its standard input
-  size_t frameBytes = 0;
+  ChildProcess process;              // ffmpeg
+  size_t frameBytes = 0;             // one RGB frame
   int64_t framesSent = 0;
+  double stallSeconds = kDefaultEncoderStallSeconds;
+  std::string watchedFile;           // the file ffmpeg writes, whose growth counts as progress; may be empty
+  std::string messages;              // what ffmpeg wrote on stderr, at most kMaxEncoderMessageBytes
 };
 
-// Finds a program on PATH; returns its path, or an empty string.
-std::string findOnPath(const char* program);
 // Starts ffmpeg encoding width x height RGB frames at fps together with the WAV at
-// audioPath into outputPath (H.264 yuv420p and AAC stereo 44100 Hz, in the container the
-// name's extension picks: .mp4 or .mkv). False with a reason in error.
+// audioPath into outputPath (H.264 yuv420p and AAC stereo 44100 Hz in container, "mp4" or
+// "matroska"). seekable is false for an output written in place (a device or FIFO), where
+// MP4 is written as fragments. False with a reason in error.
 bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, int height, int fps,
                   const std::string& audioPath, const std::string& outputPath, const std::string& container,
-                  std::string& error);
-// Sends one upright RGB frame; false when the encoder has gone away.
-bool sendFrame(VideoEncoder& encoder, const uint8_t* rgb);
-// Closes the pipe and waits for ffmpeg; true when it finished without error.
+                  bool seekable, std::string& error);
+// Sends one upright RGB frame; false with a reason in error when ffmpeg has gone away or has
+// taken nothing for stallSeconds (it is then killed).
+bool sendFrame(VideoEncoder& encoder, const uint8_t* rgb, std::string& error);
+// Closes the pipe and waits for ffmpeg to finish, killing it when it makes no progress for
+// stallSeconds; true when it exited with status 0 and reported no error.
 bool finishEncoder(VideoEncoder& encoder, std::string& error);
+// Kills ffmpeg at once (used when the capture fails on its own side).
+void abandonEncoder(VideoEncoder& encoder);
+// Returns text with every occurrence of from replaced by to (temporary names in ffmpeg's
+// messages become the names the user knows).
+std::string replaceAll(std::string text, const std::string& from, const std::string& to);

@@ -4,10 +4,14 @@
 #include "shell/gl.h"
 #include "synth/audio.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 bool startOffscreenOpenGl(EglContext& egl, int width, int height) {
@@ -41,9 +45,51 @@ bool startOffscreenShow(EglContext& egl, Show& show, int width, int height) {
 
 bool ensureFolder(const std::string& folder) {
   struct stat info;
-  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
+  if (stat(folder.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return true;
+    std::fprintf(stderr, "demo-capture: cannot use %s as a folder: it is a file\n", folder.c_str());
+    return false;
+  }
   if (mkdir(folder.c_str(), 0777) == 0) return true;
-  std::fprintf(stderr, "demo-capture: cannot create folder %s\n", folder.c_str());
+  std::fprintf(stderr, "demo-capture: cannot create folder %s: %s\n", folder.c_str(), std::strerror(errno));
+  return false;
+}
+
+bool isSequenceFile(const char* name) {
+  if (std::strcmp(name, "music.wav") == 0) return true;
+  if (std::strncmp(name, "frame-", 6) != 0) return false;
+  const char* p = name + 6;
+  const char* digits = p;
+  while (*p >= '0' && *p <= '9') ++p;
+  return p > digits && std::strcmp(p, ".png") == 0;
+}
+
+bool clearEarlierSequence(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) {
+    std::fprintf(stderr, "demo-capture: cannot read folder %s: %s\n", folder.c_str(), std::strerror(errno));
+    return false;
+  }
+  bool ok = true;
+  while (dirent* entry = readdir(dir)) {
+    if (!isSequenceFile(entry->d_name)) continue;
+    std::string path = folder + "/" + entry->d_name;
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+      std::fprintf(stderr, "demo-capture: cannot remove the earlier capture's %s: %s\n", path.c_str(),
+                   std::strerror(errno));
+      ok = false;
+    }
+  }
+  closedir(dir);
+  return ok;
+}
+
+bool shadersPresent() {
+  struct stat info;
+  if (stat(kShaderFolder, &info) == 0 && S_ISDIR(info.st_mode)) return true;
+  char here[4096];
+  std::fprintf(stderr, "demo-capture: no %s/ folder in %s: run it from the folder that holds the show's %s/ (the repository root)\n",
+               kShaderFolder, getcwd(here, sizeof here) ? here : ".", kShaderFolder);
   return false;
 }
 

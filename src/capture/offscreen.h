@@ -15,7 +15,16 @@ bool startOffscreenOpenGl(EglContext& egl, int width, int height);
 // Starts headless OpenGL and readies the show exactly as the demo does before its first
 // frame (the music's random draws included); false after a message on stderr.
 bool startOffscreenShow(EglContext& egl, Show& show, int width, int height);
-// Makes the folder unless it exists; false after a message on stderr.
+constexpr const char* kShaderFolder = "shaders";  // read by the scenes, relative to the working folder
+
+// Makes the folder unless it exists; false after a message on stderr that says why.
 bool ensureFolder(const std::string& folder);
+// True for the names a sequence capture writes: frame-<digits>.png and music.wav.
+bool isSequenceFile(const char* name);
+// Removes an earlier capture's frames and music from folder, and nothing else, so the folder
+// never mixes two captures; false after a message on stderr.
+bool clearEarlierSequence(const std::string& folder);
+// True when the shader folder is where the scenes look for it; otherwise says so in one line.
+bool shadersPresent();
 // Reads the finished default framebuffer back as upright 8-bit RGB.
 void readFrame(int width, int height, std::vector<uint8_t>& rgb);

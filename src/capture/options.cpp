@@ -95,17 +95,19 @@ const char* captureUsage() {
   return "Usage: demo-capture [options]\n"
          "Renders the show headless with a virtual clock, frame-exact.\n"
          "\n"
-         "  --at T1,T2,...   show times in seconds (0 <= T < 192) of single frames\n"
+         "  --at T1,T2,...   the frames on screen at these show times in seconds\n"
+         "                   (0 <= T < 192)\n"
          "  --out PATH       with --at: folder for frame-<milliseconds>.png;\n"
          "                   otherwise a video file (.mp4 or .mkv)\n"
          "  --frames DIR     write the span as frame-<index>.png and music.wav\n"
          "  --audio FILE     write the music as a 16-bit stereo 44100 Hz WAV file\n"
+         "                   (- for standard output)\n"
          "  --size WxH       picture size in pixels (default 1920x1080)\n"
          "  --fps N          frames per second (default 60)\n"
-         "  --from S         start of the span in seconds (default 0)\n"
-         "  --to S           end of the span in seconds (default 192, the whole show)\n"
          "  --encoder-timeout S  give ffmpeg up when it takes no data for S seconds\n"
          "                   (default 60)\n"
+         "  --from S         start of the span in seconds (default 0)\n"
+         "  --to S           end of the span in seconds (default 192, the whole show)\n"
          "  --help           this text\n";
 }
 

@@ -1,6 +1,8 @@
 // PNG writing through libpng.
 #include "capture/png_writer.h"
 
+#include "capture/output_file.h"
+
 #include <png.h>
 
 #include <cstdio>
@@ -8,12 +10,9 @@
 #include <cstring>
 
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string& error) {
-  std::string temporary = path + ".part";
-  FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
+  OutputFile out = planOutput(path, false);
+  FILE* file = openOutput(out, error);
+  if (!file) return false;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   volatile bool ok = png && info;  // volatile: read again after a longjmp
@@ -30,12 +29,7 @@ bool writePng(const std::string& path, int width, int height, const uint8_t* rgb
   } else {
     ok = false;
   }
+  int writeErrno = errno;
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  if (std::fclose(file) != 0) ok = false;
-  if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    std::remove(temporary.c_str());
-    error = "cannot write " + path;
-  }
-  return ok;
+  return finishOutput(out, file, ok, writeErrno, error);
 }

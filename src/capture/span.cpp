@@ -1,18 +1,25 @@
 // Span capture: the virtual clock drives the show; each frame goes to ffmpeg or to a PNG.
 #include "capture/span.h"
 
+#include "capture/cleanup.h"
 #include "capture/encoder.h"
 #include "capture/music.h"
 #include "capture/offscreen.h"
+#include "capture/output_file.h"
 #include "capture/png_writer.h"
+#include "capture/video_probe.h"
 #include "capture/wav_writer.h"
 #include "shell/log.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
-#include <cctype>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -29,13 +36,42 @@ double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::string lowerExtension(const std::string& path) {
-  size_t dot = path.rfind('.');
-  size_t slash = path.rfind('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string ext = path.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
+constexpr int kProbeSeconds = 300;  // for ffprobe to read a finished video back
+
+// The first music sample frame at or after the tick ms, rounded to the nearest.
+int64_t sampleAt(uint32_t ms) { return (static_cast<int64_t>(ms) * kSampleRate + 500) / 1000; }
+
+// Writes the span's music to a tracked temporary WAV for the encoder to read; false after a
+// message.
+bool writeMusicForEncoder(const std::vector<int16_t>& music, std::string& path, int& slot) {
+  const char* folder = std::getenv("TMPDIR");
+  std::string name = std::string(folder && *folder ? folder : "/tmp") + "/demo-capture-music-XXXXXX.wav";
+  int fd;
+  {
+    CleanupScope scope;  // created and tracked as one step
+    fd = mkostemps(&name[0], 4, O_CLOEXEC);
+    if (fd >= 0) slot = trackTemporaryFile(name);
+  }
+  if (fd < 0) {
+    std::fprintf(stderr, "demo-capture: cannot write the music for the encoder in %s: %s\n",
+                 folder && *folder ? folder : "/tmp", std::strerror(errno));
+    return false;
+  }
+  path = name;
+  FILE* file = fdopen(fd, "wb");
+  bool ok = file && writeWavStream(file, music.data(), static_cast<int64_t>(music.size() / 2));
+  int saved = errno;
+  if (file ? std::fclose(file) != 0 : close(fd) != 0) {
+    if (ok) saved = errno;
+    ok = false;
+  }
+  if (!ok) {
+    std::fprintf(stderr, "demo-capture: cannot write the music for the encoder: %s\n", std::strerror(saved));
+    std::remove(path.c_str());
+    forgetTemporaryFile(slot);
+    slot = -1;
+  }
+  return ok;
 }
 
 // Hands each frame of the span to the encoder or to a numbered PNG, reporting progress.
@@ -47,6 +83,7 @@ class SpanHost : public VirtualClockHost {
   int64_t total = 0;
   int64_t done = 0;
   bool failed = false;
+  std::string error;         // why the capture failed on this side
   bool interactive = false;  // stderr is a terminal: keep a live progress line
   Clock::time_point started = Clock::now();
   Clock::time_point lastReport = Clock::now();
@@ -57,18 +94,11 @@ class SpanHost : public VirtualClockHost {
   void onFrame(int64_t frameIndex) override {
     readFrame(width, height, pixels);
     if (encoder) {
-      if (!sendFrame(*encoder, pixels.data())) {
-        std::fprintf(stderr, "\ndemo-capture: ffmpeg stopped taking frames\n");
-        failed = true;
-      }
+      if (!sendFrame(*encoder, pixels.data(), error)) failed = true;
     } else {
       char name[32];
       std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(frameIndex));
-      std::string error;
-      if (!writePng(folder + name, width, height, pixels.data(), error)) {
-        std::fprintf(stderr, "\ndemo-capture: %s\n", error.c_str());
-        failed = true;
-      }
+      if (!writePng(folder + name, width, height, pixels.data(), error)) failed = true;
     }
     ++done;
     report(false);
@@ -93,13 +123,23 @@ class SpanHost : public VirtualClockHost {
 
 SpanPlan planSpan(const CaptureOptions& options) {
   SpanPlan plan;
-  double to = options.toSeconds < 0 ? kShowEndMs / 1000.0 : options.toSeconds;
-  plan.fromMs = static_cast<uint32_t>(std::llround(options.fromSeconds * 1000.0));
-  plan.toMs = static_cast<uint32_t>(std::llround(to * 1000.0));
+  spanMilliseconds(options, plan.fromMs, plan.toMs);
   plan.frameCount = plan.toMs > plan.fromMs ? firstFrameAtOrAfter(plan.toMs, options.fps, plan.fromMs) : 0;
-  plan.firstSample = std::llround(options.fromSeconds * kSampleRate);
-  plan.endSample = std::llround(to * kSampleRate);
+  plan.firstSample = sampleAt(plan.fromMs);
+  plan.endSample = sampleAt(plan.toMs);
   return plan;
+}
+
+bool videoToolsPresent() {
+  for (const char* tool : {"ffmpeg", "ffprobe"}) {
+    if (!findOnPath(tool).empty()) continue;
+    std::fprintf(stderr,
+                 "demo-capture: the %s program was not found on PATH; install the Debian "
+                 "package 'ffmpeg' (apt-get install ffmpeg)\n",
+                 tool);
+    return false;
+  }
+  return true;
 }
 
 int captureSpan(const CaptureOptions& options) {
@@ -109,51 +149,65 @@ int captureSpan(const CaptureOptions& options) {
     return 2;
   }
   bool video = options.frames.empty();
-  std::string container;
-  std::string ffmpeg;
+  std::string container = videoContainer(options.out);
+  std::string ffmpeg, ffprobe;
+  OutputFile out;
   if (video) {
-    std::string ext = lowerExtension(options.out);
-    if (ext == "mp4") container = "mp4";
-    if (ext == "mkv") container = "matroska";
-    if (container.empty()) {
-      std::fprintf(stderr, "demo-capture: %s: the video name must end in .mp4 or .mkv\n", options.out.c_str());
-      return 2;
-    }
     ffmpeg = findOnPath("ffmpeg");
-    if (ffmpeg.empty()) {
-      std::fprintf(stderr,
-                   "demo-capture: the ffmpeg program was not found on PATH; install the Debian "
-                   "package 'ffmpeg' (apt-get install ffmpeg)\n");
+    ffprobe = findOnPath("ffprobe");
+    if (ffmpeg.empty() || ffprobe.empty()) {
+      videoToolsPresent();  // says which one is missing
       return 1;
     }
-  } else if (!ensureFolder(options.frames)) {
-    return 1;
+    out = planOutput(options.out, false);
+    beginCapture(options.out);
+  } else {
+    if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return 1;
+    beginCapture(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
   }
 
-  // The music of the span first: it is quick, and the encoder reads it as a file.
+  // The music of the span: the encoder reads it as a file; a sequence gets it last, so a
+  // folder with music.wav holds a finished capture.
   std::vector<int16_t> music;
-  renderMusicSlice(plan.firstSample, plan.endSample, music);
-  std::string musicPath = video ? options.out + ".music.part.wav" : options.frames + "/music.wav";
-  std::string error;
-  if (!writeWav(musicPath, music.data(), static_cast<int64_t>(music.size() / 2), error)) {
-    std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
-    return 1;
+  std::string musicPath;
+  int musicSlot = -1;
+  if (video) {
+    renderMusicSlice(plan.firstSample, plan.endSample, music);
+    if (!writeMusicForEncoder(music, musicPath, musicSlot)) {
+      endCapture();
+      return 1;
+    }
   }
+  auto dropMusic = [&]() {
+    if (musicPath.empty()) return;
+    std::remove(musicPath.c_str());
+    forgetTemporaryFile(musicSlot);
+    musicPath.clear();
+  };
 
   EglContext egl;
   Show show;
   if (!startOffscreenShow(egl, show, options.width, options.height)) {
-    if (video) std::remove(musicPath.c_str());
+    dropMusic();
+    endCapture();
     return 1;
   }
 
   VideoEncoder encoder;
-  std::string partial = options.out + ".part";
-  if (video && !startEncoder(encoder, ffmpeg, options.width, options.height, options.fps, musicPath, partial,
-                             container, error)) {
-    std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
-    std::remove(musicPath.c_str());
-    return 1;
+  std::string error;
+  if (video) {
+    encoder.stallSeconds = options.encoderTimeout;
+    encoder.watchedFile = out.inPlace ? "" : out.writePath;
+    if (!out.inPlace) out.slot = trackTemporaryFile(out.writePath);  // ffmpeg creates it
+    if (!startEncoder(encoder, ffmpeg, options.width, options.height, options.fps, musicPath, out.writePath,
+                      container, !out.inPlace, error)) {
+      std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+      dropMusic();
+      commitOutput(out, false, error);
+      endCapture();
+      destroyEglContext(egl);
+      return 1;
+    }
   }
 
   SpanHost host;
@@ -171,18 +225,35 @@ int captureSpan(const CaptureOptions& options) {
   runShow(show, host);
   host.report(true);
   bool ok = !host.failed && host.done == plan.frameCount;
+  error = host.error;
 
   if (video) {
-    bool encoded = finishEncoder(encoder, error);
-    if (ok && !encoded) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
-    ok = ok && encoded;
-    std::remove(musicPath.c_str());
-    if (ok && std::rename(partial.c_str(), options.out.c_str()) != 0) {
-      std::fprintf(stderr, "demo-capture: cannot write %s\n", options.out.c_str());
+    // ffmpeg's own account of a failure says more than a closed pipe.
+    std::string finishError;
+    if (encoder.process.pid > 0 && !finishEncoder(encoder, finishError)) {
       ok = false;
+      error = finishError;
     }
-    if (!ok) std::remove(partial.c_str());
+    if (ok) {
+      VideoExpectation expected;
+      expected.width = options.width;
+      expected.height = options.height;
+      expected.frames = plan.frameCount;
+      expected.audioFrames = plan.endSample - plan.firstSample;
+      expected.seconds = std::max(static_cast<double>(plan.frameCount) / options.fps,
+                                  static_cast<double>(expected.audioFrames) / kSampleRate);
+      // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
+      if (!out.inPlace && !probeVideo(ffprobe, out.writePath, expected, kProbeSeconds, error)) ok = false;
+    }
+    dropMusic();
+    if (!commitOutput(out, ok, error)) ok = false;
+    error = replaceAll(replaceAll(error, out.writePath, options.out), musicPath, "the music of the span");
+  } else if (ok) {
+    renderMusicSlice(plan.firstSample, plan.endSample, music);
+    ok = writeWav(options.frames + "/music.wav", music.data(), static_cast<int64_t>(music.size() / 2), error);
   }
+  endCapture();
+  if (!ok && !error.empty()) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
   double elapsed = secondsSince(started);
   std::fprintf(stderr, "captured %lld frames (%.3f s of show, %dx%d at %d fps) in %.1f s: %.2f frames per second%s\n",
                static_cast<long long>(host.done), (plan.toMs - plan.fromMs) / 1000.0, options.width,

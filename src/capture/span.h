@@ -11,12 +11,14 @@ struct SpanPlan {
   uint32_t fromMs = 0;        // tick of frame 0
   uint32_t toMs = 0;          // end of the span, exclusive
   int64_t frameCount = 0;     // frames k with fromMs + floor(k * 1000 / fps) < toMs
-  int64_t firstSample = 0;    // first stereo frame of music, round(from * 44100)
-  int64_t endSample = 0;      // end of the music, round(to * 44100), exclusive
+  int64_t firstSample = 0;    // first stereo frame of music, round(fromMs * 44.1): frame 0's instant
+  int64_t endSample = 0;      // end of the music, round(toMs * 44.1), exclusive
 };
 
 // Works out the frames and samples of the span the options ask for.
 SpanPlan planSpan(const CaptureOptions& options);
+// True when ffmpeg and ffprobe are both on PATH; otherwise says which is missing on stderr.
+bool videoToolsPresent();
 // Renders the span to options.out (a video file) or options.frames (a folder); returns the
 // process exit status.
 int captureSpan(const CaptureOptions& options);

@@ -1,6 +1,8 @@
 // RIFF WAV writing: a 44-byte header and the samples, all little-endian whatever the host.
 #include "capture/wav_writer.h"
 
+#include "capture/output_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -49,30 +51,18 @@ bool writeContents(FILE* file, const int16_t* samples, int64_t frames) {
 
 }  // namespace
 
+bool writeWavStream(FILE* file, const int16_t* samples, int64_t frames) {
+  return frames >= 0 && frames <= kMaxWavFrames && writeContents(file, samples, frames);
+}
+
 bool writeWav(const std::string& path, const int16_t* samples, int64_t frames, std::string& error) {
   if (frames < 0 || frames > kMaxWavFrames) {
     error = "cannot write " + path + ": too many frames for a WAV file";
     return false;
   }
-  std::string temporary = path + ".part";
-  FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
+  OutputFile out = planOutput(path, true);
+  FILE* file = openOutput(out, error);
+  if (!file) return false;
   bool ok = writeContents(file, samples, frames);
-  int savedErrno = errno;
-  if (std::fclose(file) != 0 && ok) {
-    ok = false;
-    savedErrno = errno;
-  }
-  if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    ok = false;
-    savedErrno = errno;
-  }
-  if (!ok) {
-    std::remove(temporary.c_str());
-    error = "cannot write " + path + ": " + std::strerror(savedErrno);
-  }
-  return ok;
+  return finishOutput(out, file, ok, errno, error);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 constexpr int kWavSampleRate = 44100;  // frames per second
@@ -11,5 +12,8 @@ constexpr int kWavHeaderBytes = 44;
 constexpr int64_t kMaxWavFrames = (0xFFFFFFFFll - (kWavHeaderBytes - 8)) / (kWavChannels * kWavBytesPerSample);
 
 // Writes frames stereo frames of interleaved samples to path through a temporary file that
-// is renamed on success, so a failed write leaves no file that looks complete.
+// is renamed on success, so a failed write leaves no file that looks complete. "-" is
+// standard output; a device or FIFO is written in place.
 bool writeWav(const std::string& path, const int16_t* samples, int64_t frames, std::string& error);
+// Writes the header and samples to an open file; false on a short write or too many frames.
+bool writeWavStream(FILE* file, const int16_t* samples, int64_t frames);

@@ -1,5 +1,6 @@
 // The capture tool's command line: good input parsed exactly, bad input refused.
 #include "capture/options.h"
+#include "capture/span.h"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +117,22 @@ TEST(CaptureOptions, SpanInWholeMilliseconds) {
   o.toSeconds = -1;
   spanMilliseconds(o, fromMs, toMs);
   EXPECT_EQ(toMs, 192000u);
+}
+
+// The music of a span starts at the tick of its frame 0, off the second grid or not.
+TEST(CaptureSpan, MusicStartsAtTheFirstFramesInstant) {
+  CaptureOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--frames", "d", "--fps", "10", "--from", "80.05", "--to", "81"}, o, error)) << error;
+  SpanPlan plan = planSpan(o);
+  EXPECT_EQ(plan.fromMs, 80050u);
+  EXPECT_EQ(plan.frameCount, 10);
+  EXPECT_EQ(plan.firstSample, 3530205);  // 80.050 s * 44100
+  EXPECT_EQ(plan.endSample, 81 * 44100);
+  o.fromSeconds = 80.0004;  // frame 0 runs at tick 80000, and so does the music
+  plan = planSpan(o);
+  EXPECT_EQ(plan.firstSample, 80 * 44100);
+  EXPECT_EQ(plan.frameCount, 10);
 }
 
 TEST(CaptureOptions, HelpNeedsNothingElse) {

@@ -1,0 +1,197 @@
+// Starting, watching and stopping helper programs.
+#include "capture/child_process.h"
+
+#include "capture/cleanup.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+extern char** environ;
+
+namespace {
+
+constexpr size_t kReadChunkBytes = 4096;
+
+// Marks every open descriptor close-on-exec: whatever this process inherited or a driver
+// opened must not reach the child, which gets only the ends spawn duplicates onto 0 to 2.
+void closeEverythingOnExec() {
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) {
+    long max = sysconf(_SC_OPEN_MAX);
+    for (int fd = 3; fd < (max > 0 && max < 65536 ? max : 65536); ++fd) {
+      int flags = fcntl(fd, F_GETFD);
+      if (flags >= 0 && !(flags & FD_CLOEXEC)) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+    }
+    return;
+  }
+  int own = dirfd(dir);
+  while (dirent* entry = readdir(dir)) {
+    int fd = std::atoi(entry->d_name);
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9' || fd < 3 || fd == own) continue;
+    int flags = fcntl(fd, F_GETFD);
+    if (flags >= 0 && !(flags & FD_CLOEXEC)) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+  }
+  closedir(dir);
+}
+
+void closeIfOpen(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+bool startChild(ChildProcess& child, const std::vector<std::string>& args, bool feedInput, bool readOutput,
+                std::string& error) {
+  int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
+  if ((feedInput && pipe2(in, O_CLOEXEC) != 0) || (readOutput && pipe2(out, O_CLOEXEC) != 0) ||
+      pipe2(err, O_CLOEXEC) != 0) {
+    error = std::string("cannot create a pipe: ") + std::strerror(errno);
+    for (int* ends : {in, out, err}) {
+      closeIfOpen(ends[0]);
+      closeIfOpen(ends[1]);
+    }
+    return false;
+  }
+  closeEverythingOnExec();
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (feedInput)
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (readOutput)
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t everything, nothing;
+  sigfillset(&everything);
+  sigemptyset(&nothing);
+  // Default actions for all signals (SIGPIPE and SIGCHLD are ignored here, and ignoring is
+  // inherited), none blocked (the capture blocks its stop signals), and a group of its own.
+  posix_spawnattr_setsigdefault(&attributes, &everything);
+  posix_spawnattr_setsigmask(&attributes, &nothing);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  int result;
+  {
+    CleanupScope scope;  // started and tracked as one step
+    result = posix_spawn(&pid, args[0].c_str(), &actions, &attributes, argv.data(), environ);
+    if (result == 0) trackChild(pid);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  closeIfOpen(in[0]);
+  closeIfOpen(out[1]);
+  closeIfOpen(err[1]);
+  if (result != 0) {
+    closeIfOpen(in[1]);
+    closeIfOpen(out[0]);
+    closeIfOpen(err[0]);
+    error = "cannot start " + args[0] + ": " + std::strerror(result);
+    return false;
+  }
+  if (feedInput) fcntl(in[1], F_SETFL, fcntl(in[1], F_GETFL) | O_NONBLOCK);
+  fcntl(err[0], F_SETFL, fcntl(err[0], F_GETFL) | O_NONBLOCK);
+  if (readOutput) fcntl(out[0], F_SETFL, fcntl(out[0], F_GETFL) | O_NONBLOCK);
+  child.pid = pid;
+  child.input = in[1];
+  child.output = out[0];
+  child.errors = err[0];
+  return true;
+}
+
+bool drainPipe(int fd, std::string& text, size_t limit) {
+  char buffer[kReadChunkBytes];
+  while (true) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      if (text.size() < limit) text.append(buffer, std::min(static_cast<size_t>(n), limit - text.size()));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return n < 0 && errno == EAGAIN;
+  }
+}
+
+int reapChild(ChildProcess& child, int& status, std::string& error) {
+  while (true) {
+    pid_t result = waitpid(child.pid, &status, WNOHANG);
+    if (result == child.pid) {
+      forgetChild(child.pid);
+      child.pid = -1;
+      return 1;
+    }
+    if (result == 0) return 0;
+    if (errno == EINTR) continue;
+    error = std::string("cannot wait for the helper program: ") + std::strerror(errno);
+    forgetChild(child.pid);
+    child.pid = -1;
+    return -1;
+  }
+}
+
+void killChild(ChildProcess& child) {
+  if (child.pid > 0) {
+    kill(-child.pid, SIGKILL);
+    int status;
+    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    forgetChild(child.pid);
+    child.pid = -1;
+  }
+  closePipes(child);
+}
+
+void closePipes(ChildProcess& child) {
+  closeIfOpen(child.input);
+  closeIfOpen(child.output);
+  closeIfOpen(child.errors);
+}
+
+std::string describeExit(const std::string& name, int status) {
+  if (WIFEXITED(status)) {
+    if (WEXITSTATUS(status) == 0) return "";
+    if (WEXITSTATUS(status) == 127) return name + " could not be run (status 127)";
+    return name + " failed with status " + std::to_string(WEXITSTATUS(status));
+  }
+  if (WIFSIGNALED(status)) return name + " was ended by signal " + std::to_string(WTERMSIG(status));
+  return name + " stopped unexpectedly";
+}
+
+std::string findOnPath(const char* program) {
+  const char* path = std::getenv("PATH");
+  if (!path) return "";
+  std::string list(path);
+  size_t begin = 0;
+  while (begin <= list.size()) {
+    size_t end = list.find(':', begin);
+    if (end == std::string::npos) end = list.size();
+    std::string dir = list.substr(begin, end - begin);
+    std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
+    struct stat info;
+    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    begin = end + 1;
+  }
+  return "";
+}

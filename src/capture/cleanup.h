@@ -1,0 +1,44 @@
+// What an unfinished capture must undo when it is cut short: the encoder to stop and the
+// temporary files to remove, on SIGINT, SIGTERM, SIGHUP or a fatal OpenGL error (which ends
+// the process through exit).
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+constexpr int kMaxTrackedFiles = 4;  // temporary files alive at once: video, music, frame, spare
+
+// Blocks SIGINT, SIGTERM and SIGHUP in this thread (and so in every thread started later) and
+// starts a thread that waits for them: it stops the tracked child, removes the tracked files,
+// says so on stderr and ends the process with 128 + the signal number. Also registers the
+// same clean-up to run at exit, resets SIGCHLD to its default so children can be waited for,
+// and ignores SIGPIPE so a closed pipe shows up as a failed write. Call once, before any
+// other thread starts.
+void installCaptureCleanup();
+// Names what is being made (the user's path) for the messages, and marks the capture as
+// running: an exit before endCapture() is reported and cleaned up. note, when not empty, is
+// added to the message (what stays behind and why).
+void beginCapture(const std::string& what, const std::string& note = "");
+// The capture has ended through the normal path, well or not: nothing is left to undo.
+void endCapture();
+
+// Holds the clean-up back while it lives: a file created or a child started inside the scope
+// is tracked before an interrupt can run, so none escapes. Keep scopes short.
+class CleanupScope {
+ public:
+  CleanupScope();
+  ~CleanupScope();
+  CleanupScope(const CleanupScope&) = delete;
+  CleanupScope& operator=(const CleanupScope&) = delete;
+};
+
+// Tracks a temporary file to remove if the capture is cut short; returns its slot, or -1 when
+// every slot is taken or the path is too long (the file is then simply not tracked).
+int trackTemporaryFile(const std::string& path);
+// Stops tracking the file in slot (after it was renamed or removed); -1 is ignored.
+void forgetTemporaryFile(int slot);
+// Tracks a child process (leader of its own process group) to kill and reap if cut short.
+void trackChild(pid_t pid);
+// Stops tracking the child (it has been reaped).
+void forgetChild(pid_t pid);

@@ -1,0 +1,158 @@
+// Reading a finished video back with ffprobe and comparing it with what was encoded.
+#include "capture/video_probe.h"
+
+#include "capture/child_process.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr size_t kMaxReportBytes = 65536;     // ffprobe's report for two streams is far smaller
+constexpr int kMaxExtraAudioPackets = 2;      // the encoder's priming packet and a partial last one
+constexpr double kDurationToleranceSeconds = 0.2;
+
+using Clock = std::chrono::steady_clock;
+
+// The report's "key=value" lines, quotes removed.
+std::map<std::string, std::string> parseFlat(const std::string& report) {
+  std::map<std::string, std::string> fields;
+  size_t begin = 0;
+  while (begin < report.size()) {
+    size_t end = report.find('\n', begin);
+    if (end == std::string::npos) end = report.size();
+    std::string line = report.substr(begin, end - begin);
+    size_t equals = line.find('=');
+    if (equals != std::string::npos) {
+      std::string value = line.substr(equals + 1);
+      if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+      fields[line.substr(0, equals)] = value;
+    }
+    begin = end + 1;
+  }
+  return fields;
+}
+
+long long number(const std::map<std::string, std::string>& fields, const std::string& key) {
+  auto it = fields.find(key);
+  if (it == fields.end() || it->second.empty()) return -1;
+  char* end = nullptr;
+  long long value = std::strtoll(it->second.c_str(), &end, 10);
+  return *end ? -1 : value;
+}
+
+std::string text(const std::map<std::string, std::string>& fields, const std::string& key) {
+  auto it = fields.find(key);
+  return it == fields.end() ? "" : it->second;
+}
+
+}  // namespace
+
+bool checkProbeReport(const std::string& report, const VideoExpectation& expected, std::string& error) {
+  std::map<std::string, std::string> fields = parseFlat(report);
+  int videoStreams = 0, audioStreams = 0;
+  for (int i = 0; fields.count("streams.stream." + std::to_string(i) + ".codec_type"); ++i) {
+    std::string prefix = "streams.stream." + std::to_string(i) + ".";
+    std::string type = text(fields, prefix + "codec_type");
+    long long packets = number(fields, prefix + "nb_read_packets");
+    if (type == "video") {
+      ++videoStreams;
+      if (text(fields, prefix + "codec_name") != "h264" || text(fields, prefix + "pix_fmt") != "yuv420p") {
+        error = "the video stream is " + text(fields, prefix + "codec_name") + " " + text(fields, prefix + "pix_fmt") +
+                ", not h264 yuv420p";
+        return false;
+      }
+      if (number(fields, prefix + "width") != expected.width || number(fields, prefix + "height") != expected.height) {
+        error = "the video is " + text(fields, prefix + "width") + "x" + text(fields, prefix + "height") + ", not " +
+                std::to_string(expected.width) + "x" + std::to_string(expected.height);
+        return false;
+      }
+      if (packets != expected.frames) {
+        error = "the video holds " + std::to_string(packets) + " of " + std::to_string(expected.frames) + " frames";
+        return false;
+      }
+    } else if (type == "audio") {
+      ++audioStreams;
+      long long least = (expected.audioFrames + kAacFrameSamples - 1) / kAacFrameSamples;
+      if (text(fields, prefix + "codec_name") != "aac") {
+        error = "the audio stream is " + text(fields, prefix + "codec_name") + ", not aac";
+        return false;
+      }
+      if (packets < least || packets > least + kMaxExtraAudioPackets) {
+        error = "the audio holds " + std::to_string(packets) + " packets, expected " + std::to_string(least) +
+                " (" + std::to_string(expected.audioFrames) + " sample frames)";
+        return false;
+      }
+    } else {
+      error = "the file holds an unexpected " + type + " stream";
+      return false;
+    }
+  }
+  if (videoStreams != 1 || audioStreams != 1) {
+    error = "the file holds " + std::to_string(videoStreams) + " video and " + std::to_string(audioStreams) +
+            " audio streams, not one of each";
+    return false;
+  }
+  std::string duration = text(fields, "format.duration");
+  char* end = nullptr;
+  double seconds = std::strtod(duration.c_str(), &end);
+  if (duration.empty() || *end || std::fabs(seconds - expected.seconds) > kDurationToleranceSeconds) {
+    error = "the file lasts " + (duration.empty() ? std::string("an unknown time") : duration + " s") +
+            ", expected " + std::to_string(expected.seconds) + " s";
+    return false;
+  }
+  return true;
+}
+
+bool probeVideo(const std::string& ffprobe, const std::string& path, const VideoExpectation& expected,
+                double timeLimitSeconds, std::string& error) {
+  std::vector<std::string> args = {ffprobe, "-v", "error", "-count_packets", "-show_entries",
+                                   "stream=codec_type,codec_name,width,height,pix_fmt,nb_read_packets:format=duration",
+                                   "-of", "flat", path};
+  ChildProcess child;
+  if (!startChild(child, args, false, true, error)) return false;
+  std::string report, complaints;
+  Clock::time_point started = Clock::now();
+  while (child.output >= 0 || child.errors >= 0) {
+    if (std::chrono::duration<double>(Clock::now() - started).count() > timeLimitSeconds) {
+      killChild(child);
+      error = "ffprobe did not finish reading the video within " + std::to_string(static_cast<int>(timeLimitSeconds)) + " s";
+      return false;
+    }
+    pollfd watch[2] = {{child.output, POLLIN, 0}, {child.errors, POLLIN, 0}};
+    poll(watch, 2, 200);  // a negative descriptor is skipped
+    if (child.output >= 0 && watch[0].revents && !drainPipe(child.output, report, kMaxReportBytes)) {
+      close(child.output);
+      child.output = -1;
+    }
+    if (child.errors >= 0 && watch[1].revents && !drainPipe(child.errors, complaints, kMaxReportBytes)) {
+      close(child.errors);
+      child.errors = -1;
+    }
+  }
+  int status = 0;
+  int reaped;
+  while ((reaped = reapChild(child, status, error)) == 0) {
+    if (std::chrono::duration<double>(Clock::now() - started).count() > timeLimitSeconds) {
+      killChild(child);
+      error = "ffprobe did not end after reading the video";
+      return false;
+    }
+    poll(nullptr, 0, 50);
+  }
+  if (reaped < 0) return false;
+  std::string failure = describeExit("ffprobe", status);
+  size_t end = complaints.find_last_not_of(" \n");
+  complaints = end == std::string::npos ? "" : complaints.substr(0, end + 1);
+  if (!failure.empty() || !complaints.empty()) {
+    error = "the finished video cannot be read back" + (complaints.empty() ? ": " + failure : ":\n  " + complaints);
+    return false;
+  }
+  return checkProbeReport(report, expected, error);
+}

@@ -1,0 +1,100 @@
+# Odd requests to the capture tool: refusals before any work, a missing shaders/ folder,
+# outputs that are not regular files, the frame on screen at a time, spans off the frame grid,
+# and sequence folders used before.
+source "$(dirname "$0")/common.bash"
+cd "$SOURCE_DIR" || fail "no source folder"
+
+# Refused requests: status 2 at once, a reason, nothing written. Each would render the whole
+# show at full size if it got that far, which the time limit would catch.
+mkdir -p "$WORK/empty"
+cd "$WORK/empty" || fail "no work folder"
+while read -r args; do
+  timeout 20 "$CAPTURE" $args 2>"$WORK/err"
+  status=$?
+  [ $status = 2 ] || fail "'$args' gave status $status: $(cat "$WORK/err")"
+  [ -s "$WORK/err" ] || fail "'$args' printed no message"
+  [ -z "$(ls -A)" ] || fail "'$args' wrote $(ls -A)"
+done <<EOF
+--out odd.mp4 --size 1919x1080
+--out odd.mkv --size 1920x1081 --audio a.wav
+--at 10 --out stills --size 3x1080
+--frames seq --size 1920x2
+--audio a.wav --from 192
+--audio a.wav --out a.avi
+--at 10 --out stills --frames seq
+--at 10 --out stills --from 5
+--at 10 --out stills --to 50
+--frames seq --out video.mp4
+EOF
+cd "$SOURCE_DIR" || fail "no source folder"
+
+# A folder it cannot make: the reason is given.
+touch "$WORK/file"
+"$CAPTURE" --frames "$WORK/file/seq" --size 64x36 --from 110 --to 111 2>"$WORK/err" && fail "a folder below a file worked"
+grep -q "Not a directory" "$WORK/err" || fail "no reason for the folder: $(cat "$WORK/err")"
+
+# No shaders/ here: one line saying so, before anything is made. The music alone needs none.
+mkdir -p "$WORK/bare"
+(cd "$WORK/bare" && "$CAPTURE" --frames seq --size 64x36 --from 110 --to 111 2>"$WORK/err")
+status=$?
+[ $status = 1 ] || fail "a capture without shaders/ gave status $status"
+[ "$(wc -l < "$WORK/err")" = 1 ] || fail "not one line without shaders/: $(cat "$WORK/err")"
+grep -q "shaders/" "$WORK/err" || fail "the line does not name shaders/: $(cat "$WORK/err")"
+[ -e "$WORK/bare/seq" ] && fail "a folder was made without shaders/"
+(cd "$WORK/bare" && "$CAPTURE" --audio m.wav --to 0.5) || fail "the music alone needs shaders/"
+
+# The music to standard output, piped into a reader, is the file's music byte for byte.
+"$CAPTURE" --audio "$WORK/m.wav" --to 1.5 || fail "audio capture failed"
+"$CAPTURE" --audio - --to 1.5 | cat > "$WORK/piped.wav"
+[ "${PIPESTATUS[0]}" = 0 ] || fail "--audio - gave status ${PIPESTATUS[0]}"
+cmp -s "$WORK/m.wav" "$WORK/piped.wav" || fail "--audio - differs from the file"
+# A FIFO and a symlink to /dev/null are written in place and stay what they are.
+mkfifo "$WORK/fifo.wav"
+cat "$WORK/fifo.wav" > "$WORK/from-fifo.wav" &
+reader=$!
+"$CAPTURE" --audio "$WORK/fifo.wav" --to 1.5 || fail "writing into a FIFO failed"
+wait $reader
+[ -p "$WORK/fifo.wav" ] || fail "the FIFO was replaced"
+cmp -s "$WORK/m.wav" "$WORK/from-fifo.wav" || fail "the FIFO's reader got other bytes"
+ln -s /dev/null "$WORK/null.wav"
+ln -s /dev/null "$WORK/null.mp4"
+"$CAPTURE" --audio "$WORK/null.wav" --to 1 || fail "--audio into a link to /dev/null failed"
+"$CAPTURE" --out "$WORK/null.mp4" --size 64x36 --fps 10 --from 110 --to 111 2>"$WORK/err" ||
+  fail "a video into a link to /dev/null failed: $(cat "$WORK/err")"
+for f in null.wav null.mp4; do
+  [ "$(readlink "$WORK/$f")" = /dev/null ] || fail "$f is no longer a link to /dev/null"
+done
+ls "$WORK" | grep -q '\.part' && fail "temporary files left: $(ls "$WORK")"
+
+# The frame on screen at a time is the last frame whose tick is not after it: at 60 fps,
+# 33.99 s is the frame of tick 33983 (not the next scene's first, at 34000), 80.01 s is the
+# frame of 80.000 and not the one of 80.016, and 191.99 s is still within the show.
+"$CAPTURE" --size 64x36 --fps 60 --at 33.99,33.983,80.01,80,80.016,191.99 --out "$WORK/at" 2>"$WORK/err" ||
+  fail "stills at 33.99 and 191.99 failed: $(cat "$WORK/err")"
+cmp -s "$WORK/at/frame-33990.png" "$WORK/at/frame-33983.png" || fail "33.99 s is not the frame of tick 33983"
+cmp -s "$WORK/at/frame-80010.png" "$WORK/at/frame-80000.png" || fail "80.01 s is not the frame of tick 80000"
+cmp -s "$WORK/at/frame-80010.png" "$WORK/at/frame-80016.png" && fail "80.01 s shows the frame of 80.016 s"
+[ -s "$WORK/at/frame-191990.png" ] || fail "no frame at 191.99 s"
+
+# A span off the frame grid across a scene switch: frames at 77.95, 78.05 and 78.15 s at
+# 10 fps. Frame k shows show time from + k / fps, as a still on a grid through that time
+# does; the music starts at 77.95 s exactly.
+"$CAPTURE" --frames "$WORK/seq" --size 64x36 --fps 10 --from 77.95 --to 78.25 2>"$WORK/err" ||
+  fail "off-grid span failed: $(cat "$WORK/err")"
+"$CAPTURE" --at 78.05,78.15 --size 64x36 --fps 20 --out "$WORK/grid" 2>/dev/null || fail "stills failed"
+cmp -s "$WORK/seq/frame-000001.png" "$WORK/grid/frame-78050.png" || fail "frame 1 is not the picture at 78.05 s"
+cmp -s "$WORK/seq/frame-000002.png" "$WORK/grid/frame-78150.png" || fail "frame 2 is not the picture at 78.15 s"
+cmp -s "$WORK/seq/frame-000001.png" "$WORK/seq/frame-000002.png" && fail "frames 1 and 2 are the same picture"
+"$CAPTURE" --audio "$WORK/whole.wav" --to 78.25 || fail "audio capture failed"
+first=3437595  # 77.95 s * 44100
+cmp -s <(tail -c +$((44 + first * 4 + 1)) "$WORK/whole.wav") <(tail -c +45 "$WORK/seq/music.wav") ||
+  fail "the span's music does not start at 77.95 s"
+
+# A folder used before: the earlier capture's frames and music go, nothing else does.
+touch "$WORK/seq/frame-000099.png" "$WORK/seq/frame-80000.png" "$WORK/seq/notes.txt"
+"$CAPTURE" --frames "$WORK/seq" --size 64x36 --fps 10 --from 110 --to 110.2 2>"$WORK/err" ||
+  fail "second capture into the folder failed: $(cat "$WORK/err")"
+[ "$(ls "$WORK/seq" | tr '\n' ' ')" = "frame-000000.png frame-000001.png music.wav notes.txt " ] ||
+  fail "the folder holds $(ls "$WORK/seq" | tr '\n' ' ')"
+[ "$(stat -c %s "$WORK/seq/music.wav")" = $((44 + 8820 * 4)) ] || fail "music.wav is not the new span's"
+echo "capture requests: ok"

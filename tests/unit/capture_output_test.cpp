@@ -1,0 +1,254 @@
+// The capture tool's output side: where files are written and how they come into place, which
+// earlier files a sequence replaces, how a finished video is judged, and an encoder that fails,
+// complains or stops reading (stand-in programs written by the tests).
+#include "capture/encoder.h"
+#include "capture/offscreen.h"
+#include "capture/output_file.h"
+#include "capture/video_probe.h"
+#include "capture/wav_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A fresh folder under /tmp, removed with everything in it afterwards.
+struct TempFolder {
+  char path[40] = "/tmp/capture_output_test.XXXXXX";
+  TempFolder() { EXPECT_NE(mkdtemp(path), nullptr); }
+  ~TempFolder() { EXPECT_EQ(std::system(("rm -rf " + std::string(path)).c_str()), 0); }
+  std::string at(const std::string& name) const { return std::string(path) + "/" + name; }
+};
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+}
+
+void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(OutputFile, RegularFilesGoThroughATemporaryDevicesAndFifosInPlace) {
+  TempFolder folder;
+  OutputFile fresh = planOutput(folder.at("new.wav"), true);
+  EXPECT_FALSE(fresh.inPlace);
+  EXPECT_EQ(fresh.writePath, folder.at("new.wav.part"));
+
+  writeText(folder.at("target.wav"), "old");
+  ASSERT_EQ(symlink(folder.at("target.wav").c_str(), folder.at("link.wav").c_str()), 0);
+  OutputFile linked = planOutput(folder.at("link.wav"), true);
+  EXPECT_EQ(linked.finalPath, folder.at("target.wav"));  // the link stays a link
+  EXPECT_EQ(linked.writePath, folder.at("target.wav.part"));
+
+  ASSERT_EQ(symlink("/dev/null", folder.at("null.wav").c_str()), 0);
+  ASSERT_EQ(mkfifo(folder.at("fifo.wav").c_str(), 0600), 0);
+  for (const char* name : {"null.wav", "fifo.wav"}) {
+    OutputFile special = planOutput(folder.at(name), true);
+    EXPECT_TRUE(special.inPlace) << name;
+    EXPECT_EQ(special.writePath, folder.at(name)) << name;
+  }
+  EXPECT_TRUE(planOutput("-", true).toStdout);
+  EXPECT_FALSE(planOutput("-", false).toStdout);
+}
+
+TEST(OutputFile, WavThroughASymlinkReplacesItsTargetAndKeepsTheLink) {
+  TempFolder folder;
+  writeText(folder.at("target.wav"), "old");
+  ASSERT_EQ(symlink(folder.at("target.wav").c_str(), folder.at("link.wav").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/null", folder.at("null.wav").c_str()), 0);
+  const int16_t samples[4] = {1, 2, 3, 4};
+  std::string error;
+  ASSERT_TRUE(writeWav(folder.at("link.wav"), samples, 2, error)) << error;
+  ASSERT_TRUE(writeWav(folder.at("null.wav"), samples, 2, error)) << error;
+  struct stat info;
+  ASSERT_EQ(lstat(folder.at("link.wav").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(lstat(folder.at("null.wav").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(readText(folder.at("target.wav")).size(), 44u + 8u);
+  EXPECT_FALSE(exists(folder.at("target.wav.part")) || exists(folder.at("null.wav.part")));
+}
+
+TEST(OutputFile, AFailedWriteRemovesTheTemporaryAndNamesTheUsersFile) {
+  TempFolder folder;
+  OutputFile out = planOutput(folder.at("x.png"), false);
+  std::string error;
+  FILE* file = openOutput(out, error);
+  ASSERT_NE(file, nullptr) << error;
+  EXPECT_TRUE(exists(out.writePath));
+  EXPECT_FALSE(finishOutput(out, file, false, ENOSPC, error));
+  EXPECT_FALSE(exists(out.writePath) || exists(folder.at("x.png")));
+  EXPECT_EQ(error, "cannot write " + folder.at("x.png") + ": " + std::strerror(ENOSPC));
+}
+
+TEST(SequenceFolder, OnlyAnEarlierCapturesFramesAndMusicAreRemoved) {
+  TempFolder folder;
+  for (const char* name : {"frame-000000.png", "frame-000099.png", "frame-80000.png", "music.wav", "notes.txt",
+                           "frame-cover.png", "frame-.png", "frame-000001.png.bak", "music.wav.txt"})
+    writeText(folder.at(name), "x");
+  ASSERT_TRUE(clearEarlierSequence(folder.path));
+  for (const char* gone : {"frame-000000.png", "frame-000099.png", "frame-80000.png", "music.wav"})
+    EXPECT_FALSE(exists(folder.at(gone))) << gone;
+  for (const char* kept : {"notes.txt", "frame-cover.png", "frame-.png", "frame-000001.png.bak", "music.wav.txt"})
+    EXPECT_TRUE(exists(folder.at(kept))) << kept;
+}
+
+// ffprobe's report for a 15-frame 160x90 capture with 1.5 s of music.
+const char* const kGoodReport =
+    "streams.stream.0.codec_name=\"h264\"\n"
+    "streams.stream.0.codec_type=\"video\"\n"
+    "streams.stream.0.width=160\n"
+    "streams.stream.0.height=90\n"
+    "streams.stream.0.pix_fmt=\"yuv420p\"\n"
+    "streams.stream.0.nb_read_packets=\"15\"\n"
+    "streams.stream.1.codec_name=\"aac\"\n"
+    "streams.stream.1.codec_type=\"audio\"\n"
+    "streams.stream.1.nb_read_packets=\"66\"\n"
+    "format.duration=\"1.500000\"\n";
+
+VideoExpectation goodExpectation() {
+  VideoExpectation e;
+  e.width = 160;
+  e.height = 90;
+  e.frames = 15;
+  e.audioFrames = 66150;  // 65 packets of 1024 hold it, the encoder adds one
+  e.seconds = 1.5;
+  return e;
+}
+
+TEST(VideoProbe, AReportMatchingWhatWasSentPasses) {
+  std::string error;
+  EXPECT_TRUE(checkProbeReport(kGoodReport, goodExpectation(), error)) << error;
+}
+
+TEST(VideoProbe, TruncatedOrWrongVideosFailWithTheMismatch) {
+  const std::vector<std::pair<std::pair<std::string, std::string>, std::string>> faults = {
+      {{"nb_read_packets=\"15\"", "nb_read_packets=\"7\""}, "7 of 15 frames"},
+      {{"nb_read_packets=\"66\"", "nb_read_packets=\"30\""}, "audio holds 30"},
+      {{"width=160", "width=162"}, "162x90"},
+      {{"\"h264\"", "\"hevc\""}, "hevc"},
+      {{"format.duration=\"1.500000\"", "format.duration=\"0.700000\""}, "lasts 0.700000"},
+      {{"format.duration=\"1.500000\"", ""}, "unknown time"},
+      {{"streams.stream.1.codec_type=\"audio\"", "streams.stream.1.codec_type=\"subtitle\""}, "subtitle"},
+  };
+  for (const auto& fault : faults) {
+    std::string report = kGoodReport;
+    report.replace(report.find(fault.first.first), fault.first.first.size(), fault.first.second);
+    std::string error;
+    EXPECT_FALSE(checkProbeReport(report, goodExpectation(), error)) << fault.second;
+    EXPECT_NE(error.find(fault.second), std::string::npos) << error;
+  }
+  std::string videoOnly = std::string(kGoodReport).substr(0, std::string(kGoodReport).find("streams.stream.1"));
+  videoOnly += "format.duration=\"1.500000\"\n";
+  std::string error;
+  EXPECT_FALSE(checkProbeReport(videoOnly, goodExpectation(), error));
+  EXPECT_NE(error.find("0 audio"), std::string::npos) << error;
+  EXPECT_FALSE(checkProbeReport("", goodExpectation(), error));
+}
+
+TEST(Encoder, MessagesNameTheUsersFiles) {
+  EXPECT_EQ(replaceAll("Error writing trailer of /o/v.mp4.part: No space; /o/v.mp4.part", "/o/v.mp4.part", "/o/v.mp4"),
+            "Error writing trailer of /o/v.mp4: No space; /o/v.mp4");
+  EXPECT_EQ(replaceAll("aaa", "a", "aa"), "aaaaaa");
+}
+
+// A stand-in for ffmpeg: a shell script with the given body.
+std::string standIn(const TempFolder& folder, const std::string& body) {
+  std::string path = folder.at("ffmpeg");
+  writeText(path, "#!/bin/sh\n" + body + "\n");
+  chmod(path.c_str(), 0755);
+  return path;
+}
+
+double secondsOf(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(Encoder, AnEncoderThatStopsReadingIsGivenUpAndKilled) {
+  TempFolder folder;
+  std::string ffmpeg = standIn(folder, "echo $$ > " + folder.at("pid") + "\nexec sleep 60");
+  VideoEncoder encoder;
+  encoder.stallSeconds = 1;
+  std::string error;
+  ASSERT_TRUE(startEncoder(encoder, ffmpeg, 64, 36, 10, "music.wav", folder.at("v.mkv"), "matroska", true, error));
+  std::vector<uint8_t> frame(64 * 36 * 3, 7);
+  auto start = std::chrono::steady_clock::now();
+  bool sent = true;
+  for (int i = 0; i < 100 && sent; ++i) sent = sendFrame(encoder, frame.data(), error);
+  EXPECT_FALSE(sent);
+  EXPECT_LT(secondsOf(start), 10);
+  EXPECT_NE(error.find("no frame data for 1 s"), std::string::npos) << error;
+  EXPECT_EQ(encoder.process.pid, -1);
+  pid_t pid = std::stoi(readText(folder.at("pid")));
+  EXPECT_NE(kill(pid, 0), 0);  // gone, and reaped
+}
+
+TEST(Encoder, FailureStatusAndReportedErrorsAreFailures) {
+  TempFolder folder;
+  std::vector<uint8_t> frame(16 * 16 * 3, 1);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"cat > /dev/null; echo 'disk full' >&2; exit 1", "ffmpeg failed with status 1:\n  disk full"},
+      {"cat > /dev/null; echo 'Error writing trailer' >&2; exit 0", "ffmpeg reported an error:\n  Error writing trailer"},
+      {"cat > /dev/null; kill -9 $$", "ffmpeg was ended by signal 9"},
+      {"exit 0", "ffmpeg stopped taking frames"},
+  };
+  for (const auto& c : cases) {
+    std::string ffmpeg = standIn(folder, c.first);
+    VideoEncoder encoder;
+    std::string error;
+    ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error));
+    bool ok = true;
+    for (int i = 0; i < 200 && ok; ++i) ok = sendFrame(encoder, frame.data(), error);
+    std::string finishError;
+    bool finished = finishEncoder(encoder, finishError);
+    EXPECT_FALSE(ok && finished) << c.first;
+    EXPECT_NE((ok ? finishError : error).find(c.second), std::string::npos)
+        << c.first << ": " << error << " / " << finishError;
+  }
+  // A clean run passes.
+  std::string ffmpeg = standIn(folder, "cat > /dev/null");
+  VideoEncoder encoder;
+  std::string error;
+  ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error));
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(sendFrame(encoder, frame.data(), error)) << error;
+  EXPECT_TRUE(finishEncoder(encoder, error)) << error;
+}
+
+// The child sees only its three standard descriptors, whatever this process has open.
+TEST(ChildProcess, NoDescriptorLeaksIntoTheChild) {
+  TempFolder folder;
+  FILE* held = std::fopen(folder.at("held").c_str(), "w");  // not close-on-exec
+  ASSERT_NE(held, nullptr);
+  ChildProcess child;
+  std::string error;
+  ASSERT_TRUE(startChild(child, {"/bin/sh", "-c", "for f in /proc/$$/fd/*; do echo ${f##*/} $(readlink $f); done"},
+                         false, true, error))
+      << error;
+  std::string listing;
+  while (drainPipe(child.output, listing, 4096)) usleep(10000);
+  int status = 0;
+  while (reapChild(child, status, error) == 0) usleep(10000);
+  closePipes(child);
+  std::fclose(held);
+  EXPECT_EQ(describeExit("sh", status), "");
+  EXPECT_NE(listing.find("0 /dev/null"), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("held"), std::string::npos) << listing;
+}
+
+}  // namespace
