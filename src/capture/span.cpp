@@ -161,6 +161,21 @@ int captureSpan(const CaptureOptions& options) {
     }
     out = planOutput(options.out, false);
     beginCapture(options.out);
+    // Whether the output can be written at all is known before any rendering.
+    if (!out.inPlace) {
+      int fd;
+      {
+        CleanupScope scope;  // created and tracked as one step; ffmpeg writes over it
+        fd = open(out.writePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd >= 0) out.slot = trackTemporaryFile(out.writePath);
+      }
+      if (fd < 0) {
+        std::fprintf(stderr, "demo-capture: cannot write %s: %s\n", options.out.c_str(), std::strerror(errno));
+        endCapture();
+        return 1;
+      }
+      close(fd);
+    }
   } else {
     if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return 1;
     beginCapture(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
@@ -198,7 +213,6 @@ int captureSpan(const CaptureOptions& options) {
   if (video) {
     encoder.stallSeconds = options.encoderTimeout;
     encoder.watchedFile = out.inPlace ? "" : out.writePath;
-    if (!out.inPlace) out.slot = trackTemporaryFile(out.writePath);  // ffmpeg creates it
     if (!startEncoder(encoder, ffmpeg, options.width, options.height, options.fps, musicPath, out.writePath,
                       container, !out.inPlace, error)) {
       std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
@@ -245,9 +259,9 @@ int captureSpan(const CaptureOptions& options) {
       // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
       if (!out.inPlace && !probeVideo(ffprobe, out.writePath, expected, kProbeSeconds, error)) ok = false;
     }
+    error = replaceAll(replaceAll(error, out.writePath, options.out), musicPath, "the music of the span");
     dropMusic();
     if (!commitOutput(out, ok, error)) ok = false;
-    error = replaceAll(replaceAll(error, out.writePath, options.out), musicPath, "the music of the span");
   } else if (ok) {
     renderMusicSlice(plan.firstSample, plan.endSample, music);
     ok = writeWav(options.frames + "/music.wav", music.data(), static_cast<int64_t>(music.size() / 2), error);

@@ -14,7 +14,7 @@ stand_in() {
   printf '#!/bin/bash\necho $$ > "%s"\n%s\n' "$WORK/ffmpeg.pid" "$2" > "$WORK/bin-$1/ffmpeg"
   chmod +x "$WORK/bin-$1/ffmpeg"
 }
-stand_in fail 'cat > /dev/null; out="${@: -1}"; head -c 5000 /dev/zero > "$out"; echo "stand-in: cannot encode" >&2; exit 1'
+stand_in fail 'cat > /dev/null; out="${@: -1}"; head -c 5000 /dev/zero > "$out"; echo "stand-in: cannot encode: $*" >&2; exit 1'
 stand_in truncate "\"$FFMPEG\" \"\$@\" || exit; out=\"\${@: -1}\"; truncate -s \$((\$(stat -c %s \"\$out\") / 2)) \"\$out\"; exit 0"
 stand_in stall 'exec sleep 300'
 # Real ffmpeg, reading its frames at their own rate so that a capture lasts long enough to
@@ -86,17 +86,20 @@ interrupt() {
     sleep 0.1
   done
   [ -e "$progress" ] || fail "SIG$sig: the capture made no progress: $(cat "$WORK/err")"
-  sleep 0.3
+  sleep 0.5
   kill -"$sig" "$pid"
   wait_for_exit "$pid" 20
   [ "$EXIT_STATUS" = "$expected" ] || fail "SIG$sig gave status $EXIT_STATUS: $(cat "$WORK/err")"
   grep -q "interrupted by SIG$sig" "$WORK/err" || fail "SIG$sig: no word of the interrupt: $(cat "$WORK/err")"
 }
+exec 9>"$WORK/inherited"  # a descriptor the tool inherits and must not pass on
 for case in "INT 130" "TERM 143"; do
   set -- $case
-  interrupt "$1" "$2" "$WORK/out/v.mp4.part" --out "$WORK/out/v.mp4" --size 64x36 --fps 30 --from 110 --to 140
+  rm -f "$WORK/fds"
+  interrupt "$1" "$2" "$WORK/ffmpeg.pid" --out "$WORK/out/v.mp4" --size 64x36 --fps 30 --from 110 --to 140
   expect_clean "$WORK/out/v.mp4" "SIG$1 during a video"
   # The encoder got only its own three descriptors (the script stays open in bash as 255).
+  [ -s "$WORK/fds" ] || fail "the encoder listed no descriptors"
   extra=$(grep -- '->' "$WORK/fds" | grep -Ev ' (0|1|2|255) -> ')
   [ -z "$extra" ] || fail "descriptors leaked to the encoder: $extra"
 
