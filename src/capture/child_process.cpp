@@ -43,6 +43,7 @@ void closeEverythingOnExec() {
   closedir(dir);
 }
 
+// Closes fd unless it is -1, and sets it to -1.
 void closeIfOpen(int& fd) {
   if (fd >= 0) close(fd);
   fd = -1;

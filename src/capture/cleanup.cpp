@@ -29,6 +29,7 @@ pid_t trackedChild = -1;                            // -1: none
 
 const int kStopSignals[3] = {SIGINT, SIGTERM, SIGHUP};
 
+// The signals that stop a capture.
 sigset_t stopSignalSet() {
   sigset_t set;
   sigemptyset(&set);
@@ -36,6 +37,7 @@ sigset_t stopSignalSet() {
   return set;
 }
 
+// Copies text into a fixed buffer, cut short if it must be.
 void copyText(char* out, size_t size, const std::string& text) {
   std::snprintf(out, size, "%s", text.c_str());
 }
@@ -70,6 +72,7 @@ bool undoCapture() {
   return stoppedChild;
 }
 
+// The name of a stop signal, for messages.
 const char* signalName(int sig) {
   switch (sig) {
     case SIGINT: return "SIGINT";

@@ -19,6 +19,7 @@ constexpr int kLastWordsMilliseconds = 2000;  // for ffmpeg's stderr to close on
 
 using Clock = std::chrono::steady_clock;
 
+// Seconds from start until now.
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -39,12 +40,14 @@ bool collectMessages(VideoEncoder& encoder, int milliseconds) {
   return encoder.messages.size() > before || encoder.process.errors < 0;
 }
 
+// The size of the file at path in bytes; -1 when there is none (or no path).
 long long fileSize(const std::string& path) {
   struct stat info;
   if (path.empty() || stat(path.c_str(), &info) != 0) return -1;
   return static_cast<long long>(info.st_size);
 }
 
+// text without trailing white space.
 std::string trimmed(const std::string& text) {
   size_t end = text.find_last_not_of(" \n\r\t");
   return end == std::string::npos ? "" : text.substr(0, end + 1);

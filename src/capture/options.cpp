@@ -39,6 +39,7 @@ bool parseSize(const char* text, int& width, int& height) {
   return parseInt(w.c_str(), 1, kMaxCaptureSide, width) && parseInt(x + 1, 1, kMaxCaptureSide, height);
 }
 
+// Milliseconds as seconds with three decimals, for messages.
 std::string secondsText(uint32_t ms) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", ms / 1000.0);

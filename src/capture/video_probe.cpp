@@ -39,6 +39,7 @@ std::map<std::string, std::string> parseFlat(const std::string& report) {
   return fields;
 }
 
+// The field at key as a whole number; -1 when missing or not a number.
 long long number(const std::map<std::string, std::string>& fields, const std::string& key) {
   auto it = fields.find(key);
   if (it == fields.end() || it->second.empty()) return -1;
@@ -47,6 +48,7 @@ long long number(const std::map<std::string, std::string>& fields, const std::st
   return *end ? -1 : value;
 }
 
+// The field at key; empty when missing.
 std::string text(const std::map<std::string, std::string>& fields, const std::string& key) {
   auto it = fields.find(key);
   return it == fields.end() ? "" : it->second;
