@@ -298,7 +298,9 @@ void TVScene::renderScreen() {
   setUniformMatrix4(linesProgram, "projection", 1, false, projection.m);
 
   bindColourTarget(screenFramebuffer, kScreenTargetSide, kScreenTargetSide);
-  glClear(GL_COLOR_BUFFER_BIT);  // to the default clear colour; alpha is masked off
+  // The default clear colour, set rather than assumed in case a scene before this one changed it.
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT);  // alpha is masked off
   cubesDrawn = squaresDrawn = 0;
   for (int i = 0; i < kTrailCopies; ++i) {
     float c = 0.25f * static_cast<float>(i) + 0.25f;  // the latest copy is the brightest
