@@ -23,6 +23,7 @@ namespace {
 
 constexpr float kLineRadius = 0.02f;  // "radii" of the strokes, in the line picture's x units
 constexpr double kCubeYawRate = 0.33;  // radians of Ry per radian of Rx
+constexpr int kQuadFloats = 8;         // x, y of a quad's four corners
 
 // Cube corner k = 4 zi + 2 yi + xi, -1 for bit 0 and +1 for bit 1.
 const float kCubeCornerPositions[kCubeCorners * 3] = {
@@ -42,14 +43,6 @@ Mat4 rotationZMatrix(double angle) {
   r.m[4] = -s;
   r.m[5] = c;
   return r;
-}
-
-// Binds a framebuffer for drawing to its first colour attachment with the given viewport.
-void bindColourTarget(uint32_t framebuffer, int32_t width, int32_t height) {
-  const GLenum colour0 = GL_COLOR_ATTACHMENT0;
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
-  glDrawBuffers(1, &colour0);
-  glViewport(0, 0, width, height);
 }
 
 // Gives a 1D palette texture nearest filtering, clamped ends and its texels.
@@ -260,7 +253,7 @@ void TVScene::createFramebuffers() {
   checkGlError(__LINE__);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
 
-  const uint32_t colourOnly[4][2] = {
+  const uint32_t colourOnly[][2] = {  // framebuffer, texture
       {halfFramebuffer, halfTexture},
       {blurFramebuffer, blurTexture},
       {glowFramebuffer, glowTexture},
@@ -297,7 +290,7 @@ void TVScene::renderScreen() {
   setUniform2f(linesProgram, "radii", kLineRadius, kLineRadius);
   setUniformMatrix4(linesProgram, "projection", 1, false, projection.m);
 
-  bindColourTarget(screenFramebuffer, kScreenTargetSide, kScreenTargetSide);
+  bindDrawTarget(screenFramebuffer, kScreenTargetSide, kScreenTargetSide);
   // The default clear colour, set rather than assumed in case a scene before this one changed it.
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClear(GL_COLOR_BUFFER_BIT);  // alpha is masked off
@@ -346,8 +339,7 @@ void TVScene::drawScreenShapes(float t) {
 
 void TVScene::blurQuarter(uint32_t source) {
   const int32_t w = quarterSide(width), h = quarterSide(height);
-  bindColourTarget(blurFramebuffer, w, h);
-  checkGlError(__LINE__);
+  bindDrawTarget(blurFramebuffer, w, h);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthMask(GL_FALSE);
   glDisable(GL_DEPTH_TEST);
@@ -356,8 +348,7 @@ void TVScene::blurQuarter(uint32_t source) {
   bindPassTextures(source);
   drawFullscreenQuad();
 
-  bindColourTarget(glowFramebuffer, w, h);
-  checkGlError(__LINE__);
+  bindDrawTarget(glowFramebuffer, w, h);
   // Alpha keeps what the downsample wrote.
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   glDepthMask(GL_FALSE);
@@ -380,12 +371,12 @@ void TVScene::render() {
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 
   float v = scaleTrack.evaluate(centiseconds);
-  float screenQuad[8];
-  for (int k = 0; k < 8; ++k) screenQuad[k] = kFullscreenQuadPositions[k] * v;
+  float screenQuad[kQuadFloats];
+  for (int k = 0; k < kQuadFloats; ++k) screenQuad[k] = kFullscreenQuadPositions[k] * v;
   float fade = fadeTrack.evaluate(centiseconds);
 
   // Snow: replaces every pixel the screen quad covers.
-  bindColourTarget(sceneFramebuffer, width, height);
+  bindDrawTarget(sceneFramebuffer, width, height);
   useProgram(screenProgram);
   setUniform1f(screenProgram, "time", snowTime(seconds));
   setUniform1f(screenProgram, "tint", fade + 0.001f);
@@ -399,7 +390,7 @@ void TVScene::render() {
   renderScreen();
 
   // The line picture, through its palette, added on top.
-  bindColourTarget(sceneFramebuffer, width, height);
+  bindDrawTarget(sceneFramebuffer, width, height);
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE);
   useProgram(screen2Program);
