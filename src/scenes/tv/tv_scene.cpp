@@ -21,7 +21,7 @@ const uint8_t kScreenPalette[kScreenPaletteEntries * 4] = {
 
 namespace {
 
-constexpr float kLineRadius = 0.02f;  // "radii" of the strokes, in the line picture's x units
+constexpr float kLineRadius = 0.02f;  // "radii": stroke half-width in view-space units
 constexpr double kCubeYawRate = 0.33;  // radians of Ry per radian of Rx
 constexpr int kQuadFloats = 8;         // x, y of a quad's four corners
 
