@@ -65,6 +65,7 @@ void BM_TVRenderCpu(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_TVRenderCpu)
+    ->Args({320, 180, kTunnelMs})
     ->Args({640, 360, kCubeMs})
     ->Args({640, 360, kTunnelMs})
     ->Args({1280, 720, kTunnelMs})
