@@ -60,3 +60,11 @@ void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, 
   bindPassTextures(halfTexture);
   drawQuad(kQuarterPassPositions, kQuarterPassCoords);
 }
+
+void bindDrawTarget(uint32_t framebuffer, int32_t width, int32_t height, int line) {
+  const GLenum colour0 = GL_COLOR_ATTACHMENT0;
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+  glDrawBuffers(1, &colour0);
+  glViewport(0, 0, width, height);
+  checkGlError(line);
+}

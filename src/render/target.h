@@ -21,3 +21,7 @@ void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t intern
 // depth test and depth writes off, all colour channels writable.
 void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, uint32_t halfTexture,
                 uint32_t quarterFramebuffer);
+
+// Binds framebuffer for drawing into its first colour attachment with a width x height
+// viewport, then checks for errors, naming the caller's line.
+void bindDrawTarget(uint32_t framebuffer, int32_t width, int32_t height, int line = __builtin_LINE());

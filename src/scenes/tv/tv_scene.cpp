@@ -1,7 +1,427 @@
-// Placeholder for the tv scene until it is built: a plain black picture for its slot.
-#include "scenes/placeholder_scene.h"
+// The television scene: its resources, the line drawing on the screen target and the frame
+// passes (snow, lines added on top, downsample, quarter-size blur, blit, flickering glow).
+#include "scenes/tv/tv_scene.h"
+
+#include "render/quad.h"
+#include "render/target.h"
+#include "shell/gl.h"
 #include "shell/scenes.h"
 
-class TVScene : public PlaceholderScene {};
+#include <cmath>
 
 Scene* tvScene = new TVScene();
+
+const uint8_t kSnowPalette[kPaletteEntries * 3] = {
+    20, 17, 95, 66, 112, 54, 107, 87, 41, 72, 36, 120, 120, 93, 116, 117, 89, 83, 109, 30, 67, 6, 31, 76,
+};
+// Alpha is never read; 255 keeps the texels plainly opaque.
+const uint8_t kScreenPalette[kScreenPaletteEntries * 4] = {
+    16, 16, 16, 255, 128, 0, 128, 255, 0, 128, 0, 255, 128, 128, 0, 255, 128, 128, 128, 255,
+};
+
+namespace {
+
+constexpr float kLineRadius = 0.02f;  // "radii": stroke half-width in view-space units
+constexpr double kCubeYawRate = 0.33;  // radians of Ry per radian of Rx
+constexpr int kQuadFloats = 8;         // x, y of a quad's four corners
+
+// Cube corner k = 4 zi + 2 yi + xi, -1 for bit 0 and +1 for bit 1.
+const float kCubeCornerPositions[kCubeCorners * 3] = {
+    -1, -1, -1, 1, -1, -1, -1, 1, -1, 1, 1, -1, -1, -1, 1, 1, -1, 1, -1, 1, 1, 1, 1, 1,
+};
+const uint16_t kCubeEdges[kCubeEdgeIndices] = {
+    0, 1, 1, 3, 3, 2, 2, 0, 4, 5, 5, 7, 7, 6, 6, 4, 0, 4, 1, 5, 3, 7, 2, 6,
+};
+const float kSquareCornerPositions[kSquareCorners * 3] = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
+
+// Right-handed rotation about +Z with the cosine and sine taken in double precision.
+Mat4 rotationZMatrix(double angle) {
+  Mat4 r = identityMatrix();
+  float c = static_cast<float>(std::cos(angle)), s = static_cast<float>(std::sin(angle));
+  r.m[0] = c;
+  r.m[1] = s;
+  r.m[4] = -s;
+  r.m[5] = c;
+  return r;
+}
+
+// Gives a 1D palette texture nearest filtering, clamped ends and its texels.
+void uploadPalette(uint32_t texture, GLint internalFormat, GLenum format, int entries, const uint8_t* texels) {
+  glBindTexture(GL_TEXTURE_1D, texture);
+  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexImage1D(GL_TEXTURE_1D, 0, internalFormat, entries, 0, format, GL_UNSIGNED_BYTE, texels);
+  checkGlError(__LINE__);
+}
+
+}  // namespace
+
+TVScene::TVScene() {
+  // render() sets every piece of state it draws with and reads only the clock and the
+  // tracks; the targets are rewritten each frame before they are read.
+  framesIndependent = true;
+}
+
+TVScene::~TVScene() {
+  release();
+  deleteProgram(screenProgram);
+  deleteProgram(gaussblur2Program);
+  deleteProgram(compositeProgram);
+  deleteProgram(screen2Program);
+  deleteProgram(linesProgram);
+  deleteProgram(zoomblurProgram);
+}
+
+void fillTVTracks(TVScene& scene) {
+  KeyframeTrack<float>& distance = scene.distanceTrack;
+  distance.addKey(-40, 0, 600);
+  distance.addKey(-3, 0, 1000);
+  distance.addKey(-3, 0, 2200);
+  distance.addKey(-40, 0, 2600);
+  distance.finish();
+
+  scene.scaleTrack.addKey(1, 0, 1000);
+  scene.scaleTrack.finish();
+
+  KeyframeTrack<float>& fade = scene.fadeTrack;
+  fade.addKey(0, 0, 0);
+  fade.addKey(1, 0, 400);
+  fade.addKey(1, 0, 4250);
+  fade.addKey(0, 0, 4400);
+  fade.finish();
+}
+
+Mat4 tvProjection(int32_t width, int32_t height) {
+  float a = static_cast<float>(height) / static_cast<float>(width);
+  Mat4 p = {};
+  p.m[0] = 0.99999994f;               // one ulp below 1
+  p.m[5] = 1.99999988f / (2.0f * a);  // 0.99999994 * width / height
+  p.m[10] = -1.0202020f;              // -(far + near) / (far - near) = -101 / 99
+  p.m[11] = -1.0f;
+  p.m[14] = -2.0202019f;              // -2 far near / (far - near) = -200 / 99
+  return p;
+}
+
+int32_t quarterSide(int32_t side) { return static_cast<int32_t>(static_cast<uint32_t>(side) / kQuarterSize); }
+
+float snowTime(float seconds) { return static_cast<float>(static_cast<uint32_t>(20.0f * seconds)) * 0.05f; }
+
+void glowTint(float seconds, float out[4]) {
+  float k = 1.0f + 0.03f * std::cos(30.0f * seconds);
+  out[0] = 1.3f * k;
+  out[1] = 1.2f * k;
+  out[2] = k;
+  out[3] = 1.0f;
+}
+
+Mat4 cubeModelview(float t, float distance) {
+  // The slow yaw is taken in double precision; everything else in single.
+  double yaw = kCubeYawRate * t;
+  Mat4 translation = translationMatrix(2.0f * std::cos(t), static_cast<float>(std::fabs(std::cos(3.0f * t)) - 0.2),
+                                       distance);
+  return translation * rotationXMatrix(t) *
+         rotationYMatrix(static_cast<float>(std::cos(yaw)), static_cast<float>(std::sin(yaw)));
+}
+
+int tunnelSquares(float t, TunnelSquare out[kTunnelSlots]) {
+  if (!(t > kTunnelStart)) return 0;
+  float s = kTunnelSpeed * (t - kTunnelStart);
+  float f = std::floor(s);
+  float r = std::fmod(-s, 1.0f);  // in (-1, 0]: the nearest slot is behind the camera unless s is whole
+  int count = 0;
+  for (int i = 0; i < kTunnelSlots; ++i) {
+    float p = r + static_cast<float>(i);
+    if (p < 0.0f) continue;
+    float n = f + static_cast<float>(i);
+    if (n < kFirstSquare || n > kLastSquare) continue;
+    double q = std::fmod(static_cast<double>(n) - kFirstSquare, kTunnelStyles * kStyleRun);
+    double dn = n;
+    TunnelSquare& square = out[count++];
+    square.depth = p;
+    square.number = n;
+    square.style = static_cast<int>(q / kStyleRun);
+    double x, y, spin;
+    if (square.style == 0) {
+      x = 0.2 * std::cos(dn);
+      y = 0.2 * std::sin(0.8 * dn);
+      spin = 0.1 * dn + t;
+    } else if (square.style == 1) {
+      x = 0.1 * std::cos(0.01 * dn);
+      y = 0.1 * std::sin(0.01 * dn);
+      spin = t - 0.2 * dn;
+    } else {
+      x = 0.4 * std::cos(3.0 * dn);
+      y = 0.1 * std::sin(2.0 * dn);
+      spin = 0.1 * dn + t;
+    }
+    square.x = static_cast<float>(x);
+    square.y = static_cast<float>(y);
+    square.spin = spin;
+  }
+  return count;
+}
+
+Mat4 tunnelModelview(const TunnelSquare& square) {
+  return translationMatrix(0.0f, 0.0f, -square.depth) * translationMatrix(square.x, square.y, 0.0f) *
+         rotationZMatrix(square.spin);
+}
+
+void TVScene::start() {
+  createPrograms();
+  createTextures();
+  createFramebuffers();
+  fillTVTracks(*this);
+}
+
+void TVScene::createPrograms() {
+  const float aspect = static_cast<float>(width) / static_cast<float>(height);
+  buildProgram(screenProgram, "shaders/screen_v.glsl", nullptr, "shaders/screen_f.glsl");
+  setUniform1i(screenProgram, "reveal", 0);
+  setUniform1i(screenProgram, "pal", 1);
+  setUniform1f(screenProgram, "aspect_ratio", aspect);
+  buildProgram(screen2Program, "shaders/screen2_v.glsl", nullptr, "shaders/screen2_f.glsl");
+  setUniform1i(screen2Program, "display", 0);
+  setUniform1i(screen2Program, "pal", 1);
+  setUniform1f(screen2Program, "aspect_ratio", aspect);
+  buildProgram(gaussblur2Program, "shaders/gaussblur2_v.glsl", nullptr, "shaders/gaussblur2_f.glsl");
+  setUniform1i(gaussblur2Program, "tex0", 0);
+  buildProgram(compositeProgram, "shaders/composite_v.glsl", nullptr, "shaders/composite_f.glsl");
+  setUniform1i(compositeProgram, "tex0", 0);
+  buildProgram(linesProgram, "shaders/lines_v.glsl", "shaders/lines_g.glsl", "shaders/lines_f.glsl");
+  buildProgram(zoomblurProgram, "shaders/zoomblur_v.glsl", nullptr, "shaders/zoomblur_f.glsl");
+  setUniform1i(zoomblurProgram, "tex0", 0);
+}
+
+void TVScene::createTextures() {
+  glGenTextures(kTVGlNames, textures);
+  sceneTexture = textures[0];
+  halfTexture = textures[1];
+  blurTexture = textures[2];
+  glowTexture = textures[3];
+  paletteTexture = textures[4];
+  screenPaletteTexture = textures[5];
+  noiseTexture = textures[6];
+  screenTexture = textures[7];
+
+  allocateTargetTexture(*this, sceneTexture, GL_RGBA8, kFullSize);
+  allocateTargetTexture(*this, halfTexture, GL_RGBA8, kFullSize);
+  allocateTargetTexture(*this, blurTexture, GL_RGBA8, kQuarterSize);
+  allocateTargetTexture(*this, glowTexture, GL_RGBA8, kQuarterSize);
+
+  uploadPalette(paletteTexture, GL_RGB8, GL_RGB, kPaletteEntries, kSnowPalette);
+  uploadPalette(screenPaletteTexture, GL_RGBA8, GL_RGBA, kScreenPaletteEntries, kScreenPalette);
+  glBindTexture(GL_TEXTURE_1D, 0);
+
+  glBindTexture(GL_TEXTURE_2D, noiseTexture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kNoiseTextureSide, kNoiseTextureSide, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               kTVNoise.bytes);
+  checkGlError(__LINE__);
+
+  glBindTexture(GL_TEXTURE_2D, screenTexture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+  glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, kScreenTargetSide, kScreenTargetSide);
+  checkGlError(__LINE__);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void TVScene::createFramebuffers() {
+  glGenFramebuffers(kTVGlNames, framebuffers);
+  glGenRenderbuffers(kTVGlNames, renderbuffers);
+  sceneFramebuffer = framebuffers[0];
+  halfFramebuffer = framebuffers[1];
+  blurFramebuffer = framebuffers[2];
+  glowFramebuffer = framebuffers[3];
+  screenFramebuffer = framebuffers[4];
+  depthRenderbuffer = renderbuffers[0];
+
+  glBindRenderbuffer(GL_RENDERBUFFER, depthRenderbuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+  checkGlError(__LINE__);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, sceneFramebuffer);
+  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, sceneTexture, 0);
+  glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthRenderbuffer);
+  checkGlError(__LINE__);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+
+  const uint32_t colourOnly[][2] = {  // framebuffer, texture
+      {halfFramebuffer, halfTexture},
+      {blurFramebuffer, blurTexture},
+      {glowFramebuffer, glowTexture},
+      {screenFramebuffer, screenTexture},
+  };
+  for (const auto& target : colourOnly) {
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target[0]);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target[1], 0);
+    checkGlError(__LINE__);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  }
+}
+
+void TVScene::release() {
+  // Names are only non-zero after start(), which needs a context; a scene that never
+  // started (or was released already) makes no OpenGL call.
+  if (textures[0] != 0) glDeleteTextures(kTVGlNames, textures);
+  if (framebuffers[0] != 0) glDeleteFramebuffers(kTVGlNames, framebuffers);
+  if (renderbuffers[0] != 0) glDeleteRenderbuffers(kTVGlNames, renderbuffers);
+  for (int i = 0; i < kTVGlNames; ++i) textures[i] = framebuffers[i] = renderbuffers[i] = 0;
+  sceneFramebuffer = depthRenderbuffer = sceneTexture = halfFramebuffer = halfTexture = 0;
+  blurFramebuffer = glowFramebuffer = blurTexture = glowTexture = 0;
+  paletteTexture = screenPaletteTexture = noiseTexture = screenFramebuffer = screenTexture = 0;
+}
+
+void TVScene::reportCounters(SceneCounters& out) const {
+  out.count = 0;
+  out.add("cube_copies", cubesDrawn);
+  out.add("square_draws", squaresDrawn);
+}
+
+void TVScene::renderScreen() {
+  Mat4 projection = tvProjection(width, height);
+  setUniform2f(linesProgram, "radii", kLineRadius, kLineRadius);
+  setUniformMatrix4(linesProgram, "projection", 1, false, projection.m);
+
+  bindDrawTarget(screenFramebuffer, kScreenTargetSide, kScreenTargetSide);
+  // The default clear colour, set rather than assumed in case a scene before this one changed it.
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT);  // alpha is masked off
+  cubesDrawn = squaresDrawn = 0;
+  for (int i = 0; i < kTrailCopies; ++i) {
+    float c = 0.25f * static_cast<float>(i) + 0.25f;  // the latest copy is the brightest
+    setUniform4f(linesProgram, "colour", c, c, c, c);
+    drawScreenShapes(seconds + kTrailStep * static_cast<float>(i));
+  }
+}
+
+void TVScene::drawScreenShapes(float t) {
+  useProgram(linesProgram);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  // The scene's clock, not t: all four copies share one distance.
+  float d = distanceTrack.evaluate(centiseconds);
+  if (d > kCubeVisibleAbove) {
+    Mat4 modelview = cubeModelview(t, d);
+    setUniformMatrix4(linesProgram, "modelview", 1, false, modelview.m);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, kCubeCornerPositions);
+    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
+    glDrawElements(GL_LINES, kCubeEdgeIndices, GL_UNSIGNED_SHORT, kCubeEdges);
+    glDisableVertexAttribArray(0);
+    ++cubesDrawn;
+  }
+  if (t > kTunnelStart) {
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, kSquareCornerPositions);
+    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
+    TunnelSquare squares[kTunnelSlots];
+    int count = tunnelSquares(t, squares);
+    for (int i = 0; i < count; ++i) {
+      Mat4 modelview = tunnelModelview(squares[i]);
+      setUniformMatrix4(linesProgram, "modelview", 1, false, modelview.m);
+      glDrawArrays(GL_LINE_LOOP, 0, kSquareCorners);
+    }
+    squaresDrawn += count;
+    glDisableVertexAttribArray(0);
+  }
+  checkGlError(__LINE__);
+}
+
+void TVScene::blurQuarter(uint32_t source) {
+  const int32_t w = quarterSide(width), h = quarterSide(height);
+  bindDrawTarget(blurFramebuffer, w, h);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  useProgram(gaussblur2Program);
+  setUniform2f(gaussblur2Program, "direction", 0.1f, 0.0f);
+  bindPassTextures(source);
+  drawFullscreenQuad();
+
+  bindDrawTarget(glowFramebuffer, w, h);
+  // Alpha keeps what the downsample wrote.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  useProgram(gaussblur2Program);
+  setUniform2f(gaussblur2Program, "direction", 0.0f, 0.1f);
+  bindPassTextures(blurTexture);
+  drawFullscreenQuad();
+  checkGlError(__LINE__);
+}
+
+void TVScene::render() {
+  // The state every later frame starts with, set here too: the first frame would otherwise
+  // inherit it from whatever ran before (the forest, or nothing when capture skips ahead).
+  glDisable(GL_BLEND);
+  glDisable(GL_DEPTH_TEST);
+  glDepthMask(GL_FALSE);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+
+  float v = scaleTrack.evaluate(centiseconds);
+  float screenQuad[kQuadFloats];
+  for (int k = 0; k < kQuadFloats; ++k) screenQuad[k] = kFullscreenQuadPositions[k] * v;
+  float fade = fadeTrack.evaluate(centiseconds);
+
+  // Snow: replaces every pixel the screen quad covers.
+  bindDrawTarget(sceneFramebuffer, width, height);
+  useProgram(screenProgram);
+  setUniform1f(screenProgram, "time", snowTime(seconds));
+  setUniform1f(screenProgram, "tint", fade + 0.001f);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_1D, paletteTexture);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, noiseTexture);
+  drawQuad(screenQuad, kFullscreenQuadCoords);
+  checkGlError(__LINE__);
+
+  renderScreen();
+
+  // The line picture, through its palette, added on top.
+  bindDrawTarget(sceneFramebuffer, width, height);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+  useProgram(screen2Program);
+  setUniform1f(screen2Program, "time", seconds);
+  setUniform1f(screen2Program, "tint", fade);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_1D, screenPaletteTexture);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, screenTexture);
+  drawQuad(screenQuad, kFullscreenQuadCoords);
+  checkGlError(__LINE__);
+  glDisable(GL_BLEND);
+
+  downsample(*this, sceneTexture, halfFramebuffer, halfTexture, glowFramebuffer);
+  blurQuarter(sceneTexture);
+
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneFramebuffer);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glViewport(0, 0, width, height);
+  glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+
+  // The glow, warm and flickering, added onto the copied picture.
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE);
+  useProgram(compositeProgram);
+  setUniform1f(compositeProgram, "darken", 0.0f);
+  float tint[4];
+  glowTint(seconds, tint);
+  setUniform4f(compositeProgram, "tint", tint[0], tint[1], tint[2], tint[3]);
+  bindPassTextures(glowTexture);
+  drawFullscreenQuad();
+  glDisable(GL_BLEND);
+}
