@@ -18,6 +18,7 @@ struct CaptureOptions {
   std::string frames;              // --frames: folder for a PNG sequence and music.wav
   double fromSeconds = 0.0;        // --from: start of the span
   double toSeconds = -1.0;         // --to: end of the span; negative = the whole show
+  std::string stats;               // --stats: CSV of per-frame times and scene figures
   bool help = false;               // --help
 };
 

@@ -5,6 +5,7 @@
 #include "capture/music.h"
 #include "capture/offscreen.h"
 #include "capture/png_writer.h"
+#include "capture/stats_recorder.h"
 #include "capture/wav_writer.h"
 #include "shell/log.h"
 #include "shell/show.h"
@@ -108,6 +109,12 @@ int captureSpan(const CaptureOptions& options) {
     std::fprintf(stderr, "demo-capture: the span holds no frame\n");
     return 2;
   }
+  FrameStatsRecorder stats;  // removes its temporary file on every early return
+  std::string statsError;
+  if (!options.stats.empty() && !stats.open(options.stats, statsError)) {
+    std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
+    return 1;
+  }
   bool video = options.frames.empty();
   std::string container;
   std::string ffmpeg;
@@ -168,7 +175,7 @@ int captureSpan(const CaptureOptions& options) {
   host.begin(show, options.fps, frames, plan.fromMs);
   Clock::time_point started = Clock::now();
   host.started = started;
-  runShow(show, host);
+  runShow(show, stats.wrap(show, host));
   host.report(true);
   bool ok = !host.failed && host.done == plan.frameCount;
 
@@ -182,6 +189,10 @@ int captureSpan(const CaptureOptions& options) {
       ok = false;
     }
     if (!ok) std::remove(partial.c_str());
+  }
+  if (ok && !stats.commit(statsError)) {
+    std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
+    ok = false;
   }
   double elapsed = secondsSince(started);
   std::fprintf(stderr, "captured %lld frames (%.3f s of show, %dx%d at %d fps) in %.1f s: %.2f frames per second%s\n",
