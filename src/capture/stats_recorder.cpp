@@ -89,6 +89,7 @@ void FrameStatsRecorder::present() {
   if (inner->nextWanted == captured) return;  // a frame run only to reach the capture's first
   if (timers) {
     ring[slot].record = record;
+    ring[slot].begun = frameStart;
     ring[slot].waiting = true;
   } else {
     writeRow(record);
@@ -139,7 +140,12 @@ void FrameStatsRecorder::settle(int slot) {
   GLuint64 nanoseconds = 0;
   glGetQueryObjectui64v(queries[slot], GL_QUERY_RESULT, &nanoseconds);
   checkGlError(__LINE__);
-  pending.record.gpuMs = nanoseconds / 1e6;
+  // The GPU cannot have spent longer on a frame than the wall time from issuing its query
+  // to reading the result; a larger figure is the driver's fault (llvmpipe reports a
+  // context's first query as the time since boot) and is left out rather than believed.
+  double gpuMs = nanoseconds / 1e6;
+  double heldMs = std::chrono::duration<double, std::milli>(Clock::now() - pending.begun).count();
+  pending.record.gpuMs = gpuMs <= heldMs * 1.01 + kGpuClockSlackMs ? gpuMs : -1;
   pending.waiting = false;
   writeRow(pending.record);
 }

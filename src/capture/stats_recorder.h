@@ -25,8 +25,12 @@ bool timerQueriesOffered();
 // A captured frame waiting for its GPU time before its row is written.
 struct PendingFrame {
   FrameRecord record;
+  std::chrono::steady_clock::time_point begun;  // when its query was begun
   bool waiting = false;  // holds a captured frame whose query has not been read yet
 };
+
+// Slack allowed when checking a GPU time against the wall time that held it: the clocks differ.
+constexpr double kGpuClockSlackMs = 1.0;
 
 class FrameStatsRecorder : public ShowHost {
  public:

@@ -161,8 +161,12 @@ class CountingScene : public Scene {
 };
 
 uint32_t renderedSceneMs = 0;  // the clock of the last scene rendered, for the fake queries
+bool slowRender = false;       // each render takes a millisecond, so GPU times below it are plausible
 
-void CountingScene::render() { renderedSceneMs = static_cast<uint32_t>(seconds * 1000.0f + 0.5f); }
+void CountingScene::render() {
+  renderedSceneMs = static_cast<uint32_t>(seconds * 1000.0f + 0.5f);
+  if (slowRender) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 // A scene that reports nothing.
 class SilentScene : public Scene {
@@ -267,8 +271,9 @@ TEST(FrameStatsRecorder, UncommittedStatisticsLeaveNoFile) {
   EXPECT_TRUE(idle.commit(error));
 }
 
-// A scripted stand-in for a driver's timer queries: a query's result is the clock of the
-// scene rendered inside it, plus one, in milliseconds, so each row shows whose time it got.
+// A scripted stand-in for a driver's timer queries. A query's result tells whose time it is:
+// ((scene clock % 1000) / 100 + 1) * 10 microseconds, below the millisecond each frame takes;
+// the television's first frame gets a driver's nonsense, a thousand seconds.
 namespace fakegl {
 std::map<GLuint, uint64_t> resultNs;  // by query name
 std::map<GLuint, int> endedAt;        // ends counted when the query ended
@@ -291,7 +296,7 @@ void beginQuery(GLenum target, GLuint id) {
 }
 void endQuery(GLenum target) {
   if (target != GL_TIME_ELAPSED || active == 0) ++misuse;
-  resultNs[active] = (renderedSceneMs + 1) * 1000000ull;
+  resultNs[active] = renderedSceneMs == 0 ? 1000000000000ull : ((renderedSceneMs % 1000) / 100 + 1) * 10000ull;
   endedAt[active] = ++ends;
   active = 0;
 }
@@ -326,6 +331,7 @@ void install() {
 
 TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   fakegl::install();
+  slowRender = true;
   EXPECT_TRUE(timerQueriesOffered());
   std::string path = tempPath("gpu.csv");
   FakeShow fake;
@@ -356,11 +362,13 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
     EXPECT_EQ(f[1], std::to_string(33900 + 100 * k));
     uint32_t sceneMs = static_cast<uint32_t>(std::stoul(f[3]));
     char expected[32];
-    std::snprintf(expected, sizeof expected, "%u.000", sceneMs + 1);
+    std::snprintf(expected, sizeof expected, "%.3f", ((sceneMs % 1000) / 100 + 1) * 0.01);
+    if (k == 1) expected[0] = '\0';  // the impossible figure is left out
     EXPECT_EQ(f[5], expected) << lines[k + 1];
   }
   std::remove(path.c_str());
   clearGlEntryPoints();
+  slowRender = false;
 }
 
 TEST(FrameStatsOptions, StatsNeedFramesToMeasure) {
