@@ -6,6 +6,7 @@
 #include "capture/music.h"
 #include "capture/png_writer.h"
 #include "capture/span.h"
+#include "capture/stats_recorder.h"
 #include "capture/wav_writer.h"
 #include "shell/gl.h"
 #include "shell/log.h"
@@ -46,6 +47,13 @@ class StillsHost : public VirtualClockHost {
 int captureStills(const CaptureOptions& options) {
   if (!ensureFolder(options.out)) return 1;
   beginCapture(options.out);
+  std::string error;
+  FrameStatsRecorder stats;  // removes its temporary file unless committed
+  if (!options.stats.empty() && !stats.open(options.stats, error)) {
+    std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+    endCapture();
+    return 1;
+  }
   EglContext egl;
   Show show;
   if (!startOffscreenShow(egl, show, options.width, options.height)) {
@@ -61,14 +69,19 @@ int captureStills(const CaptureOptions& options) {
   // The frame on screen at each time: the last one whose tick is not after it.
   for (uint32_t ms : options.atMs) host.atFrames.push_back(lastFrameAtOrBefore(ms, options.fps));
   host.begin(show, options.fps, host.atFrames);
-  runShow(show, host);
+  runShow(show, stats.wrap(show, host));
+  bool ok = !host.failed && host.nextWanted == host.wanted.size();
+  if (ok && !stats.commit(error)) {
+    std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+    ok = false;
+  }
   endCapture();
   destroyEglContext(egl);
   if (host.nextWanted < host.wanted.size()) {
     std::fprintf(stderr, "demo-capture: the show ended before every frame was captured\n");
     return 1;
   }
-  return host.failed ? 1 : 0;
+  return ok ? 0 : 1;
 }
 
 // Writes the music of [--from, --to) to options.audio exactly as the audio callback plays it

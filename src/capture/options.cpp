@@ -109,6 +109,8 @@ const char* captureUsage() {
          "                   (default 60)\n"
          "  --from S         start of the span in seconds (default 0)\n"
          "  --to S           end of the span in seconds (default 192, the whole show)\n"
+         "  --stats FILE     with frames: write each frame's CPU and GPU time and scene\n"
+         "                   figures to a CSV file, and a per-scene summary to stderr\n"
          "  --help           this text\n";
 }
 
@@ -149,6 +151,9 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     } else if (flag == "--to") {
       ok = parseSeconds(value, options.toSeconds);
       toGiven = true;
+    } else if (flag == "--stats") {
+      options.stats = value;
+      ok = *value != '\0';
     } else {
       error = "unknown option " + flag;
       return false;
@@ -169,6 +174,11 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
   }
   if (options.atMs.empty() && options.out.empty() && options.audio.empty() && options.frames.empty()) {
     error = "nothing to do: give --at with --out, --out FILE, --frames DIR or --audio FILE";
+    return false;
+  }
+  // The music alone renders no frame to measure.
+  if (!options.stats.empty() && options.atMs.empty() && options.out.empty() && options.frames.empty()) {
+    error = "--stats needs frames to measure: give --at, --out or --frames";
     return false;
   }
   error = checkRequest(options, fromGiven, toGiven);

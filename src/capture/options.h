@@ -22,6 +22,7 @@ struct CaptureOptions {
   double fromSeconds = 0.0;        // --from: start of the span
   double toSeconds = -1.0;         // --to: end of the span; negative = the whole show
   int encoderTimeout = kDefaultEncoderTimeout;  // --encoder-timeout: seconds
+  std::string stats;               // --stats: CSV of per-frame times and scene figures
   bool help = false;               // --help
 };
 

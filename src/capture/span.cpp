@@ -7,6 +7,7 @@
 #include "capture/offscreen.h"
 #include "capture/output_file.h"
 #include "capture/png_writer.h"
+#include "capture/stats_recorder.h"
 #include "capture/video_probe.h"
 #include "capture/wav_writer.h"
 #include "shell/log.h"
@@ -148,6 +149,12 @@ int captureSpan(const CaptureOptions& options) {
     std::fprintf(stderr, "demo-capture: the span holds no frame\n");
     return 2;
   }
+  FrameStatsRecorder stats;  // removes its temporary file on every early return
+  std::string statsError;
+  if (!options.stats.empty() && !stats.open(options.stats, statsError)) {
+    std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
+    return 1;
+  }
   bool video = options.frames.empty();
   std::string container = videoContainer(options.out);
   std::string ffmpeg, ffprobe;
@@ -236,7 +243,7 @@ int captureSpan(const CaptureOptions& options) {
   host.begin(show, options.fps, frames, plan.fromMs);
   Clock::time_point started = Clock::now();
   host.started = started;
-  runShow(show, host);
+  runShow(show, stats.wrap(show, host));
   host.report(true);
   bool ok = !host.failed && host.done == plan.frameCount;
   error = host.error;
@@ -265,6 +272,10 @@ int captureSpan(const CaptureOptions& options) {
   } else if (ok) {
     renderMusicSlice(plan.firstSample, plan.endSample, music);
     ok = writeWav(options.frames + "/music.wav", music.data(), static_cast<int64_t>(music.size() / 2), error);
+  }
+  if (ok && !stats.commit(statsError)) {
+    std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
+    ok = false;
   }
   endCapture();
   if (!ok && !error.empty()) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());

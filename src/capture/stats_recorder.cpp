@@ -1,0 +1,145 @@
+// The frame statistics recorder: CPU time by the steady clock, GPU time by a small ring of
+// timer queries read back a few frames late, rows to a temporary file renamed on success.
+#include "capture/stats_recorder.h"
+
+#include "shell/gl.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+bool timerQueriesOffered() {
+  // Optional entry points: a driver without them still captures, only gpu_ms stays empty.
+  if (!glGenQueries || !glDeleteQueries || !glBeginQuery || !glEndQuery || !glGetQueryiv ||
+      !glGetQueryObjectui64v || !glGetError)
+    return false;
+  checkGlError(__LINE__);  // nothing pending, so an error below is the query's own
+  GLint bits = 0;
+  glGetQueryiv(GL_TIME_ELAPSED, GL_QUERY_COUNTER_BITS, &bits);
+  return glGetError() == GL_NO_ERROR && bits > 0;
+}
+
+FrameStatsRecorder::~FrameStatsRecorder() {
+  if (!file) return;
+  std::string ignored;
+  finishOutput(output, file, false, 0, ignored);
+}
+
+bool FrameStatsRecorder::open(const std::string& csvPath, std::string& error) {
+  path = csvPath;
+  // A regular file is written under a temporary name tracked for clean-up on an interrupt;
+  // a device or FIFO is written in place.
+  output = planOutput(csvPath, false);
+  file = openOutput(output, error);
+  if (!file) return false;
+  writeFailed = std::fputs(kFrameStatsHeader, file) < 0;
+  return true;
+}
+
+ShowHost& FrameStatsRecorder::wrap(Show& target, VirtualClockHost& host) {
+  if (!file) return host;
+  show = &target;
+  inner = &host;
+  timers = timerQueriesOffered();
+  if (timers) {
+    glGenQueries(kTimerRing, queries);
+    checkGlError(__LINE__);
+  }
+  return *this;
+}
+
+bool FrameStatsRecorder::pollQuit() {
+  if (timers) {
+    // The slot's last frame was issued kTimerRing frames ago: read it before reusing the
+    // query, and before the clock starts, so the read-back is not charged to this frame.
+    int slot = static_cast<int>(framesBegun % kTimerRing);
+    settle(slot);
+    frameStart = Clock::now();
+    glBeginQuery(GL_TIME_ELAPSED, queries[slot]);
+    checkGlError(__LINE__);
+    queryOpen = true;
+  } else {
+    frameStart = Clock::now();
+  }
+  return inner->pollQuit();
+}
+
+uint32_t FrameStatsRecorder::ticks() {
+  tick = inner->ticks();
+  return tick;
+}
+
+void FrameStatsRecorder::present() {
+  double cpuMs = std::chrono::duration<double, std::milli>(Clock::now() - frameStart).count();
+  endQuery();
+  int slot = static_cast<int>(framesBegun % kTimerRing);
+  ++framesBegun;
+
+  FrameRecord record;
+  record.frame = inner->frame;
+  record.showMs = tick;
+  record.scene = show->position - 1;  // the entry that made the current scene current
+  record.sceneMs = tick - show->sceneStartTick;
+  record.cpuMs = cpuMs;
+  show->current->reportCounters(record.counters);
+
+  size_t captured = inner->nextWanted;
+  inner->present();
+  if (inner->nextWanted == captured) return;  // a frame run only to reach the capture's first
+  if (timers) {
+    ring[slot].record = record;
+    ring[slot].begun = frameStart;
+    ring[slot].waiting = true;
+  } else {
+    writeRow(record);
+  }
+}
+
+bool FrameStatsRecorder::commit(std::string& error) {
+  if (!file) return true;
+  endQuery();
+  if (timers) {
+    for (int64_t n = std::max<int64_t>(0, framesBegun - kTimerRing); n < framesBegun; ++n)
+      settle(static_cast<int>(n % kTimerRing));
+    glDeleteQueries(kTimerRing, queries);
+    checkGlError(__LINE__);
+    timers = false;
+  }
+  FILE* written = file;
+  file = nullptr;
+  if (!finishOutput(output, written, !writeFailed, writeFailed ? EIO : 0, error)) return false;
+  std::fputs(formatSummary(summarizeFrames(records)).c_str(), stderr);
+  std::fprintf(stderr, "wrote %s\n", path.c_str());
+  return true;
+}
+
+// Appends a finished frame's row and keeps it for the summary.
+void FrameStatsRecorder::writeRow(const FrameRecord& record) {
+  records.push_back(record);
+  if (std::fputs(formatFrameRow(record).c_str(), file) < 0) writeFailed = true;
+}
+
+// Reads the GPU time of the captured frame in slot, if one waits there, and writes its row.
+void FrameStatsRecorder::settle(int slot) {
+  PendingFrame& pending = ring[slot];
+  if (!pending.waiting) return;
+  GLuint64 nanoseconds = 0;
+  glGetQueryObjectui64v(queries[slot], GL_QUERY_RESULT, &nanoseconds);
+  checkGlError(__LINE__);
+  // The GPU cannot have spent longer on a frame than the wall time from issuing its query
+  // to reading the result; a larger figure is the driver's fault (llvmpipe reports a
+  // context's first query as the time since boot) and is left out rather than believed.
+  double gpuMs = nanoseconds / 1e6;
+  double heldMs = std::chrono::duration<double, std::milli>(Clock::now() - pending.begun).count();
+  pending.record.gpuMs = gpuMs <= heldMs * 1.01 + kGpuClockSlackMs ? gpuMs : -1;
+  pending.waiting = false;
+  writeRow(pending.record);
+}
+
+// Ends the current frame's timer query, if one is running.
+void FrameStatsRecorder::endQuery() {
+  if (!queryOpen) return;
+  glEndQuery(GL_TIME_ELAPSED);
+  checkGlError(__LINE__);
+  queryOpen = false;
+}

@@ -1,0 +1,78 @@
+// Recording frame statistics during a capture: a host that wraps the capture's own host,
+// times each frame on the CPU and (through timer queries) on the GPU, and writes the CSV.
+#pragma once
+
+#include "capture/frame_stats.h"
+#include "capture/output_file.h"
+#include "shell/show.h"
+#include "shell/virtual_clock.h"
+
+#include <GL/glcorearb.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Frames whose GPU time is still in flight: a frame's timer query is read back this many
+// frames after it was issued, when the GPU has long finished it, so reading never stalls.
+constexpr int kTimerRing = 4;
+
+// True when the driver offers GL_TIME_ELAPSED timer queries. They are optional: their
+// entry points are deliberately not among the functions the show requires, so this checks
+// the table entries before any use.
+bool timerQueriesOffered();
+
+// A captured frame waiting for its GPU time before its row is written.
+struct PendingFrame {
+  FrameRecord record;
+  std::chrono::steady_clock::time_point begun;  // when its query was begun
+  bool waiting = false;  // holds a captured frame whose query has not been read yet
+};
+
+// Slack allowed when checking a GPU time against the wall time that held it: the clocks differ.
+constexpr double kGpuClockSlackMs = 1.0;
+
+class FrameStatsRecorder : public ShowHost {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  std::string path;                  // the CSV asked for
+  OutputFile output;                 // where rows go until the capture succeeds
+  FILE* file = nullptr;              // open temporary file; null when not recording
+  bool writeFailed = false;          // a row could not be written
+  Show* show = nullptr;              // the show being run
+  VirtualClockHost* inner = nullptr; // the capture's host, which every call is handed on to
+  bool timers = false;               // GPU times are being measured
+  GLuint queries[kTimerRing] = {};   // one timer query per ring slot
+  PendingFrame ring[kTimerRing];     // captured frames by slot
+  int64_t framesBegun = 0;           // frames started; frame n uses slot n % kTimerRing
+  bool queryOpen = false;            // a timer query was begun and not yet ended
+  Clock::time_point frameStart;      // when the current frame started
+  uint32_t tick = 0;                 // the current frame's tick
+  std::vector<FrameRecord> records;  // every captured frame, for the summary
+
+  FrameStatsRecorder() = default;
+  FrameStatsRecorder(const FrameStatsRecorder&) = delete;
+  FrameStatsRecorder& operator=(const FrameStatsRecorder&) = delete;
+  // Removes the temporary file unless commit() renamed it.
+  ~FrameStatsRecorder() override;
+
+  // Creates the temporary file and writes the header; false with a message in error.
+  bool open(const std::string& csvPath, std::string& error);
+  // The host to run the show with: this recorder around host when open, else host itself.
+  // Needs the OpenGL context current (it sets up the timer queries).
+  ShowHost& wrap(Show& target, VirtualClockHost& host);
+  // Writes the rows still waiting for their GPU time, renames the file to its name and
+  // prints the summary on stderr; true when not recording. Needs the OpenGL context.
+  bool commit(std::string& error);
+
+  bool pollQuit() override;
+  uint32_t ticks() override;
+  void present() override;
+
+ private:
+  void writeRow(const FrameRecord& record);
+  void settle(int slot);
+  void endQuery();
+};

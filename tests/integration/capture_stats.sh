@@ -1,0 +1,59 @@
+# Frame statistics of captures: one CSV row per captured frame with the right ticks, scenes and
+# numeric times across a scene switch, the summary on stderr, and no statistics file that looks
+# complete after a failed or refused capture.
+source "$(dirname "$0")/common.bash"
+cd "$SOURCE_DIR" || fail "no source folder"
+
+is_number() { [[ "$1" =~ ^[0-9]+(\.[0-9]+)?$ ]]; }
+
+# A PNG sequence across the forest-to-television switch at 34 s: 3 frames at 10 fps.
+stats="$WORK/span.csv"
+"$CAPTURE" --frames "$WORK/seq" --size 160x90 --fps 10 --from 33.9 --to 34.2 --stats "$stats" 2>"$WORK/err" ||
+  fail "capture with --stats failed: $(cat "$WORK/err")"
+[ "$(head -n1 "$stats")" = "frame,show_ms,scene,scene_ms,cpu_ms,gpu_ms,counters" ] ||
+  fail "wrong header: $(head -n1 "$stats")"
+[ "$(wc -l <"$stats")" = 4 ] || fail "expected a header and 3 rows: $(cat "$stats")"
+[ "$(ls "$WORK/seq" | grep -c '^frame-.*\.png$')" = 3 ] || fail "expected 3 frames beside the statistics"
+expected=("0,33900,forest,33900" "1,34000,tv,0" "2,34100,tv,100")
+row=0
+while IFS=, read -r frame show scene scene_ms cpu gpu counters; do
+  [ "$frame,$show,$scene,$scene_ms" = "${expected[$row]}" ] ||
+    fail "row $row is '$frame,$show,$scene,$scene_ms', expected '${expected[$row]}'"
+  is_number "$cpu" || fail "row $row: cpu_ms '$cpu' is not a number"
+  # llvmpipe offers timer queries, so every frame has its GPU time.
+  is_number "$gpu" || fail "row $row: gpu_ms '$gpu' is not a number"
+  row=$((row + 1))
+done < <(tail -n +2 "$stats")
+ls "$WORK" | grep -q '\.part' && fail "temporary files left behind: $(ls "$WORK")"
+
+# The summary on stderr: a line per scene with its frame count, then all frames.
+grep -Eq '^  forest +1 ' "$WORK/err" || fail "no forest line in the summary: $(cat "$WORK/err")"
+grep -Eq '^  tv +2 ' "$WORK/err" || fail "no tv line in the summary: $(cat "$WORK/err")"
+grep -Eq '^  all +3 ' "$WORK/err" || fail "no line for all frames in the summary: $(cat "$WORK/err")"
+
+# Stills: a row for each asked time, in order, however far apart.
+"$CAPTURE" --at 5,85 --out "$WORK/stills" --size 96x54 --fps 60 --stats "$WORK/stills.csv" 2>"$WORK/err" ||
+  fail "stills with --stats failed: $(cat "$WORK/err")"
+[ "$(tail -n +2 "$WORK/stills.csv" | cut -d, -f2,3,4 | tr '\n' ' ')" = "5000,forest,5000 85000,pacman,7000 " ] ||
+  fail "wrong rows for stills: $(cat "$WORK/stills.csv")"
+
+# A video capture whose encoder fails: non-zero status, and no statistics under the asked name.
+mkdir -p "$WORK/bin"
+printf '#!/bin/sh\ncat >/dev/null\nexit 1\n' >"$WORK/bin/ffmpeg"
+chmod +x "$WORK/bin/ffmpeg"
+PATH="$WORK/bin:$PATH" "$CAPTURE" --out "$WORK/clip.mp4" --size 64x36 --fps 10 --from 33.9 --to 34.2 \
+  --stats "$WORK/failed.csv" 2>"$WORK/err" && fail "a capture whose encoder failed succeeded"
+[ -e "$WORK/failed.csv" ] && fail "a failed capture left $(cat "$WORK/failed.csv")"
+[ -e "$WORK/failed.csv.part" ] && fail "a failed capture left its temporary statistics"
+
+# A statistics file that cannot be written is refused before any rendering, naming the file.
+"$CAPTURE" --frames "$WORK/seq2" --size 64x36 --fps 10 --from 80 --to 81 --stats "$WORK/missing/s.csv" \
+  2>"$WORK/err" && fail "statistics into a missing folder succeeded"
+grep -q "missing/s.csv" "$WORK/err" || fail "the message does not name the file: $(cat "$WORK/err")"
+[ -e "$WORK/seq2/frame-000000.png" ] && fail "frames were rendered before the statistics file was refused"
+
+# The music alone has no frames to measure.
+"$CAPTURE" --audio "$WORK/m.wav" --stats "$WORK/a.csv" 2>"$WORK/err"
+[ $? = 2 ] || fail "--stats with --audio alone was not refused"
+[ -e "$WORK/a.csv" ] && fail "--stats with --audio alone wrote a file"
+echo "capture stats: ok"
