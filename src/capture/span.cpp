@@ -149,12 +149,6 @@ int captureSpan(const CaptureOptions& options) {
     std::fprintf(stderr, "demo-capture: the span holds no frame\n");
     return 2;
   }
-  FrameStatsRecorder stats;  // removes its temporary file on every early return
-  std::string statsError;
-  if (!options.stats.empty() && !stats.open(options.stats, statsError)) {
-    std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
-    return 1;
-  }
   bool video = options.frames.empty();
   std::string container = videoContainer(options.out);
   std::string ffmpeg, ffprobe;
@@ -187,6 +181,20 @@ int captureSpan(const CaptureOptions& options) {
     if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return 1;
     beginCapture(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
   }
+  // Every failure before the encoder runs removes the video's temporary file.
+  auto abandonVideo = [&]() {
+    std::string ignored;
+    if (video && !out.inPlace) commitOutput(out, false, ignored);
+  };
+  // Opened once the folders exist, still before any rendering.
+  FrameStatsRecorder stats;  // removes its temporary file on every early return
+  std::string statsError;
+  if (!options.stats.empty() && !stats.open(options.stats, statsError)) {
+    std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
+    abandonVideo();
+    endCapture();
+    return 1;
+  }
 
   // The music of the span: the encoder reads it as a file; a sequence gets it last, so a
   // folder with music.wav holds a finished capture.
@@ -196,6 +204,7 @@ int captureSpan(const CaptureOptions& options) {
   if (video) {
     renderMusicSlice(plan.firstSample, plan.endSample, music);
     if (!writeMusicForEncoder(music, musicPath, musicSlot)) {
+      abandonVideo();
       endCapture();
       return 1;
     }
@@ -211,6 +220,7 @@ int captureSpan(const CaptureOptions& options) {
   Show show;
   if (!startOffscreenShow(egl, show, options.width, options.height)) {
     dropMusic();
+    abandonVideo();
     endCapture();
     return 1;
   }

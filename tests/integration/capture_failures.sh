@@ -104,7 +104,9 @@ for case in "INT 130" "TERM 143"; do
   [ -z "$extra" ] || fail "descriptors leaked to the encoder: $extra"
 
   seq="$WORK/seq-$1"
-  interrupt "$1" "$2" "$seq/frame-000002.png" --frames "$seq" --size 320x180 --fps 10 --from 80 --to 110
+  interrupt "$1" "$2" "$seq/frame-000002.png" --frames "$seq" --size 320x180 --fps 10 --from 80 --to 110 \
+    --stats "$seq/stats.csv"
+  [ -e "$seq/stats.csv" ] && fail "SIG$1: an unfinished capture left its statistics"
   ls "$seq" | grep -q '\.part' && fail "SIG$1: temporary files left in the sequence: $(ls "$seq")"
   [ -e "$seq/music.wav" ] && fail "SIG$1: an unfinished sequence has its music.wav"
   [ -e "$seq/frame-000002.png" ] || fail "SIG$1: the finished frames were removed"
@@ -121,8 +123,10 @@ status=$?
 grep -q "OpenGL Error Code" "$WORK/err" || fail "no OpenGL error line: $(cat "$WORK/err")"
 grep -q "ended at the error above" "$WORK/err" || fail "no word of the abandoned capture: $(cat "$WORK/err")"
 expect_clean "$WORK/out/gl.mkv" "OpenGL error"
-(cd "$dir" && "$CAPTURE" --frames "$WORK/gl-seq" --size 64x36 --fps 10 --from 77.5 --to 78.5 2>"$WORK/err")
+(cd "$dir" && "$CAPTURE" --frames "$WORK/gl-seq" --size 64x36 --fps 10 --from 77.5 --to 78.5 \
+  --stats "$WORK/gl-seq/stats.csv" 2>"$WORK/err")
 status=$?
+[ -e "$WORK/gl-seq/stats.csv" ] && fail "a capture cut short by an OpenGL error left its statistics"
 [ $status = 1 ] || fail "an OpenGL error in a sequence gave status $status: $(cat "$WORK/err")"
 [ -e "$WORK/gl-seq/music.wav" ] && fail "a sequence cut short by an OpenGL error has its music.wav"
 ls "$WORK/gl-seq" | grep -q '\.part' && fail "temporary files left after an OpenGL error: $(ls "$WORK/gl-seq")"

@@ -50,6 +50,10 @@ PATH="$WORK/bin:$PATH" "$CAPTURE" --out "$WORK/clip.mp4" --size 64x36 --fps 10 -
 "$CAPTURE" --frames "$WORK/seq2" --size 64x36 --fps 10 --from 80 --to 81 --stats "$WORK/missing/s.csv" \
   2>"$WORK/err" && fail "statistics into a missing folder succeeded"
 grep -q "missing/s.csv" "$WORK/err" || fail "the message does not name the file: $(cat "$WORK/err")"
+mkdir -p "$WORK/vid"
+"$CAPTURE" --out "$WORK/vid/v.mkv" --size 64x36 --fps 10 --from 80 --to 81 --stats "$WORK/missing/s.csv" \
+  2>"$WORK/err" && fail "a video with statistics into a missing folder succeeded"
+[ -z "$(ls -A "$WORK/vid")" ] || fail "a refused video left files: $(ls "$WORK/vid")"
 [ -e "$WORK/seq2/frame-000000.png" ] && fail "frames were rendered before the statistics file was refused"
 
 # The music alone has no frames to measure.
