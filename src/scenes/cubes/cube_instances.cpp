@@ -15,6 +15,7 @@ constexpr float kBandSpeed = 1.51f;       // units per second down the shape's z
 constexpr float kBandFade = 0.2f;         // 1 / fade width
 constexpr float kCentreWeight = 0.333f;   // barycentric weights of a triangle's near-centre
 constexpr float kCellArea = 0.333f;       // sample points per cell face area
+constexpr uint32_t kMinCellTableSlots = 1024;  // cleared even for a handful of cubes
 constexpr float kRingRadius2 = 307.2f;    // squared radius of the ring group
 
 // The slot a grid cell starts its probe at: a multiplicative mix of the three coordinates.
@@ -67,6 +68,43 @@ uint32_t searchCumulative(const float* cumulative, uint32_t n, float target) {
   return hi;
 }
 
+void clearCubeGrid(CubeInstances& out, uint32_t attempts) {
+  // The table stays at most half full, and is cleared only as far as this frame needs.
+  uint32_t slots = kMinCellTableSlots;
+  while (slots < 2 * attempts && slots < kCellTableSlots) slots *= 2;
+  out.tableSlots = slots;
+  std::fill(out.cellTable, out.cellTable + slots, -1);
+  out.count = 0;
+}
+
+bool addGridCube(CubeInstances& out, Vec3 p) {
+  const float s = out.gridSpacing;
+  const float axes[3] = {p.x, p.y, p.z};
+  int32_t cell[3];
+  float corner[3];
+  for (int k = 0; k < 3; ++k) {
+    float v = axes[k] / s;
+    double low = std::floor(static_cast<double>(v));
+    cell[k] = static_cast<int32_t>(low);
+    corner[k] = static_cast<float>(low) * s;
+  }
+  // Two grid points closer than 0.01 on every axis lie in the same cell (cells are at least
+  // 0.2 apart), so a table keyed by the cell finds exactly the duplicates.
+  // Past the contract's limit the probe could find no free slot; such points are dropped.
+  if (out.count >= out.tableSlots / 2 || out.count >= kMaxCubeAttempts) return false;
+  const uint32_t mask = out.tableSlots - 1;
+  uint32_t slot = cellHash(cell[0], cell[1], cell[2], mask);
+  for (; out.cellTable[slot] >= 0; slot = (slot + 1) & mask) {
+    const int32_t* other = out.cells + 3 * out.cellTable[slot];
+    if (other[0] == cell[0] && other[1] == cell[1] && other[2] == cell[2]) return false;
+  }
+  out.cellTable[slot] = static_cast<int32_t>(out.count);
+  std::copy(cell, cell + 3, out.cells + 3 * out.count);
+  std::copy(corner, corner + 3, out.positions + 3 * out.count);
+  ++out.count;
+  return true;
+}
+
 void buildCubeInstances(float t, Mesh& shape, CubeInstances& out) {
   buildCubeShape(shape, t);
   const uint32_t n = shape.triangleCount;
@@ -86,48 +124,15 @@ void buildCubeInstances(float t, Mesh& shape, CubeInstances& out) {
   uint32_t vertices = 0, triangles = 0;
   Mesh::makeCube(out.cubeCorners, out.cubeIndices, vertices, triangles);
 
-  // Two grid points closer than 0.01 on every axis lie in the same cell (cells are at least
-  // 0.2 apart), so one table keyed by the cell finds exactly the duplicates; it is cleared
-  // only as far as this frame needs, at most half full.
-  uint32_t slots = 1024;
-  while (slots < 2 * out.attempts && slots < kCellTableSlots) slots *= 2;
-  out.tableSlots = slots;
-  std::fill(out.cellTable, out.cellTable + slots, -1);
-  const uint32_t mask = slots - 1;
-
-  uint32_t count = 0;
+  clearCubeGrid(out, out.attempts);
   for (uint32_t a = 0; a < out.attempts; ++a) {
     float target = (static_cast<float>(demoRand()) / static_cast<float>(kRandomMax)) * total;
     uint32_t tri = searchCumulative(out.cumulative, n, target);
     int r1 = demoRand();
     int r2 = demoRand();
-    Vec3 p = shape.samplePoint(tri, static_cast<float>(r2) / static_cast<float>(kRandomMax),
-                               static_cast<float>(r1) / static_cast<float>(kRandomMax));
-    const float axes[3] = {p.x, p.y, p.z};
-    int32_t cell[3];
-    float candidate[3];
-    for (int k = 0; k < 3; ++k) {
-      float v = axes[k] / s;
-      double low = std::floor(static_cast<double>(v));
-      cell[k] = static_cast<int32_t>(low);
-      candidate[k] = static_cast<float>(low) * s;
-    }
-    uint32_t slot = cellHash(cell[0], cell[1], cell[2], mask);
-    bool duplicate = false;
-    for (; out.cellTable[slot] >= 0; slot = (slot + 1) & mask) {
-      const int32_t* other = out.cells + 3 * out.cellTable[slot];
-      if (other[0] == cell[0] && other[1] == cell[1] && other[2] == cell[2]) {
-        duplicate = true;
-        break;
-      }
-    }
-    if (duplicate) continue;
-    out.cellTable[slot] = static_cast<int32_t>(count);
-    std::copy(cell, cell + 3, out.cells + 3 * count);
-    std::copy(candidate, candidate + 3, out.positions + 3 * count);
-    ++count;
+    addGridCube(out, shape.samplePoint(tri, static_cast<float>(r2) / static_cast<float>(kRandomMax),
+                                       static_cast<float>(r1) / static_cast<float>(kRandomMax)));
   }
-  out.count = count;
 }
 
 int fillRingPositions(float t, float out[3 * kMaxRingCubes]) {

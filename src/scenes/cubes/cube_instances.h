@@ -53,6 +53,12 @@ uint32_t cubeAttemptCount(float total, float s);
 // The triangle a target falls in: the smallest i above 0 with cumulative[i] >= target (n - 1
 // when none is), by bisection; with n >= 2 it never returns 0. Contract: n >= 1.
 uint32_t searchCumulative(const float* cumulative, uint32_t n, float target);
+// Empties out's cubes and readies its cell table for up to attempts grid points.
+void clearCubeGrid(CubeInstances& out, uint32_t attempts);
+// Snaps p to the low corner of its cell of edge out.gridSpacing and stores that grid point
+// unless the cell already has a cube; true when stored. Contract: clearCubeGrid before, and
+// at most the attempts it was given.
+bool addGridCube(CubeInstances& out, Vec3 p);
 // Rebuilds shape and fills out for time t (seconds of the scene); the same t gives the same
 // cubes in the same order. Consumes 20 + 3 * attempts values of the shared sequence after
 // seeding it.
