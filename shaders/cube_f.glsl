@@ -14,6 +14,7 @@ uniform sampler2DShadow shadow_map;  // unit 0
 out vec4 output0;
 
 const float kPasses = 64.0;
+const float kGolden = 0.61803399;  // steps the threshold evenly through [0, 1) in any run of passes
 const float kLevels = 255.0;       // steps of the 8-bit screen
 const float kAmbient = 0.22;       // light that reaches every face
 const float kSky = 0.12;           // extra ambient on faces turned up
@@ -25,9 +26,16 @@ vec3 eyePosition(mat4 m) {
   return -(transpose(mat3(m)) * m[3].xyz);
 }
 
-// A value in [0, 1) per pixel, fixed from pass to pass.
+// A value in [0, 1) per pixel, fixed from pass to pass, with no pattern across the screen.
 float pixelNoise(vec2 p) {
-  return fract(52.9829189 * fract(dot(p, vec2(0.06711056, 0.00583715))));
+  uvec2 q = uvec2(p);
+  uint h = q.x * 1664525u + q.y * 22695477u;
+  h ^= h >> 16;
+  h *= 0x7feb352du;
+  h ^= h >> 15;
+  h *= 0x846ca68bu;
+  h ^= h >> 16;
+  return float(h >> 8) / 16777216.0;
 }
 
 void main() {
@@ -49,10 +57,13 @@ void main() {
   vec3 shade = colour.rgb * (kAmbient + kSky * (0.5 + 0.5 * n.y) + kKey * facing * lit);
 
   // The pass number, recovered from the light's two angles (1/8 radian steps): each pass
-  // offsets the rounding by a different 64th of a step, so the sum rounds like one value.
+  // shifts the rounding threshold by a different 64th of a step, so the 64 rounded parts
+  // add up to the rounded sum. The part is rounded here, to a whole step plus a quarter,
+  // so that the screen's own conversion (nearest or truncating) keeps it as it is.
   float a1 = atan(shadow_modelview[1][2], shadow_modelview[1][1]);
   float a2 = atan(shadow_modelview[2][0], shadow_modelview[0][0]);
   float pass = round(a1 * 8.0) * 8.0 + round(a2 * 8.0);
-  float dither = fract(pixelNoise(gl_FragCoord.xy) + pass / kPasses) - 0.5;
-  output0 = vec4((shade * kLevels / kPasses + dither) / kLevels, (kLevels / kPasses + dither) / kLevels);
+  float threshold = fract(pixelNoise(gl_FragCoord.xy) + pass * kGolden);
+  vec4 part = vec4(shade, 1.0) * (kLevels / kPasses);
+  output0 = (floor(part + threshold) + 0.25) / kLevels;
 }
