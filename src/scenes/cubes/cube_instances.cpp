@@ -14,7 +14,7 @@ constexpr float kBandHigh = 14.0f;        // its upper fade starts here
 constexpr float kBandSpeed = 1.51f;       // units per second down the shape's z axis
 constexpr float kBandFade = 0.2f;         // 1 / fade width
 constexpr float kCentreWeight = 0.333f;   // barycentric weights of a triangle's near-centre
-constexpr float kCellArea = 0.333f;       // sample points per cell face area
+constexpr float kCellArea = 0.333f;       // area per sample point, as a share of one cell face
 constexpr uint32_t kMinCellTableSlots = 1024;  // cleared even for a handful of cubes
 constexpr float kRingRadius2 = 307.2f;    // squared radius of the ring group
 
