@@ -1,6 +1,6 @@
 // Lit cubes, one light direction of 64: a key light from this pass's light, blocked where
 // the shadow map says so (filtered depth compare), over a soft ambient term. Each pass adds
-// 1/64 of that colour, dithered so that the 64 roundings to 8 bits cancel out in the sum.
+// 1/64 of that colour, dithered so that the 64 roundings to 8 bits average out in the sum.
 #version 400
 
 in vec3 worldPosition;
@@ -57,8 +57,8 @@ void main() {
   vec3 shade = colour.rgb * (kAmbient + kSky * (0.5 + 0.5 * n.y) + kKey * facing * lit);
 
   // The pass number, recovered from the light's two angles (1/8 radian steps): each pass
-  // shifts the rounding threshold by a different 64th of a step, so the 64 rounded parts
-  // add up to the rounded sum. The part is rounded here, to a whole step plus a quarter,
+  // moves the rounding threshold on by the golden ratio, so the thresholds of the 64 passes
+  // spread evenly over a step and the rounded parts add up to close to the exact sum. The part is rounded here, to a whole step plus a quarter,
   // so that the screen's own conversion (nearest or truncating) keeps it as it is.
   float a1 = atan(shadow_modelview[1][2], shadow_modelview[1][1]);
   float a2 = atan(shadow_modelview[2][0], shadow_modelview[0][0]);
