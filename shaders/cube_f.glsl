@@ -58,8 +58,9 @@ void main() {
 
   // The pass number, recovered from the light's two angles (1/8 radian steps): each pass
   // moves the rounding threshold on by the golden ratio, so the thresholds of the 64 passes
-  // spread evenly over a step and the rounded parts add up to close to the exact sum. The part is rounded here, to a whole step plus a quarter,
-  // so that the screen's own conversion (nearest or truncating) keeps it as it is.
+  // spread evenly over a step and the rounded parts add up to close to the exact sum. Each
+  // part is rounded here, to a whole step plus a quarter, so that the screen's own
+  // conversion (to nearest or truncating) keeps it as it is.
   float a1 = atan(shadow_modelview[1][2], shadow_modelview[1][1]);
   float a2 = atan(shadow_modelview[2][0], shadow_modelview[0][0]);
   float pass = round(a1 * 8.0) * 8.0 + round(a2 * 8.0);
