@@ -57,6 +57,16 @@ Mat4 rotationYMatrix(float cosine, float sine) {
   return r;
 }
 
+Mat4 wideFrustumMatrix(int32_t width, int32_t height, float depthScale, float depthOffset) {
+  Mat4 p = {};
+  p.m[0] = 0.99999994f;
+  p.m[5] = 1.9999999f / (2.0f * static_cast<float>(height) / static_cast<float>(width));
+  p.m[10] = depthScale;
+  p.m[11] = -1.0f;
+  p.m[14] = depthOffset;
+  return p;
+}
+
 Vec3 transformPoint(const Mat4& m, Vec3 p) {
   const float* e = m.m;
   float x = e[0] * p.x + e[4] * p.y + e[8] * p.z + e[12];

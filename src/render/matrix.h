@@ -4,6 +4,8 @@
 
 #include "render/vec.h"
 
+#include <cstdint>
+
 constexpr int kMatrixElements = 16;
 
 struct Mat4 {
@@ -24,5 +26,8 @@ Mat4 rotationXMatrix(float angle);
 Mat4 rotationYMatrix(float angle);
 // Right-handed rotation about +Y given its cosine and sine directly.
 Mat4 rotationYMatrix(float cosine, float sine);
+// The scenes' perspective frustum, 90 degrees across at any aspect: x scale one ulp below 1,
+// y scale from height / width, and the depth terms of its near and far planes (m[10], m[14]).
+Mat4 wideFrustumMatrix(int32_t width, int32_t height, float depthScale, float depthOffset);
 // The point p transformed by m, divided by its w.
 Vec3 transformPoint(const Mat4& m, Vec3 p);

@@ -34,7 +34,7 @@ const char* const kCalledEntryPoints[] = {
     // state and clearing
     "glEnable", "glDisable", "glBlendFunc", "glBlendFuncSeparate", "glBlendEquationSeparate",
     "glDepthFunc", "glDepthMask", "glColorMask", "glPolygonMode", "glViewport", "glClear",
-    "glClearColor", "glGetError",
+    "glClearColor", "glClearDepth", "glGetError",
     // textures
     "glGenTextures", "glDeleteTextures", "glBindTexture", "glActiveTexture", "glTexParameteri",
     "glTexImage1D", "glTexImage2D", "glTexImage3D", "glTexStorage2D", "glGenerateMipmap",

@@ -195,13 +195,8 @@ void buildCubeString(Mesh& cubeString) {
 }
 
 Mat4 forestProjection(int32_t width, int32_t height) {
-  Mat4 p = {};
-  p.m[0] = 0.99999994f;
-  p.m[5] = 1.9999999f / (2.0f * static_cast<float>(height) / static_cast<float>(width));
-  p.m[10] = -1.0100503f;  // -(far + near) / (far - near) = -201 / 199
-  p.m[11] = -1.0f;
-  p.m[14] = -2.0100501f;  // -2 far near / (far - near) = -400 / 199
-  return p;
+  // -(far + near) / (far - near) = -201 / 199 and -2 far near / (far - near) = -400 / 199
+  return wideFrustumMatrix(width, height, -1.0100503f, -2.0100501f);
 }
 
 void depthOfFieldScaleAndBias(float f, float& scale, float& bias) {
