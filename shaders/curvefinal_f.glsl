@@ -12,7 +12,7 @@ uniform vec2 noise_offset;  // pixels from the picture to the world
 uniform vec2 u_scale;       // (width / height, 1)
 
 const float kGrainTexels = 2.0;  // picture pixels per grain texel
-const float kGrain = 0.035;
+const float kGrain = 0.03;  // strongest on the dark ground, as on film
 const float kExposure = 1.6;
 
 void main() {
@@ -28,6 +28,6 @@ void main() {
   vec2 grainAt = (gl_FragCoord.xy + noise_offset) / (kGrainTexels * 32.0);
   float grain = texture(tex1, grainAt).r - 0.5;
   vec3 colour = 1.0 - exp(-(ground + light) * kExposure);
-  colour += grain * kGrain * (0.5 + colour);
+  colour += grain * kGrain * (1.0 - 0.6 * colour);
   output0 = vec4(colour, 1.0);
 }

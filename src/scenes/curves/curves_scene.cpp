@@ -351,6 +351,9 @@ void CurvesScene::render() {
   for (int k = 0; k < kCurveSystems; ++k) {
     // The strokes: colour replaced, alpha keeps the minimum, so overlaps make a clean mask.
     bindColourTarget(curveFramebuffer, width, height);
+    // All channels writable before the clear: the mask lives in alpha, and the first frame
+    // inherits whatever mask the previous scene left.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glDepthMask(GL_FALSE);
@@ -358,7 +361,6 @@ void CurvesScene::render() {
     // Strokes are wound either way and must be filled whatever an earlier scene left.
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     useProgram(lines2Program);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
