@@ -2,8 +2,8 @@
 # The curves scene through demo-capture at 320x180 and 30 fps (every frame from 126 s is
 # rendered, since each frame builds on the one before): glowing curves at 130 s, 160 s and
 # 191 s, the gold word "THANKS" in the middle of the picture at 144.733 s, when the camera
-# passes it at this rate, no greeting left at 191 s, and 160 s the same picture when
-# captured alone. Needs ImageMagick's convert and compare.
+# passes it at this rate, no greeting left at 191 s, 160 s the same picture when captured
+# alone, and nothing logged. Needs ImageMagick's convert and compare.
 # Usage: curves_frames.sh BUILD_DIR SOURCE_ROOT
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -13,10 +13,16 @@ trap 'rm -rf "$out"' EXIT
 mkdir "$out/alone"
 
 cd "$source"  # the shaders are read from ./shaders
-"$build/demo-capture" --size 320x180 --fps 30 --at 130,144.733,160,191 --out "$out"
-"$build/demo-capture" --size 320x180 --fps 30 --at 160 --out "$out/alone"
+"$build/demo-capture" --size 320x180 --fps 30 --at 130,144.733,160,191 --out "$out" 2>"$out/log"
+"$build/demo-capture" --size 320x180 --fps 30 --at 160 --out "$out/alone" 2>>"$out/log"
 
 failures=0
+# The compiler and OpenGL messages come to stderr: all five programs build cleanly.
+if [ -s "$out/log" ]; then
+  echo "FAIL the capture logged:"
+  cat "$out/log"
+  failures=$((failures + 1))
+fi
 # share FRAME_MS FX [crop]: the share of pixels (of the crop WxH+X+Y) for which FX holds.
 share() {
   local frame=$1 fx=$2

@@ -44,6 +44,7 @@ struct BezierWeights {
   float w[kSegmentPoints][4];  // (1-u)^3, 3u(1-u)^2, 3u^2(1-u), u^3 for u = n / 127
 };
 
+// Computes the weight table once, before main.
 BezierWeights makeBezierWeights() {
   BezierWeights table;
   for (int n = 0; n < kSegmentPoints; ++n) {
@@ -64,6 +65,7 @@ struct CameraWeights {
   float w[kCameraHistory];  // for u = 0 .. 255
 };
 
+// Computes the window once, before main.
 CameraWeights makeCameraWeights() {
   CameraWeights table;
   for (int u = 0; u < kCameraHistory; ++u) {
@@ -136,6 +138,7 @@ void buildCurvePoints(Curve& curve) {
 }
 
 void spawnCurve(Curve& curve, CurvePoint2 offset, float s) {
+  static_assert(4 * kCurveControlPoints == kSpawnRandomValues, "two values per point and per velocity");
   // Of each pair the first value goes to y, the second to x.
   for (CurvePoint2& p : curve.controlPoints) {
     float y = randomSigned();
