@@ -96,7 +96,8 @@ class CurvesScene : public Scene {
   uint32_t noiseTexture = 0;       // textures[2]: 32 x 32 grain bytes, repeating
   uint32_t greetsTexture = 0;      // textures[3]: the greetings image
 
-  CurvesScene() = default;
+  // Not framesIndependent: every frame drifts the curves and feeds the camera history.
+  CurvesScene() { framesIndependent = false; }
   ~CurvesScene() override;
   void start() override;
   void render() override;
