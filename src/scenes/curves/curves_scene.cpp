@@ -1,7 +1,432 @@
-// Placeholder for the curves scene until it is built: a plain black picture for its slot.
-#include "scenes/placeholder_scene.h"
-#include "shell/scenes.h"
+// The curves scene: the drifting curve systems and their points, the following camera,
+// the greeting patches, and the passes that turn strokes into glowing lines.
+#include "scenes/curves/curves_scene.h"
 
-class CurvesScene : public PlaceholderScene {};
+#include "render/quad.h"
+#include "render/target.h"
+#include "shell/gl.h"
+#include "shell/scenes.h"
+#include "synth/process_state.h"
+
+#include <algorithm>
+#include <cmath>
 
 Scene* curvesScene = new CurvesScene();
+
+const GreetPatch kGreetPatchTable[kGreetPatches] = {
+    {0.0f, 0.66f, 0.33f, 1.0f, 200, 3},      {0.33f, 0.66f, 0.6f, 1.0f, 400, 200},
+    {0.6f, 0.66f, 1.0f, 1.0f, 600, -200},    {0.0f, 0.33f, 0.3f, 0.66f, 700, -50},
+    {0.3f, 0.33f, 0.6f, 0.66f, 900, 150},    {0.6f, 0.33f, 1.0f, 0.66f, 1350, -150},
+    {0.0f, 0.0f, 0.25f, 0.33f, 1500, -300},  {0.25f, 0.0f, 0.6f, 0.33f, 1800, 60},
+    {0.6f, 0.0f, 1.0f, 0.33f, 2100, 200},
+};
+
+namespace {
+
+constexpr uint32_t kThickInterval = 700;   // centiseconds between spawns of the thick system
+constexpr float kThickStepX = 0.98f;       // its world x per interval: 0.14 per second, as the thin one
+constexpr float kThickZScale = 3.0f;
+constexpr int kSmoothLevels = 3;           // mip levels of smoothTexture the final pass reads
+constexpr float kRandomMaxValue = 32767.0f;
+constexpr float kDriftScale = 0.001f;      // world units per frame at full velocity
+constexpr double kRipple = 0.01;            // stroke weight's ripple amplitude
+constexpr double kBaseWeight = 0.015;      // thin base of the stroke
+constexpr double kSqrtTwoOverPi = 0.7978845676080871;  // the bump's height is this / 10
+constexpr double kBumpShare = 0.1;
+constexpr float kBumpPeriod = 3.0f;        // of 3 birthTime + 2 x: every 1.5 world units
+constexpr float kPatchSize = 0.4f;         // normalised device units per unit of image share
+constexpr double kGreetReferenceWidth = 1920.0;   // pixels in which the patch positions are given
+constexpr double kGreetReferenceHeight = 1080.0;
+
+// The Bezier weights of one segment's 128 parameters, the same for every curve: the cubes
+// come from pow and are rounded to float.
+struct BezierWeights {
+  float w[kSegmentPoints][4];  // (1-u)^3, 3u(1-u)^2, 3u^2(1-u), u^3 for u = n / 127
+};
+
+// Computes the weight table once, before main.
+BezierWeights makeBezierWeights() {
+  BezierWeights table;
+  for (int n = 0; n < kSegmentPoints; ++n) {
+    float u = static_cast<float>(static_cast<long double>(n) / static_cast<long double>(kSegmentPoints - 1));
+    float v = 1.0f - u;
+    table.w[n][0] = static_cast<float>(std::pow(static_cast<double>(v), 3.0));
+    table.w[n][1] = 3.0f * u * v * v;
+    table.w[n][2] = 3.0f * u * u * v;
+    table.w[n][3] = static_cast<float>(std::pow(static_cast<double>(u), 3.0));
+  }
+  return table;
+}
+
+const BezierWeights kBezier = makeBezierWeights();
+
+// The camera's triangular window: 0 at both ends, 0.5 in the middle.
+struct CameraWeights {
+  float w[kCameraHistory];  // for u = 0 .. 255
+};
+
+// Computes the window once, before main.
+CameraWeights makeCameraWeights() {
+  CameraWeights table;
+  for (int u = 0; u < kCameraHistory; ++u) {
+    float share = static_cast<float>(static_cast<long double>(u) / static_cast<long double>(kCameraHistory - 1));
+    table.w[u] = 0.5f - std::fabs(share - 0.5f);
+  }
+  return table;
+}
+
+const CameraWeights kCameraWindow = makeCameraWeights();
+
+// One random value mapped to [-1, 1], the quotient taken in extended precision.
+float randomSigned() {
+  long double r = static_cast<long double>(demoRand());
+  float share = static_cast<float>(r / static_cast<long double>(kRandomMaxValue));
+  return share * 2.0f - 1.0f;
+}
+
+// Half of a window dimension, as the unsigned integer half converted to float.
+float halfOf(int32_t size) { return static_cast<float>(static_cast<uint32_t>(size) / 2u); }
+
+// Binds a framebuffer for drawing to its first colour attachment over the whole picture.
+void bindColourTarget(uint32_t framebuffer, int32_t width, int32_t height) {
+  const GLenum colour0 = GL_COLOR_ATTACHMENT0;
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+  glViewport(0, 0, width, height);
+  glDrawBuffers(1, &colour0);
+}
+
+// Gives the bound 2D texture its wrap and filter modes.
+void setTextureModes(GLint wrap, GLint minFilter, GLint magFilter) {
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+}
+
+}  // namespace
+
+void fillCurvesNoise(uint8_t bytes[kCurvesNoiseBytes]) {
+  for (int i = 0; i < kCurvesNoiseBytes; ++i) bytes[i] = static_cast<uint8_t>(demoRand() & 0xFF);
+}
+
+void buildCurvePoints(Curve& curve) {
+  const CurvePoint2* P = curve.controlPoints;
+  const float ox = curve.offset.x, oy = curve.offset.y;
+  const float phase = 3.0f * curve.birthTime;
+  const double zScale = curve.zScale;
+  for (int j = 0; j < kCurveSegments; ++j) {
+    const int i = 2 * j;
+    const CurvePoint2 a = P[i], b = P[(i + 1) % kCurveControlPoints];
+    const CurvePoint2 c = P[(i + 2) % kCurveControlPoints], d = P[(i + 3) % kCurveControlPoints];
+    const float mx = (a.x + b.x) * 0.5f, my = (a.y + b.y) * 0.5f;  // start: midpoint of the first edge
+    const float hx = (c.x + d.x) * 0.5f, hy = (c.y + d.y) * 0.5f;  // end: midpoint of the third
+    CurvePoint3* out = curve.points + j * kSegmentPoints;
+    for (int n = 0; n < kSegmentPoints; ++n) {
+      const float* w = kBezier.w[n];
+      float bx = w[0] * mx + w[1] * b.x + w[2] * c.x + w[3] * hx;
+      float by = w[0] * my + w[1] * b.y + w[2] * c.y + w[3] * hy;
+      float x = bx + ox, y = by + oy;
+      // A Gaussian bump every 1.5 world units; fmod keeps the sign, so left of the
+      // origin the bump fades instead of repeating.
+      float m = std::fmod(phase + 2.0f * x, kBumpPeriod) - 1.5f;
+      float e = std::exp(-2.0f * m * m);
+      double ripple = std::sin(10.0 * static_cast<double>(by)) * std::cos(10.0 * static_cast<double>(bx)) * kRipple;
+      double z = (ripple + kBaseWeight + static_cast<double>(e) * kSqrtTwoOverPi * kBumpShare) * zScale;
+      out[n] = {x, y, static_cast<float>(z)};
+    }
+  }
+}
+
+void spawnCurve(Curve& curve, CurvePoint2 offset, float s) {
+  static_assert(4 * kCurveControlPoints == kSpawnRandomValues, "two values per point and per velocity");
+  // Of each pair the first value goes to y, the second to x.
+  for (CurvePoint2& p : curve.controlPoints) {
+    float y = randomSigned();
+    float x = randomSigned();
+    p = {x, y};
+  }
+  for (CurvePoint2& v : curve.velocities) {
+    float y = randomSigned() * kDriftScale;
+    float x = randomSigned() * kDriftScale;
+    v = {x, y};
+  }
+  curve.birthTime = s;
+  curve.offset = offset;
+  buildCurvePoints(curve);
+  curve.active = true;
+}
+
+void advanceCurve(Curve& curve) {
+  for (int i = 0; i < kCurveControlPoints; ++i) {
+    curve.controlPoints[i].x += curve.velocities[i].x;
+    curve.controlPoints[i].y += curve.velocities[i].y;
+  }
+  buildCurvePoints(curve);
+}
+
+void updateCurveSystem(CurveSystem& system, uint32_t c, float s) {
+  for (Curve& curve : system.curves) advanceCurve(curve);
+  const uint32_t interval = system.interval;
+  const uint32_t d = c / interval;
+  system.currentInterval = d;
+  Curve& slot = system.curves[d % kCurvesPerSystem];
+  const uint32_t generation = c / (kCurvesPerSystem * interval);
+  if (!slot.active || generation != slot.generation) {
+    const float step = static_cast<float>(d);
+    spawnCurve(slot, {step * system.stepX, step * system.stepY}, s);
+    slot.generation = generation;
+  }
+  // Share of the interval elapsed, times 512, rounded up.
+  slot.progress = ((c - interval * d) * kCurvePoints + interval - 1) / interval;
+}
+
+float wholePixels(long double value) {
+  return static_cast<float>(static_cast<int64_t>(value));  // the cast truncates towards zero
+}
+
+GreetUniforms greetPatchUniforms(const GreetPatch& patch, CurvePoint2 cameraOffset, int32_t width, int32_t height) {
+  GreetUniforms u;
+  const float px = static_cast<float>(2.0 * patch.x * width / kGreetReferenceWidth);
+  const float py = static_cast<float>(patch.y * static_cast<double>(height) / kGreetReferenceHeight);
+  u.translation = {(px + cameraOffset.x) / halfOf(width), (py + cameraOffset.y) / halfOf(height)};
+  const float aspect = static_cast<float>(width) / static_cast<float>(height);
+  u.scale = {(patch.uMax - patch.uMin) * kPatchSize * aspect, (patch.vMax - patch.vMin) * kPatchSize};
+  return u;
+}
+
+CurvesScene::~CurvesScene() {
+  release();
+  deleteProgram(lines2Program);
+  deleteProgram(discblurProgram);
+  deleteProgram(curvesmoothProgram);
+  deleteProgram(curvefinalProgram);
+  deleteProgram(greetsProgram);
+}
+
+void CurvesScene::start() {
+  createTextures();
+  createFramebuffers();
+  createPrograms();
+  prepareSimulation();
+}
+
+void CurvesScene::createTextures() {
+  glGenTextures(kCurvesGlNames, textures);
+  demoSrand(0);
+  curveTexture = textures[0];
+  smoothTexture = textures[1];
+  noiseTexture = textures[2];
+  greetsTexture = textures[3];
+
+  allocateTargetTexture(*this, curveTexture, GL_RGBA8, kFullSize);
+
+  glBindTexture(GL_TEXTURE_2D, greetsTexture);
+  setTextureModes(GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, kGreetsWidth, kGreetsHeight, 0, GL_RED, GL_UNSIGNED_BYTE, kGreetsImage);
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  glBindTexture(GL_TEXTURE_2D, smoothTexture);
+  setTextureModes(GL_CLAMP_TO_EDGE, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
+  glTexStorage2D(GL_TEXTURE_2D, kSmoothLevels, GL_RGBA8, width, height);
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  uint8_t noise[kCurvesNoiseBytes];
+  fillCurvesNoise(noise);
+  glBindTexture(GL_TEXTURE_2D, noiseTexture);
+  setTextureModes(GL_REPEAT, GL_LINEAR, GL_LINEAR);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, kCurvesNoiseSide, kCurvesNoiseSide, 0, GL_RED, GL_UNSIGNED_BYTE, noise);
+  checkGlError(__LINE__);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void CurvesScene::createFramebuffers() {
+  glGenFramebuffers(kCurvesGlNames, framebuffers);
+  glGenRenderbuffers(kCurvesGlNames, renderbuffers);
+  curveFramebuffer = framebuffers[0];
+  smoothFramebuffer = framebuffers[1];
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, curveFramebuffer);
+  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, curveTexture, 0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, smoothFramebuffer);
+  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, smoothTexture, 0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+}
+
+void CurvesScene::createPrograms() {
+  buildProgram(lines2Program, "shaders/lines2_v.glsl", "shaders/lines2_g.glsl", "shaders/lines2_f.glsl");
+  buildProgram(discblurProgram, "shaders/discblur_v.glsl", nullptr, "shaders/discblur_f.glsl");
+  setUniform1i(discblurProgram, "tex0", 0);
+  buildProgram(curvesmoothProgram, "shaders/curvesmooth_v.glsl", nullptr, "shaders/curvesmooth_f.glsl");
+  setUniform1i(curvesmoothProgram, "tex0", 0);
+  buildProgram(curvefinalProgram, "shaders/curvefinal_v.glsl", nullptr, "shaders/curvefinal_f.glsl");
+  setUniform1i(curvefinalProgram, "tex0", 0);
+  setUniform1i(curvefinalProgram, "tex1", 1);
+  buildProgram(greetsProgram, "shaders/greets_v.glsl", nullptr, "shaders/greets_f.glsl");
+  setUniform1i(greetsProgram, "tex0", 0);
+}
+
+void CurvesScene::prepareSimulation() {
+  historyIndex = 0;
+  for (CurvePoint2& entry : cameraHistory) entry = CurvePoint2();
+  cameraOffset = CurvePoint2();
+  // Fresh systems, so a second start begins the scene again rather than continuing it.
+  for (CurveSystem& system : curveSystems) system = CurveSystem();
+  CurveSystem& thick = curveSystems[0];
+  for (Curve& curve : thick.curves) {
+    curve.zScale = kThickZScale;
+    curve.kind = 1;
+  }
+  thick.interval = kThickInterval;
+  thick.stepX = kThickStepX;
+  thick.stepY = 0.0f;
+}
+
+void CurvesScene::recordLookAhead() {
+  const CurveSystem& thin = curveSystems[1];
+  const Curve& curve = thin.curves[thin.currentInterval % kCurvesPerSystem];
+  const CurvePoint3& p = curve.points[std::min(curve.progress + kLookAhead, kLastCurvePoint)];
+  cameraHistory[historyIndex] = {p.x, p.y};
+  historyIndex = (historyIndex + 1) % kCameraHistory;
+}
+
+void CurvesScene::smoothCamera() {
+  long double sumX = 0, sumY = 0, sumW = 0;
+  // u = 0 is the entry just written, u = 1 the oldest, u = 255 the one before the newest.
+  for (uint32_t u = 0; u < kCameraHistory; ++u) {
+    const CurvePoint2& e = cameraHistory[(historyIndex + kCameraHistory - 1 + u) % kCameraHistory];
+    const long double w = kCameraWindow.w[u];
+    sumX += w * e.x;
+    sumY += w * e.y;
+    sumW += w;
+  }
+  const long double x = sumX / sumW, y = sumY / sumW;
+  cameraOffset = {wholePixels(-x * width * 0.5L), wholePixels(-y * height * 0.5L)};
+}
+
+void CurvesScene::advanceSimulation() {
+  updateCurveSystem(curveSystems[0], centiseconds, seconds);
+  updateCurveSystem(curveSystems[1], centiseconds, seconds);
+  recordLookAhead();
+  smoothCamera();
+}
+
+void CurvesScene::drawCurveSystem(const CurveSystem& system) {
+  for (int i = 0; i < kCurvesPerSystem; ++i) {
+    const uint32_t a = (system.currentInterval + 1 + i) % kCurvesPerSystem;  // oldest first
+    const Curve& curve = system.curves[a];
+    if (!curve.active) continue;
+    const float c = 0.25f * static_cast<float>(a % 4) + 0.25f;
+    setUniform4f(lines2Program, "colour", 1.0f, 1.0f, 1.0f, 1.0f);
+    if (curve.kind == 0)
+      setUniform4f(lines2Program, "colour", 1.0f, c, 1.0f, 1.0f);
+    else
+      setUniform4f(lines2Program, "colour", c, 1.0f, 1.0f, 1.0f);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, curve.points);
+    glEnableVertexAttribArray(0);
+    glDrawArrays(GL_LINE_STRIP, 0, static_cast<GLsizei>(std::min(curve.progress + 1, kLastCurvePoint + 1)));
+    glDisableVertexAttribArray(0);
+  }
+}
+
+void CurvesScene::drawGreetPatch(const GreetPatch& patch) {
+  bindColourTarget(smoothFramebuffer, width, height);
+  useProgram(greetsProgram);
+  const GreetUniforms u = greetPatchUniforms(patch, cameraOffset, width, height);
+  setUniform4f(greetsProgram, "tex_patch", patch.uMin, patch.vMin, patch.uMax, patch.vMax);
+  setUniform2f(greetsProgram, "translation", u.translation.x, u.translation.y);
+  setUniform2f(greetsProgram, "scale", u.scale.x, u.scale.y);
+  checkGlError(__LINE__);
+  bindPassTextures(greetsTexture);
+  checkGlError(__LINE__);
+  glEnable(GL_BLEND);
+  glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE);
+  glBlendEquationSeparate(GL_FUNC_ADD, GL_MAX);
+  drawFullscreenQuad();
+  glDisable(GL_BLEND);
+  checkGlError(__LINE__);
+}
+
+void CurvesScene::render() {
+  advanceSimulation();
+  setUniform2f(lines2Program, "scale", 1.0f, 1.0f);
+  setUniform2f(lines2Program, "translation", cameraOffset.x / halfOf(width), cameraOffset.y / halfOf(height));
+
+  for (int k = 0; k < kCurveSystems; ++k) {
+    // The strokes: colour replaced, alpha keeps the minimum, so overlaps make a clean mask.
+    bindColourTarget(curveFramebuffer, width, height);
+    // All channels writable before the clear: the mask lives in alpha, and the first frame
+    // inherits whatever mask the previous scene left.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_DEPTH_TEST);
+    // Strokes are wound either way and must be filled whatever an earlier scene left.
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    useProgram(lines2Program);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glEnable(GL_BLEND);
+    glBlendEquationSeparate(GL_FUNC_ADD, GL_MIN);
+    glBlendFuncSeparate(GL_ONE, GL_ZERO, GL_ONE, GL_ONE);
+    checkGlError(__LINE__);
+    drawCurveSystem(curveSystems[k]);
+    glDisable(GL_BLEND);
+
+    // The softened copy, blended over what the other system left; alpha keeps the maximum.
+    bindColourTarget(smoothFramebuffer, width, height);
+    if (k == 0) {
+      glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+    }
+    useProgram(curvesmoothProgram);
+    checkGlError(__LINE__);
+    bindPassTextures(curveTexture);
+    checkGlError(__LINE__);
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE);
+    glBlendEquationSeparate(GL_FUNC_ADD, GL_MAX);
+    drawFullscreenQuad();
+    glDisable(GL_BLEND);
+    checkGlError(__LINE__);
+  }
+
+  for (const GreetPatch& patch : kGreetPatchTable) drawGreetPatch(patch);
+
+  useProgram(curvefinalProgram);
+  setUniform2f(curvefinalProgram, "noise_offset", -cameraOffset.x, -cameraOffset.y);
+  setUniform2f(curvefinalProgram, "u_scale", static_cast<float>(width) / static_cast<float>(height), 1.0f);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glViewport(0, 0, width, height);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  checkGlError(__LINE__);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, noiseTexture);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, smoothTexture);
+  glGenerateMipmap(GL_TEXTURE_2D);
+  checkGlError(__LINE__);
+  drawFullscreenQuad();
+  checkGlError(__LINE__);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
+
+void CurvesScene::release() {
+  // Names are only ever made by start(); a scene that never started has no GL objects.
+  if (textures[0] != 0) glDeleteTextures(kCurvesGlNames, textures);
+  if (framebuffers[0] != 0) glDeleteFramebuffers(kCurvesGlNames, framebuffers);
+  if (renderbuffers[0] != 0) glDeleteRenderbuffers(kCurvesGlNames, renderbuffers);
+  for (int i = 0; i < kCurvesGlNames; ++i) textures[i] = framebuffers[i] = renderbuffers[i] = 0;
+  curveTexture = curveFramebuffer = smoothTexture = smoothFramebuffer = noiseTexture = greetsTexture = 0;
+}
+
+void CurvesScene::reportCounters(SceneCounters& out) const {
+  out.count = 0;
+  out.add("camera_x", cameraOffset.x);
+  out.add("camera_y", cameraOffset.y);
+  int active = 0;
+  for (const CurveSystem& system : curveSystems)
+    for (const Curve& curve : system.curves) active += curve.active ? 1 : 0;
+  out.add("active_curves", active);
+}

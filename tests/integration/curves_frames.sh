@@ -1,0 +1,58 @@
+#!/bin/bash
+# The curves scene through demo-capture at 320x180 and 30 fps (every frame from 126 s is
+# rendered, since each frame builds on the one before): glowing curves at 130 s, 160 s and
+# 191 s, the gold word "THANKS" in the middle of the picture at 144.733 s, when the camera
+# passes it at this rate, no greeting left at 191 s, 160 s the same picture when captured
+# alone, and nothing logged. Needs ImageMagick's convert and compare.
+# Usage: curves_frames.sh BUILD_DIR SOURCE_ROOT
+set -euo pipefail
+build=$(cd "$1" && pwd)
+source=$2
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+mkdir "$out/alone"
+
+cd "$source"  # the shaders are read from ./shaders
+"$build/demo-capture" --size 320x180 --fps 30 --at 130,144.733,160,191 --out "$out" 2>"$out/log"
+"$build/demo-capture" --size 320x180 --fps 30 --at 160 --out "$out/alone" 2>>"$out/log"
+
+failures=0
+# The compiler and OpenGL messages come to stderr: all five programs build cleanly.
+if [ -s "$out/log" ]; then
+  echo "FAIL the capture logged:"
+  cat "$out/log"
+  failures=$((failures + 1))
+fi
+# share FRAME_MS FX [crop]: the share of pixels (of the crop WxH+X+Y) for which FX holds.
+share() {
+  local frame=$1 fx=$2
+  local crop=${3:-320x180+0+0}
+  convert "$out/frame-$frame.png" -crop "$crop" +repage -fx "$fx" -format "%[fx:mean]" info:
+}
+# expect NAME VALUE OP LIMIT: records a failure unless VALUE OP LIMIT holds.
+expect() {
+  if awk -v v="$2" -v l="$4" "BEGIN { exit !(v $3 l) }"; then
+    echo "ok   $1: $2 $3 $4"
+  else
+    echo "FAIL $1: $2 is not $3 $4"
+    failures=$((failures + 1))
+  fi
+}
+# Curve colours keep blue at the top (magenta, cyan and white); the greetings are gold.
+curve='(b > 0.3) && (b >= r - 0.05)'
+gold='(r - b) > 0.25'
+
+for frame in 130000 160000 191000; do
+  expect "$frame ms curves" "$(share $frame "$curve")" ">" 0.05
+  expect "$frame ms dark ground" "$(share $frame 'intensity < 0.12')" ">" 0.3
+done
+expect "144733 ms THANKS in the middle" "$(share 144733 "$gold" 30x12+145+86)" ">" 0.02
+expect "144733 ms no gold in the corners" "$(share 144733 "$gold" 60x40+0+140)" "<" 0.001
+expect "191000 ms no greeting left" "$(share 191000 "$gold")" "<" 0.0005
+differing=$(compare -metric AE "$out/frame-160000.png" "$out/alone/frame-160000.png" null: 2>&1 || true)
+expect "160000 ms the same alone" "$differing" "==" 0
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi

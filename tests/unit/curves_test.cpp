@@ -1,0 +1,380 @@
+// The curves scene without a GPU: spawning on the shared random sequence, drift and the
+// curve points, the following camera, the greeting placement at every picture size, the
+// greetings image and the frame figures.
+#include "scenes/curves/curves_scene.h"
+#include "synth/process_state.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// The runtime generator's rule, written out independently of the program's.
+struct Lcg {
+  uint32_t state;
+  int next() {
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFF);
+  }
+};
+
+// One random value as a spawn maps it: extended-precision quotient rounded to float.
+float signedShare(int r) { return static_cast<float>(static_cast<long double>(r) / 32767.0L) * 2.0f - 1.0f; }
+
+// A scene as start() leaves it on the CPU side, the sequence past the grain texture.
+std::unique_ptr<CurvesScene> startedScene(int32_t width = 1920, int32_t height = 1080) {
+  auto scene = std::make_unique<CurvesScene>();
+  scene->width = width;
+  scene->height = height;
+  demoSrand(0);
+  uint8_t noise[kCurvesNoiseBytes];
+  fillCurvesNoise(noise);
+  scene->prepareSimulation();
+  return scene;
+}
+
+// Runs the scene's simulation for the frame at the given milliseconds of its own clock.
+void frameAt(CurvesScene& scene, uint32_t ms) {
+  scene.centiseconds = ms / 10;
+  scene.seconds = static_cast<float>(ms * 0.001);
+  scene.advanceSimulation();
+}
+
+// Expects the curve to hold the shape and drift taken from the next 32 values of lcg.
+void expectSpawnedFrom(const Curve& curve, Lcg& lcg) {
+  for (int i = 0; i < kCurveControlPoints; ++i) {
+    int r1 = lcg.next(), r2 = lcg.next();
+    EXPECT_EQ(curve.controlPoints[i].y, signedShare(r1)) << i;
+    EXPECT_EQ(curve.controlPoints[i].x, signedShare(r2)) << i;
+  }
+  for (int i = 0; i < kCurveControlPoints; ++i) {
+    int r1 = lcg.next(), r2 = lcg.next();
+    EXPECT_FLOAT_EQ(curve.velocities[i].y, signedShare(r1) * 0.001f) << i;
+    EXPECT_FLOAT_EQ(curve.velocities[i].x, signedShare(r2) * 0.001f) << i;
+  }
+}
+
+TEST(CurvesSpawn, GrainTakesTheFirst1024ValuesAfterSeedZero) {
+  demoSrand(0);
+  uint8_t noise[kCurvesNoiseBytes];
+  fillCurvesNoise(noise);
+  Lcg lcg{0};
+  for (int i = 0; i < kCurvesNoiseBytes; ++i) ASSERT_EQ(noise[i], lcg.next() & 0xFF) << i;
+  EXPECT_EQ(process.random.state, lcg.state);
+}
+
+TEST(CurvesSpawn, FirstFrameSpawnsSlotZeroOfBothSystemsSystemZeroFirst) {
+  auto scene = startedScene();
+  Lcg lcg{process.random.state};
+  frameAt(*scene, 0);
+  for (int k = 0; k < kCurveSystems; ++k) {
+    const Curve& slot = scene->curveSystems[k].curves[0];
+    EXPECT_TRUE(slot.active) << k;
+    EXPECT_EQ(slot.offset.x, 0.0f);
+    EXPECT_EQ(slot.offset.y, 0.0f);
+    EXPECT_EQ(slot.progress, 0u);
+    EXPECT_EQ(slot.generation, 0u);
+    for (int s = 1; s < kCurvesPerSystem; ++s) EXPECT_FALSE(scene->curveSystems[k].curves[s].active) << k << s;
+  }
+  expectSpawnedFrom(scene->curveSystems[0].curves[0], lcg);
+  expectSpawnedFrom(scene->curveSystems[1].curves[0], lcg);
+  EXPECT_EQ(process.random.state, lcg.state);  // 32 values per spawn, nothing else
+  EXPECT_EQ(scene->curveSystems[0].curves[0].zScale, 3.0f);
+  EXPECT_EQ(scene->curveSystems[0].curves[0].kind, 1);
+  EXPECT_EQ(scene->curveSystems[1].curves[0].zScale, 1.0f);
+  EXPECT_EQ(scene->curveSystems[1].curves[0].kind, 0);
+}
+
+TEST(CurvesSpawn, IntervalBoundariesProgressAndRespawns) {
+  auto scene = startedScene();
+  CurveSystem& thick = scene->curveSystems[0];
+  CurveSystem& thin = scene->curveSystems[1];
+  frameAt(*scene, 0);
+  frameAt(*scene, 4990);
+  EXPECT_EQ(thin.currentInterval, 0u);
+  EXPECT_EQ(thin.curves[0].progress, 511u);  // (499 x 512 + 499) / 500
+  EXPECT_FALSE(thin.curves[1].active);
+
+  Lcg lcg{process.random.state};
+  frameAt(*scene, 5000);
+  EXPECT_TRUE(thin.curves[1].active);
+  EXPECT_FLOAT_EQ(thin.curves[1].offset.x, 0.7f);
+  EXPECT_EQ(thin.curves[1].offset.y, 0.0f);
+  EXPECT_EQ(thin.curves[1].progress, 0u);
+  EXPECT_EQ(thin.curves[1].birthTime, 5.0f);
+  EXPECT_EQ(thin.curves[0].progress, 511u);  // an earlier slot keeps its last progress
+  expectSpawnedFrom(thin.curves[1], lcg);
+  EXPECT_EQ(process.random.state, lcg.state);
+
+  frameAt(*scene, 6990);
+  EXPECT_EQ(thick.curves[0].progress, 512u);  // (699 x 512 + 699) / 700: the whole curve
+  frameAt(*scene, 7000);
+  EXPECT_TRUE(thick.curves[1].active);
+  EXPECT_FLOAT_EQ(thick.curves[1].offset.x, 0.98f);
+  EXPECT_EQ(thick.curves[0].progress, 512u);
+
+  for (uint32_t ms = 7100; ms < 35000; ms += 100) frameAt(*scene, ms);
+  // At 3500 centiseconds both systems reach a boundary: the thick one spawns slot 5 first,
+  // then the thin one respawns slot 0 in its second generation.
+  lcg = Lcg{process.random.state};
+  const float oldBirth = thin.curves[0].birthTime;
+  frameAt(*scene, 35000);
+  EXPECT_EQ(thick.currentInterval, 5u);
+  EXPECT_EQ(thin.currentInterval, 7u);
+  expectSpawnedFrom(thick.curves[5], lcg);
+  expectSpawnedFrom(thin.curves[0], lcg);
+  EXPECT_EQ(process.random.state, lcg.state);
+  EXPECT_EQ(thin.curves[0].generation, 1u);
+  EXPECT_NE(thin.curves[0].birthTime, oldBirth);
+  EXPECT_FLOAT_EQ(thin.curves[0].offset.x, 7 * 0.7f);
+
+  // Nothing spawns inside an interval; the next respawn of slot 0 is 7 intervals later.
+  lcg = Lcg{process.random.state};
+  frameAt(*scene, 35100);
+  EXPECT_EQ(process.random.state, lcg.state);
+  for (uint32_t ms = 35200; ms < 70000; ms += 100) frameAt(*scene, ms);
+  EXPECT_EQ(thin.curves[0].generation, 1u);
+  frameAt(*scene, 70000);
+  EXPECT_EQ(thin.curves[0].generation, 2u);
+  EXPECT_FLOAT_EQ(thin.curves[0].offset.x, 14 * 0.7f);
+  EXPECT_EQ(thin.curves[0].birthTime, 70.0f);
+}
+
+TEST(CurvePoints, ClosedSegmentsSharedPointsAndDrift) {
+  auto scene = startedScene();
+  frameAt(*scene, 0);
+  Curve curve = scene->curveSystems[1].curves[0];
+  curve.offset = {2.5f, -1.0f};
+  buildCurvePoints(curve);
+  const CurvePoint3* p = curve.points;
+  // Each segment includes both its ends, so neighbours repeat their shared point, and the
+  // last point closes the curve on the first.
+  for (int j = 1; j <= kCurveSegments; ++j) {
+    const CurvePoint3& end = p[j * kSegmentPoints - 1];
+    const CurvePoint3& next = p[(j * kSegmentPoints) % kCurvePoints];
+    EXPECT_EQ(end.x, next.x) << j;
+    EXPECT_EQ(end.y, next.y) << j;
+    EXPECT_EQ(end.z, next.z) << j;
+  }
+  const CurvePoint2* c = curve.controlPoints;
+  EXPECT_FLOAT_EQ(p[0].x, (c[0].x + c[1].x) * 0.5f + 2.5f);
+  EXPECT_FLOAT_EQ(p[0].y, (c[0].y + c[1].y) * 0.5f - 1.0f);
+  EXPECT_FLOAT_EQ(p[128].x, (c[2].x + c[3].x) * 0.5f + 2.5f);
+  // Halfway along segment 0 the weights are 1/8, 3/8, 3/8, 1/8.
+  float mid = 0.125f * (c[0].x + c[1].x) * 0.5f + 0.375f * c[1].x + 0.375f * c[2].x + 0.125f * (c[2].x + c[3].x) * 0.5f;
+  EXPECT_NEAR((p[63].x + p[64].x) * 0.5f - 2.5f, mid, 1e-3f);
+  for (int n = 0; n < kCurvePoints; ++n) {
+    ASSERT_GT(p[n].z, 0.0f) << n;
+    ASSERT_LT(p[n].z, 0.015f + 0.01f + 0.0798f + 1e-4f) << n;
+  }
+
+  // Drift is per call (per frame): two frames move every control point by twice its velocity.
+  Curve drifted = curve;
+  advanceCurve(drifted);
+  advanceCurve(drifted);
+  for (int i = 0; i < kCurveControlPoints; ++i) {
+    EXPECT_FLOAT_EQ(drifted.controlPoints[i].x, curve.controlPoints[i].x + 2 * curve.velocities[i].x);
+    EXPECT_FLOAT_EQ(drifted.controlPoints[i].y, curve.controlPoints[i].y + 2 * curve.velocities[i].y);
+  }
+  EXPECT_NE(drifted.points[0].x, curve.points[0].x);
+}
+
+TEST(CurvePoints, StrokeWeightRippleBumpAndTheFmodSign) {
+  Curve flat;  // every control point at the origin: the whole curve is one point
+  flat.zScale = 3.0f;
+  const double bump = 0.7978845676080871 * 0.1;
+  // 3 birthTime + 2 x = -1: fmod keeps the sign, b = -1, e = exp(-12.5): no bump.
+  flat.offset = {-0.5f, 0.0f};
+  buildCurvePoints(flat);
+  EXPECT_FLOAT_EQ(flat.points[200].z, static_cast<float>((0.015 + std::exp(-12.5) * bump) * 3.0));
+  EXPECT_LT(flat.points[200].z, 0.046f);
+  // 2 x = 2 + 3 birthTime with birthTime 1: a = 5, b = 2, e = exp(-0.5).
+  flat.offset = {1.0f, 0.0f};
+  flat.birthTime = 1.0f;
+  buildCurvePoints(flat);
+  EXPECT_FLOAT_EQ(flat.points[7].z, static_cast<float>((0.015 + std::exp(-0.5) * bump) * 3.0));
+  // The bump's peak, b = 1.5: a = 1.5 from x = 0.75.
+  flat.offset = {0.75f, 0.0f};
+  flat.birthTime = 0.0f;
+  buildCurvePoints(flat);
+  EXPECT_FLOAT_EQ(flat.points[0].z, static_cast<float>((0.015 + bump) * 3.0));
+
+  // The ripple follows the local coordinates, not the world ones.
+  Curve shifted;
+  for (CurvePoint2& cp : shifted.controlPoints) cp = {0.1f, 0.05f};
+  shifted.offset = {-0.6f, 7.0f};  // world x -0.5: a = -1, no bump
+  buildCurvePoints(shifted);
+  double ripple = std::sin(10.0 * 0.05f) * std::cos(10.0 * 0.1f) * 0.01;
+  EXPECT_NEAR(shifted.points[300].z, 0.015 + ripple + std::exp(-12.5) * bump, 1e-6);
+}
+
+TEST(CurvesCamera, FirstFrameLookAheadAndTruncation) {
+  auto scene = startedScene(1920, 1080);
+  frameAt(*scene, 0);
+  // Only the entry just written is non-zero, and its weight is 0.
+  EXPECT_EQ(scene->historyIndex, 1u);
+  const CurvePoint3& first = scene->curveSystems[1].curves[0].points[100];
+  EXPECT_EQ(scene->cameraHistory[0].x, first.x);
+  EXPECT_EQ(scene->cameraHistory[0].y, first.y);
+  EXPECT_EQ(scene->cameraOffset.x, 0.0f);
+  EXPECT_EQ(scene->cameraOffset.y, 0.0f);
+
+  frameAt(*scene, 3000);  // progress 308: point 408
+  const Curve& thin = scene->curveSystems[1].curves[0];
+  ASSERT_EQ(thin.progress, 308u);
+  EXPECT_EQ(scene->cameraHistory[1].x, thin.points[408].x);
+  frameAt(*scene, 4020);  // progress 412: the look-ahead stops at the last point
+  ASSERT_EQ(thin.progress, 412u);
+  EXPECT_EQ(scene->cameraHistory[2].x, thin.points[511].x);
+  EXPECT_EQ(scene->cameraHistory[2].y, thin.points[511].y);
+
+  // The offset is whole pixels, truncated towards zero.
+  EXPECT_EQ(wholePixels(-0.6L), 0.0f);
+  EXPECT_FALSE(std::signbit(wholePixels(-0.6L)));
+  EXPECT_EQ(wholePixels(-1.7L), -1.0f);
+  EXPECT_EQ(wholePixels(2.9L), 2.0f);
+  scene->width = 100;
+  scene->height = 100;
+  for (CurvePoint2& e : scene->cameraHistory) e = {0.012f, 0.034f};  // -0.6 and -1.7 pixels
+  scene->smoothCamera();
+  EXPECT_EQ(scene->cameraOffset.x, 0.0f);
+  EXPECT_EQ(scene->cameraOffset.y, -1.0f);
+}
+
+TEST(CurvesCamera, TriangularWindowOverTheRing) {
+  auto scene = startedScene(1000, 1000);
+  scene->historyIndex = 10;
+  // The entry just written (9) and the one before it (8) weigh nothing; the oldest (10)
+  // weighs 1/255 and the middle of the ring the most.
+  scene->cameraHistory[9] = {100.0f, 100.0f};
+  scene->cameraHistory[8] = {-100.0f, 100.0f};
+  scene->smoothCamera();
+  EXPECT_EQ(scene->cameraOffset.x, 0.0f);
+  EXPECT_EQ(scene->cameraOffset.y, 0.0f);
+
+  double total = 0;
+  for (int u = 0; u < kCameraHistory; ++u) total += 0.5 - std::fabs(u / 255.0 - 0.5);
+  scene->cameraHistory[10] = {1000.0f, 0.0f};
+  scene->cameraHistory[(10 + 127) % kCameraHistory] = {0.0f, 1.0f};
+  scene->smoothCamera();
+  EXPECT_EQ(scene->cameraOffset.x, std::trunc(-(1000.0 / 255.0) / total * 500.0));
+  EXPECT_EQ(scene->cameraOffset.y, std::trunc(-(0.5 - std::fabs(128 / 255.0 - 0.5)) / total * 500.0));
+}
+
+TEST(CurvesGreetings, UniformsAtFullHdAndTheMendElsewhere) {
+  const GreetPatch& first = kGreetPatchTable[0];
+  const CurvePoint2 camera = {-37.0f, 12.0f};
+  GreetUniforms u = greetPatchUniforms(first, camera, 1920, 1080);
+  EXPECT_FLOAT_EQ(u.scale.x, 0.33f * 0.4f * 1.7777778f);
+  EXPECT_FLOAT_EQ(u.scale.y, (1.0f - 0.66f) * 0.4f);
+  // At 1920 x 1080 exactly the positions in pixels: (2x + offset) / 960, (y + offset) / 540.
+  EXPECT_EQ(u.translation.x, (2.0f * 200.0f + camera.x) / 960.0f);
+  EXPECT_EQ(u.translation.y, (3.0f + camera.y) / 540.0f);
+  for (const GreetPatch& p : kGreetPatchTable) {
+    GreetUniforms full = greetPatchUniforms(p, camera, 1920, 1080);
+    EXPECT_EQ(full.translation.x, (2.0f * p.x + camera.x) / 960.0f);
+    EXPECT_EQ(full.translation.y, (p.y + camera.y) / 540.0f);
+    // Elsewhere the same place on the screen for the same camera (its pixels scale with
+    // the picture), and the same share of the height.
+    const int32_t sizes[3][2] = {{1280, 720}, {320, 180}, {360, 640}};
+    for (const auto& size : sizes) {
+      const CurvePoint2 scaled = {camera.x * size[0] / 1920.0f, camera.y * size[1] / 1080.0f};
+      GreetUniforms other = greetPatchUniforms(p, scaled, size[0], size[1]);
+      EXPECT_NEAR(other.translation.x, full.translation.x, 1e-5f) << size[0];
+      EXPECT_NEAR(other.translation.y, full.translation.y, 1e-5f) << size[0];
+      EXPECT_FLOAT_EQ(other.scale.y, full.scale.y);
+      EXPECT_FLOAT_EQ(other.scale.x / other.scale.y * size[1] / size[0], full.scale.x / full.scale.y * 1080 / 1920);
+    }
+  }
+}
+
+// The frame (at 60 frames per second) from which greeting patch p stands at or left of the
+// middle of a width x height picture, for the mended placement and for pixels taken
+// unscaled; also whether it was ever on the screen.
+struct Passing {
+  int mended[kGreetPatches];
+  int unscaled[kGreetPatches];
+  bool seen[kGreetPatches];
+};
+
+TEST(CurvesGreetings, EveryWordPassesAtTheSameMomentAtEverySize) {
+  const int32_t sizes[4][2] = {{1920, 1080}, {1280, 720}, {640, 360}, {320, 180}};
+  Passing passing[4];
+  for (Passing& p : passing)
+    for (int g = 0; g < kGreetPatches; ++g) p.mended[g] = p.unscaled[g] = -1, p.seen[g] = false;
+  auto scene = startedScene();
+  const int frames = 66 * 60;
+  for (int f = 0; f < frames; ++f) {
+    const uint32_t ms = static_cast<uint32_t>(f * 1000 / 60);
+    scene->centiseconds = ms / 10;
+    scene->seconds = static_cast<float>(ms * 0.001);
+    updateCurveSystem(scene->curveSystems[0], scene->centiseconds, scene->seconds);
+    updateCurveSystem(scene->curveSystems[1], scene->centiseconds, scene->seconds);
+    scene->recordLookAhead();
+    for (int s = 0; s < 4; ++s) {
+      scene->width = sizes[s][0];
+      scene->height = sizes[s][1];
+      scene->smoothCamera();
+      for (int g = 0; g < kGreetPatches; ++g) {
+        const GreetPatch& patch = kGreetPatchTable[g];
+        GreetUniforms u = greetPatchUniforms(patch, scene->cameraOffset, sizes[s][0], sizes[s][1]);
+        if (passing[s].mended[g] < 0 && u.translation.x <= 0.0f) passing[s].mended[g] = f;
+        if (std::fabs(u.translation.x) < 1.0f && std::fabs(u.translation.y) < 1.0f) passing[s].seen[g] = true;
+        float unscaledX = (2.0f * patch.x + scene->cameraOffset.x) / static_cast<float>(sizes[s][0] / 2);
+        if (passing[s].unscaled[g] < 0 && unscaledX <= 0.0f) passing[s].unscaled[g] = f;
+      }
+    }
+  }
+  for (int g = 0; g < kGreetPatches; ++g) {
+    ASSERT_GE(passing[0].mended[g], 0) << "greeting " << g << " never reaches the middle";
+    EXPECT_EQ(passing[0].mended[g], passing[0].unscaled[g]) << g;  // no change at 1920 x 1080
+    for (int s = 1; s < 4; ++s) {
+      EXPECT_TRUE(passing[s].seen[g]) << sizes[s][0] << " greeting " << g;
+      // Whole-pixel truncation of the camera may move the moment by a frame or two.
+      EXPECT_NEAR(passing[s].mended[g], passing[0].mended[g], 3) << sizes[s][0] << " greeting " << g;
+    }
+  }
+  // Unscaled, the last word would pass far later at 1280 x 720 than at 1920 x 1080.
+  const int last = kGreetPatches - 1;
+  EXPECT_GT(passing[1].unscaled[last] - passing[0].unscaled[last], 5 * 60);
+}
+
+TEST(CurvesGreetings, ImageHasEveryWordInsideItsRectangle) {
+  int lowest = 255;
+  for (uint8_t v : kGreetsImage) lowest = std::min<int>(lowest, v);
+  EXPECT_EQ(lowest, 1);  // the background is 1, never 0
+  auto at = [](int x, int y) { return static_cast<int>(kGreetsImage[y * kGreetsWidth + x]); };
+  for (const GreetPatch& p : kGreetPatchTable) {
+    const int x0 = static_cast<int>(std::ceil(p.uMin * kGreetsWidth)), x1 = static_cast<int>(p.uMax * kGreetsWidth);
+    const int y0 = static_cast<int>(std::ceil(p.vMin * kGreetsHeight)), y1 = static_cast<int>(p.vMax * kGreetsHeight);
+    int inkInside = 0, inkNearEdge = 0;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) {
+        const bool nearEdge = x < x0 + 2 || x >= x1 - 2 || y < y0 + 2 || y >= y1 - 2;
+        if (at(x, y) > 128) (nearEdge ? inkNearEdge : inkInside)++;
+      }
+    }
+    EXPECT_GT(inkInside, 150) << p.x;  // a word, not a speck
+    EXPECT_EQ(inkNearEdge, 0) << p.x;  // nothing bleeds into the neighbouring patch
+  }
+}
+
+TEST(CurvesCounters, CameraAndActiveCurves) {
+  auto scene = startedScene(640, 360);
+  for (uint32_t ms = 0; ms <= 20400; ms += 17) frameAt(*scene, ms);
+  SceneCounters counters;
+  scene->reportCounters(counters);
+  ASSERT_EQ(counters.count, 3);
+  EXPECT_STREQ(counters.names[0], "camera_x");
+  EXPECT_EQ(counters.values[0], scene->cameraOffset.x);
+  EXPECT_LT(counters.values[0], 0.0);  // the world has scrolled left under the camera
+  EXPECT_STREQ(counters.names[1], "camera_y");
+  EXPECT_EQ(counters.values[1], scene->cameraOffset.y);
+  EXPECT_STREQ(counters.names[2], "active_curves");
+  EXPECT_EQ(counters.values[2], 3 + 5);  // thick: 0, 7, 14 s; thin: 0, 5, 10, 15, 20 s
+}
+
+}  // namespace
