@@ -307,8 +307,11 @@ TEST_F(FakeGl, CompileAndLinkFailuresAreLoggedAndTheProgramStillStored) {
   buildProgram(program, "no/such_v.glsl", "no/such_g.glsl", "no/such_f.glsl");
   EXPECT_TRUE(program.built);
   EXPECT_EQ(program.id, 7u);
-  std::string expected = std::string("\nVertex ShaderInfoLog: (no/such_v.glsl)\n\n") + fakeInfoLog +
+  std::string expected = std::string("Cannot open shader file no/such_v.glsl.\n") +
+                         "\nVertex ShaderInfoLog: (no/such_v.glsl)\n\n" + fakeInfoLog +
+                         "Cannot open shader file no/such_g.glsl.\n" +
                          "\nGeometry ShaderInfoLog: (no/such_g.glsl)\n\n" + fakeInfoLog +
+                         "Cannot open shader file no/such_f.glsl.\n" +
                          "\nFragment ShaderInfoLog: (no/such_f.glsl)\n\n" + fakeInfoLog +
                          "\nProgramInfoLog: \n\n" + fakeInfoLog;
   EXPECT_EQ(log(), expected);

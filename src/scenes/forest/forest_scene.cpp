@@ -318,10 +318,16 @@ void ForrestScene::createFramebuffers() {
   checkGlError(__LINE__);
 }
 
+// The programs go with their members' destructors.
+ForrestScene::~ForrestScene() { release(); }
+
 void ForrestScene::release() {
-  glDeleteTextures(kForestGlNames, textures);
-  glDeleteFramebuffers(kForestGlNames, framebuffers);
-  glDeleteRenderbuffers(kForestGlNames, renderbuffers);
+  deleteGlNames(glDeleteFramebuffers, framebuffers, kForestGlNames);
+  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kForestGlNames);
+  deleteGlNames(glDeleteTextures, textures, kForestGlNames);
+  noiseTexture = depthTexture = smallCaptionTexture = largeCaptionTexture = 0;
+  terrain.releaseBuffers();
+  cubeString.releaseBuffers();
 }
 
 void ForrestScene::drawGeometry() {
