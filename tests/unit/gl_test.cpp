@@ -10,7 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <filesystem>
 #include <map>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,9 +31,11 @@ GLint fakeLinkStatus = GL_TRUE;
 const char* fakeInfoLog = "";
 std::vector<std::string> calls;
 
+extern std::vector<std::string> fakeExtensions;
 void APIENTRY fakeGetIntegerv(GLenum name, GLint* out) {
   if (name == GL_MAJOR_VERSION && fakeMajor) *out = fakeMajor;
   if (name == GL_MINOR_VERSION && fakeMajor) *out = fakeMinor;
+  if (name == GL_NUM_EXTENSIONS) *out = static_cast<GLint>(fakeExtensions.size());
 }
 GLenum APIENTRY fakeGetError() {
   GLenum e = fakeError;
@@ -71,10 +76,17 @@ void APIENTRY fakeUniform1f(GLuint p, GLint location, GLfloat v) {
   calls.push_back("uniform1f " + std::to_string(p) + " " + std::to_string(location) + " " + std::to_string(v));
 }
 
+std::vector<std::string> fakeExtensions;
+const GLubyte* APIENTRY fakeGetStringi(GLenum name, GLuint index) {
+  if (name != GL_EXTENSIONS || index >= fakeExtensions.size()) return nullptr;
+  return reinterpret_cast<const GLubyte*>(fakeExtensions[index].c_str());
+}
+
 std::map<std::string, void*> fakeExports() {
   return {
       {"glGetIntegerv", reinterpret_cast<void*>(fakeGetIntegerv)},
       {"glGetError", reinterpret_cast<void*>(fakeGetError)},
+      {"glGetStringi", reinterpret_cast<void*>(fakeGetStringi)},
       {"glShaderSource", reinterpret_cast<void*>(fakeShaderSource)},
       {"glCreateProgram", reinterpret_cast<void*>(fakeCreateProgram)},
       {"glCreateShader", reinterpret_cast<void*>(fakeCreateShader)},
@@ -124,6 +136,7 @@ class FakeGl : public ::testing::Test {
     calls.clear();
     exportsInUse = fakeExports();
     exportEverything = false;
+    fakeExtensions.clear();
     // Tests may run as parallel processes: one log file each.
     logPath = ::testing::TempDir() + "gl_test_log_" + std::to_string(getpid()) + "_" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
@@ -175,14 +188,72 @@ TEST_F(FakeGl, VersionTest) {
   EXPECT_TRUE(isGlVersionSupported(3, 9));
 }
 
-TEST_F(FakeGl, MissingCalledFunctionIsNamed) {
+// A lookup by name answers for every name, so presence comes from version and extensions.
+TEST_F(FakeGl, NewerFunctionsNeedTheirVersionOrExtension) {
   exportEverything = true;
-  loadGlEntryPoints(fakeLookup);
-  EXPECT_EQ(findMissingGlEntryPoint(), nullptr);
-  exportsInUse["glTexStorage2D"] = nullptr;
-  loadGlEntryPoints(fakeLookup);
-  ASSERT_NE(findMissingGlEntryPoint(), nullptr);
-  EXPECT_STREQ(findMissingGlEntryPoint(), "glTexStorage2D");
+  struct Case {
+    int major, minor;
+    std::vector<std::string> extensions;
+    const char* missing;  // null: the driver may play
+  } cases[] = {
+      {4, 5, {}, nullptr},
+      {4, 2, {}, nullptr},
+      {4, 1, {}, "glTexStorage2D"},
+      {4, 1, {"GL_ARB_texture_storage"}, nullptr},
+      {4, 0, {"GL_ARB_texture_storage"}, "glProgramUniform1i"},
+      {4, 0, {"GL_ARB_texture_storage_multisample", "GL_ARB_separate_shader_objects"}, "glTexStorage2D"},
+      {4, 0, {"GL_ARB_separate_shader_objects", "GL_ARB_texture_storage"}, nullptr},
+  };
+  for (const Case& c : cases) {
+    fakeMajor = c.major;
+    fakeMinor = c.minor;
+    fakeExtensions = c.extensions;
+    ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+    const char* missing = findMissingGlEntryPoint();
+    EXPECT_STREQ(missing ? missing : "(none)", c.missing ? c.missing : "(none)") << c.major << "." << c.minor;
+  }
+  // Optional functions follow the same rule but never stop the show.
+  fakeMajor = 3;
+  fakeMinor = 2;
+  fakeExtensions = {};
+  ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+  EXPECT_FALSE(glEntryPointAvailable("glQueryCounter"));
+  fakeExtensions = {"GL_ARB_timer_query"};
+  EXPECT_TRUE(glEntryPointAvailable("glQueryCounter"));
+  // A pointer the lookup did not find is missing whatever the version says.
+  fakeMajor = 4;
+  fakeMinor = 5;
+  exportsInUse["glDrawElementsInstanced"] = nullptr;
+  ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+  EXPECT_STREQ(findMissingGlEntryPoint(), "glDrawElementsInstanced");
+}
+
+// The list the start-up check walks must name every function the code calls: a call that is
+// not listed would reach a driver that lacks it. Optional functions must be on their own list.
+TEST(GlEntryPointList, EveryCallInTheSourcesIsListed) {
+  std::set<std::string> listed;
+  for (int i = 0; i < calledGlEntryPointCount(); ++i) listed.insert(calledGlEntryPoint(i));
+  for (int i = 0; i < optionalGlEntryPointCount(); ++i) listed.insert(optionalGlEntryPoint(i));
+  for (const std::string& name : listed) EXPECT_TRUE(isGlEntryPointName(name.c_str())) << name << " is no entry point";
+
+  const std::regex call(R"(\b(gl[A-Z][A-Za-z0-9_]*)\s*\()");
+  // Comments and string literals are left out: they name functions without calling them.
+  const std::regex noise(R"(//[^\n]*|/\*[\s\S]*?\*/|"(\\.|[^"\\\n])*")");
+  int files = 0, calls = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(DEMO_SOURCE_DIR) + "/src")) {
+    std::string extension = entry.path().extension().string();
+    if (extension != ".cpp" && extension != ".h") continue;
+    ++files;
+    std::string text = std::regex_replace(readFile(entry.path().string()), noise, " ");
+    for (std::sregex_iterator m(text.begin(), text.end(), call), end; m != end; ++m) {
+      std::string name = (*m)[1];
+      if (!isGlEntryPointName(name.c_str())) continue;  // our own gl-named helpers
+      ++calls;
+      EXPECT_TRUE(listed.count(name)) << name << " is called in " << entry.path() << " but not listed";
+    }
+  }
+  EXPECT_GT(files, 20);
+  EXPECT_GT(calls, 100);
 }
 
 TEST_F(FakeGl, EveryTableEntryIsLookedUpOnce) {
