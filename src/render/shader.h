@@ -36,7 +36,9 @@ void deleteProgram(ShaderProgram& program);
 void setUniform1i(const ShaderProgram& program, const char* name, int32_t value, int line = __builtin_LINE());
 void setUniform1f(const ShaderProgram& program, const char* name, float value, int line = __builtin_LINE());
 void setUniform2f(const ShaderProgram& program, const char* name, float x, float y, int line = __builtin_LINE());
-void setUniform3f(const ShaderProgram& program, const char* name, float x, float y, float z, int line = __builtin_LINE());
-void setUniform4f(const ShaderProgram& program, const char* name, float x, float y, float z, float w, int line = __builtin_LINE());
+void setUniform3f(const ShaderProgram& program, const char* name, float x, float y, float z,
+                  int line = __builtin_LINE());
+void setUniform4f(const ShaderProgram& program, const char* name, float x, float y, float z, float w,
+                  int line = __builtin_LINE());
 void setUniformMatrix4(const ShaderProgram& program, const char* name, int32_t count, bool transpose,
                        const float* values, int line = __builtin_LINE());
