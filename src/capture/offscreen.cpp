@@ -26,7 +26,7 @@ bool startOffscreenOpenGl(EglContext& egl, int width, int height) {
     return false;
   }
   if (const char* missing = findMissingGlEntryPoint()) {
-    std::fprintf(stderr, "demo-capture: OpenGL function %s is not available\n", missing);
+    std::fprintf(stderr, "demo-capture: OpenGL function %s is not available.\n", missing);
     return false;
   }
   checkGlError(__LINE__);

@@ -75,9 +75,7 @@ Mesh::Mesh(uint32_t vertexCapacity_, uint32_t triangleCapacity_)
       triangleCapacity(triangleCapacity_) {}
 
 Mesh::~Mesh() {
-  if (vertexBuffer) glDeleteBuffers(1, &vertexBuffer);
-  if (indexBuffer) glDeleteBuffers(1, &indexBuffer);
-  vertexBuffer = indexBuffer = 0;
+  releaseBuffers();
   delete[] positions;
   delete[] normals;
   delete[] indices;
@@ -103,6 +101,12 @@ void Mesh::setTriangle(uint32_t t, uint32_t a, uint32_t b, uint32_t c) {
   indices[3 * t] = a;
   indices[3 * t + 1] = b;
   indices[3 * t + 2] = c;
+}
+
+void Mesh::releaseBuffers() {
+  if (vertexBuffer || indexBuffer) dirty = true;  // the arrays still hold what was sent
+  deleteGlNames(glDeleteBuffers, &vertexBuffer, 1);
+  deleteGlNames(glDeleteBuffers, &indexBuffer, 1);
 }
 
 void Mesh::upload() {

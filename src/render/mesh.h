@@ -35,6 +35,8 @@ class Mesh {
 
   // Creates the GL buffers if needed and binds them (left bound); re-sends the arrays only when dirty.
   void upload();
+  // Deletes the GL buffers and zeroes their names; the next upload creates and fills them again.
+  void releaseBuffers();
   // Replaces the content with the 8-corner cube (corners at +-1, 12 outward triangles).
   void makeCube();
   // Writes that cube into caller arrays of at least 24 floats and 36 indices and sets the counts.

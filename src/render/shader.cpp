@@ -30,9 +30,13 @@ const StageInfo kStages[3] = {
 
 ShaderProgram::~ShaderProgram() { deleteProgram(*this); }
 
-void loadShaderSource(uint32_t shader, const char* path) {
+void loadShaderSource(uint32_t shader, const char* path, int line) {
   FILE* file = std::fopen(path, "r");
-  if (!file) return;
+  if (!file) {
+    // Otherwise only the compiler's complaint about an empty shader would hint at it.
+    logMessage("Cannot open shader file %s.\n", path);
+    return;
+  }
   int count = 0;
   while (count < kSourcePieces && std::fgets(sourcePieces[count], kSourcePieceBytes, file)) {
     sourcePointers[count] = sourcePieces[count];
@@ -46,11 +50,11 @@ void loadShaderSource(uint32_t shader, const char* path) {
                kSourcePieces, kSourcePieceBytes - 1);
   glShaderSource(shader, count, sourcePointers, sourceLengths);
   std::fclose(file);
-  checkGlError(__LINE__);
+  checkGlError(line);
 }
 
 void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geometryPath,
-                  const char* fragmentPath) {
+                  const char* fragmentPath, int line) {
   const char* paths[3] = {vertexPath, geometryPath, fragmentPath};
   GLuint shaders[3] = {0, 0, 0};
   GLuint program = glCreateProgram();
@@ -59,7 +63,7 @@ void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geomet
 
   for (int stage = 0; stage < 3; ++stage) {
     if (!paths[stage]) continue;
-    loadShaderSource(shaders[stage], paths[stage]);
+    loadShaderSource(shaders[stage], paths[stage], line);
     glCompileShader(shaders[stage]);
     GLint compiled = GL_FALSE;
     glGetShaderiv(shaders[stage], GL_COMPILE_STATUS, &compiled);
@@ -78,7 +82,7 @@ void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geomet
   glBindFragDataLocation(program, 0, "output");
   glBindFragDataLocation(program, 0, "output0");
   glBindFragDataLocation(program, 1, "output1");
-  checkGlError(__LINE__);
+  checkGlError(line);
 
   glLinkProgram(program);
   GLint linked = GL_FALSE;
@@ -93,7 +97,7 @@ void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geomet
     if (paths[stage]) glDetachShader(program, shaders[stage]);
   for (int stage = 0; stage < 3; ++stage)
     if (paths[stage]) glDeleteShader(shaders[stage]);
-  checkGlError(__LINE__);
+  checkGlError(line);
 
   out.id = program;
   out.built = true;
@@ -107,34 +111,34 @@ void deleteProgram(ShaderProgram& program) {
   program.id = 0;
 }
 
-void setUniform1i(const ShaderProgram& program, const char* name, int32_t value) {
+void setUniform1i(const ShaderProgram& program, const char* name, int32_t value, int line) {
   glProgramUniform1i(program.id, glGetUniformLocation(program.id, name), value);
-  checkGlError(__LINE__);
+  checkGlError(line);
 }
 
-void setUniform1f(const ShaderProgram& program, const char* name, float value) {
+void setUniform1f(const ShaderProgram& program, const char* name, float value, int line) {
   glProgramUniform1f(program.id, glGetUniformLocation(program.id, name), value);
-  checkGlError(__LINE__);
+  checkGlError(line);
 }
 
-void setUniform2f(const ShaderProgram& program, const char* name, float x, float y) {
+void setUniform2f(const ShaderProgram& program, const char* name, float x, float y, int line) {
   glProgramUniform2f(program.id, glGetUniformLocation(program.id, name), x, y);
-  checkGlError(__LINE__);
+  checkGlError(line);
 }
 
-void setUniform3f(const ShaderProgram& program, const char* name, float x, float y, float z) {
+void setUniform3f(const ShaderProgram& program, const char* name, float x, float y, float z, int line) {
   glProgramUniform3f(program.id, glGetUniformLocation(program.id, name), x, y, z);
-  checkGlError(__LINE__);
+  checkGlError(line);
 }
 
-void setUniform4f(const ShaderProgram& program, const char* name, float x, float y, float z, float w) {
+void setUniform4f(const ShaderProgram& program, const char* name, float x, float y, float z, float w, int line) {
   glProgramUniform4f(program.id, glGetUniformLocation(program.id, name), x, y, z, w);
-  checkGlError(__LINE__);
+  checkGlError(line);
 }
 
 void setUniformMatrix4(const ShaderProgram& program, const char* name, int32_t count, bool transpose,
-                       const float* values) {
+                       const float* values, int line) {
   glProgramUniformMatrix4fv(program.id, glGetUniformLocation(program.id, name), count,
                             transpose ? GL_TRUE : GL_FALSE, values);
-  checkGlError(__LINE__);
+  checkGlError(line);
 }

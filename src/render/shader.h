@@ -20,19 +20,25 @@ struct ShaderProgram {
 // Compiles and links the given stages (a null path means no such stage). Always stores a
 // usable program name in out, even when compiling or linking failed; failures are logged.
 void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geometryPath,
-                  const char* fragmentPath);
-// Fills one shader object's source from a file; a file that cannot be opened leaves it empty.
-void loadShaderSource(uint32_t shader, const char* path);
+                  const char* fragmentPath, int line = __builtin_LINE());
+// Fills one shader object's source from a file; a file that cannot be opened is logged by
+// name and leaves the shader empty.
+void loadShaderSource(uint32_t shader, const char* path, int line = __builtin_LINE());
 // Makes the program current.
 void useProgram(const ShaderProgram& program);
 // Deletes the program (0 is harmless) and clears its id.
 void deleteProgram(ShaderProgram& program);
 
+// Helpers that serve many call sites take the caller's line (filled in by default) for
+// their OpenGL error check, so the log tells the call sites apart.
+
 // Uniform setters: look the location up by name each call; the program need not be current.
-void setUniform1i(const ShaderProgram& program, const char* name, int32_t value);
-void setUniform1f(const ShaderProgram& program, const char* name, float value);
-void setUniform2f(const ShaderProgram& program, const char* name, float x, float y);
-void setUniform3f(const ShaderProgram& program, const char* name, float x, float y, float z);
-void setUniform4f(const ShaderProgram& program, const char* name, float x, float y, float z, float w);
+void setUniform1i(const ShaderProgram& program, const char* name, int32_t value, int line = __builtin_LINE());
+void setUniform1f(const ShaderProgram& program, const char* name, float value, int line = __builtin_LINE());
+void setUniform2f(const ShaderProgram& program, const char* name, float x, float y, int line = __builtin_LINE());
+void setUniform3f(const ShaderProgram& program, const char* name, float x, float y, float z,
+                  int line = __builtin_LINE());
+void setUniform4f(const ShaderProgram& program, const char* name, float x, float y, float z, float w,
+                  int line = __builtin_LINE());
 void setUniformMatrix4(const ShaderProgram& program, const char* name, int32_t count, bool transpose,
-                       const float* values);
+                       const float* values, int line = __builtin_LINE());

@@ -17,7 +17,8 @@ const float kQuarterPassCoords[8] = {0, 0, 0.5f, 0, 0.5f, 0.5f, 0, 0.5f};  // u,
 
 }  // namespace
 
-void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t internalFormat, uint32_t divisor) {
+void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t internalFormat, uint32_t divisor,
+                           int line) {
   glBindTexture(GL_TEXTURE_2D, texture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -25,16 +26,16 @@ void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t intern
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
   glTexStorage2D(GL_TEXTURE_2D, 1, internalFormat, static_cast<GLsizei>(static_cast<uint32_t>(scene.width) / divisor),
                  static_cast<GLsizei>(static_cast<uint32_t>(scene.height) / divisor));
-  checkGlError(__LINE__);
+  checkGlError(line);
 }
 
 void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, uint32_t halfTexture,
-                uint32_t quarterFramebuffer) {
+                uint32_t quarterFramebuffer, int line) {
   const GLenum colour0 = GL_COLOR_ATTACHMENT0;
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, halfFramebuffer);
   glDrawBuffers(1, &colour0);
   glViewport(0, 0, scene.width, scene.height);
-  checkGlError(__LINE__);
+  checkGlError(line);
   // Alpha of the half-size stage is left alone; only the quarter image's alpha matters.
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   glDepthMask(GL_FALSE);
@@ -52,7 +53,7 @@ void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, 
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, quarterFramebuffer);
   glDrawBuffers(1, &colour0);
   glViewport(0, 0, quarterWidth, quarterHeight);
-  checkGlError(__LINE__);
+  checkGlError(line);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthMask(GL_FALSE);
   glDisable(GL_DEPTH_TEST);

@@ -11,16 +11,18 @@ constexpr uint32_t kQuarterSize = 4;  // divisor of a quarter-size target
 
 // Gives an already generated texture one level of storage at the scene's size / divisor,
 // nearest filtering and clamp-to-border wrapping. Leaves it bound to GL_TEXTURE_2D.
-void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t internalFormat, uint32_t divisor);
+// The error check names the caller's line.
+void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t internalFormat, uint32_t divisor,
+                           int line = __builtin_LINE());
 
 // Reduces sourceTexture (full size) to quarter size: first into the lower-left quarter of
 // halfTexture (the colour of halfFramebuffer, RGB only), then into quarterFramebuffer.
 // Contract: no buffer bound to GL_ARRAY_BUFFER or GL_ELEMENT_ARRAY_BUFFER; the scene's width
 // and height set. Builds the scene's downsample program on first use. Leaves quarterFramebuffer
 // bound for drawing, the program current, unit 0 active with halfTexture, units 1 and 2 empty,
-// depth test and depth writes off, all colour channels writable.
+// depth test and depth writes off, all colour channels writable. Error checks name the caller's line.
 void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, uint32_t halfTexture,
-                uint32_t quarterFramebuffer);
+                uint32_t quarterFramebuffer, int line = __builtin_LINE());
 
 // Binds framebuffer for drawing into its first colour attachment with a width x height
 // viewport, then checks for errors, naming the caller's line.

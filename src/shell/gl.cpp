@@ -29,8 +29,10 @@ const EntrySlot kEntrySlots[kGlEntryPointCount] = {
 };
 
 // Every function the program calls; a driver lacking one of them cannot run the show.
+// Each is core in OpenGL 4.0 or earlier unless kNewerEntryPoints says otherwise; a unit test
+// scans src/ so that a call missing here fails the build's tests.
 const char* const kCalledEntryPoints[] = {
-    "glGetIntegerv",
+    "glGetIntegerv", "glGetStringi",
     // state and clearing
     "glEnable", "glDisable", "glBlendFunc", "glBlendFuncSeparate", "glBlendEquationSeparate",
     "glDepthFunc", "glDepthMask", "glColorMask", "glPolygonMode", "glViewport", "glClear",
@@ -59,6 +61,48 @@ const char* const kCalledEntryPoints[] = {
     "glReadPixels", "glPixelStorei", "glReadBuffer", "glFinish",
 };
 
+// Functions called only after checking glEntryPointAvailable at the place of use; a driver
+// without them still plays the show.
+const char* const kOptionalEntryPoints[] = {
+    // timer queries for the capture tool's frame statistics
+    "glGenQueries", "glDeleteQueries", "glBeginQuery", "glEndQuery", "glQueryCounter",
+    "glGetQueryObjectiv", "glGetQueryObjectuiv", "glGetQueryObjecti64v", "glGetQueryObjectui64v",
+    "glGetQueryiv", "glGetInteger64v",
+};
+
+// What a function newer than OpenGL 4.0 needs: the core version that has it, or the
+// extension that provides it under the same name.
+struct NewerEntryPoint {
+  const char* name;
+  int coreVersion;        // major * 10 + minor
+  const char* extension;  // as listed by GL_EXTENSIONS
+};
+
+const NewerEntryPoint kNewerEntryPoints[] = {
+    {"glProgramUniform1i", 41, "GL_ARB_separate_shader_objects"},
+    {"glProgramUniform1f", 41, "GL_ARB_separate_shader_objects"},
+    {"glProgramUniform2f", 41, "GL_ARB_separate_shader_objects"},
+    {"glProgramUniform3f", 41, "GL_ARB_separate_shader_objects"},
+    {"glProgramUniform4f", 41, "GL_ARB_separate_shader_objects"},
+    {"glProgramUniformMatrix4fv", 41, "GL_ARB_separate_shader_objects"},
+    {"glTexStorage2D", 42, "GL_ARB_texture_storage"},
+    {"glQueryCounter", 33, "GL_ARB_timer_query"},
+    {"glGetQueryObjecti64v", 33, "GL_ARB_timer_query"},
+    {"glGetQueryObjectui64v", 33, "GL_ARB_timer_query"},
+};
+
+// True when the context's extension list names extension (OpenGL 3.0 query by index).
+bool hasGlExtension(const char* extension) {
+  if (!glGetStringi) return false;
+  GLint count = 0;
+  glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+  for (GLint i = 0; i < count; ++i) {
+    const GLubyte* name = glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i));
+    if (name && std::strcmp(reinterpret_cast<const char*>(name), extension) == 0) return true;
+  }
+  return false;
+}
+
 void** findSlot(const char* name) {
   for (const EntrySlot& slot : kEntrySlots)
     if (std::strcmp(slot.name, name) == 0) return slot.pointer;
@@ -77,13 +121,31 @@ int loadGlEntryPoints(GlProcLookup lookup) {
   return 0;
 }
 
-const char* findMissingGlEntryPoint() {
-  for (const char* name : kCalledEntryPoints) {
-    void** slot = findSlot(name);
-    if (!slot || !*slot) return name;
+bool glEntryPointAvailable(const char* name) {
+  // A lookup by name answers for any name, even one the driver lacks: only the version
+  // and the extension list say whether the function behind the pointer exists.
+  void** slot = findSlot(name);
+  if (!slot || !*slot) return false;
+  for (const NewerEntryPoint& newer : kNewerEntryPoints) {
+    if (std::strcmp(newer.name, name) != 0) continue;
+    return glMajorVersion * 10 + glMinorVersion >= newer.coreVersion || hasGlExtension(newer.extension);
   }
+  return isGlVersionSupported(4, 0);
+}
+
+const char* findMissingGlEntryPoint() {
+  for (const char* name : kCalledEntryPoints)
+    if (!glEntryPointAvailable(name)) return name;
   return nullptr;
 }
+
+int calledGlEntryPointCount() { return static_cast<int>(sizeof kCalledEntryPoints / sizeof kCalledEntryPoints[0]); }
+const char* calledGlEntryPoint(int i) { return kCalledEntryPoints[i]; }
+int optionalGlEntryPointCount() {
+  return static_cast<int>(sizeof kOptionalEntryPoints / sizeof kOptionalEntryPoints[0]);
+}
+const char* optionalGlEntryPoint(int i) { return kOptionalEntryPoints[i]; }
+bool isGlEntryPointName(const char* name) { return findSlot(name) != nullptr; }
 
 void clearGlEntryPoints() {
   for (const EntrySlot& slot : kEntrySlots) *slot.pointer = nullptr;
@@ -95,6 +157,15 @@ bool isGlVersionSupported(int major, int minor) {
   if (major < 3) return false;
   if (major == glMajorVersion) return glMinorVersion >= minor;
   return glMajorVersion > major;
+}
+
+void deleteGlNames(void(APIENTRYP deleter)(GLsizei, const GLuint*), uint32_t* names, int count) {
+  bool any = false;
+  for (int i = 0; i < count; ++i) any = any || names[i] != 0;
+  // A scene that never started holds no names and may have no context to talk to.
+  if (!any) return;
+  deleter(count, names);
+  for (int i = 0; i < count; ++i) names[i] = 0;
 }
 
 void checkGlError(int line) {

@@ -39,8 +39,11 @@ class Scene {
   Scene& operator=(const Scene&) = delete;
   virtual void start() = 0;    // build programs, GL objects, tracks and geometry
   virtual void render() = 0;   // draw the whole frame into the bound draw framebuffer
-  virtual void release() = 0;  // delete textures, framebuffers, renderbuffers; never called by the shell
+  // Deletes the scene's textures, framebuffers, renderbuffers and buffer objects and zeroes
+  // their names; safe to call twice and before start(). Every scene's destructor calls it
+  // (the base cannot: the derived part is gone by then); programs go with their members.
+  virtual void release() = 0;
   // Fills out with this frame's figures; only the capture tool asks, after render().
   virtual void reportCounters(SceneCounters& out) const { out.count = 0; }
-  virtual ~Scene();
+  virtual ~Scene();  // deletes downsampleProgram
 };

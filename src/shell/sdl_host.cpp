@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -20,6 +21,9 @@ int startWindow(SdlHost& host) {
     std::fprintf(stderr, "demo: SDL_Init failed: %s\n", SDL_GetError());
     return -1;
   }
+  // From here every way out, the fatal OpenGL error check's exit included, restores the
+  // video mode and closes the audio device (stopping its thread before static storage goes).
+  std::atexit(SDL_Quit);
   SDL_WM_SetCaption("", nullptr);
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -43,7 +47,7 @@ int startWindow(SdlHost& host) {
     logMessage("OpenGL 4.0 is not supported.\n");
     return -1;
   }
-  // Calling through a null pointer would crash mid-show; refuse such a driver up front.
+  // Calling a function the driver lacks would crash mid-show; refuse such a driver up front.
   if (const char* missing = findMissingGlEntryPoint()) {
     logMessage("OpenGL function %s is not available.\n", missing);
     return -1;

@@ -52,7 +52,11 @@ int initAudio() {
     logMessage("SDL_OpenAudio failed.\n");
     return -1;
   }
+  // The open device already has its thread: build the song under the device's lock, which
+  // the callback also holds, so the thread sees it complete once unpaused.
+  SDL_LockAudio();
   prepareMusic();
+  SDL_UnlockAudio();
   SDL_PauseAudio(0);
   return 0;
 }

@@ -27,17 +27,6 @@ TEST(CaptureOptions, StillsWithSizeRateAndTimes) {
   EXPECT_EQ(o.out, "dir");
 }
 
-TEST(CaptureOptions, Defaults) {
-  CaptureOptions o;
-  std::string error;
-  ASSERT_TRUE(parse({"--audio", "music.wav"}, o, error)) << error;
-  EXPECT_EQ(o.width, 1920);
-  EXPECT_EQ(o.height, 1080);
-  EXPECT_EQ(o.fps, 60);
-  EXPECT_LT(o.toSeconds, 0);
-  EXPECT_EQ(o.fromSeconds, 0);
-}
-
 TEST(CaptureOptions, BadInputIsRefusedWithAReason) {
   const std::vector<std::vector<std::string>> bad = {
       {"--size", "640"},           {"--size", "0x10"},          {"--size", "64x-1"},

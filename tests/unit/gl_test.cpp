@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,9 +31,11 @@ GLint fakeLinkStatus = GL_TRUE;
 const char* fakeInfoLog = "";
 std::vector<std::string> calls;
 
+extern std::vector<std::string> fakeExtensions;
 void APIENTRY fakeGetIntegerv(GLenum name, GLint* out) {
   if (name == GL_MAJOR_VERSION && fakeMajor) *out = fakeMajor;
   if (name == GL_MINOR_VERSION && fakeMajor) *out = fakeMinor;
+  if (name == GL_NUM_EXTENSIONS) *out = static_cast<GLint>(fakeExtensions.size());
 }
 GLenum APIENTRY fakeGetError() {
   GLenum e = fakeError;
@@ -66,15 +71,18 @@ void APIENTRY fakeBindFrag(GLuint, GLuint index, const GLchar* name) {
 }
 void APIENTRY fakeLink(GLuint) { calls.push_back("link"); }
 void APIENTRY fakeDeleteProgram(GLuint p) { calls.push_back("delete program " + std::to_string(p)); }
-GLint APIENTRY fakeGetUniformLocation(GLuint, const GLchar* name) { return std::strcmp(name, "known") ? -1 : 3; }
-void APIENTRY fakeUniform1f(GLuint p, GLint location, GLfloat v) {
-  calls.push_back("uniform1f " + std::to_string(p) + " " + std::to_string(location) + " " + std::to_string(v));
+
+std::vector<std::string> fakeExtensions;
+const GLubyte* APIENTRY fakeGetStringi(GLenum name, GLuint index) {
+  if (name != GL_EXTENSIONS || index >= fakeExtensions.size()) return nullptr;
+  return reinterpret_cast<const GLubyte*>(fakeExtensions[index].c_str());
 }
 
 std::map<std::string, void*> fakeExports() {
   return {
       {"glGetIntegerv", reinterpret_cast<void*>(fakeGetIntegerv)},
       {"glGetError", reinterpret_cast<void*>(fakeGetError)},
+      {"glGetStringi", reinterpret_cast<void*>(fakeGetStringi)},
       {"glShaderSource", reinterpret_cast<void*>(fakeShaderSource)},
       {"glCreateProgram", reinterpret_cast<void*>(fakeCreateProgram)},
       {"glCreateShader", reinterpret_cast<void*>(fakeCreateShader)},
@@ -90,8 +98,6 @@ std::map<std::string, void*> fakeExports() {
       {"glBindFragDataLocation", reinterpret_cast<void*>(fakeBindFrag)},
       {"glLinkProgram", reinterpret_cast<void*>(fakeLink)},
       {"glDeleteProgram", reinterpret_cast<void*>(fakeDeleteProgram)},
-      {"glGetUniformLocation", reinterpret_cast<void*>(fakeGetUniformLocation)},
-      {"glProgramUniform1f", reinterpret_cast<void*>(fakeUniform1f)},
   };
 }
 
@@ -124,6 +130,7 @@ class FakeGl : public ::testing::Test {
     calls.clear();
     exportsInUse = fakeExports();
     exportEverything = false;
+    fakeExtensions.clear();
     // Tests may run as parallel processes: one log file each.
     logPath = ::testing::TempDir() + "gl_test_log_" + std::to_string(getpid()) + "_" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
@@ -138,13 +145,6 @@ class FakeGl : public ::testing::Test {
 };
 
 // --- loading and the version test ------------------------------------------------------
-
-TEST_F(FakeGl, LoaderReadsTheVersion) {
-  EXPECT_EQ(loadGlEntryPoints(fakeLookup), 0);
-  EXPECT_EQ(glMajorVersion, 4);
-  EXPECT_EQ(glMinorVersion, 5);
-  EXPECT_TRUE(isGlVersionSupported(4, 0));
-}
 
 TEST_F(FakeGl, LoaderFailsWithoutVersionQueriesOrGetIntegerv) {
   fakeMajor = 0;  // a 2.1 driver ignores GL_MAJOR_VERSION
@@ -175,14 +175,99 @@ TEST_F(FakeGl, VersionTest) {
   EXPECT_TRUE(isGlVersionSupported(3, 9));
 }
 
-TEST_F(FakeGl, MissingCalledFunctionIsNamed) {
+// A lookup by name answers for every name, so presence comes from version and extensions.
+TEST_F(FakeGl, NewerFunctionsNeedTheirVersionOrExtension) {
   exportEverything = true;
-  loadGlEntryPoints(fakeLookup);
-  EXPECT_EQ(findMissingGlEntryPoint(), nullptr);
-  exportsInUse["glTexStorage2D"] = nullptr;
-  loadGlEntryPoints(fakeLookup);
-  ASSERT_NE(findMissingGlEntryPoint(), nullptr);
-  EXPECT_STREQ(findMissingGlEntryPoint(), "glTexStorage2D");
+  struct Case {
+    int major, minor;
+    std::vector<std::string> extensions;
+    const char* missing;  // null: the driver may play
+  } cases[] = {
+      {4, 5, {}, nullptr},
+      {4, 2, {}, nullptr},
+      {4, 1, {}, "glTexStorage2D"},
+      {4, 1, {"GL_ARB_texture_storage"}, nullptr},
+      {4, 0, {"GL_ARB_texture_storage"}, "glProgramUniform1i"},
+      {4, 0, {"GL_ARB_texture_storage_multisample", "GL_ARB_separate_shader_objects"}, "glTexStorage2D"},
+      {4, 0, {"GL_ARB_separate_shader_objects", "GL_ARB_texture_storage"}, nullptr},
+  };
+  for (const Case& c : cases) {
+    fakeMajor = c.major;
+    fakeMinor = c.minor;
+    fakeExtensions = c.extensions;
+    ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+    const char* missing = findMissingGlEntryPoint();
+    EXPECT_STREQ(missing ? missing : "(none)", c.missing ? c.missing : "(none)") << c.major << "." << c.minor;
+  }
+  // Optional functions follow the same rule but never stop the show.
+  fakeMajor = 3;
+  fakeMinor = 2;
+  fakeExtensions = {};
+  ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+  EXPECT_FALSE(glEntryPointAvailable("glQueryCounter"));
+  fakeExtensions = {"GL_ARB_timer_query"};
+  EXPECT_TRUE(glEntryPointAvailable("glQueryCounter"));
+  // A pointer the lookup did not find is missing whatever the version says.
+  fakeMajor = 4;
+  fakeMinor = 5;
+  exportsInUse["glDrawElementsInstanced"] = nullptr;
+  ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+  EXPECT_STREQ(findMissingGlEntryPoint(), "glDrawElementsInstanced");
+}
+
+// Every "glName(" in C++ text outside comments and string or character literals.
+std::vector<std::string> calledGlNames(const std::string& text) {
+  std::vector<std::string> names;
+  auto isWord = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+  size_t i = 0, n = text.size();
+  while (i < n) {
+    if (text.compare(i, 2, "//") == 0) {
+      i = text.find('\n', i);
+      if (i == std::string::npos) break;
+    } else if (text.compare(i, 2, "/*") == 0) {
+      i = text.find("*/", i + 2);
+      if (i == std::string::npos) break;
+      i += 2;
+    } else if (text[i] == '"' || text[i] == '\'') {
+      char quote = text[i++];
+      while (i < n && text[i] != quote) i += text[i] == '\\' ? 2 : 1;
+      ++i;
+    } else if (isWord(text[i])) {
+      size_t start = i;
+      while (i < n && isWord(text[i])) ++i;
+      size_t after = i;
+      while (after < n && std::isspace(static_cast<unsigned char>(text[after]))) ++after;
+      if (i - start > 2 && text.compare(start, 2, "gl") == 0 && std::isupper(static_cast<unsigned char>(text[start + 2])) &&
+          after < n && text[after] == '(')
+        names.push_back(text.substr(start, i - start));
+    } else {
+      ++i;
+    }
+  }
+  return names;
+}
+
+// The list the start-up check walks must name every function the code calls: a call that is
+// not listed would reach a driver that lacks it. Optional functions must be on their own list.
+TEST(GlEntryPointList, EveryCallInTheSourcesIsListed) {
+  std::set<std::string> listed;
+  for (int i = 0; i < calledGlEntryPointCount(); ++i) listed.insert(calledGlEntryPoint(i));
+  for (int i = 0; i < optionalGlEntryPointCount(); ++i) listed.insert(optionalGlEntryPoint(i));
+  for (const std::string& name : listed) EXPECT_TRUE(isGlEntryPointName(name.c_str())) << name << " is no entry point";
+
+  int files = 0, calls = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(DEMO_SOURCE_DIR) + "/src")) {
+    std::string extension = entry.path().extension().string();
+    if (extension != ".cpp" && extension != ".h") continue;
+    ++files;
+    for (const std::string& name : calledGlNames(readFile(entry.path().string()))) {
+      if (!isGlEntryPointName(name.c_str())) continue;  // our own gl-named helpers
+      ++calls;
+      EXPECT_TRUE(listed.count(name)) << name << " is called in " << entry.path() << " but not listed";
+    }
+  }
+  EXPECT_GT(files, 20);
+  EXPECT_GT(calls, 100);
 }
 
 TEST_F(FakeGl, EveryTableEntryIsLookedUpOnce) {
@@ -214,10 +299,7 @@ TEST_F(FakeGl, ErrorCheckLogsLineAndCodeAndExitsWithFailure) {
       },
       ::testing::ExitedWithCode(1), "");
   EXPECT_EQ(log(), "*** Line 00057: OpenGL Error Code 0x00000500 ***\n");
-}
-
-TEST_F(FakeGl, ErrorCheckWithoutLogStillExits) {
-  loadGlEntryPoints(fakeLookup);
+  // Without a log the error still ends the process.
   logClose();
   EXPECT_EXIT(
       {
@@ -307,21 +389,14 @@ TEST_F(FakeGl, CompileAndLinkFailuresAreLoggedAndTheProgramStillStored) {
   buildProgram(program, "no/such_v.glsl", "no/such_g.glsl", "no/such_f.glsl");
   EXPECT_TRUE(program.built);
   EXPECT_EQ(program.id, 7u);
-  std::string expected = std::string("\nVertex ShaderInfoLog: (no/such_v.glsl)\n\n") + fakeInfoLog +
+  std::string expected = std::string("Cannot open shader file no/such_v.glsl.\n") +
+                         "\nVertex ShaderInfoLog: (no/such_v.glsl)\n\n" + fakeInfoLog +
+                         "Cannot open shader file no/such_g.glsl.\n" +
                          "\nGeometry ShaderInfoLog: (no/such_g.glsl)\n\n" + fakeInfoLog +
+                         "Cannot open shader file no/such_f.glsl.\n" +
                          "\nFragment ShaderInfoLog: (no/such_f.glsl)\n\n" + fakeInfoLog +
                          "\nProgramInfoLog: \n\n" + fakeInfoLog;
   EXPECT_EQ(log(), expected);
-}
-
-TEST_F(FakeGl, UniformSetterLooksUpByNameEveryCall) {
-  loadGlEntryPoints(fakeLookup);
-  ShaderProgram program;
-  program.id = 9;
-  setUniform1f(program, "known", 0.5f);
-  setUniform1f(program, "missing", 2.0f);  // location -1 is ignored by OpenGL, not an error
-  EXPECT_EQ(calls, (std::vector<std::string>{"uniform1f 9 3 0.500000", "uniform1f 9 -1 2.000000"}));
-  program.id = 0;
 }
 
 }  // namespace

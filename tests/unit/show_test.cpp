@@ -51,16 +51,6 @@ struct Fakes {
   }
 };
 
-TEST(Timeline, EntriesAtTheirTicks) {
-  Fakes fakes;
-  Show show;
-  fakes.timeline(show);
-  const uint32_t starts[6] = {0, 34000, 78000, 110000, 126000, 192000};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(show.timeline[i].startMs, starts[i]);
-  EXPECT_EQ(show.timeline[5].scene, nullptr);
-  for (FakeScene* s : fakes.scenes) delete s;
-}
-
 TEST(MainLoop, ClockCountsFromTheFrameTheSceneBecameCurrent) {
   events.clear();
   Fakes fakes;
@@ -162,12 +152,8 @@ class RecordingHost : public VirtualClockHost {
 };
 
 TEST(VirtualClock, FrameTicks) {
-  EXPECT_EQ(frameTick(0, 60), 0u);
-  EXPECT_EQ(frameTick(1, 60), 16u);
+  EXPECT_EQ(frameTick(1, 60), 16u);  // floor, not rounding
   EXPECT_EQ(frameTick(2, 60), 33u);
-  EXPECT_EQ(frameTick(480, 60), 8000u);
-  EXPECT_EQ(firstFrameAtOrAfter(8000, 60), 480);
-  EXPECT_EQ(firstFrameAtOrAfter(34000, 60), 2040);
   EXPECT_EQ(firstFrameAtOrAfter(17, 60), 2);  // frame 1 is at 16 ms
   EXPECT_EQ(firstFrameAtOrAfter(34000, 7), 238);
   EXPECT_EQ(frameTick(238, 7), 34000u);

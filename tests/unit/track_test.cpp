@@ -1,6 +1,5 @@
-// Keyframe tracks: the Hermite rule, the search, the cache, and the Pacman scene's keys.
+// Keyframe tracks: the Hermite rule, the search and the cache.
 #include "render/track.h"
-#include "scenes/pacman/pacman_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -90,26 +89,6 @@ TEST(KeyframeTrack, KeysOneCentisecondApartCut) {
   track.finish();
   EXPECT_EQ(track.evaluate(1600), 0.0f);
   EXPECT_EQ(track.evaluate(1601), 9.0f);
-}
-
-TEST(PacmanTracks, ValuesAlongTheScene) {
-  PacmanScene scene;
-  fillPacmanTracks(scene);
-  EXPECT_EQ(scene.camPosTrack.count, 6);
-  EXPECT_EQ(scene.camRotTrack.count, 3);
-  EXPECT_EQ(scene.tintTrack.count, 4);
-  expectVec(scene.tintTrack.evaluate(0), Vec3(0, 0, 0));
-  expectVec(scene.camPosTrack.evaluate(0), Vec3(24.8f, 0, 1.2f));
-  expectVec(scene.camRotTrack.evaluate(0), Vec3(0, 0, 1.2f));
-  expectVec(scene.tintTrack.evaluate(50), Vec3(0.5f, 0.5f, 0.5f));
-  expectVec(scene.camPosTrack.evaluate(500), Vec3(12.4f, 0, 0.35f));
-  expectVec(scene.camPosTrack.evaluate(1250), Vec3(0, 0, -2.75f));
-  expectVec(scene.camPosTrack.evaluate(3100), Vec3(0, 0, -0.875f));
-  for (uint32_t t = 100; t <= 3100; t += 37) expectVec(scene.tintTrack.evaluate(t), Vec3(1, 1, 1));
-  for (uint32_t t = 2000; t <= 4000; t += 53) expectVec(scene.camRotTrack.evaluate(t), Vec3(0, 0, 0));
-  expectVec(scene.camPosTrack.evaluate(3200), Vec3(0, 0, 2));
-  expectVec(scene.camPosTrack.evaluate(9999), Vec3(0, 0, 2));
-  expectVec(scene.tintTrack.evaluate(3300), Vec3(0, 0, 0));
 }
 
 }  // namespace

@@ -59,8 +59,8 @@ void drawMeshRange(const Mesh& mesh) {
                       GL_UNSIGNED_INT, nullptr);
 }
 
-// Gives a caption texture its parameters and pixels from a record.
-void uploadCaption(uint32_t texture, const uint8_t* record) {
+// Gives a caption texture its parameters and pixels from a record; the check names the caller's line.
+void uploadCaption(uint32_t texture, const uint8_t* record, int line = __builtin_LINE()) {
   CaptionImage image = readCaptionRecord(record);
   glBindTexture(GL_TEXTURE_2D, texture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -69,17 +69,18 @@ void uploadCaption(uint32_t texture, const uint8_t* record) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height), 0,
                GL_RED, GL_UNSIGNED_BYTE, image.pixels);
-  checkGlError(__LINE__);
+  checkGlError(line);
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-// Binds a framebuffer for drawing to its first colour attachment with the given viewport.
-void bindPassTarget(uint32_t framebuffer, int32_t width, int32_t height) {
+// Binds a framebuffer for drawing to its first colour attachment with the given viewport;
+// the check names the caller's line.
+void bindPassTarget(uint32_t framebuffer, int32_t width, int32_t height, int line = __builtin_LINE()) {
   const GLenum colour0 = GL_COLOR_ATTACHMENT0;
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
   glDrawBuffers(1, &colour0);
   glViewport(0, 0, width, height);
-  checkGlError(__LINE__);
+  checkGlError(line);
 }
 
 // Full-screen passes write no depth and ignore the depth test.
@@ -312,10 +313,16 @@ void ForrestScene::createFramebuffers() {
   checkGlError(__LINE__);
 }
 
+// The programs go with their members' destructors.
+ForrestScene::~ForrestScene() { release(); }
+
 void ForrestScene::release() {
-  glDeleteTextures(kForestGlNames, textures);
-  glDeleteFramebuffers(kForestGlNames, framebuffers);
-  glDeleteRenderbuffers(kForestGlNames, renderbuffers);
+  deleteGlNames(glDeleteFramebuffers, framebuffers, kForestGlNames);
+  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kForestGlNames);
+  deleteGlNames(glDeleteTextures, textures, kForestGlNames);
+  noiseTexture = depthTexture = smallCaptionTexture = largeCaptionTexture = 0;
+  terrain.releaseBuffers();
+  cubeString.releaseBuffers();
 }
 
 void ForrestScene::drawGeometry() {

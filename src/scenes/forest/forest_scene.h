@@ -76,8 +76,11 @@ class ForrestScene : public Scene {
   uint32_t largeCaptionTexture = 0;  // textures[10]: 256 x 128 caption
 
   ForrestScene();
+  ~ForrestScene() override;
   void start() override;
   void render() override;
+  // Deletes the targets, the noise, depth and caption textures, the framebuffers, the depth
+  // renderbuffer and the meshes' buffers, and zeroes their names.
   void release() override;
 
   // Builds the seven programs and gives their samplers texture units.

@@ -64,4 +64,7 @@ void PacmanScene::render() {
   checkGlError(__LINE__);
 }
 
+// The program goes with its member's destructor.
+PacmanScene::~PacmanScene() { release(); }
+
 void PacmanScene::release() {}

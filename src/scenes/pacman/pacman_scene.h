@@ -14,9 +14,10 @@ class PacmanScene : public Scene {
   KeyframeTrack<Vec3> tintTrack;     // "tint"
 
   PacmanScene();
+  ~PacmanScene() override;
   void start() override;
   void render() override;
-  void release() override;
+  void release() override;  // holds no textures, framebuffers or buffers
 };
 
 // Fills the three tracks with their keys and finishes them (part of start()).
