@@ -20,10 +20,7 @@ const float kQuarterPassCoords[8] = {0, 0, 0.5f, 0, 0.5f, 0.5f, 0, 0.5f};  // u,
 void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t internalFormat, uint32_t divisor,
                            int line) {
   glBindTexture(GL_TEXTURE_2D, texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+  setTextureModes(GL_CLAMP_TO_BORDER, GL_NEAREST, GL_NEAREST);
   glTexStorage2D(GL_TEXTURE_2D, 1, internalFormat, static_cast<GLsizei>(static_cast<uint32_t>(scene.width) / divisor),
                  static_cast<GLsizei>(static_cast<uint32_t>(scene.height) / divisor));
   checkGlError(line);
@@ -60,6 +57,13 @@ void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, 
   useProgram(scene.downsampleProgram);
   bindPassTextures(halfTexture);
   drawQuad(kQuarterPassPositions, kQuarterPassCoords);
+}
+
+void setTextureModes(int32_t wrap, int32_t minFilter, int32_t magFilter) {
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
 }
 
 void bindDrawTarget(uint32_t framebuffer, int32_t width, int32_t height, int line) {

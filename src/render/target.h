@@ -24,6 +24,9 @@ void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t intern
 void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, uint32_t halfTexture,
                 uint32_t quarterFramebuffer, int line = __builtin_LINE());
 
+// Gives the texture bound to GL_TEXTURE_2D one wrap mode for both axes and its filters.
+void setTextureModes(int32_t wrap, int32_t minFilter, int32_t magFilter);
+
 // Binds framebuffer for drawing into its first colour attachment with a width x height
 // viewport, then checks for errors, naming the caller's line.
 void bindDrawTarget(uint32_t framebuffer, int32_t width, int32_t height, int line = __builtin_LINE());

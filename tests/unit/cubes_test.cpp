@@ -273,8 +273,9 @@ TEST(CubeInstances, SameCubesInTheSameOrderAsTheBucketChainsOverTheWholeScene) {
     ASSERT_EQ(out->attempts, expected.attempts) << t;
     ASSERT_EQ(3 * out->count, expected.positions.size()) << t;
     // memcmp must not see the null data of an empty vector (undefined behaviour).
-    if (!expected.positions.empty())
+    if (!expected.positions.empty()) {
       ASSERT_EQ(0, std::memcmp(out->positions, expected.positions.data(), 4 * expected.positions.size())) << t;
+    }
     // Exactly 20 + 3N values after the seed.
     Lcg after{kCubesSeed};
     for (uint32_t k = 0; k < expected.draws; ++k) after.next();

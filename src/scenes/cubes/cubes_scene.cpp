@@ -2,6 +2,7 @@
 // the 64 pairs of a shadow-map pass and an additive main pass that make the soft shadows.
 #include "scenes/cubes/cubes_scene.h"
 
+#include "render/target.h"
 #include "shell/gl.h"
 #include "shell/scenes.h"
 
@@ -19,10 +20,7 @@ constexpr float kRingScale = 1.0f;                       // half-edge of a ring 
 // One texture of the layout: filters, clamped to its border, storage of one level.
 void allocateSceneTexture(uint32_t texture, GLenum filter, GLenum format, int32_t width, int32_t height) {
   glBindTexture(GL_TEXTURE_2D, texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(filter));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+  setTextureModes(GL_CLAMP_TO_BORDER, static_cast<GLint>(filter), static_cast<GLint>(filter));
   if (format == GL_DEPTH_COMPONENT24) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);

@@ -87,22 +87,6 @@ float randomSigned() {
 // Half of a window dimension, as the unsigned integer half converted to float.
 float halfOf(int32_t size) { return static_cast<float>(static_cast<uint32_t>(size) / 2u); }
 
-// Binds a framebuffer for drawing to its first colour attachment over the whole picture.
-void bindColourTarget(uint32_t framebuffer, int32_t width, int32_t height) {
-  const GLenum colour0 = GL_COLOR_ATTACHMENT0;
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
-  glViewport(0, 0, width, height);
-  glDrawBuffers(1, &colour0);
-}
-
-// Gives the bound 2D texture its wrap and filter modes.
-void setTextureModes(GLint wrap, GLint minFilter, GLint magFilter) {
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-}
-
 }  // namespace
 
 void fillCurvesNoise(uint8_t bytes[kCurvesNoiseBytes]) {
@@ -329,7 +313,7 @@ void CurvesScene::drawCurveSystem(const CurveSystem& system) {
 }
 
 void CurvesScene::drawGreetPatch(const GreetPatch& patch) {
-  bindColourTarget(smoothFramebuffer, width, height);
+  bindDrawTarget(smoothFramebuffer, width, height);
   useProgram(greetsProgram);
   const GreetUniforms u = greetPatchUniforms(patch, cameraOffset, width, height);
   setUniform4f(greetsProgram, "tex_patch", patch.uMin, patch.vMin, patch.uMax, patch.vMax);
@@ -353,7 +337,7 @@ void CurvesScene::render() {
 
   for (int k = 0; k < kCurveSystems; ++k) {
     // The strokes: colour replaced, alpha keeps the minimum, so overlaps make a clean mask.
-    bindColourTarget(curveFramebuffer, width, height);
+    bindDrawTarget(curveFramebuffer, width, height);
     // All channels writable before the clear: the mask lives in alpha, and the first frame
     // inherits whatever mask the previous scene left.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -375,7 +359,7 @@ void CurvesScene::render() {
     glDisable(GL_BLEND);
 
     // The softened copy, blended over what the other system left; alpha keeps the maximum.
-    bindColourTarget(smoothFramebuffer, width, height);
+    bindDrawTarget(smoothFramebuffer, width, height);
     if (k == 0) {
       glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
       glClear(GL_COLOR_BUFFER_BIT);

@@ -63,24 +63,11 @@ void drawMeshRange(const Mesh& mesh) {
 void uploadCaption(uint32_t texture, const uint8_t* record, int line = __builtin_LINE()) {
   CaptionImage image = readCaptionRecord(record);
   glBindTexture(GL_TEXTURE_2D, texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  setTextureModes(GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height), 0,
                GL_RED, GL_UNSIGNED_BYTE, image.pixels);
   checkGlError(line);
   glBindTexture(GL_TEXTURE_2D, 0);
-}
-
-// Binds a framebuffer for drawing to its first colour attachment with the given viewport;
-// the check names the caller's line.
-void bindPassTarget(uint32_t framebuffer, int32_t width, int32_t height, int line = __builtin_LINE()) {
-  const GLenum colour0 = GL_COLOR_ATTACHMENT0;
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
-  glDrawBuffers(1, &colour0);
-  glViewport(0, 0, width, height);
-  checkGlError(line);
 }
 
 // Full-screen passes write no depth and ignore the depth test.
@@ -273,10 +260,7 @@ void ForrestScene::createTextures() {
   glBindTexture(GL_TEXTURE_3D, 0);
 
   glBindTexture(GL_TEXTURE_2D, depthTexture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  setTextureModes(GL_CLAMP_TO_EDGE, GL_NEAREST, GL_NEAREST);
   glTexStorage2D(GL_TEXTURE_2D, 1, GL_R16F, width, height);
   checkGlError(__LINE__);
   glBindTexture(GL_TEXTURE_2D, 0);
@@ -486,7 +470,7 @@ void ForrestScene::render() {
   checkGlError(__LINE__);
 
   // Second pass: combined from those two back into texture 0's colour.
-  bindPassTarget(framebuffers[kColourFramebuffer], w, h);
+  bindDrawTarget(framebuffers[kColourFramebuffer], w, h);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   disableDepth();
   useProgram(bokeh2Program);
@@ -504,7 +488,7 @@ void ForrestScene::render() {
 
   // Glow: a horizontal, then a tinted vertical blur at quarter size.
   setUniform4f(gaussblurProgram, "tint", 1.0f, 1.0f, 1.0f, 1.0f);
-  bindPassTarget(framebuffers[kGlowBlurFramebuffer], quarterW, quarterH);
+  bindDrawTarget(framebuffers[kGlowBlurFramebuffer], quarterW, quarterH);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   disableDepth();
   useProgram(gaussblurProgram);
@@ -514,7 +498,7 @@ void ForrestScene::render() {
 
   Vec3 tint = tintTrack.evaluate(centiseconds);
   setUniform4f(gaussblurProgram, "tint", tint.x, tint.y, tint.z, 1.0f);
-  bindPassTarget(framebuffers[kGlowFramebuffer], quarterW, quarterH);
+  bindDrawTarget(framebuffers[kGlowFramebuffer], quarterW, quarterH);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   disableDepth();
   useProgram(gaussblurProgram);

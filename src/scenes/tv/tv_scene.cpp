@@ -214,19 +214,13 @@ void TVScene::createTextures() {
   glBindTexture(GL_TEXTURE_1D, 0);
 
   glBindTexture(GL_TEXTURE_2D, noiseTexture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  setTextureModes(GL_REPEAT, GL_NEAREST, GL_NEAREST);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kNoiseTextureSide, kNoiseTextureSide, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                kTVNoise.bytes);
   checkGlError(__LINE__);
 
   glBindTexture(GL_TEXTURE_2D, screenTexture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+  setTextureModes(GL_CLAMP_TO_BORDER, GL_LINEAR, GL_LINEAR);
   glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, kScreenTargetSide, kScreenTargetSide);
   checkGlError(__LINE__);
   glBindTexture(GL_TEXTURE_2D, 0);
