@@ -1,6 +1,7 @@
 // The shader world: its tracks between their keys, and what one frame hands its program.
 #include "fake_gl.h"
 #include "scenes/pacman/pacman_scene.h"
+#include "test_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +11,6 @@
 #include <vector>
 
 namespace {
-
-void expectVec(Vec3 actual, Vec3 expected, float tolerance = 1e-5f) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance);
-  EXPECT_NEAR(actual.y, expected.y, tolerance);
-  EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
 
 TEST(PacmanTracks, BetweenTheKeys) {
   PacmanScene scene;
