@@ -24,11 +24,6 @@
 
 namespace {
 
-bool exists(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0;
-}
-
 void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
 TEST(OutputFile, RegularFilesGoThroughATemporaryDevicesAndFifosInPlace) {

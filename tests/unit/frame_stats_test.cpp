@@ -29,8 +29,6 @@ std::vector<std::string> splitBy(const std::string& text, char separator) {
   return parts;
 }
 
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
 FrameRecord makeRecord(int scene, uint32_t showMs, double cpu, double gpu) {
   FrameRecord r;
   r.scene = scene;
@@ -134,14 +132,6 @@ void CountingScene::render() {
   if (slowRender) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-// A scene that reports nothing.
-class SilentScene : public Scene {
- public:
-  void start() override {}
-  void render() override {}
-  void release() override {}
-};
-
 // Captures the span it is given and does nothing with the pictures.
 class NullCaptureHost : public VirtualClockHost {
  public:
@@ -149,12 +139,12 @@ class NullCaptureHost : public VirtualClockHost {
   void onFrame(int64_t) override { ++captured; }
 };
 
-// The show of fake scenes: counting forest and tv, the tv slow to start.
+// The show of fake scenes, the tv slow to start.
 struct FakeShow {
   Show show;
   FakeShow() {
-    buildTimeline(show, new CountingScene, new CountingScene(60), new SilentScene, new SilentScene,
-                  new SilentScene);
+    buildTimeline(show, new CountingScene, new CountingScene(60), new CountingScene, new CountingScene,
+                  new CountingScene);
     show.width = 64;
     show.height = 36;
   }

@@ -1,11 +1,12 @@
 // Helpers several unit tests share: an independent copy of the random rule, vector
-// comparison, whole-file reads and a scratch folder.
+// comparison, file reads and checks, and a scratch folder.
 #pragma once
 
 #include "render/matrix.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <fstream>
@@ -32,6 +33,12 @@ inline void expectVec(Vec3 actual, Vec3 expected, float tolerance = 1e-5f) {
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Whether anything (a link included) is at path.
+inline bool exists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
 }
 
 // A fresh folder under /tmp, removed with everything in it afterwards.

@@ -4,13 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
 
 namespace {
-
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 TEST(WavWriter, HeaderAndLittleEndianSamples) {
   TempFolder folder;
