@@ -46,8 +46,9 @@ struct ReferenceInstances {
   uint32_t attempts = 0;
 };
 
-// Samples the band of the shape as the program must, chaining duplicates in 512 buckets and
-// dropping a candidate within 0.01 of an earlier one on every axis.
+// Samples the band of the shape with the pieces tested on their own below, but draws and
+// places the points independently, chaining duplicates in 512 buckets and dropping a
+// candidate within 0.01 of an earlier one on every axis.
 ReferenceInstances referenceInstances(float t) {
   Mesh shape(kShapeVertexCapacity, kShapeTriangleCapacity);
   buildCubeShape(shape, t);
@@ -58,46 +59,29 @@ ReferenceInstances referenceInstances(float t) {
   std::vector<float> areas(n), cumulative(n);
   shape.triangleAreas(areas.data());
   float total = 0.0f;
-  for (uint32_t i = 0; i < n; ++i) {
-    Vec3 q = shape.samplePoint(i, 0.333f, 0.333f);
-    float w1 = std::min(1.0f, std::max(0.0f, ((q.z - 8.0f) + 1.51f * t) * 0.2f));
-    float w2 = std::min(1.0f, std::max(0.0f, 1.0f - 0.2f * ((q.z - 14.0f) + 1.51f * t)));
-    areas[i] = areas[i] * w1 * w2;
-    total += areas[i];
-    cumulative[i] = total;
-  }
-  float s = static_cast<float>(std::cos(static_cast<double>(t)) * 0.03 + 0.23);
-  r.attempts = std::min(static_cast<uint32_t>(total / (s * s * 0.333f)), kMaxCubeAttempts);
+  for (uint32_t i = 0; i < n; ++i)
+    cumulative[i] = total += areas[i] * cubeBandWeight(shape.samplePoint(i, 0.333f, 0.333f).z, t);
+  const float s = cubeGridSpacing(t);
+  r.attempts = cubeAttemptCount(total, s);
   std::vector<int32_t> head(kBuckets, -1), chain(kMaxCubeAttempts, -1);
   for (uint32_t a = 0; a < r.attempts; ++a) {
-    float target = (static_cast<float>(random.next()) / 32767.0f) * total;
-    uint32_t lo = 0, hi = n - 1;
-    while (hi - lo > 1) {
-      uint32_t mid = (lo + hi) / 2;
-      if (cumulative[mid] >= target)
-        hi = mid;
-      else
-        lo = mid;
-    }
+    uint32_t tri = searchCumulative(cumulative.data(), n, (static_cast<float>(random.next()) / 32767.0f) * total);
     int r1 = random.next();
     int r2 = random.next();
-    Vec3 p = shape.samplePoint(hi, r2 / 32767.0f, r1 / 32767.0f);
+    Vec3 p = shape.samplePoint(tri, r2 / 32767.0f, r1 / 32767.0f);
     float axes[3] = {p.x, p.y, p.z}, candidate[3];
     int cell[3];
     for (int k = 0; k < 3; ++k) {
-      float v = axes[k] / s;
-      cell[k] = static_cast<int>(std::floor(static_cast<double>(v)));
-      candidate[k] = static_cast<float>(std::floor(static_cast<double>(v))) * s;
+      cell[k] = static_cast<int>(std::floor(static_cast<double>(axes[k] / s)));
+      candidate[k] = static_cast<float>(cell[k]) * s;
     }
-    int bucket = (cell[0] & 7) + 8 * (cell[1] & 7) + 64 * (cell[2] & 7);
-    int32_t* tail = &head[bucket];
+    int32_t* tail = &head[(cell[0] & 7) + 8 * (cell[1] & 7) + 64 * (cell[2] & 7)];
     bool duplicate = false;
-    while (*tail >= 0) {
+    for (; *tail >= 0; tail = &chain[*tail]) {
       const float* other = &r.positions[3 * *tail];
-      if (std::fabs(other[0] - candidate[0]) < 0.01f && std::fabs(other[1] - candidate[1]) < 0.01f &&
-          std::fabs(other[2] - candidate[2]) < 0.01f)
-        duplicate = true;
-      tail = &chain[*tail];
+      bool near = true;
+      for (int k = 0; k < 3; ++k) near = near && std::fabs(other[k] - candidate[k]) < 0.01f;
+      duplicate = duplicate || near;
     }
     if (duplicate) continue;
     *tail = static_cast<int32_t>(r.positions.size() / 3);
@@ -268,7 +252,8 @@ TEST(CubeMatrices, LightDirectionsOfThePasses) {
 
 TEST(CubeMatrices, ProjectionAndShadowBiasAt1920x1080) {
   Mat4 p = cubesProjection(1920, 1080), bp = shadowBiasMatrix() * p;
-  const float expectedP[16] = {0.99999994f, 0, 0, 0, 0, 1.7777777f, 0, 0, 0, 0, -51.0f / 49.0f, -1, 0, 0, -100.0f / 49.0f, 0};
+  const float expectedP[16] = {0.99999994f, 0, 0, 0, 0, 1.7777777f, 0, 0, 0, 0, -51.0f / 49.0f, -1,
+                               0,           0, -100.0f / 49.0f, 0};
   const float expectedBP[16] = {0.49999997f, 0, 0, 0, 0, 0.88888884f, 0, 0, -0.5f, -0.5f, -1.0203081f, -1,
                                 0, 0, -1.0204080f, 0};
   for (int e = 0; e < kMatrixElements; ++e) {
