@@ -15,7 +15,13 @@ bool parse(std::vector<std::string> words, CaptureOptions& options, std::string&
   return parseCaptureOptions(static_cast<int>(argv.size()), argv.data(), options, error);
 }
 
-TEST(CaptureOptions, StillsWithSizeRateAndTimes) {
+std::string joined(const std::vector<std::string>& words) {
+  std::string out;
+  for (const auto& w : words) out += w + " ";
+  return out;
+}
+
+TEST(CaptureOptions, StillsWithSizeRateAndTimesAndHelpAlone) {
   CaptureOptions o;
   std::string error;
   ASSERT_TRUE(parse({"--size", "640x360", "--fps", "30", "--at", "8,25.5,0.001", "--out", "dir"}, o, error))
@@ -24,31 +30,20 @@ TEST(CaptureOptions, StillsWithSizeRateAndTimes) {
   EXPECT_EQ(o.height, 360);
   EXPECT_EQ(o.fps, 30);
   EXPECT_EQ(o.atMs, (std::vector<uint32_t>{8000, 25500, 1}));
-  EXPECT_EQ(o.out, "dir");
+  CaptureOptions help;
+  ASSERT_TRUE(parse({"--help"}, help, error));
+  EXPECT_TRUE(help.help);
 }
 
-TEST(CaptureOptions, BadInputIsRefusedWithAReason) {
-  const std::vector<std::vector<std::string>> bad = {
-      {"--size", "640"},           {"--size", "0x10"},          {"--size", "64x-1"},
-      {"--fps", "0"},              {"--fps", "ten"},            {"--at", "8,,9", "--out", "d"},
-      {"--at", "192", "--out", "d"}, {"--at", "-1", "--out", "d"}, {"--at", "5"},
-      {"--bogus", "1"},            {"--out"},                   {},
-      {"--from", "10", "--to", "5", "--audio", "a.wav"},        {"--to", "300", "--audio", "a.wav"},
-      {"stray"},
-  };
-  for (const auto& words : bad) {
-    CaptureOptions o;
-    std::string error;
-    std::string joined;
-    for (const auto& w : words) joined += w + " ";
-    EXPECT_FALSE(parse(words, o, error)) << joined;
-    EXPECT_FALSE(error.empty()) << joined;
-  }
-}
-
-// Requests that would fail late, render for nothing or be partly ignored are refused whole.
-TEST(CaptureOptions, RequestsThatCannotBeMetAreRefusedBeforeAnyWork) {
+// Malformed input, and requests that would fail late, render for nothing or be partly
+// ignored, are refused whole with a reason (naming the cause where one is given here).
+TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"--size", "640"}, ""}, {{"--size", "0x10"}, ""}, {{"--size", "64x-1"}, ""}, {{"--fps", "0"}, ""},
+      {{"--fps", "ten"}, ""}, {{"--at", "8,,9", "--out", "d"}, ""}, {{"--at", "192", "--out", "d"}, ""},
+      {{"--at", "-1", "--out", "d"}, ""}, {{"--at", "5"}, ""}, {{"--bogus", "1"}, ""}, {{"--out"}, ""}, {{}, ""},
+      {{"stray"}, ""}, {{"--from", "10", "--to", "5", "--audio", "a.wav"}, ""},
+      {{"--to", "300", "--audio", "a.wav"}, ""},
       {{"--out", "v.mp4", "--size", "161x90"}, "even"},
       {{"--out", "v.mkv", "--size", "160x91"}, "even"},
       {{"--at", "5", "--out", "d", "--size", "3x100"}, "4 pixels"},
@@ -59,18 +54,20 @@ TEST(CaptureOptions, RequestsThatCannotBeMetAreRefusedBeforeAnyWork) {
       {{"--at", "5", "--out", "d", "--frames", "e"}, "--at"},
       {{"--at", "5", "--out", "d", "--from", "1"}, "--at"},
       {{"--at", "5", "--out", "d", "--to", "9"}, "--at"},
+      {{"--at", "191.9996", "--out", "d"}, "--at"},
       {{"--frames", "d", "--out", "v.mp4"}, "--frames"},
       {{"--audio", "a.wav", "--out", "v.avi"}, "v.avi"},
       {{"--out", "v.mp4/"}, ".mp4 or .mkv"},
-      {{"--at", "191.9996", "--out", "d"}, "--at"},
       {{"--audio", "a.wav", "--encoder-timeout", "0"}, "--encoder-timeout"},
+      {{"--audio", "m.wav", "--stats", "s.csv"}, "--stats"},  // the music alone has no frames to measure
+      {{"--out", "x.mp4", "--stats", ""}, ""},
   };
   for (const auto& request : refused) {
     CaptureOptions o;
-    std::string error, joined;
-    for (const auto& w : request.first) joined += w + " ";
-    EXPECT_FALSE(parse(request.first, o, error)) << joined;
-    EXPECT_NE(error.find(request.second), std::string::npos) << joined << ": " << error;
+    std::string error;
+    EXPECT_FALSE(parse(request.first, o, error)) << joined(request.first);
+    EXPECT_FALSE(error.empty()) << joined(request.first);
+    EXPECT_NE(error.find(request.second), std::string::npos) << joined(request.first) << ": " << error;
   }
   // Their near neighbours are fine: odd sizes for pictures, the smallest size, the last
   // millisecond of the show, the music beside stills.
@@ -78,41 +75,27 @@ TEST(CaptureOptions, RequestsThatCannotBeMetAreRefusedBeforeAnyWork) {
       {"--frames", "d", "--size", "161x91"}, {"--at", "5", "--out", "d", "--size", "4x4"},
       {"--audio", "a.wav", "--from", "191.999"}, {"--at", "5", "--out", "d", "--audio", "a.wav"},
       {"--out", "V.MKV", "--size", "4x4", "--encoder-timeout", "5"}, {"--audio", "-"},
+      {"--frames", "seq", "--stats", "s.csv"},
   };
   for (const auto& words : accepted) {
     CaptureOptions o;
-    std::string error, joined;
-    for (const auto& w : words) joined += w + " ";
-    EXPECT_TRUE(parse(words, o, error)) << joined << ": " << error;
+    std::string error;
+    EXPECT_TRUE(parse(words, o, error)) << joined(words) << ": " << error;
   }
 }
 
 TEST(CaptureOptions, VideoContainerFromTheName) {
-  EXPECT_EQ(videoContainer("show.mp4"), "mp4");
-  EXPECT_EQ(videoContainer("out/Show.MKV"), "matroska");
-  EXPECT_EQ(videoContainer("show.mp4.avi"), "");
-  EXPECT_EQ(videoContainer("clips.mkv/show"), "");
-  EXPECT_EQ(videoContainer("show"), "");
+  const char* cases[][2] = {{"show.mp4", "mp4"}, {"out/Show.MKV", "matroska"}, {"show.mp4.avi", ""},
+                            {"clips.mkv/show", ""}, {"show", ""}};
+  for (const auto& c : cases) EXPECT_EQ(videoContainer(c[0]), c[1]) << c[0];
 }
 
-TEST(CaptureOptions, SpanInWholeMilliseconds) {
+// The span in whole milliseconds; its music starts at the tick of its frame 0, off the
+// second grid or not.
+TEST(CaptureSpan, WholeMillisecondsAndMusicFromTheFirstFramesInstant) {
   CaptureOptions o;
   std::string error;
-  ASSERT_TRUE(parse({"--frames", "d", "--from", "80.0504", "--to", "81.5"}, o, error)) << error;
-  uint32_t fromMs = 0, toMs = 0;
-  spanMilliseconds(o, fromMs, toMs);
-  EXPECT_EQ(fromMs, 80050u);
-  EXPECT_EQ(toMs, 81500u);
-  o.toSeconds = -1;
-  spanMilliseconds(o, fromMs, toMs);
-  EXPECT_EQ(toMs, 192000u);
-}
-
-// The music of a span starts at the tick of its frame 0, off the second grid or not.
-TEST(CaptureSpan, MusicStartsAtTheFirstFramesInstant) {
-  CaptureOptions o;
-  std::string error;
-  ASSERT_TRUE(parse({"--frames", "d", "--fps", "10", "--from", "80.05", "--to", "81"}, o, error)) << error;
+  ASSERT_TRUE(parse({"--frames", "d", "--fps", "10", "--from", "80.0504", "--to", "81"}, o, error)) << error;
   SpanPlan plan = planSpan(o);
   EXPECT_EQ(plan.fromMs, 80050u);
   EXPECT_EQ(plan.frameCount, 10);
@@ -122,14 +105,10 @@ TEST(CaptureSpan, MusicStartsAtTheFirstFramesInstant) {
   plan = planSpan(o);
   EXPECT_EQ(plan.firstSample, 80 * 44100);
   EXPECT_EQ(plan.frameCount, 10);
-}
-
-TEST(CaptureOptions, HelpNeedsNothingElse) {
-  CaptureOptions o;
-  std::string error;
-  ASSERT_TRUE(parse({"--help"}, o, error));
-  EXPECT_TRUE(o.help);
-  EXPECT_NE(std::string(captureUsage()).find("--at"), std::string::npos);
+  uint32_t fromMs = 0, toMs = 0;
+  o.toSeconds = -1;
+  spanMilliseconds(o, fromMs, toMs);
+  EXPECT_EQ(toMs, 192000u);  // no end given: the end of the show
 }
 
 }  // namespace

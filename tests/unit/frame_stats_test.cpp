@@ -1,18 +1,17 @@
 // Frame statistics: CSV rows, the per-scene summary, and the recorder run over fake scenes
 // that report counters, without timer queries and with a scripted stand-in for them.
 #include "capture/frame_stats.h"
-#include "capture/options.h"
 #include "capture/stats_recorder.h"
 #include "shell/gl.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
+#include "test_helpers.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -30,15 +29,6 @@ std::vector<std::string> splitBy(const std::string& text, char separator) {
   return parts;
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
 FrameRecord makeRecord(int scene, uint32_t showMs, double cpu, double gpu) {
   FrameRecord r;
   r.scene = scene;
@@ -49,49 +39,35 @@ FrameRecord makeRecord(int scene, uint32_t showMs, double cpu, double gpu) {
 }
 
 TEST(FrameStatsCsv, RowFieldsAndCounters) {
-  FrameRecord r;
+  FrameRecord r = makeRecord(3, 110250, 1.23456, 12.5);
   r.frame = 7;
-  r.showMs = 110250;
-  r.scene = 3;
   r.sceneMs = 250;
-  r.cpuMs = 1.23456;
-  r.gpuMs = 12.5;
   r.counters.add("instances", 4096);
   r.counters.add("grid_spacing", 0.125);
   EXPECT_EQ(formatFrameRow(r), "7,110250,cubes,250,1.235,12.500,instances=4096 grid_spacing=0.125\n");
-
   // No GPU time and no counters: both fields empty, the commas kept.
-  FrameRecord plain;
-  plain.frame = 0;
-  plain.showMs = 34000;
-  plain.scene = 1;
-  plain.cpuMs = 0.5;
-  EXPECT_EQ(formatFrameRow(plain), "0,34000,tv,0,0.500,,\n");
+  EXPECT_EQ(formatFrameRow(makeRecord(1, 34000, 0.5, -1)), "0,34000,tv,0,0.500,,\n");
 
   // Figures past the whole-number range print in six digits; names that would break the
   // row's fields are made harmless; the fifth figure does not fit and is dropped.
-  FrameRecord odd;
-  odd.scene = 4;
+  FrameRecord odd = makeRecord(4, 0, 0, -1);
   odd.counters.add("camera_x", -1.0 / 3.0);
   odd.counters.add("bad name,x=1", 2);
   odd.counters.add("active_curves", 1e20);
   odd.counters.add("camera_y", 123456789.5);
   odd.counters.add("dropped", 1);
-  std::string row = formatFrameRow(odd);
-  EXPECT_EQ(row, "0,0,curves,0,0.000,,camera_x=-0.333333 bad_name_x_1=2 active_curves=1e+20 "
-                 "camera_y=1.23457e+08\n");
-  EXPECT_EQ(splitBy(row, ',').size(), 7u);
+  EXPECT_EQ(formatFrameRow(odd), "0,0,curves,0,0.000,,camera_x=-0.333333 bad_name_x_1=2 active_curves=1e+20 "
+                                 "camera_y=1.23457e+08\n");
 }
 
-TEST(FrameStatsSummary, MeanNearestRankPercentileAndMaximum) {
+TEST(FrameStatsSummary, NearestRankPercentileAndPerSceneInTimelineOrderThenAll) {
   std::vector<double> values;
   for (int i = 100; i >= 1; --i) values.push_back(i);  // unsorted on purpose
-  TimeSummary s = summarizeTimes(values);
-  EXPECT_EQ(s.count, 100);
-  EXPECT_DOUBLE_EQ(s.mean, 50.5);
-  EXPECT_EQ(s.p95, 95);
-  EXPECT_EQ(s.max, 100);
-
+  TimeSummary t = summarizeTimes(values);
+  EXPECT_EQ(t.count, 100);
+  EXPECT_DOUBLE_EQ(t.mean, 50.5);
+  EXPECT_EQ(t.p95, 95);
+  EXPECT_EQ(t.max, 100);
   // With 20 values the 95th percentile is the 19th smallest, with 21 the 20th.
   std::vector<double> twenty;
   for (int i = 1; i <= 20; ++i) twenty.push_back(i * 10);
@@ -100,40 +76,28 @@ TEST(FrameStatsSummary, MeanNearestRankPercentileAndMaximum) {
   EXPECT_EQ(summarizeTimes(twenty).p95, 200);
   EXPECT_EQ(summarizeTimes({3.5}).p95, 3.5);
   EXPECT_EQ(summarizeTimes({}).count, 0);
-}
 
-TEST(FrameStatsSummary, PerSceneInTimelineOrderThenAll) {
-  std::vector<FrameRecord> records = {
+  std::vector<SceneSummary> s = summarizeFrames({
       makeRecord(0, 100, 10, 30),  // forest: its slowest frame is GPU-bound
       makeRecord(0, 200, 20, 5),
       makeRecord(4, 130000, 1, -1),  // curves without GPU times
       makeRecord(4, 130100, 3, -1),
       makeRecord(1, 34000, 50, 2),  // tv, listed before curves though later in the records
-  };
-  std::vector<SceneSummary> s = summarizeFrames(records);
+  });
   ASSERT_EQ(s.size(), 4u);
-  EXPECT_EQ(s[0].scene, 0);
-  EXPECT_EQ(s[1].scene, 1);
-  EXPECT_EQ(s[2].scene, 4);
-  EXPECT_EQ(s[3].scene, -1);
-
-  EXPECT_EQ(s[0].frames, 2);
+  const int scenes[4] = {0, 1, 4, -1}, frames[4] = {2, 1, 2, 5}, gpuCounts[4] = {2, 1, 0, 3};
+  const uint32_t slowest[4] = {100, 34000, 130100, 34000};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(s[i].scene, scenes[i]);
+    EXPECT_EQ(s[i].frames, frames[i]) << i;
+    EXPECT_EQ(s[i].gpu.count, gpuCounts[i]) << i;
+    EXPECT_EQ(s[i].slowestShowMs, slowest[i]) << i;
+  }
   EXPECT_DOUBLE_EQ(s[0].cpu.mean, 15);
-  EXPECT_DOUBLE_EQ(s[0].gpu.max, 30);
-  EXPECT_EQ(s[0].slowestShowMs, 100u);
   EXPECT_DOUBLE_EQ(s[0].slowestMs, 30);
-
-  EXPECT_EQ(s[2].frames, 2);
-  EXPECT_EQ(s[2].gpu.count, 0);
-  EXPECT_EQ(s[2].slowestShowMs, 130100u);
-
-  EXPECT_EQ(s[3].frames, 5);
-  EXPECT_EQ(s[3].gpu.count, 3);
   EXPECT_DOUBLE_EQ(s[3].cpu.max, 50);
-  EXPECT_EQ(s[3].slowestShowMs, 34000u);
 
-  std::string text = formatSummary(s);
-  std::vector<std::string> lines = splitBy(text, '\n');
+  std::vector<std::string> lines = splitBy(formatSummary(s), '\n');
   ASSERT_EQ(lines.size(), 6u);  // header, four rows, the empty rest after the last newline
   EXPECT_NE(lines[1].find("forest"), std::string::npos);
   EXPECT_NE(lines[3].find("curves"), std::string::npos);
@@ -168,14 +132,6 @@ void CountingScene::render() {
   if (slowRender) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-// A scene that reports nothing.
-class SilentScene : public Scene {
- public:
-  void start() override {}
-  void render() override {}
-  void release() override {}
-};
-
 // Captures the span it is given and does nothing with the pictures.
 class NullCaptureHost : public VirtualClockHost {
  public:
@@ -183,12 +139,12 @@ class NullCaptureHost : public VirtualClockHost {
   void onFrame(int64_t) override { ++captured; }
 };
 
-// The show of fake scenes: counting forest and tv, the tv slow to start.
+// The show of fake scenes, the tv slow to start.
 struct FakeShow {
   Show show;
   FakeShow() {
-    buildTimeline(show, new CountingScene, new CountingScene(60), new SilentScene, new SilentScene,
-                  new SilentScene);
+    buildTimeline(show, new CountingScene, new CountingScene(60), new CountingScene, new CountingScene,
+                  new CountingScene);
     show.width = 64;
     show.height = 36;
   }
@@ -199,70 +155,55 @@ struct FakeShow {
   }
 };
 
-std::string tempPath(const char* name) {
-  return ::testing::TempDir() + "/frame_stats_" + std::to_string(getpid()) + "_" + name;
-}
-
-// Runs the span [33.9 s, 34.2 s) at 10 fps through a recorder writing to path.
-void runSpan(FakeShow& fake, FrameStatsRecorder& recorder, NullCaptureHost& host, const std::string& path) {
+// Runs frames 0 .. count - 1 of the 10 fps grid from 33.9 s through a recorder writing to path.
+void runSpan(FakeShow& fake, FrameStatsRecorder& recorder, NullCaptureHost& host, const std::string& path,
+             int count = 3) {
   std::string error;
   ASSERT_TRUE(recorder.open(path, error)) << error;
-  host.begin(fake.show, 10, {0, 1, 2}, 33900);
+  std::vector<int64_t> frames;
+  for (int k = 0; k < count; ++k) frames.push_back(k);
+  host.begin(fake.show, 10, frames, 33900);
   runShow(fake.show, recorder.wrap(fake.show, host));
 }
 
-TEST(FrameStatsRecorder, OneRowPerCapturedFrameAcrossASceneSwitch) {
+TEST(FrameStatsRecorder, OneRowPerCapturedFrameAcrossASceneSwitchAndNoFileUncommitted) {
   clearGlEntryPoints();  // no driver: no timer queries
-  std::string path = tempPath("switch.csv");
-  FakeShow fake;
-  NullCaptureHost host;
-  FrameStatsRecorder recorder;
-  runSpan(fake, recorder, host, path);
-  EXPECT_EQ(host.captured, 3);
-  EXPECT_TRUE(exists(path + ".part"));
-  EXPECT_FALSE(exists(path));
-  std::string error;
-  ASSERT_TRUE(recorder.commit(error)) << error;
-  EXPECT_FALSE(exists(path + ".part"));
-
-  // The forest ran 339 frames from tick 0 to reach the span; only the span's frames are rows.
-  std::vector<std::string> lines = splitBy(readFile(path), '\n');
-  ASSERT_EQ(lines.size(), 5u);
-  EXPECT_EQ(lines[0], "frame,show_ms,scene,scene_ms,cpu_ms,gpu_ms,counters");
-  const char* expected[3][4] = {{"0", "33900", "forest", "33900"}, {"1", "34000", "tv", "0"}, {"2", "34100", "tv", "100"}};
-  const char* counters[3] = {"instances=3490 grid_spacing=0.5", "instances=100 grid_spacing=0.5",
-                             "instances=110 grid_spacing=0.5"};
-  for (int i = 0; i < 3; ++i) {
-    std::vector<std::string> f = splitBy(lines[i + 1], ',');
-    ASSERT_EQ(f.size(), 7u) << lines[i + 1];
-    for (int j = 0; j < 4; ++j) EXPECT_EQ(f[j], expected[i][j]) << lines[i + 1];
-    EXPECT_EQ(f[5], "");
-    EXPECT_EQ(f[6], counters[i]);
-  }
-  // The switch frame carries the new scene's start.
-  EXPECT_GE(std::stod(splitBy(lines[2], ',')[4]), 60.0);
-  EXPECT_EQ(lines[4], "");
-  std::remove(path.c_str());
-}
-
-TEST(FrameStatsRecorder, UncommittedStatisticsLeaveNoFile) {
-  clearGlEntryPoints();
-  std::string path = tempPath("failed.csv");
+  TempFolder folder;
+  std::string path = folder.at("switch.csv"), error;
   {
     FakeShow fake;
     NullCaptureHost host;
     FrameStatsRecorder recorder;
     runSpan(fake, recorder, host, path);
-    EXPECT_TRUE(exists(path + ".part"));
-  }  // the capture failed: the recorder goes without commit()
-  EXPECT_FALSE(exists(path));
-  EXPECT_FALSE(exists(path + ".part"));
+    EXPECT_EQ(host.captured, 3);
+    EXPECT_TRUE(exists(path + ".part") && !exists(path));
+    ASSERT_TRUE(recorder.commit(error)) << error;
+    EXPECT_FALSE(exists(path + ".part"));
+  }
+  // The forest ran 339 frames from tick 0 to reach the span; only the span's frames are rows.
+  std::vector<std::string> lines = splitBy(readFile(path), '\n');
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "frame,show_ms,scene,scene_ms,cpu_ms,gpu_ms,counters");
+  const char* expected[3] = {"0,33900,forest,33900", "1,34000,tv,0", "2,34100,tv,100"};
+  const char* counters[3] = {"instances=3490 grid_spacing=0.5", "instances=100 grid_spacing=0.5",
+                             "instances=110 grid_spacing=0.5"};
+  for (int i = 0; i < 3; ++i) {
+    std::vector<std::string> f = splitBy(lines[i + 1], ',');
+    ASSERT_EQ(f.size(), 7u) << lines[i + 1];
+    EXPECT_EQ(f[0] + "," + f[1] + "," + f[2] + "," + f[3], expected[i]);
+    EXPECT_EQ(f[5], "");
+    EXPECT_EQ(f[6], counters[i]);
+  }
+  EXPECT_GE(std::stod(splitBy(lines[2], ',')[4]), 60.0);  // the switch frame carries the new scene's start
 
-  // A file that cannot be created is refused before anything runs.
-  FrameStatsRecorder recorder;
-  std::string error;
-  EXPECT_FALSE(recorder.open(tempPath("no/such/folder/x.csv"), error));
-  EXPECT_NE(error.find("x.csv"), std::string::npos);
+  // A failed capture drops its recorder without commit(): nothing is left.
+  {
+    FakeShow fake;
+    NullCaptureHost host;
+    FrameStatsRecorder recorder;
+    runSpan(fake, recorder, host, folder.at("failed.csv"));
+  }
+  EXPECT_FALSE(exists(folder.at("failed.csv")) || exists(folder.at("failed.csv.part")));
   // Not recording: the capture's host is used as it is and commit has nothing to do.
   FakeShow fake;
   NullCaptureHost host;
@@ -333,17 +274,12 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   fakegl::install();
   slowRender = true;
   EXPECT_TRUE(timerQueriesOffered());
-  std::string path = tempPath("gpu.csv");
+  TempFolder folder;
+  std::string path = folder.at("gpu.csv"), error;
   FakeShow fake;
   NullCaptureHost host;
   FrameStatsRecorder recorder;
-  // A longer span than the ring: 1.2 s from 33.9 s at 10 fps.
-  std::string error;
-  ASSERT_TRUE(recorder.open(path, error));
-  std::vector<int64_t> frames;
-  for (int k = 0; k < 12; ++k) frames.push_back(k);
-  host.begin(fake.show, 10, frames, 33900);
-  runShow(fake.show, recorder.wrap(fake.show, host));
+  runSpan(fake, recorder, host, path, 12);  // 1.2 s, longer than the ring
   EXPECT_EQ(fakegl::live, kTimerRing);
   // While the show ran, no result was asked for sooner than the ring allows.
   EXPECT_GT(fakegl::reads, 0);
@@ -358,33 +294,15 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   for (int k = 0; k < 12; ++k) {
     std::vector<std::string> f = splitBy(lines[k + 1], ',');
     ASSERT_EQ(f.size(), 7u);
-    EXPECT_EQ(f[0], std::to_string(k));
-    EXPECT_EQ(f[1], std::to_string(33900 + 100 * k));
+    EXPECT_EQ(f[0] + "," + f[1], std::to_string(k) + "," + std::to_string(33900 + 100 * k));
     uint32_t sceneMs = static_cast<uint32_t>(std::stoul(f[3]));
     char expected[32];
     std::snprintf(expected, sizeof expected, "%.3f", ((sceneMs % 1000) / 100 + 1) * 0.01);
     if (k == 1) expected[0] = '\0';  // the impossible figure is left out
     EXPECT_EQ(f[5], expected) << lines[k + 1];
   }
-  std::remove(path.c_str());
   clearGlEntryPoints();
   slowRender = false;
-}
-
-TEST(FrameStatsOptions, StatsNeedFramesToMeasure) {
-  auto parse = [](std::vector<const char*> args, CaptureOptions& options, std::string& error) {
-    args.insert(args.begin(), "demo-capture");
-    return parseCaptureOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), options, error);
-  };
-  CaptureOptions options;
-  std::string error;
-  EXPECT_TRUE(parse({"--frames", "seq", "--stats", "s.csv"}, options, error)) << error;
-  EXPECT_EQ(options.stats, "s.csv");
-  CaptureOptions audioOnly;
-  EXPECT_FALSE(parse({"--audio", "m.wav", "--stats", "s.csv"}, audioOnly, error));
-  EXPECT_NE(error.find("--stats"), std::string::npos);
-  CaptureOptions empty;
-  EXPECT_FALSE(parse({"--out", "x.mp4", "--stats", ""}, empty, error));
 }
 
 }  // namespace

@@ -87,14 +87,6 @@ TEST(Mix, NoteStartsAtTheFirstWholeFrameAtOrAfterItsTimeAndKeepsTheFilter) {
   }
 }
 
-TEST(Mix, SongOpensWithTwoNotesInTheFirstFrame) {
-  auto state = preparedState();
-  int16_t frame[2];
-  renderFrames(state->synth, frame, 1);
-  EXPECT_EQ(state->synth.nextEvent, 2);
-  EXPECT_NE(state->synth.voices[4].instrument.pitch, 0.0);
-}
-
 TEST(Mix, BlockRendererMatchesThePlainRuleOverTheWholeSong) {
   auto fastState = preparedState();
   auto plainState = preparedState();

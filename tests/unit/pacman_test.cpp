@@ -1,4 +1,4 @@
-// The shader world: its tracks between their keys, and what one frame hands its program.
+// The shader world: what one frame hands its program, its tracks included.
 #include "fake_gl.h"
 #include "scenes/pacman/pacman_scene.h"
 
@@ -10,22 +10,6 @@
 #include <vector>
 
 namespace {
-
-void expectVec(Vec3 actual, Vec3 expected, float tolerance = 1e-5f) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance);
-  EXPECT_NEAR(actual.y, expected.y, tolerance);
-  EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
-
-TEST(PacmanTracks, BetweenTheKeys) {
-  PacmanScene scene;
-  fillPacmanTracks(scene);
-  expectVec(scene.tintTrack.evaluate(50), Vec3(0.5f, 0.5f, 0.5f));
-  expectVec(scene.camPosTrack.evaluate(500), Vec3(12.4f, 0, 0.35f));
-  expectVec(scene.camPosTrack.evaluate(1250), Vec3(0, 0, -2.75f));
-  expectVec(scene.camPosTrack.evaluate(3100), Vec3(0, 0, -0.875f));  // the tangents at 3000 and 3200
-  for (uint32_t t = 100; t <= 3100; t += 37) expectVec(scene.tintTrack.evaluate(t), Vec3(1, 1, 1));
-}
 
 // Uniform values by name, as the fake driver received them.
 std::vector<std::string> locationNames;

@@ -32,9 +32,6 @@ TEST(TVTracks, FadeScaleAndWhenTheCubeIsNear) {
   EXPECT_EQ(scene.fadeTrack.evaluate(400), 1.0f);
   EXPECT_EQ(scene.fadeTrack.evaluate(4250), 1.0f);
   EXPECT_EQ(scene.fadeTrack.evaluate(4400), 0.0f);
-  EXPECT_NEAR(scene.fadeTrack.evaluate(200), 0.5f, 1e-6f);  // zero tangents: a symmetric ease
-  EXPECT_GT(scene.fadeTrack.evaluate(4300), 0.0f);
-  EXPECT_LT(scene.fadeTrack.evaluate(4300), 1.0f);
 
   for (uint32_t t = 0; t <= 5000; t += 7) ASSERT_EQ(scene.scaleTrack.evaluate(t), 1.0f) << t;
 
@@ -54,28 +51,17 @@ TEST(TVTracks, FadeScaleAndWhenTheCubeIsNear) {
   EXPECT_EQ(stretches, 1);
   EXPECT_NEAR(first, 737, 1);
   EXPECT_NEAR(last, 2463, 1);
-  EXPECT_EQ(scene.distanceTrack.evaluate(1600), -3.0f);
-  EXPECT_EQ(scene.distanceTrack.evaluate(4000), -40.0f);
 }
 
 TEST(TVNoise, FirstValuesOfTheGeneratorFromSeedOne) {
   const uint8_t firstEight[8] = {41, 35, 190, 132, 225, 108, 214, 174};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(kTVNoise.bytes[i], firstEight[i]) << i;
 
-  // The program's own generator from a fresh state: the same values, byte by byte.
+  // The program's own generator from a fresh state, byte by byte: so texel (x, y) of the
+  // 32 x 32 RGBA texture, at byte 4 (32 y + x), has value number 4 (32 y + x) as its red.
   RandomGenerator fresh;
   for (int i = 0; i < kTVNoiseBytes; ++i) ASSERT_EQ(kTVNoise.bytes[i], nextRandom(fresh) & 0xFF) << i;
-
-  // Texel (x, y) of the 32 x 32 texture starts at byte 4 (32 y + x): its red byte is value
-  // number 4 (32 y + x) of the sequence.
-  const int texels[3][2] = {{0, 0}, {5, 0}, {31, 31}};
-  for (const auto& texel : texels) {
-    RandomGenerator sequence;
-    int index = 4 * (kNoiseTextureSide * texel[1] + texel[0]);
-    int value = 0;
-    for (int i = 0; i <= index; ++i) value = nextRandom(sequence);
-    EXPECT_EQ(kTVNoise.bytes[index], value & 0xFF) << texel[0] << "," << texel[1];
-  }
+  EXPECT_EQ(kTVNoiseBytes, 4 * kNoiseTextureSide * kNoiseTextureSide);
 }
 
 TEST(TVNoise, TheSharedSequenceIsLeftAlone) {
@@ -100,10 +86,8 @@ TEST(TVProjection, ExactConstantsAndTheVerticalScale) {
   for (int k : {1, 2, 3, 4, 6, 7, 8, 9, 12, 13, 15}) EXPECT_EQ(p.m[k], 0.0f) << k;
   EXPECT_NEAR(p.m[5], 1.7777777f, 2e-7f);
 
-  Mat4 square = tvProjection(700, 700);
-  EXPECT_EQ(bitsOf(square.m[5]), bitsOf(square.m[0]));
-  Mat4 portrait = tvProjection(360, 640);
-  EXPECT_NEAR(portrait.m[5], 0.5625f, 1e-7f);
+  EXPECT_EQ(bitsOf(tvProjection(700, 700).m[5]), bitsOf(tvProjection(700, 700).m[0]));
+  EXPECT_NEAR(tvProjection(360, 640).m[5], 0.5625f, 1e-7f);
 
   // Near 1 and far 100: points on the axis at those distances land on depth -1 and +1.
   const float atNear[4] = {0, 0, -1, 1}, atFar[4] = {0, 0, -100, 1};
@@ -115,11 +99,8 @@ TEST(TVProjection, ExactConstantsAndTheVerticalScale) {
 }
 
 TEST(TVFrame, QuarterSizesSnowStepsAndGlowTint) {
-  EXPECT_EQ(quarterSide(1366), 341);
-  EXPECT_EQ(quarterSide(768), 192);
-  EXPECT_EQ(quarterSide(1920), 480);
-  EXPECT_EQ(quarterSide(1080), 270);
-  EXPECT_EQ(quarterSide(3), 0);
+  const int quarters[][2] = {{1366, 341}, {768, 192}, {1080, 270}, {3, 0}};
+  for (const auto& q : quarters) EXPECT_EQ(quarterSide(q[0]), q[1]) << q[0];
 
   EXPECT_FLOAT_EQ(snowTime(secondsAt(70)), 0.05f);
   EXPECT_FLOAT_EQ(snowTime(secondsAt(100)), 0.1f);
@@ -220,7 +201,6 @@ TEST(TVLines, TunnelSlotsNumbersAndDepths) {
   EXPECT_EQ(squares[0].number, 120.0f);
   EXPECT_EQ(squares[0].style, 0);
   EXPECT_EQ(tunnelSquares(43.15f, squares), 0);
-  EXPECT_EQ(tunnelSquares(44.0f, squares), 0);
 }
 
 TEST(TVLines, TunnelSquarePlacement) {
