@@ -18,6 +18,22 @@ fail() {
   exit 1
 }
 
+# Picture checks go on after a failed one, so one run reports every measurement.
+CHECK_FAILURES=0
+# expect NAME VALUE OP LIMIT: records a failure unless VALUE OP LIMIT holds.
+expect() {
+  if awk -v v="$2" -v l="$4" "BEGIN { exit !(v $3 l) }"; then
+    echo "ok   $1: $2 $3 $4"
+  else
+    echo "FAIL $1: $2 is not $3 $4"
+    CHECK_FAILURES=$((CHECK_FAILURES + 1))
+  fi
+}
+# Ends the script with a failure when any expect failed.
+finish_checks() {
+  [ "$CHECK_FAILURES" -eq 0 ] || fail "$CHECK_FAILURES check(s) failed"
+}
+
 # Starts a virtual X display of the given size (default 320x180) and exports DISPLAY.
 start_xvfb() {
   local size="${1:-320x180}"

@@ -12,18 +12,8 @@ out="$WORK/frames"
 "$CAPTURE" --size 320x180 --fps 10 --at 110.5,118,125.9 --out "$out" || fail "capture failed"
 "$CAPTURE" --size 180x320 --fps 10 --at 118 --out "$WORK/portrait" || fail "portrait capture failed"
 
-failures=0
 # share FILE CONDITION: the share of pixels for which an ImageMagick fx condition holds.
 share() { convert "$1" -fx "$2 ? 1 : 0" -format "%[fx:mean]" info:; }
-# expect NAME VALUE OP LIMIT: records a failure unless VALUE OP LIMIT holds.
-expect() {
-  if awk -v v="$2" -v l="$4" "BEGIN { exit !(v $3 l) }"; then
-    echo "ok   $1: $2 $3 $4"
-  else
-    echo "FAIL $1: $2 is not $3 $4"
-    failures=$((failures + 1))
-  fi
-}
 # The shape's cubes are the only grey ones: the wall is brown and the ring blue.
 grey="saturation<0.12&&lightness>0.04"
 lit="saturation<0.12&&lightness>0.4"
@@ -58,5 +48,5 @@ echo "ok   118 s the same through every frame and skipping"
 
 "$BUILD_DIR/tests/cubes_client_arrays" 160 90 || fail "buffer objects and client memory draw different pictures"
 
-[ "$failures" -eq 0 ] || fail "$failures check(s) failed"
+finish_checks
 echo "cubes frames: ok"

@@ -6,37 +6,27 @@
 # alone, and nothing logged. Needs ImageMagick's convert and compare.
 # Usage: curves_frames.sh BUILD_DIR SOURCE_ROOT
 set -euo pipefail
-build=$(cd "$1" && pwd)
-source=$2
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+source "$(dirname "$0")/common.bash"
+build=$BUILD_DIR
+source=$SOURCE_DIR
+out=$WORK
 mkdir "$out/alone"
 
 cd "$source"  # the shaders are read from ./shaders
 "$build/demo-capture" --size 320x180 --fps 30 --at 130,144.733,160,191 --out "$out" 2>"$out/log"
 "$build/demo-capture" --size 320x180 --fps 30 --at 160 --out "$out/alone" 2>>"$out/log"
 
-failures=0
 # The compiler and OpenGL messages come to stderr: all five programs build cleanly.
 if [ -s "$out/log" ]; then
   echo "FAIL the capture logged:"
   cat "$out/log"
-  failures=$((failures + 1))
+  CHECK_FAILURES=$((CHECK_FAILURES + 1))
 fi
 # share FRAME_MS FX [crop]: the share of pixels (of the crop WxH+X+Y) for which FX holds.
 share() {
   local frame=$1 fx=$2
   local crop=${3:-320x180+0+0}
   convert "$out/frame-$frame.png" -crop "$crop" +repage -fx "$fx" -format "%[fx:mean]" info:
-}
-# expect NAME VALUE OP LIMIT: records a failure unless VALUE OP LIMIT holds.
-expect() {
-  if awk -v v="$2" -v l="$4" "BEGIN { exit !(v $3 l) }"; then
-    echo "ok   $1: $2 $3 $4"
-  else
-    echo "FAIL $1: $2 is not $3 $4"
-    failures=$((failures + 1))
-  fi
 }
 # Curve colours keep blue at the top (magenta, cyan and white); the greetings are gold.
 curve='(b > 0.3) && (b >= r - 0.05)'
@@ -52,7 +42,4 @@ expect "191000 ms no greeting left" "$(share 191000 "$gold")" "<" 0.0005
 differing=$(compare -metric AE "$out/frame-160000.png" "$out/alone/frame-160000.png" null: 2>&1 || true)
 expect "160000 ms the same alone" "$differing" "==" 0
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
+finish_checks

@@ -4,29 +4,19 @@
 # 16 s and the large one low in the picture after. Needs ImageMagick's convert.
 # Usage: forest_frames.sh BUILD_DIR SOURCE_ROOT
 set -euo pipefail
-build=$(cd "$1" && pwd)
-source=$2
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+source "$(dirname "$0")/common.bash"
+build=$BUILD_DIR
+source=$SOURCE_DIR
+out=$WORK
 
 cd "$source"  # the shaders are read from ./shaders
 "$build/demo-capture" --size 320x180 --fps 10 --at 8,12,16.5,25 --out "$out"
 
-failures=0
 # measure FRAME_MS FX [convert options before the measurement]: one grey-level statistic.
 measure() {
   local frame=$1 fx=$2
   shift 2
   convert "$out/frame-$frame.png" -colorspace Gray "$@" -format "%[fx:$fx]" info:
-}
-# expect NAME VALUE OP LIMIT: records a failure unless VALUE OP LIMIT holds.
-expect() {
-  if awk -v v="$2" -v l="$4" "BEGIN { exit !(v $3 l) }"; then
-    echo "ok   $1: $2 $3 $4"
-  else
-    echo "FAIL $1: $2 is not $3 $4"
-    failures=$((failures + 1))
-  fi
 }
 # Share of pixels brighter than 75 % grey (caption letters), in a region WxH+X+Y.
 bright() { measure "$1" mean -crop "$2" +repage -threshold 75%; }
@@ -45,7 +35,4 @@ expect "12000 ms small caption, not at the bottom" "$(bright 12000 320x40+0+140)
 expect "25000 ms large caption, lower third" "$(bright 25000 320x60+0+120)" ">" 0.04
 expect "25000 ms large caption, nothing above" "$(bright 25000 320x90+0+0)" "<" 0.005
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed; frames were in $out"
-  exit 1
-fi
+finish_checks

@@ -6,29 +6,19 @@
 # Needs ImageMagick's convert and compare.
 # Usage: tv_frames.sh BUILD_DIR SOURCE_ROOT
 set -euo pipefail
-build=$(cd "$1" && pwd)
-source=$2
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+source "$(dirname "$0")/common.bash"
+build=$BUILD_DIR
+source=$SOURCE_DIR
+out=$WORK
 
 cd "$source"  # the shaders are read from ./shaders
 "$build/demo-capture" --size 320x180 --fps 20 --at 34.5,40,49,62,70,77.95 --out "$out/stills"
 
-failures=0
 # measure FILE FX [convert options before the measurement]: one grey-level statistic.
 measure() {
   local file=$1 fx=$2
   shift 2
   convert "$file" -colorspace Gray "$@" -format "%[fx:$fx]" info:
-}
-# expect NAME VALUE OP LIMIT: records a failure unless VALUE OP LIMIT holds.
-expect() {
-  if awk -v v="$2" -v l="$4" "BEGIN { exit !(v $3 l) }"; then
-    echo "ok   $1: $2 $3 $4"
-  else
-    echo "FAIL $1: $2 is not $3 $4"
-    failures=$((failures + 1))
-  fi
 }
 still() { echo "$out/stills/frame-$1.png"; }
 # Share of pixels that stay bright once the snow is blurred away (the strokes), in a region WxH+X+Y.
@@ -58,7 +48,4 @@ for ms in 34000 34200 42000 49000 63000 70000; do
   expect "$ms ms skipped equals every frame (differing pixels)" "$differing" "==" 0
 done
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
+finish_checks
