@@ -113,10 +113,12 @@ void** findSlot(const char* name) {
 
 int loadGlEntryPoints(GlProcLookup lookup) {
   for (const EntrySlot& slot : kEntrySlots) *slot.pointer = lookup(slot.name);
+  glMajorVersion = 0;
+  glMinorVersion = 0;
   if (!glGetIntegerv) return -1;
   glGetIntegerv(GL_MAJOR_VERSION, &glMajorVersion);
   glGetIntegerv(GL_MINOR_VERSION, &glMinorVersion);
-  // A driver that does not know these queries leaves major at 0.
+  // A driver that does not know these queries leaves major at the 0 set above.
   if (glMajorVersion < 3) return -1;
   return 0;
 }
