@@ -1,5 +1,6 @@
-// A driver-free OpenGL for unit tests: every entry point becomes a typed function that does
-// nothing and returns zero; a test then points the entries it watches at its own fakes.
+// A driver-free OpenGL: every entry point becomes a typed function that does nothing and
+// returns zero. Unit tests point the entries they watch at their own fakes; the benchmarks
+// time a scene's own CPU work per frame with no driver behind the calls.
 #pragma once
 
 #include "shell/gl.h"
