@@ -1,9 +1,12 @@
-// The cubes scene's cost: the instance build at its busiest moment and over the whole scene,
-// and, given a headless OpenGL context (run from the repository root for shaders/), one
-// render() call and whole frames at 640x360 drawn from buffers and from client memory.
+// The cubes scene's cost: the instance build at its busiest moment and over the whole scene;
+// one render() call against the no-op OpenGL table (the scene's own work: the build and the
+// 128 draws recorded) across the scene's time; and, given a headless OpenGL context (run
+// from the repository root for shaders/), one render() call and whole frames at 640x360
+// drawn from buffers and from client memory.
 #include "capture/offscreen.h"
 #include "scenes/cubes/cubes_scene.h"
 #include "shell/gl.h"
+#include "shell/noop_gl.h"
 
 #include <benchmark/benchmark.h>
 
@@ -70,6 +73,53 @@ void BM_BuildCubeInstancesWholeScene(benchmark::State& state) {
   state.counters["most_instances"] = most;
 }
 BENCHMARK(BM_BuildCubeInstancesWholeScene)->Unit(benchmark::kMillisecond);
+
+// A started scene drawing from buffers, at 640x360, for the no-op table's benchmarks.
+std::unique_ptr<CubesScene> startedSceneNoDriver() {
+  auto scene = std::make_unique<CubesScene>();
+  scene->width = kWidth;
+  scene->height = kHeight;
+  scene->start();
+  return scene;
+}
+
+// CPU time of one render() call with every GL call a no-op, at t whole seconds (the argument):
+// how the scene's own cost follows the shape through the scene.
+void BM_CubesRenderNoDriver(benchmark::State& state) {
+  NoopGlScope noop;
+  auto scene = startedSceneNoDriver();
+  scene->seconds = static_cast<float>(state.range(0));
+  for (auto _ : state) scene->render();
+  state.counters["instances"] = scene->instances->count;
+  state.counters["attempts"] = scene->instances->attempts;
+}
+BENCHMARK(BM_CubesRenderNoDriver)->DenseRange(0, 15)->Unit(benchmark::kMillisecond);
+
+// The same at the busiest t of the scene.
+void BM_CubesRenderNoDriverBusiest(benchmark::State& state) {
+  NoopGlScope noop;
+  auto scene = startedSceneNoDriver();
+  scene->seconds = busiestTime();
+  for (auto _ : state) scene->render();
+  state.counters["t"] = scene->seconds;
+  state.counters["instances"] = scene->instances->count;
+  state.counters["attempts"] = scene->instances->attempts;
+}
+BENCHMARK(BM_CubesRenderNoDriverBusiest)->Unit(benchmark::kMillisecond);
+
+// The same for every frame of the scene at 60 fps, per frame.
+void BM_CubesRenderNoDriverWholeScene(benchmark::State& state) {
+  NoopGlScope noop;
+  auto scene = startedSceneNoDriver();
+  for (auto _ : state) {
+    for (int frame = 0; frame < kSceneFrames; ++frame) {
+      scene->seconds = static_cast<float>(frame) / 60.0f;
+      scene->render();
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kSceneFrames);
+}
+BENCHMARK(BM_CubesRenderNoDriverWholeScene)->Unit(benchmark::kMillisecond);
 
 // The headless context, made once for every GL benchmark; null when none can be had.
 EglContext* glContext() {

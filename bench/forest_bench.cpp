@@ -1,6 +1,9 @@
 // The forest's CPU work at start: the tracks, the noise bytes, the terrain (three Loop
-// subdivisions to 196736 triangles) and the cube string; and each subdivision step alone.
+// subdivisions to 196736 triangles) and the cube string; each subdivision step alone; and
+// one render() call against the no-op OpenGL table (run from the repository root, where
+// start() reads ./shaders).
 #include "scenes/forest/forest_scene.h"
+#include "shell/noop_gl.h"
 #include "synth/process_state.h"
 
 #include <benchmark/benchmark.h>
@@ -9,6 +12,9 @@
 #include <memory>
 
 namespace {
+
+constexpr uint32_t kSceneMs = 34000;   // 0 to 34 s of the show
+constexpr uint32_t kFrameStepMs = 16;  // between successive frames of one benchmark run
 
 // Everything start() computes on the CPU, on a scene object of its own.
 void BM_ForestStartCpu(benchmark::State& state) {
@@ -55,6 +61,25 @@ void BM_TerrainSubdivisionStep(benchmark::State& state) {
   state.counters["triangles_out"] = work.triangleCount;
 }
 BENCHMARK(BM_TerrainSubdivisionStep)->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
+
+// CPU time of render() with every GL call a no-op, frame after frame through the whole
+// scene (the clock starts again at its end): the scene's own work per frame, without a
+// driver. Arguments: width, height.
+void BM_ForestRenderNoDriver(benchmark::State& state) {
+  NoopGlScope noop;
+  auto scene = std::make_unique<ForrestScene>();
+  scene->width = static_cast<int32_t>(state.range(0));
+  scene->height = static_cast<int32_t>(state.range(1));
+  scene->start();
+  uint32_t ms = 0;
+  for (auto _ : state) {
+    scene->centiseconds = ms / 10;
+    scene->seconds = static_cast<float>(ms * 0.001);
+    scene->render();
+    ms = ms + kFrameStepMs >= kSceneMs ? 0 : ms + kFrameStepMs;
+  }
+}
+BENCHMARK(BM_ForestRenderNoDriver)->Args({640, 360})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,11 +1,14 @@
-// The television scene's cost per frame: the CPU time of one render() call (recording the GL
-// commands; the GPU's work is waited for outside the timing), whole frames at two window
-// sizes, and the line picture's per-frame arithmetic alone. Runs headless through EGL; start
-// it from the repository root, where the shaders are read from ./shaders.
+// The television scene's cost per frame: the CPU time of one render() call, against the
+// real driver (recording the GL commands; the GPU's work is waited for outside the timing)
+// and against the no-op table (the scene's own work alone), whole frames at several window
+// sizes, and the line picture's per-frame arithmetic alone. The real-driver cases run
+// headless through EGL; start it from the repository root, where the shaders are read from
+// ./shaders.
 #include "capture/egl_context.h"
 #include "scenes/tv/tv_scene.h"
 #include "shell/gl.h"
 #include "shell/log.h"
+#include "shell/noop_gl.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,6 +23,8 @@ constexpr uint32_t kTunnelMs = 36000;  // scene time of a frame with the tunnel 
 constexpr uint32_t kFrameStepMs = 16;  // between successive frames of one benchmark run
 constexpr uint32_t kTunnelFromMs = 29000;  // the stretch of scene time with squares in flight
 constexpr uint32_t kTunnelToMs = 43000;
+constexpr uint32_t kCubeFromMs = 8000;     // the stretch of scene time with the wire cube drawn
+constexpr uint32_t kCubeToMs = 24000;
 
 // A headless context of the given size with a started scene; ends the process when there is none.
 struct TVBench {
@@ -70,6 +75,34 @@ BENCHMARK(BM_TVRenderCpu)
     ->Args({640, 360, kTunnelMs})
     ->Args({1280, 720, kTunnelMs})
     ->Unit(benchmark::kMillisecond);
+
+// CPU time of render() alone with every GL call a no-op: what the scene itself costs per
+// frame, without the driver's vertex processing and binning on this thread. The clock steps
+// through a stretch of scene time and starts it again; arguments: width, height, the
+// stretch's first and last ms.
+void BM_TVRenderNoDriver(benchmark::State& state) {
+  NoopGlScope noop;
+  auto scene = std::make_unique<TVScene>();
+  scene->width = static_cast<int32_t>(state.range(0));
+  scene->height = static_cast<int32_t>(state.range(1));
+  scene->start();
+  const uint32_t from = static_cast<uint32_t>(state.range(2)), to = static_cast<uint32_t>(state.range(3));
+  uint32_t ms = from;
+  int64_t squares = 0;
+  for (auto _ : state) {
+    scene->seconds = static_cast<float>(ms * 0.001);
+    scene->centiseconds = ms / 10;
+    scene->render();
+    squares += scene->squaresDrawn;
+    ms = ms + kFrameStepMs > to ? from : ms + kFrameStepMs;
+  }
+  state.counters["square_draws"] = static_cast<double>(squares) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_TVRenderNoDriver)
+    ->Args({640, 360, kCubeFromMs, kCubeToMs})
+    ->Args({640, 360, kTunnelFromMs, kTunnelToMs})
+    ->Args({1920, 1080, kTunnelFromMs, kTunnelToMs})
+    ->Unit(benchmark::kMicrosecond);
 
 // Whole frames, render() and the wait for the picture; arguments: width, height, scene time in ms.
 void BM_TVFrame(benchmark::State& state) {

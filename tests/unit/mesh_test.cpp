@@ -1,9 +1,9 @@
 // Meshes: the generators' exact output, Loop subdivision checked bit for bit against an
 // independent edge map, invariants of closed meshes, extrusion, the upload (through fake GL
 // entry points) and the capacity checks.
-#include "fake_gl.h"
 #include "render/matrix.h"
 #include "render/mesh.h"
+#include "shell/noop_gl.h"
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>

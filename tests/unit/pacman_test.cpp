@@ -1,6 +1,6 @@
 // The shader world: what one frame hands its program, its tracks included.
-#include "fake_gl.h"
 #include "scenes/pacman/pacman_scene.h"
+#include "shell/noop_gl.h"
 
 #include <gtest/gtest.h>
 

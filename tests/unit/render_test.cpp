@@ -1,6 +1,6 @@
 // The downsample chain against a fake OpenGL that records the calls that shape its passes.
-#include "fake_gl.h"
 #include "render/target.h"
+#include "shell/noop_gl.h"
 #include "shell/scene.h"
 
 #include <gtest/gtest.h>

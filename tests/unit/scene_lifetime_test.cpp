@@ -1,7 +1,7 @@
 // Every scene of the show frees what it creates: the whole timeline runs against a fake
 // OpenGL that keeps the set of live names of each kind, and each scene's release() is
 // called twice mid-show. New scenes on the timeline are covered without changes here.
-#include "fake_gl.h"
+#include "shell/noop_gl.h"
 #include "shell/scenes.h"
 #include "shell/show.h"
 #include "synth/process_state.h"
