@@ -84,6 +84,17 @@ float randomSigned() {
   return share * 2.0f - 1.0f;
 }
 
+// Draws the full-screen quad blended over the bound target: colour by the source's alpha,
+// alpha keeping the maximum, so the smoothed strokes and the greetings pile up into one mask.
+// Leaves blending off.
+void drawQuadOverMaxAlpha() {
+  glEnable(GL_BLEND);
+  glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE);
+  glBlendEquationSeparate(GL_FUNC_ADD, GL_MAX);
+  drawFullscreenQuad();
+  glDisable(GL_BLEND);
+}
+
 // Half of a window dimension, as the unsigned integer half converted to float.
 float halfOf(int32_t size) { return static_cast<float>(static_cast<uint32_t>(size) / 2u); }
 
@@ -322,11 +333,7 @@ void CurvesScene::drawGreetPatch(const GreetPatch& patch) {
   checkGlError(__LINE__);
   bindPassTextures(greetsTexture);
   checkGlError(__LINE__);
-  glEnable(GL_BLEND);
-  glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE);
-  glBlendEquationSeparate(GL_FUNC_ADD, GL_MAX);
-  drawFullscreenQuad();
-  glDisable(GL_BLEND);
+  drawQuadOverMaxAlpha();
   checkGlError(__LINE__);
 }
 
@@ -368,11 +375,7 @@ void CurvesScene::render() {
     checkGlError(__LINE__);
     bindPassTextures(curveTexture);
     checkGlError(__LINE__);
-    glEnable(GL_BLEND);
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE);
-    glBlendEquationSeparate(GL_FUNC_ADD, GL_MAX);
-    drawFullscreenQuad();
-    glDisable(GL_BLEND);
+    drawQuadOverMaxAlpha();
     checkGlError(__LINE__);
   }
 
