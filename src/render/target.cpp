@@ -17,12 +17,18 @@ const float kQuarterPassCoords[8] = {0, 0, 0.5f, 0, 0.5f, 0.5f, 0, 0.5f};  // u,
 
 }  // namespace
 
+void allocateTexture(uint32_t texture, uint32_t internalFormat, int32_t levels, int32_t width, int32_t height,
+                     int32_t wrap, int32_t minFilter, int32_t magFilter) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  setTextureModes(wrap, minFilter, magFilter);
+  glTexStorage2D(GL_TEXTURE_2D, levels, internalFormat, width, height);
+}
+
 void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t internalFormat, uint32_t divisor,
                            int line) {
-  glBindTexture(GL_TEXTURE_2D, texture);
-  setTextureModes(GL_CLAMP_TO_BORDER, GL_NEAREST, GL_NEAREST);
-  glTexStorage2D(GL_TEXTURE_2D, 1, internalFormat, static_cast<GLsizei>(static_cast<uint32_t>(scene.width) / divisor),
-                 static_cast<GLsizei>(static_cast<uint32_t>(scene.height) / divisor));
+  allocateTexture(texture, internalFormat, 1, static_cast<GLsizei>(static_cast<uint32_t>(scene.width) / divisor),
+                  static_cast<GLsizei>(static_cast<uint32_t>(scene.height) / divisor), GL_CLAMP_TO_BORDER, GL_NEAREST,
+                  GL_NEAREST);
   checkGlError(line);
 }
 

@@ -9,6 +9,12 @@ class Scene;
 constexpr uint32_t kFullSize = 1;     // divisor of a full-size target
 constexpr uint32_t kQuarterSize = 4;  // divisor of a quarter-size target
 
+// Gives an already generated texture `levels` levels of immutable width x height storage, one
+// wrap mode for both axes and its filters. Leaves it bound to GL_TEXTURE_2D; checks no errors,
+// so a caller whose group of calls goes on checks once at its end.
+void allocateTexture(uint32_t texture, uint32_t internalFormat, int32_t levels, int32_t width, int32_t height,
+                     int32_t wrap, int32_t minFilter, int32_t magFilter);
+
 // Gives an already generated texture one level of storage at the scene's size / divisor,
 // nearest filtering and clamp-to-border wrapping. Leaves it bound to GL_TEXTURE_2D.
 // The error check names the caller's line.

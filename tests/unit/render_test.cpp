@@ -1,4 +1,5 @@
-// The downsample chain against a fake OpenGL that records the calls that shape its passes.
+// The downsample chain and the texture allocation against a fake OpenGL that records the
+// calls that shape them.
 #include "render/target.h"
 #include "shell/noop_gl.h"
 #include "shell/scene.h"
@@ -71,6 +72,47 @@ TEST(Downsample, TwoPassesToQuarterSizeWithTheProgramBuiltOnce) {
   EXPECT_EQ(passes(), expected);
   EXPECT_EQ(programsCreated, 1);  // built on first use only
   scene.downsampleProgram.id = 0;
+  clearGlEntryPoints();
+}
+
+void APIENTRY texParameteri(GLenum, GLenum name, GLint value) {
+  calls.push_back("parameter " + std::to_string(name) + " " + std::to_string(value));
+}
+void APIENTRY texStorage2D(GLenum, GLsizei levels, GLenum format, GLsizei w, GLsizei h) {
+  calls.push_back("storage " + std::to_string(levels) + " " + std::to_string(format) + " " + std::to_string(w) + "x" +
+                  std::to_string(h));
+}
+
+// The parameter and storage calls expected for one texture, in the order they are made.
+std::vector<std::string> allocation(const std::string& texture, int wrap, int minFilter, int magFilter,
+                                    const std::string& storage) {
+  return {"texture " + texture,
+          "parameter " + std::to_string(GL_TEXTURE_MIN_FILTER) + " " + std::to_string(minFilter),
+          "parameter " + std::to_string(GL_TEXTURE_MAG_FILTER) + " " + std::to_string(magFilter),
+          "parameter " + std::to_string(GL_TEXTURE_WRAP_S) + " " + std::to_string(wrap),
+          "parameter " + std::to_string(GL_TEXTURE_WRAP_T) + " " + std::to_string(wrap),
+          "storage " + storage};
+}
+
+TEST(TextureAllocation, TargetsTakeTheWindowOverTheDivisorAndOthersTheirOwnModes) {
+  installNoopGl();
+  glBindTexture = bindTexture;
+  glTexParameteri = texParameteri;
+  glTexStorage2D = texStorage2D;
+  PlainScene scene;
+  scene.width = 1366;
+  scene.height = 768;
+  calls.clear();
+
+  allocateTargetTexture(scene, 5, GL_RGBA8, kQuarterSize);
+  allocateTexture(6, GL_RGBA8, 3, 512, 256, GL_CLAMP_TO_EDGE, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
+  std::vector<std::string> expected =
+      allocation("5", GL_CLAMP_TO_BORDER, GL_NEAREST, GL_NEAREST, "1 " + std::to_string(GL_RGBA8) + " 341x192");
+  std::vector<std::string> second = allocation("6", GL_CLAMP_TO_EDGE, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR,
+                                               "3 " + std::to_string(GL_RGBA8) + " 512x256");
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(calls, expected);
+  calls.clear();
   clearGlEntryPoints();
 }
 

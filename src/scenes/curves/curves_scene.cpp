@@ -220,9 +220,8 @@ void CurvesScene::createTextures() {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, kGreetsWidth, kGreetsHeight, 0, GL_RED, GL_UNSIGNED_BYTE, kGreetsImage);
   glBindTexture(GL_TEXTURE_2D, 0);
 
-  glBindTexture(GL_TEXTURE_2D, smoothTexture);
-  setTextureModes(GL_CLAMP_TO_EDGE, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR);
-  glTexStorage2D(GL_TEXTURE_2D, kSmoothLevels, GL_RGBA8, width, height);
+  allocateTexture(smoothTexture, GL_RGBA8, kSmoothLevels, width, height, GL_CLAMP_TO_EDGE, GL_LINEAR_MIPMAP_NEAREST,
+                  GL_LINEAR);
   glBindTexture(GL_TEXTURE_2D, 0);
 
   uint8_t noise[kCurvesNoiseBytes];

@@ -219,9 +219,8 @@ void TVScene::createTextures() {
                kTVNoise.bytes);
   checkGlError(__LINE__);
 
-  glBindTexture(GL_TEXTURE_2D, screenTexture);
-  setTextureModes(GL_CLAMP_TO_BORDER, GL_LINEAR, GL_LINEAR);
-  glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, kScreenTargetSide, kScreenTargetSide);
+  allocateTexture(screenTexture, GL_RGBA8, 1, kScreenTargetSide, kScreenTargetSide, GL_CLAMP_TO_BORDER, GL_LINEAR,
+                  GL_LINEAR);
   checkGlError(__LINE__);
   glBindTexture(GL_TEXTURE_2D, 0);
 }
