@@ -93,14 +93,8 @@ void fillTVTracks(TVScene& scene) {
 }
 
 Mat4 tvProjection(int32_t width, int32_t height) {
-  float a = static_cast<float>(height) / static_cast<float>(width);
-  Mat4 p = {};
-  p.m[0] = 0.99999994f;               // one ulp below 1
-  p.m[5] = 1.99999988f / (2.0f * a);  // 0.99999994 * width / height
-  p.m[10] = -1.0202020f;              // -(far + near) / (far - near) = -101 / 99
-  p.m[11] = -1.0f;
-  p.m[14] = -2.0202019f;              // -2 far near / (far - near) = -200 / 99
-  return p;
+  // -(far + near) / (far - near) = -101 / 99 and -2 far near / (far - near) = -200 / 99.
+  return wideFrustumMatrix(width, height, -1.0202020f, -2.0202019f);
 }
 
 int32_t quarterSide(int32_t side) { return static_cast<int32_t>(static_cast<uint32_t>(side) / kQuarterSize); }
