@@ -400,10 +400,9 @@ void CurvesScene::render() {
 
 void CurvesScene::release() {
   // Names are only ever made by start(); a scene that never started has no GL objects.
-  if (textures[0] != 0) glDeleteTextures(kCurvesGlNames, textures);
-  if (framebuffers[0] != 0) glDeleteFramebuffers(kCurvesGlNames, framebuffers);
-  if (renderbuffers[0] != 0) glDeleteRenderbuffers(kCurvesGlNames, renderbuffers);
-  for (int i = 0; i < kCurvesGlNames; ++i) textures[i] = framebuffers[i] = renderbuffers[i] = 0;
+  deleteGlNames(glDeleteTextures, textures, kCurvesGlNames);
+  deleteGlNames(glDeleteFramebuffers, framebuffers, kCurvesGlNames);
+  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kCurvesGlNames);
   curveTexture = curveFramebuffer = smoothTexture = smoothFramebuffer = noiseTexture = greetsTexture = 0;
 }
 

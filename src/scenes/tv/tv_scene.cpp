@@ -255,12 +255,10 @@ void TVScene::createFramebuffers() {
 }
 
 void TVScene::release() {
-  // Names are only non-zero after start(), which needs a context; a scene that never
-  // started (or was released already) makes no OpenGL call.
-  if (textures[0] != 0) glDeleteTextures(kTVGlNames, textures);
-  if (framebuffers[0] != 0) glDeleteFramebuffers(kTVGlNames, framebuffers);
-  if (renderbuffers[0] != 0) glDeleteRenderbuffers(kTVGlNames, renderbuffers);
-  for (int i = 0; i < kTVGlNames; ++i) textures[i] = framebuffers[i] = renderbuffers[i] = 0;
+  // A scene that never started (or was released already) holds no names and makes no call.
+  deleteGlNames(glDeleteTextures, textures, kTVGlNames);
+  deleteGlNames(glDeleteFramebuffers, framebuffers, kTVGlNames);
+  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kTVGlNames);
   sceneFramebuffer = depthRenderbuffer = sceneTexture = halfFramebuffer = halfTexture = 0;
   blurFramebuffer = glowFramebuffer = blurTexture = glowTexture = 0;
   paletteTexture = screenPaletteTexture = noiseTexture = screenFramebuffer = screenTexture = 0;
