@@ -111,16 +111,12 @@ void CubesScene::createFramebuffers() {
 }
 
 void CubesScene::release() {
-  // Names are only deleted once made, so a scene that never started needs no context.
-  if (textures[0]) glDeleteTextures(kCubesGlNames, textures);
-  if (framebuffers[0]) glDeleteFramebuffers(kCubesGlNames, framebuffers);
-  if (renderbuffers[0]) glDeleteRenderbuffers(kCubesGlNames, renderbuffers);
-  uint32_t* buffers[3] = {&cubeVertexBuffer, &cubeIndexBuffer, &instanceBuffer};
-  for (uint32_t* buffer : buffers) {
-    if (*buffer) glDeleteBuffers(1, buffer);
-    *buffer = 0;
-  }
-  for (int i = 0; i < kCubesGlNames; ++i) textures[i] = framebuffers[i] = renderbuffers[i] = 0;
+  deleteGlNames(glDeleteTextures, textures, kCubesGlNames);
+  deleteGlNames(glDeleteFramebuffers, framebuffers, kCubesGlNames);
+  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kCubesGlNames);
+  deleteGlNames(glDeleteBuffers, &cubeVertexBuffer, 1);
+  deleteGlNames(glDeleteBuffers, &cubeIndexBuffer, 1);
+  deleteGlNames(glDeleteBuffers, &instanceBuffer, 1);
   shadowTexture = shadowFramebuffer = 0;
 }
 
