@@ -48,11 +48,8 @@ CubesScene::CubesScene()
   framesIndependent = true;
 }
 
-CubesScene::~CubesScene() {
-  release();
-  deleteProgram(cubeProgram);
-  deleteProgram(cubeshadowProgram);
-}
+// The programs go with their members' destructors.
+CubesScene::~CubesScene() { release(); }
 
 void CubesScene::start() {
   buildProgram(cubeProgram, "shaders/cube_v.glsl", nullptr, "shaders/cube_f.glsl");
