@@ -61,13 +61,11 @@ const char* const kCalledEntryPoints[] = {
     "glReadPixels", "glPixelStorei", "glReadBuffer", "glFinish",
 };
 
-// Functions called only after checking glEntryPointAvailable at the place of use; a driver
+// Functions called only where the place of use has checked that they work; a driver
 // without them still plays the show.
 const char* const kOptionalEntryPoints[] = {
     // timer queries for the capture tool's frame statistics
-    "glGenQueries", "glDeleteQueries", "glBeginQuery", "glEndQuery", "glQueryCounter",
-    "glGetQueryObjectiv", "glGetQueryObjectuiv", "glGetQueryObjecti64v", "glGetQueryObjectui64v",
-    "glGetQueryiv", "glGetInteger64v",
+    "glGenQueries", "glDeleteQueries", "glBeginQuery", "glEndQuery", "glGetQueryObjectui64v", "glGetQueryiv",
 };
 
 // What a function newer than OpenGL 4.0 needs: the core version that has it, or the

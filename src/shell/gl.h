@@ -37,7 +37,7 @@ const char* findMissingGlEntryPoint();
 // The list of functions the program calls unconditionally, by index.
 int calledGlEntryPointCount();
 const char* calledGlEntryPoint(int i);
-// The functions called only after glEntryPointAvailable said yes, by index.
+// The functions called only after the place of use checked that they work, by index.
 int optionalGlEntryPointCount();
 const char* optionalGlEntryPoint(int i);
 // True when name is one of the table's entry points.

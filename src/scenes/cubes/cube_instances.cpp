@@ -121,9 +121,6 @@ void buildCubeInstances(float t, Mesh& shape, CubeInstances& out) {
   out.gridSpacing = s;
   out.attempts = cubeAttemptCount(total, s);
 
-  uint32_t vertices = 0, triangles = 0;
-  Mesh::makeCube(out.cubeCorners, out.cubeIndices, vertices, triangles);
-
   clearCubeGrid(out, out.attempts);
   for (uint32_t a = 0; a < out.attempts; ++a) {
     float target = (static_cast<float>(demoRand()) / static_cast<float>(kRandomMax)) * total;

@@ -26,8 +26,6 @@ constexpr float kRingCubesPerSecond = 70.0f;
 
 // One frame's cubes on the shape, and the scratch space that finds them.
 struct CubeInstances {
-  float cubeCorners[3 * kCubeVertexCount];        // x, y, z of the unit cube's corners (+-1)
-  uint32_t cubeIndices[3 * kCubeTriangleCount];   // its 12 outward triangles
   float positions[3 * kMaxCubeAttempts];          // x, y, z of each cube's grid point (low cell corner)
   int32_t cells[3 * kMaxCubeAttempts];            // grid cell of each cube, same order
   int32_t cellTable[kCellTableSlots];             // cube index per slot, -1 = empty; first tableSlots used

@@ -46,13 +46,14 @@ CubesScene::CubesScene()
   // The shape and every cube are rebuilt from t alone (the sequence is reseeded every
   // frame), so a frame needs none of the frames before it.
   framesIndependent = true;
+  uint32_t vertices = 0, triangles = 0;
+  Mesh::makeCube(cubeCorners, cubeIndices, vertices, triangles);
+  fillWallPositions(wallPositions);
+  for (int pass = 0; pass < kLightPasses; ++pass) lightViews[pass] = cubesLightView(pass);
 }
 
-CubesScene::~CubesScene() {
-  release();
-  deleteProgram(cubeProgram);
-  deleteProgram(cubeshadowProgram);
-}
+// The programs go with their members' destructors.
+CubesScene::~CubesScene() { release(); }
 
 void CubesScene::start() {
   buildProgram(cubeProgram, "shaders/cube_v.glsl", nullptr, "shaders/cube_f.glsl");
@@ -60,16 +61,14 @@ void CubesScene::start() {
   createTextures();
   createFramebuffers();
   if (!clientArrays) {
-    uint32_t vertices = 0, triangles = 0;
-    Mesh::makeCube(instances->cubeCorners, instances->cubeIndices, vertices, triangles);
     glGenBuffers(1, &cubeVertexBuffer);
     glGenBuffers(1, &cubeIndexBuffer);
     glGenBuffers(1, &instanceBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, cubeVertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, sizeof instances->cubeCorners, instances->cubeCorners, GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, sizeof cubeCorners, cubeCorners, GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, cubeIndexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof instances->cubeIndices, instances->cubeIndices, GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof cubeIndices, cubeIndices, GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     checkGlError(__LINE__);
   }
@@ -111,16 +110,12 @@ void CubesScene::createFramebuffers() {
 }
 
 void CubesScene::release() {
-  // Names are only deleted once made, so a scene that never started needs no context.
-  if (textures[0]) glDeleteTextures(kCubesGlNames, textures);
-  if (framebuffers[0]) glDeleteFramebuffers(kCubesGlNames, framebuffers);
-  if (renderbuffers[0]) glDeleteRenderbuffers(kCubesGlNames, renderbuffers);
-  uint32_t* buffers[3] = {&cubeVertexBuffer, &cubeIndexBuffer, &instanceBuffer};
-  for (uint32_t* buffer : buffers) {
-    if (*buffer) glDeleteBuffers(1, buffer);
-    *buffer = 0;
-  }
-  for (int i = 0; i < kCubesGlNames; ++i) textures[i] = framebuffers[i] = renderbuffers[i] = 0;
+  deleteGlNames(glDeleteTextures, textures, kCubesGlNames);
+  deleteGlNames(glDeleteFramebuffers, framebuffers, kCubesGlNames);
+  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kCubesGlNames);
+  deleteGlNames(glDeleteBuffers, &cubeVertexBuffer, 1);
+  deleteGlNames(glDeleteBuffers, &cubeIndexBuffer, 1);
+  deleteGlNames(glDeleteBuffers, &instanceBuffer, 1);
   shadowTexture = shadowFramebuffer = 0;
 }
 
@@ -156,7 +151,7 @@ void CubesScene::pointInstances(const float* clientData, uint32_t first) {
 }
 
 void CubesScene::drawCubes(uint32_t count) {
-  const void* indices = clientArrays ? instances->cubeIndices : nullptr;
+  const void* indices = clientArrays ? cubeIndices : nullptr;
   glDrawElementsInstanced(GL_TRIANGLES, kCubeIndexCount, GL_UNSIGNED_INT, indices, static_cast<GLsizei>(count));
 }
 
@@ -186,7 +181,6 @@ void CubesScene::render() {
   // Everything the 128 draws read is computed and sent once.
   buildCubeInstances(t, shape, *instances);
   ringCount = fillRingPositions(t, ringPositions);
-  fillWallPositions(wallPositions);
   uploadInstances();
 
   // State the passes rely on, set here so the first frame looks the same whichever scene
@@ -200,7 +194,7 @@ void CubesScene::render() {
   checkGlError(__LINE__);
   glBindBuffer(GL_ARRAY_BUFFER, clientArrays ? 0 : cubeVertexBuffer);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, clientArrays ? 0 : cubeIndexBuffer);
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, clientArrays ? instances->cubeCorners : nullptr);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, clientArrays ? cubeCorners : nullptr);
   pointInstances(instances->positions, 0);
   glVertexAttribDivisor(1, 1);
   glEnableVertexAttribArray(0);
@@ -209,7 +203,7 @@ void CubesScene::render() {
 
   const float half = instances->gridSpacing / 2.0f;
   for (int pass = 0; pass < kLightPasses; ++pass) {
-    const Mat4 light = cubesLightView(pass);
+    const Mat4& light = lightViews[pass];
 
     // The shadow map from this pass's light direction.
     useProgram(cubeshadowProgram);

@@ -34,7 +34,11 @@ class CubesScene : public Scene {
   std::unique_ptr<CubeInstances> instances;  // this frame's shape cubes
   float ringPositions[3 * kMaxRingCubes] = {};  // x, y, z per ring cube this frame
   int ringCount = 0;                            // entries used
-  float wallPositions[3 * kWallCubes] = {};     // x, y, z per wall cube
+  // What no frame changes, made once by the constructor:
+  float wallPositions[3 * kWallCubes] = {};          // x, y, z per wall cube
+  float cubeCorners[3 * kCubeVertexCount] = {};      // x, y, z of the unit cube's corners (+-1)
+  uint32_t cubeIndices[3 * kCubeTriangleCount] = {};  // its 12 outward triangles
+  Mat4 lightViews[kLightPasses] = {};                // the light's view of each pass
 
   CubesScene();
   ~CubesScene() override;

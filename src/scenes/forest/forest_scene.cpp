@@ -301,9 +301,9 @@ void ForrestScene::createFramebuffers() {
 ForrestScene::~ForrestScene() { release(); }
 
 void ForrestScene::release() {
+  deleteGlNames(glDeleteTextures, textures, kForestGlNames);
   deleteGlNames(glDeleteFramebuffers, framebuffers, kForestGlNames);
   deleteGlNames(glDeleteRenderbuffers, renderbuffers, kForestGlNames);
-  deleteGlNames(glDeleteTextures, textures, kForestGlNames);
   noiseTexture = depthTexture = smallCaptionTexture = largeCaptionTexture = 0;
   terrain.releaseBuffers();
   cubeString.releaseBuffers();
