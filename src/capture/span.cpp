@@ -164,18 +164,14 @@ int captureSpan(const CaptureOptions& options) {
     beginCapture(options.out);
     // Whether the output can be written at all is known before any rendering.
     if (!out.inPlace) {
-      int fd;
-      {
-        CleanupScope scope;  // created and tracked as one step; ffmpeg writes over it
-        fd = open(out.writePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd >= 0) out.slot = trackTemporaryFile(out.writePath);
-      }
-      if (fd < 0) {
-        std::fprintf(stderr, "demo-capture: cannot write %s: %s\n", options.out.c_str(), std::strerror(errno));
+      std::string openError;
+      FILE* placeholder = openOutput(out, openError);  // created and tracked; ffmpeg writes over it
+      if (!placeholder) {
+        std::fprintf(stderr, "demo-capture: %s\n", openError.c_str());
         endCapture();
         return 1;
       }
-      close(fd);
+      std::fclose(placeholder);
     }
   } else {
     if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return 1;
