@@ -161,8 +161,6 @@ bool finishEncoder(VideoEncoder& encoder, std::string& error) {
   return false;
 }
 
-void abandonEncoder(VideoEncoder& encoder) { killChild(encoder.process); }
-
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
   if (from.empty()) return text;
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
