@@ -131,19 +131,19 @@ SpanPlan planSpan(const CaptureOptions& options) {
   return plan;
 }
 
-bool videoToolsPresent() {
-  for (const char* tool : {"ffmpeg", "ffprobe"}) {
-    if (!findOnPath(tool).empty()) continue;
-    std::fprintf(stderr,
-                 "demo-capture: the %s program was not found on PATH; install the Debian "
-                 "package 'ffmpeg' (apt-get install ffmpeg)\n",
-                 tool);
-    return false;
-  }
-  return true;
+bool findVideoTools(VideoTools& tools) {
+  tools.ffmpeg = findOnPath("ffmpeg");
+  tools.ffprobe = findOnPath("ffprobe");
+  const char* missing = tools.ffmpeg.empty() ? "ffmpeg" : tools.ffprobe.empty() ? "ffprobe" : nullptr;
+  if (!missing) return true;
+  std::fprintf(stderr,
+               "demo-capture: the %s program was not found on PATH; install the Debian "
+               "package 'ffmpeg' (apt-get install ffmpeg)\n",
+               missing);
+  return false;
 }
 
-int captureSpan(const CaptureOptions& options) {
+int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   SpanPlan plan = planSpan(options);
   if (plan.frameCount <= 0) {
     std::fprintf(stderr, "demo-capture: the span holds no frame\n");
@@ -151,15 +151,8 @@ int captureSpan(const CaptureOptions& options) {
   }
   bool video = options.frames.empty();
   std::string container = videoContainer(options.out);
-  std::string ffmpeg, ffprobe;
   OutputFile out;
   if (video) {
-    ffmpeg = findOnPath("ffmpeg");
-    ffprobe = findOnPath("ffprobe");
-    if (ffmpeg.empty() || ffprobe.empty()) {
-      videoToolsPresent();  // says which one is missing
-      return 1;
-    }
     out = planOutput(options.out, false);
     beginCapture(options.out);
     // Whether the output can be written at all is known before any rendering.
@@ -226,7 +219,7 @@ int captureSpan(const CaptureOptions& options) {
   if (video) {
     encoder.stallSeconds = options.encoderTimeout;
     encoder.watchedFile = out.inPlace ? "" : out.writePath;
-    if (!startEncoder(encoder, ffmpeg, options.width, options.height, options.fps, musicPath, out.writePath,
+    if (!startEncoder(encoder, tools.ffmpeg, options.width, options.height, options.fps, musicPath, out.writePath,
                       container, !out.inPlace, error)) {
       std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
       dropMusic();
@@ -270,7 +263,7 @@ int captureSpan(const CaptureOptions& options) {
       expected.seconds = std::max(static_cast<double>(plan.frameCount) / options.fps,
                                   static_cast<double>(expected.audioFrames) / kSampleRate);
       // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
-      if (!out.inPlace && !probeVideo(ffprobe, out.writePath, expected, kProbeSeconds, error)) ok = false;
+      if (!out.inPlace && !probeVideo(tools.ffprobe, out.writePath, expected, kProbeSeconds, error)) ok = false;
     }
     error = replaceAll(replaceAll(error, out.writePath, options.out), musicPath, "the music of the span");
     dropMusic();
