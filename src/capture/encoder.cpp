@@ -47,12 +47,6 @@ long long fileSize(const std::string& path) {
   return static_cast<long long>(info.st_size);
 }
 
-// text without trailing white space.
-std::string trimmed(const std::string& text) {
-  size_t end = text.find_last_not_of(" \n\r\t");
-  return end == std::string::npos ? "" : text.substr(0, end + 1);
-}
-
 }  // namespace
 
 bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, int height, int fps,
