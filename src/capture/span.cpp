@@ -111,6 +111,11 @@ class SpanScratch {
     videoPending = false;
     return commitOutput(video, ok, error);
   }
+  // Marks the capture as running (see beginCapture).
+  void begin(const std::string& what, const std::string& note = "") {
+    beginCapture(what, note);
+    capturing = true;
+  }
   // Marks the capture ended.
   void end() {
     if (capturing) endCapture();
@@ -198,8 +203,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   OutputFile& out = scratch.video;
   if (video) {
     out = planOutput(options.out, false);
-    beginCapture(options.out);
-    scratch.capturing = true;
+    scratch.begin(options.out);
     // Whether the output can be written at all is known before any rendering.
     if (!out.inPlace) {
       std::string openError;
@@ -213,8 +217,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
     }
   } else {
     if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return 1;
-    beginCapture(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
-    scratch.capturing = true;
+    scratch.begin(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
   }
   // Opened once the folders exist, still before any rendering.
   FrameStatsRecorder stats;  // removes its temporary file on every early return
