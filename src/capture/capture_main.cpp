@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
   // Before anything else: a capture without its shaders would only fail later, obscurely.
   bool renders = !options.atMs.empty() || !options.out.empty() || !options.frames.empty();
   if (renders && !shadersPresent()) return 1;
-  if (wantsVideo(options) && !videoToolsPresent()) return 1;
+  VideoTools tools;  // found before any output is written
+  if (wantsVideo(options) && !findVideoTools(tools)) return 1;
   installCaptureCleanup();
   // Compiler logs and OpenGL errors go to the terminal rather than a file.
   logAttach(stderr);
@@ -126,5 +127,5 @@ int main(int argc, char** argv) {
     if (status != 0 || (options.atMs.empty() && options.out.empty() && options.frames.empty())) return status;
   }
   if (!options.atMs.empty()) return captureStills(options);
-  return captureSpan(options);
+  return captureSpan(options, tools);
 }

@@ -179,6 +179,11 @@ std::string describeExit(const std::string& name, int status) {
   return name + " stopped unexpectedly";
 }
 
+std::string trimmed(const std::string& text) {
+  size_t end = text.find_last_not_of(" \n\r\t");
+  return end == std::string::npos ? "" : text.substr(0, end + 1);
+}
+
 std::string findOnPath(const char* program) {
   const char* path = std::getenv("PATH");
   if (!path) return "";

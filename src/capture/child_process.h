@@ -31,5 +31,7 @@ void killChild(ChildProcess& child);
 void closePipes(ChildProcess& child);
 // "NAME failed with status N" or "NAME was ended by signal N"; empty for a clean exit.
 std::string describeExit(const std::string& name, int status);
+// text without trailing white space: a helper program's messages, ready to quote.
+std::string trimmed(const std::string& text);
 // Finds a program on PATH; returns its path, or an empty string.
 std::string findOnPath(const char* program);

@@ -47,12 +47,6 @@ long long fileSize(const std::string& path) {
   return static_cast<long long>(info.st_size);
 }
 
-// text without trailing white space.
-std::string trimmed(const std::string& text) {
-  size_t end = text.find_last_not_of(" \n\r\t");
-  return end == std::string::npos ? "" : text.substr(0, end + 1);
-}
-
 }  // namespace
 
 bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, int height, int fps,
@@ -160,8 +154,6 @@ bool finishEncoder(VideoEncoder& encoder, std::string& error) {
   error = failure + (messages.empty() ? "" : ":\n  " + replaceAll(messages, "\n", "\n  "));
   return false;
 }
-
-void abandonEncoder(VideoEncoder& encoder) { killChild(encoder.process); }
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
   if (from.empty()) return text;

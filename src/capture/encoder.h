@@ -33,8 +33,6 @@ bool sendFrame(VideoEncoder& encoder, const uint8_t* rgb, std::string& error);
 // Closes the pipe and waits for ffmpeg to finish, killing it when it makes no progress for
 // stallSeconds; true when it exited with status 0 and reported no error.
 bool finishEncoder(VideoEncoder& encoder, std::string& error);
-// Kills ffmpeg at once (used when the capture fails on its own side).
-void abandonEncoder(VideoEncoder& encoder);
 // Returns text with every occurrence of from replaced by to (temporary names in ffmpeg's
 // messages become the names the user knows).
 std::string replaceAll(std::string text, const std::string& from, const std::string& to);

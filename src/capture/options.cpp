@@ -1,6 +1,8 @@
 // Command-line parsing for the capture tool.
 #include "capture/options.h"
 
+#include "shell/show.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -10,7 +12,7 @@
 
 namespace {
 
-constexpr double kShowSeconds = 192.0;
+constexpr double kShowSeconds = kShowEndMs / 1000.0;
 
 bool parseInt(const char* text, int low, int high, int& out) {
   if (!*text) return false;
@@ -83,7 +85,7 @@ bool parseTimes(const char* text, std::vector<uint32_t>& out) {
     double seconds;
     if (!parseSeconds(item.c_str(), seconds)) return false;
     uint32_t ms = static_cast<uint32_t>(std::llround(seconds * 1000.0));
-    if (ms >= kShowSeconds * 1000) return false;  // the show has ended at 192000
+    if (ms >= kShowEndMs) return false;  // the show has ended
     out.push_back(ms);
     if (comma == std::string::npos) return true;
     begin = comma + 1;

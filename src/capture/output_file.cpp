@@ -53,24 +53,15 @@ FILE* openOutput(OutputFile& out, std::string& error) {
 
 bool finishOutput(OutputFile& out, FILE* file, bool ok, int errorNumber, std::string& error) {
   int saved = ok ? 0 : errorNumber;
-  if (out.toStdout) {
-    if (std::fflush(file) != 0 && ok) {
-      ok = false;
-      saved = errno;
-    }
-  } else if (std::fclose(file) != 0 && ok) {
+  if ((out.toStdout ? std::fflush(file) : std::fclose(file)) != 0 && ok) {
     ok = false;
     saved = errno;
   }
-  if (ok && !out.inPlace && std::rename(out.writePath.c_str(), out.finalPath.c_str()) != 0) {
-    ok = false;
-    saved = errno;
-  }
-  if (!ok && !out.inPlace) std::remove(out.writePath.c_str());
-  forgetTemporaryFile(out.slot);
-  out.slot = -1;
-  if (!ok) error = "cannot write " + outputName(out) + (saved ? std::string(": ") + std::strerror(saved) : "");
-  return ok;
+  if (ok) return commitOutput(out, true, error);
+  std::string ignored;
+  commitOutput(out, false, ignored);
+  error = "cannot write " + outputName(out) + (saved ? std::string(": ") + std::strerror(saved) : "");
+  return false;
 }
 
 bool commitOutput(OutputFile& out, bool ok, std::string& error) {

@@ -71,9 +71,57 @@ bool writeMusicForEncoder(const std::vector<int16_t>& music, std::string& path, 
     std::remove(path.c_str());
     forgetTemporaryFile(slot);
     slot = -1;
+    path.clear();
   }
   return ok;
 }
+
+// What a span capture has made before it can finish, undone by whichever return leaves
+// first: the music written for the encoder, the video's temporary file and the capture mark.
+class SpanScratch {
+ public:
+  OutputFile video;           // the video's output
+  bool videoPending = false;  // its temporary exists, neither renamed nor removed yet
+  std::string musicPath;      // the music for the encoder; empty when none
+  int musicSlot = -1;         // clean-up slot of musicPath
+  bool capturing = false;     // between beginCapture and endCapture
+
+  SpanScratch() = default;
+  SpanScratch(const SpanScratch&) = delete;
+  SpanScratch& operator=(const SpanScratch&) = delete;
+  ~SpanScratch() {
+    dropMusic();
+    std::string ignored;
+    commitVideo(false, ignored);
+    end();
+  }
+
+  // Removes the music for the encoder, if it exists.
+  void dropMusic() {
+    if (musicPath.empty()) return;
+    std::remove(musicPath.c_str());
+    forgetTemporaryFile(musicSlot);
+    musicSlot = -1;
+    musicPath.clear();
+  }
+  // Renames the video's temporary into place when ok, else removes it; false with a reason
+  // in error when the rename fails. Does nothing once done.
+  bool commitVideo(bool ok, std::string& error) {
+    if (!videoPending) return ok;
+    videoPending = false;
+    return commitOutput(video, ok, error);
+  }
+  // Marks the capture as running (see beginCapture).
+  void begin(const std::string& what, const std::string& note = "") {
+    beginCapture(what, note);
+    capturing = true;
+  }
+  // Marks the capture ended.
+  void end() {
+    if (capturing) endCapture();
+    capturing = false;
+  }
+};
 
 // Hands each frame of the span to the encoder or to a numbered PNG, reporting progress.
 class SpanHost : public VirtualClockHost {
@@ -131,19 +179,19 @@ SpanPlan planSpan(const CaptureOptions& options) {
   return plan;
 }
 
-bool videoToolsPresent() {
-  for (const char* tool : {"ffmpeg", "ffprobe"}) {
-    if (!findOnPath(tool).empty()) continue;
-    std::fprintf(stderr,
-                 "demo-capture: the %s program was not found on PATH; install the Debian "
-                 "package 'ffmpeg' (apt-get install ffmpeg)\n",
-                 tool);
-    return false;
-  }
-  return true;
+bool findVideoTools(VideoTools& tools) {
+  tools.ffmpeg = findOnPath("ffmpeg");
+  tools.ffprobe = findOnPath("ffprobe");
+  const char* missing = tools.ffmpeg.empty() ? "ffmpeg" : tools.ffprobe.empty() ? "ffprobe" : nullptr;
+  if (!missing) return true;
+  std::fprintf(stderr,
+               "demo-capture: the %s program was not found on PATH; install the Debian "
+               "package 'ffmpeg' (apt-get install ffmpeg)\n",
+               missing);
+  return false;
 }
 
-int captureSpan(const CaptureOptions& options) {
+int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   SpanPlan plan = planSpan(options);
   if (plan.frameCount <= 0) {
     std::fprintf(stderr, "demo-capture: the span holds no frame\n");
@@ -151,91 +199,54 @@ int captureSpan(const CaptureOptions& options) {
   }
   bool video = options.frames.empty();
   std::string container = videoContainer(options.out);
-  std::string ffmpeg, ffprobe;
-  OutputFile out;
+  SpanScratch scratch;  // undoes what is unfinished on every return
+  OutputFile& out = scratch.video;
   if (video) {
-    ffmpeg = findOnPath("ffmpeg");
-    ffprobe = findOnPath("ffprobe");
-    if (ffmpeg.empty() || ffprobe.empty()) {
-      videoToolsPresent();  // says which one is missing
-      return 1;
-    }
     out = planOutput(options.out, false);
-    beginCapture(options.out);
+    scratch.begin(options.out);
     // Whether the output can be written at all is known before any rendering.
     if (!out.inPlace) {
-      int fd;
-      {
-        CleanupScope scope;  // created and tracked as one step; ffmpeg writes over it
-        fd = open(out.writePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd >= 0) out.slot = trackTemporaryFile(out.writePath);
-      }
-      if (fd < 0) {
-        std::fprintf(stderr, "demo-capture: cannot write %s: %s\n", options.out.c_str(), std::strerror(errno));
-        endCapture();
+      std::string openError;
+      FILE* placeholder = openOutput(out, openError);  // created and tracked; ffmpeg writes over it
+      if (!placeholder) {
+        std::fprintf(stderr, "demo-capture: %s\n", openError.c_str());
         return 1;
       }
-      close(fd);
+      std::fclose(placeholder);
+      scratch.videoPending = true;
     }
   } else {
     if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return 1;
-    beginCapture(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
+    scratch.begin(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
   }
-  // Every failure before the encoder runs removes the video's temporary file.
-  auto abandonVideo = [&]() {
-    std::string ignored;
-    if (video && !out.inPlace) commitOutput(out, false, ignored);
-  };
   // Opened once the folders exist, still before any rendering.
   FrameStatsRecorder stats;  // removes its temporary file on every early return
   std::string statsError;
   if (!options.stats.empty() && !stats.open(options.stats, statsError)) {
     std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
-    abandonVideo();
-    endCapture();
     return 1;
   }
 
   // The music of the span: the encoder reads it as a file; a sequence gets it last, so a
   // folder with music.wav holds a finished capture.
   std::vector<int16_t> music;
-  std::string musicPath;
-  int musicSlot = -1;
   if (video) {
     renderMusicSlice(plan.firstSample, plan.endSample, music);
-    if (!writeMusicForEncoder(music, musicPath, musicSlot)) {
-      abandonVideo();
-      endCapture();
-      return 1;
-    }
+    if (!writeMusicForEncoder(music, scratch.musicPath, scratch.musicSlot)) return 1;
   }
-  auto dropMusic = [&]() {
-    if (musicPath.empty()) return;
-    std::remove(musicPath.c_str());
-    forgetTemporaryFile(musicSlot);
-    musicPath.clear();
-  };
 
   EglContext egl;
   Show show;
-  if (!startOffscreenShow(egl, show, options.width, options.height)) {
-    dropMusic();
-    abandonVideo();
-    endCapture();
-    return 1;
-  }
+  if (!startOffscreenShow(egl, show, options.width, options.height)) return 1;
 
   VideoEncoder encoder;
   std::string error;
   if (video) {
     encoder.stallSeconds = options.encoderTimeout;
     encoder.watchedFile = out.inPlace ? "" : out.writePath;
-    if (!startEncoder(encoder, ffmpeg, options.width, options.height, options.fps, musicPath, out.writePath,
+    if (!startEncoder(encoder, tools.ffmpeg, options.width, options.height, options.fps, scratch.musicPath, out.writePath,
                       container, !out.inPlace, error)) {
       std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
-      dropMusic();
-      commitOutput(out, false, error);
-      endCapture();
       destroyEglContext(egl);
       return 1;
     }
@@ -274,11 +285,11 @@ int captureSpan(const CaptureOptions& options) {
       expected.seconds = std::max(static_cast<double>(plan.frameCount) / options.fps,
                                   static_cast<double>(expected.audioFrames) / kSampleRate);
       // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
-      if (!out.inPlace && !probeVideo(ffprobe, out.writePath, expected, kProbeSeconds, error)) ok = false;
+      if (!out.inPlace && !probeVideo(tools.ffprobe, out.writePath, expected, kProbeSeconds, error)) ok = false;
     }
-    error = replaceAll(replaceAll(error, out.writePath, options.out), musicPath, "the music of the span");
-    dropMusic();
-    if (!commitOutput(out, ok, error)) ok = false;
+    error = replaceAll(replaceAll(error, out.writePath, options.out), scratch.musicPath, "the music of the span");
+    scratch.dropMusic();
+    if (!scratch.commitVideo(ok, error)) ok = false;
   } else if (ok) {
     renderMusicSlice(plan.firstSample, plan.endSample, music);
     ok = writeWav(options.frames + "/music.wav", music.data(), static_cast<int64_t>(music.size() / 2), error);
@@ -287,7 +298,7 @@ int captureSpan(const CaptureOptions& options) {
     std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
     ok = false;
   }
-  endCapture();
+  scratch.end();
   if (!ok && !error.empty()) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
   double elapsed = secondsSince(started);
   std::fprintf(stderr, "captured %lld frames (%.3f s of show, %dx%d at %d fps) in %.1f s: %.2f frames per second%s\n",

@@ -5,6 +5,7 @@
 #include "capture/options.h"
 
 #include <cstdint>
+#include <string>
 
 // Frames and music samples of the span [fromSeconds, toSeconds) at fps.
 struct SpanPlan {
@@ -17,8 +18,14 @@ struct SpanPlan {
 
 // Works out the frames and samples of the span the options ask for.
 SpanPlan planSpan(const CaptureOptions& options);
-// True when ffmpeg and ffprobe are both on PATH; otherwise says which is missing on stderr.
-bool videoToolsPresent();
-// Renders the span to options.out (a video file) or options.frames (a folder); returns the
-// process exit status.
-int captureSpan(const CaptureOptions& options);
+// The helper programs a video capture runs, as found on PATH.
+struct VideoTools {
+  std::string ffmpeg;   // path of the encoder
+  std::string ffprobe;  // path of the program that reads the finished video back
+};
+
+// Finds ffmpeg and ffprobe on PATH; false after saying on stderr which is missing.
+bool findVideoTools(VideoTools& tools);
+// Renders the span to options.out (a video file, made with tools) or options.frames (a
+// folder); returns the process exit status.
+int captureSpan(const CaptureOptions& options, const VideoTools& tools);

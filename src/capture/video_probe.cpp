@@ -150,8 +150,7 @@ bool probeVideo(const std::string& ffprobe, const std::string& path, const Video
   }
   if (reaped < 0) return false;
   std::string failure = describeExit("ffprobe", status);
-  size_t end = complaints.find_last_not_of(" \n");
-  complaints = end == std::string::npos ? "" : complaints.substr(0, end + 1);
+  complaints = trimmed(complaints);
   if (!failure.empty() || !complaints.empty()) {
     error = "the finished video cannot be read back" + (complaints.empty() ? ": " + failure : ":\n  " + complaints);
     return false;
