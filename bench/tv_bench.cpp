@@ -5,6 +5,7 @@
 // headless through EGL; start it from the repository root, where the shaders are read from
 // ./shaders.
 #include "capture/egl_context.h"
+#include "capture/offscreen.h"
 #include "scenes/tv/tv_scene.h"
 #include "shell/gl.h"
 #include "shell/log.h"
@@ -32,12 +33,7 @@ struct TVBench {
   std::unique_ptr<TVScene> scene;
 
   TVBench(int width, int height) {
-    std::string error;
-    if (!createEglContext(egl, width, height, error) || loadGlEntryPoints(eglLookup) != 0 ||
-        !isGlVersionSupported(4, 0) || findMissingGlEntryPoint()) {
-      std::fprintf(stderr, "tv_bench: no headless OpenGL 4.0 context: %s\n", error.c_str());
-      std::exit(1);
-    }
+    if (!startOffscreenOpenGl(egl, width, height)) std::exit(1);  // it says why on stderr
     logAttach(stderr);
     scene = std::make_unique<TVScene>();
     scene->width = width;

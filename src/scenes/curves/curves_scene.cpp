@@ -191,11 +191,7 @@ GreetUniforms greetPatchUniforms(const GreetPatch& patch, CurvePoint2 cameraOffs
 
 CurvesScene::~CurvesScene() {
   release();
-  deleteProgram(lines2Program);
-  deleteProgram(discblurProgram);
-  deleteProgram(curvesmoothProgram);
-  deleteProgram(curvefinalProgram);
-  deleteProgram(greetsProgram);
+  // The programs go with their members.
 }
 
 void CurvesScene::start() {

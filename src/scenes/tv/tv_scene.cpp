@@ -65,12 +65,7 @@ TVScene::TVScene() {
 
 TVScene::~TVScene() {
   release();
-  deleteProgram(screenProgram);
-  deleteProgram(gaussblur2Program);
-  deleteProgram(compositeProgram);
-  deleteProgram(screen2Program);
-  deleteProgram(linesProgram);
-  deleteProgram(zoomblurProgram);
+  // The programs go with their members.
 }
 
 void fillTVTracks(TVScene& scene) {
