@@ -259,9 +259,7 @@ void ForrestScene::createTextures() {
   checkGlError(__LINE__);
   glBindTexture(GL_TEXTURE_3D, 0);
 
-  glBindTexture(GL_TEXTURE_2D, depthTexture);
-  setTextureModes(GL_CLAMP_TO_EDGE, GL_NEAREST, GL_NEAREST);
-  glTexStorage2D(GL_TEXTURE_2D, 1, GL_R16F, width, height);
+  allocateTexture(depthTexture, GL_R16F, 1, width, height, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_NEAREST);
   checkGlError(__LINE__);
   glBindTexture(GL_TEXTURE_2D, 0);
 }
