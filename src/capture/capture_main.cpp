@@ -3,6 +3,7 @@
 #include "capture/cleanup.h"
 #include "capture/offscreen.h"
 #include "capture/options.h"
+#include "capture/output_file.h"
 #include "capture/music.h"
 #include "capture/png_writer.h"
 #include "capture/span.h"
@@ -20,7 +21,8 @@
 
 namespace {
 
-// Writes each wanted frame as DIR/frame-<milliseconds>.png.
+// Writes each wanted frame as DIR/frame-<milliseconds>.png, under a temporary name until the
+// capture has finished.
 class StillsHost : public VirtualClockHost {
  public:
   std::string folder;
@@ -29,16 +31,19 @@ class StillsHost : public VirtualClockHost {
   std::vector<int64_t> atFrames;  // their frames, same order
   bool failed = false;
   std::vector<uint8_t> pixels;
+  PendingOutputs* pending = nullptr;  // where the written pictures wait
 
   void onFrame(int64_t frameIndex) override {
+    if (failed) return;
     readFrame(width, height, pixels);
     for (size_t i = 0; i < atFrames.size(); ++i) {
       if (atFrames[i] != frameIndex) continue;
       std::string path = folder + "/frame-" + std::to_string(atMs[i]) + ".png";
       std::string error;
-      if (!writePng(path, width, height, pixels.data(), error)) {
+      if (!writePng(path, width, height, pixels.data(), error, pending)) {
         std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
         failed = true;
+        return;
       }
     }
   }
@@ -48,7 +53,8 @@ int captureStills(const CaptureOptions& options) {
   if (!ensureFolder(options.out)) return 1;
   beginCapture(options.out);
   std::string error;
-  FrameStatsRecorder stats;  // removes its temporary file unless committed
+  PendingOutputs pending;    // removes what is not committed on every return
+  FrameStatsRecorder stats;  // removes its temporary file unless finished
   if (!options.stats.empty() && !stats.open(options.stats, error)) {
     std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     endCapture();
@@ -66,39 +72,56 @@ int captureStills(const CaptureOptions& options) {
   host.width = options.width;
   host.height = options.height;
   host.atMs = options.atMs;
+  host.pending = &pending;
   // The frame on screen at each time: the last one whose tick is not after it.
   for (uint32_t ms : options.atMs) host.atFrames.push_back(lastFrameAtOrBefore(ms, options.fps));
   host.begin(show, options.fps, host.atFrames);
   runShow(show, stats.wrap(show, host));
-  bool ok = !host.failed && host.nextWanted == host.wanted.size();
-  if (ok && !stats.commit(error)) {
+  bool complete = host.nextWanted == host.wanted.size();
+  bool ok = !host.failed && complete;
+  // Everything finished and checked, then committed together.
+  if (ok && !(stats.finish(pending, error) && addMusicOutput(options, pending, error) && pending.commitAll(error))) {
     std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     ok = false;
   }
+  pending.discard();
   endCapture();
   destroyEglContext(egl);
-  if (host.nextWanted < host.wanted.size()) {
+  if (!complete) {
     std::fprintf(stderr, "demo-capture: the show ended before every frame was captured\n");
     return 1;
   }
+  if (ok) stats.report();
   return ok ? 0 : 1;
 }
 
-// Writes the music of [--from, --to) to options.audio exactly as the audio callback plays it
-// from the start of playback. Its own synthesizer state keeps the scenes' random sequence intact.
+// Writes the music of [--from, --to) alone to options.audio exactly as the audio callback
+// plays it from the start of playback. Its own synthesizer state keeps the scenes' random
+// sequence intact.
 int captureAudio(const CaptureOptions& options) {
-  SpanPlan plan = planSpan(options);
   beginCapture(options.audio == "-" ? "standard output" : options.audio);
-  std::vector<int16_t> samples;
-  renderMusicSlice(plan.firstSample, plan.endSample, samples);
+  PendingOutputs pending;
   std::string error;
-  bool ok = writeWav(options.audio, samples.data(), plan.endSample - plan.firstSample, error);
+  bool ok = addMusicOutput(options, pending, error) && pending.commitAll(error);
   endCapture();
   if (!ok) {
     std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     return 1;
   }
   return 0;
+}
+
+// Checks every file and folder the capture will write, before any work; false after a message.
+bool checkOutputs(const CaptureOptions& options) {
+  std::string error;
+  bool ok = true;
+  if (wantsVideo(options)) ok = checkOutput(planOutput(options.out, false), error);
+  if (ok && !options.audio.empty()) ok = checkOutput(planOutput(options.audio, true), error);
+  if (ok && !options.stats.empty()) ok = checkOutput(planOutput(options.stats, true), error);
+  if (ok && !options.frames.empty()) ok = checkFolder(options.frames, error);
+  if (ok && !options.atMs.empty()) ok = checkFolder(options.out, error);
+  if (!ok) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+  return ok;
 }
 
 }  // namespace
@@ -122,10 +145,10 @@ int main(int argc, char** argv) {
   installCaptureCleanup();
   // Compiler logs and OpenGL errors go to the terminal rather than a file.
   logAttach(stderr);
-  if (!options.audio.empty()) {
-    int status = captureAudio(options);
-    if (status != 0 || (options.atMs.empty() && options.out.empty() && options.frames.empty())) return status;
-  }
+  // A size the driver cannot render is a request that cannot be met.
+  if (renders && !sizeWithinDriverLimits(options.width, options.height)) return 2;
+  if (!checkOutputs(options)) return 1;
   if (!options.atMs.empty()) return captureStills(options);
-  return captureSpan(options, tools);
+  if (renders) return captureSpan(options, tools);
+  return captureAudio(options);
 }

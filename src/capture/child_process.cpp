@@ -11,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -41,6 +43,21 @@ void closeEverythingOnExec() {
     if (flags >= 0 && !(flags & FD_CLOEXEC)) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
   }
   closedir(dir);
+}
+
+// rchar + wchar of /proc/PID/io: every byte the process read or wrote; -1 when unreadable.
+long long ioBytesOf(pid_t pid) {
+  char name[64];
+  std::snprintf(name, sizeof name, "/proc/%d/io", static_cast<int>(pid));
+  FILE* file = std::fopen(name, "re");
+  if (!file) return -1;
+  long long total = -1, value = 0;
+  char key[32];
+  while (std::fscanf(file, "%31[^:]: %lld\n", key, &value) == 2) {
+    if (std::strcmp(key, "rchar") == 0 || std::strcmp(key, "wchar") == 0) total = (total < 0 ? 0 : total) + value;
+  }
+  std::fclose(file);
+  return total;
 }
 
 // Closes fd unless it is -1, and sets it to -1.
@@ -79,12 +96,12 @@ bool startChild(ChildProcess& child, const std::vector<std::string>& args, bool 
 
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  sigset_t everything, nothing;
-  sigfillset(&everything);
+  sigset_t reset = signalsToReset(), nothing;
   sigemptyset(&nothing);
   // Default actions for all signals (SIGPIPE and SIGCHLD are ignored here, and ignoring is
-  // inherited), none blocked (the capture blocks its stop signals), and a group of its own.
-  posix_spawnattr_setsigdefault(&attributes, &everything);
+  // inherited) but stop signals ignored on entry, none blocked (the capture blocks its stop
+  // signals), and a group of its own.
+  posix_spawnattr_setsigdefault(&attributes, &reset);
   posix_spawnattr_setsigmask(&attributes, &nothing);
   posix_spawnattr_setpgroup(&attributes, 0);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
@@ -97,7 +114,7 @@ bool startChild(ChildProcess& child, const std::vector<std::string>& args, bool 
   {
     CleanupScope scope;  // started and tracked as one step
     result = posix_spawn(&pid, args[0].c_str(), &actions, &attributes, argv.data(), environ);
-    if (result == 0) trackChild(pid);
+    if (result == 0) trackChild(pid, args[0].substr(args[0].rfind('/') + 1));
   }
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
@@ -200,4 +217,36 @@ std::string findOnPath(const char* program) {
     begin = end + 1;
   }
   return "";
+}
+
+void startWatch(ProgressWatch& watch, pid_t pid, const std::string& file) {
+  watch = ProgressWatch();
+  watch.pid = pid;
+  watch.file = file;
+  lookForProgress(watch, true);
+}
+
+double lookForProgress(ProgressWatch& watch, bool progressed) {
+  auto now = std::chrono::steady_clock::now();
+  long long io = watch.pid > 0 ? ioBytesOf(watch.pid) : -1;
+  if (io >= 0 && io != watch.ioBytes) progressed = true;
+  watch.ioBytes = io;
+  struct stat info;
+  long long size = -1, changeNs = -1;
+  if (!watch.file.empty() && stat(watch.file.c_str(), &info) == 0) {
+    size = static_cast<long long>(info.st_size);
+    changeNs = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+  }
+  // A rewrite in place (an mp4's index moved to the front) changes the time, not the size.
+  if (size != watch.fileSize || changeNs != watch.fileChangeNs) progressed = true;
+  watch.fileSize = size;
+  watch.fileChangeNs = changeNs;
+  if (progressed) {
+    watch.idleSeconds = 0;
+  } else {
+    double step = std::chrono::duration<double>(now - watch.lastLook).count();
+    watch.idleSeconds += std::min(step, kMaxCountedLookSeconds);
+  }
+  watch.lastLook = now;
+  return watch.idleSeconds;
 }

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,27 @@ std::string describeExit(const std::string& name, int status);
 std::string trimmed(const std::string& text);
 // Finds a program on PATH; returns its path, or an empty string.
 std::string findOnPath(const char* program);
+
+// The longest stretch one look at a helper may count as its idle time: a look that comes
+// later than this (this process was stopped by SIGSTOP or Ctrl-Z, or starved) counts only
+// this much, so the time a capture spends stopped is not blamed on the helper.
+constexpr double kMaxCountedLookSeconds = 1.0;
+
+// Signs of a helper program's own progress: the bytes it has read and written (its
+// /proc/PID/io, where readable) and the size and modification time of a file it writes.
+struct ProgressWatch {
+  pid_t pid = -1;                 // the helper
+  std::string file;               // a file it writes; empty when none is watched
+  long long ioBytes = -1;         // its read and written bytes at the last look; -1 unknown
+  long long fileSize = -1;        // the file's size at the last look; -1 none
+  long long fileChangeNs = -1;    // the file's modification time at the last look, nanoseconds
+  double idleSeconds = 0;         // counted time without progress since the last progress
+  std::chrono::steady_clock::time_point lastLook;
+};
+
+// Starts watching pid (and file, when not empty) with no idle time counted.
+void startWatch(ProgressWatch& watch, pid_t pid, const std::string& file);
+// Looks again: progressed (the caller saw the helper take data or say something), new I/O or
+// a changed file resets the idle time; otherwise the time since the last look, at most
+// kMaxCountedLookSeconds, is added. Returns the idle time in seconds.
+double lookForProgress(ProgressWatch& watch, bool progressed);

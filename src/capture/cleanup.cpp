@@ -17,7 +17,8 @@
 namespace {
 
 constexpr int kMaxNoteBytes = 256;   // the note added to an interrupt message
-constexpr int kMaxMessageBytes = PATH_MAX + 2 * kMaxNoteBytes;
+constexpr int kMaxNameBytes = 64;    // a helper program's name in messages
+constexpr int kMaxMessageBytes = PATH_MAX + 2 * kMaxNoteBytes + kMaxNameBytes;
 
 // Plain data only: the signal thread may still read it while static destructors run.
 pthread_mutex_t registryLock = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
@@ -26,14 +27,17 @@ char capturePath[PATH_MAX] = "";                    // the user's path, for mess
 char captureNote[kMaxNoteBytes] = "";               // what stays behind, for messages
 char trackedFiles[kMaxTrackedFiles][PATH_MAX] = {};  // empty string: slot free
 pid_t trackedChild = -1;                            // -1: none
+char trackedChildName[kMaxNameBytes] = "";          // its program, for messages
 
 const int kStopSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+sigset_t ignoredOnEntry;  // stop signals this process was started with ignored (nohup, background jobs)
 
-// The signals that stop a capture.
+// The signals that stop a capture: those not ignored on entry.
 sigset_t stopSignalSet() {
   sigset_t set;
   sigemptyset(&set);
-  for (int sig : kStopSignals) sigaddset(&set, sig);
+  for (int sig : kStopSignals)
+    if (!sigismember(&ignoredOnEntry, sig)) sigaddset(&set, sig);
   return set;
 }
 
@@ -55,7 +59,7 @@ void say(const char* text) {
 }
 
 // Kills and reaps the tracked child, removes the tracked files; caller holds the lock.
-// Returns true when there was a child to stop.
+// Returns true when there was a child to stop (named in trackedChildName).
 bool undoCapture() {
   bool stoppedChild = trackedChild > 0;
   if (stoppedChild) {
@@ -92,9 +96,9 @@ void* waitForStopSignal(void*) {
   const char* lead = isatty(STDERR_FILENO) ? "\n" : "";
   if (capturing) {
     bool stopped = undoCapture();
-    std::snprintf(message, sizeof message, "%sdemo-capture: interrupted by %s: %sremoved the unfinished files of %s%s%s\n",
-                  lead, signalName(sig), stopped ? "stopped ffmpeg and " : "", capturePath,
-                  captureNote[0] ? "; " : "", captureNote);
+    std::snprintf(message, sizeof message, "%sdemo-capture: interrupted by %s: %s%s%sremoved the unfinished files of %s%s%s\n",
+                  lead, signalName(sig), stopped ? "stopped " : "", stopped ? trackedChildName : "",
+                  stopped ? " and " : "", capturePath, captureNote[0] ? "; " : "", captureNote);
   } else {
     undoCapture();
     std::snprintf(message, sizeof message, "%sdemo-capture: interrupted by %s\n", lead, signalName(sig));
@@ -110,8 +114,9 @@ void cleanUpAtExit() {
   if (capturing) {
     bool stopped = undoCapture();
     char message[kMaxMessageBytes];
-    std::snprintf(message, sizeof message, "demo-capture: the capture of %s ended at the error above: %sremoved its unfinished files%s%s\n",
-                  capturePath, stopped ? "stopped ffmpeg and " : "", captureNote[0] ? "; " : "", captureNote);
+    std::snprintf(message, sizeof message, "demo-capture: the capture of %s ended at the error above: %s%s%sremoved its unfinished files%s%s\n",
+                  capturePath, stopped ? "stopped " : "", stopped ? trackedChildName : "", stopped ? " and " : "",
+                  captureNote[0] ? "; " : "", captureNote);
     say(message);
     capturing = false;
   }
@@ -123,12 +128,23 @@ void cleanUpAtExit() {
 void installCaptureCleanup() {
   signal(SIGCHLD, SIG_DFL);  // an inherited SIG_IGN would make every child unwaitable
   signal(SIGPIPE, SIG_IGN);
-  // A disposition of SIG_IGN handed down by a shell would discard the signals before sigwait.
-  for (int sig : kStopSignals) signal(sig, SIG_DFL);
+  // A write past `ulimit -f` then fails with EFBIG, which the write paths report and clean up.
+  signal(SIGXFSZ, SIG_IGN);
+  // A stop signal handed down ignored (nohup, a background job of a script) was meant not to
+  // reach this process: it stays ignored, here and in the helper programs.
+  sigemptyset(&ignoredOnEntry);
+  for (int sig : kStopSignals) {
+    struct sigaction current;
+    if (sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) sigaddset(&ignoredOnEntry, sig);
+  }
   sigset_t set = stopSignalSet();
+  bool anyToWaitFor = false;
+  for (int sig : kStopSignals) anyToWaitFor = anyToWaitFor || sigismember(&set, sig);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   pthread_t thread;
-  if (pthread_create(&thread, nullptr, waitForStopSignal, nullptr) == 0) {
+  if (!anyToWaitFor) {
+    // Every stop signal is ignored: nothing to wait for.
+  } else if (pthread_create(&thread, nullptr, waitForStopSignal, nullptr) == 0) {
     pthread_detach(thread);
   } else {
     // Without the thread the signals keep their default action rather than stay blocked.
@@ -170,12 +186,21 @@ void forgetTemporaryFile(int slot) {
   trackedFiles[slot][0] = '\0';
 }
 
-void trackChild(pid_t pid) {
+void trackChild(pid_t pid, const std::string& name) {
   CleanupScope scope;
   trackedChild = pid;
+  copyText(trackedChildName, sizeof trackedChildName, name);
 }
 
 void forgetChild(pid_t pid) {
   CleanupScope scope;
   if (trackedChild == pid) trackedChild = -1;
+}
+
+sigset_t signalsToReset() {
+  sigset_t set;
+  sigfillset(&set);
+  for (int sig : kStopSignals)
+    if (sigismember(&ignoredOnEntry, sig)) sigdelset(&set, sig);
+  return set;
 }

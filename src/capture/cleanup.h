@@ -3,18 +3,20 @@
 // the process through exit).
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <string>
 
-constexpr int kMaxTrackedFiles = 4;  // temporary files alive at once: video, music, frame, spare
+constexpr int kMaxTrackedFiles = 72;  // temporary files alive at once: the stills of one run, video, music, statistics
 
-// Blocks SIGINT, SIGTERM and SIGHUP in this thread (and so in every thread started later) and
+// Blocks SIGINT, SIGTERM and SIGHUP (those of them not ignored on entry, which stay ignored)
+// in this thread (and so in every thread started later) and
 // starts a thread that waits for them: it stops the tracked child, removes the tracked files,
 // says so on stderr and ends the process with 128 + the signal number. Also registers the
 // same clean-up to run at exit, resets SIGCHLD to its default so children can be waited for,
-// and ignores SIGPIPE so a closed pipe shows up as a failed write. Call once, before any
-// other thread starts.
+// and ignores SIGPIPE and SIGXFSZ so a closed pipe or a file-size limit shows up as a failed
+// write. Call once, before any other thread starts.
 void installCaptureCleanup();
 // Names what is being made (the user's path) for the messages, and marks the capture as
 // running: an exit before endCapture() is reported and cleaned up. note, when not empty, is
@@ -38,7 +40,11 @@ class CleanupScope {
 int trackTemporaryFile(const std::string& path);
 // Stops tracking the file in slot (after it was renamed or removed); -1 is ignored.
 void forgetTemporaryFile(int slot);
-// Tracks a child process (leader of its own process group) to kill and reap if cut short.
-void trackChild(pid_t pid);
+// The signals a helper program gets with their default action: all but the stop signals this
+// process was started with ignored, which the helpers inherit ignored as well.
+sigset_t signalsToReset();
+// Tracks a child process (leader of its own process group) to kill and reap if cut short;
+// name is the program's, for the messages.
+void trackChild(pid_t pid, const std::string& name);
 // Stops tracking the child (it has been reaped).
 void forgetChild(pid_t pid);

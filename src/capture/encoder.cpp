@@ -2,6 +2,8 @@
 // every wait.
 #include "capture/encoder.h"
 
+#include "capture/output_file.h"
+
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,13 +42,6 @@ bool collectMessages(VideoEncoder& encoder, int milliseconds) {
   return encoder.messages.size() > before || encoder.process.errors < 0;
 }
 
-// The size of the file at path in bytes; -1 when there is none (or no path).
-long long fileSize(const std::string& path) {
-  struct stat info;
-  if (path.empty() || stat(path.c_str(), &info) != 0) return -1;
-  return static_cast<long long>(info.st_size);
-}
-
 }  // namespace
 
 bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, int height, int fps,
@@ -57,16 +52,19 @@ bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, i
   // The profile video sites expect: H.264 in yuv420p with AAC stereo, index at the front.
   // Errors only, and -xerror: an error ffmpeg would shrug off (a full disk while writing the
   // trailer) must end it with a failure status.
+  // Paths go as file: URLs, so that no name is taken for a protocol or an option; bitexact
+  // leaves out what would differ between two identical runs (random IDs, version strings).
   std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostats", "-loglevel", "error", "-xerror", "-nostdin", "-y",
                                    "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", rate, "-i", "pipe:0",
-                                   "-i", audioPath, "-map", "0:v", "-map", "1:a",
+                                   "-i", toolPath(audioPath), "-map", "0:v", "-map", "1:a",
                                    "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
-                                   "-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2"};
+                                   "-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2",
+                                   "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact"};
   if (container == "mp4") {
     // Moving the index to the front reads the file back, which a device or FIFO cannot do.
     args.insert(args.end(), {"-movflags", seekable ? "+faststart" : "+frag_keyframe+empty_moov"});
   }
-  args.insert(args.end(), {"-f", container, outputPath});
+  args.insert(args.end(), {"-f", container, toolPath(outputPath)});
   encoder.messages.clear();
   // A dead encoder must show up as a failed write, not kill the capture.
   std::signal(SIGPIPE, SIG_IGN);
@@ -78,20 +76,21 @@ bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, i
 
 bool sendFrame(VideoEncoder& encoder, const uint8_t* rgb, std::string& error) {
   size_t done = 0;
-  Clock::time_point lastProgress = Clock::now();
+  ProgressWatch watch;
+  startWatch(watch, encoder.process.pid, encoder.watchedFile);
   while (done < encoder.frameBytes) {
     ssize_t n = write(encoder.process.input, rgb + done, encoder.frameBytes - done);
     if (n > 0) {
       done += static_cast<size_t>(n);
-      lastProgress = Clock::now();
+      lookForProgress(watch, true);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) {
-      pollfd watch[2] = {{encoder.process.input, POLLOUT, 0}, {encoder.process.errors, POLLIN, 0}};
-      poll(watch, encoder.process.errors >= 0 ? 2 : 1, kPollMilliseconds);
-      if (watch[1].revents) collectMessages(encoder, 0);
-      if (secondsSince(lastProgress) > encoder.stallSeconds) {
+      pollfd watched[2] = {{encoder.process.input, POLLOUT, 0}, {encoder.process.errors, POLLIN, 0}};
+      poll(watched, encoder.process.errors >= 0 ? 2 : 1, kPollMilliseconds);
+      bool said = watched[1].revents && collectMessages(encoder, 0);
+      if (lookForProgress(watch, said) > encoder.stallSeconds) {
         killChild(encoder.process);
         error = "ffmpeg took no frame data for " + std::to_string(static_cast<int>(encoder.stallSeconds)) +
                 " s; stopped it";
@@ -116,9 +115,10 @@ bool finishEncoder(VideoEncoder& encoder, std::string& error) {
   bool closed = close(encoder.process.input) == 0 || errno == EINTR;  // the descriptor is gone either way
   int closeErrno = errno;
   encoder.process.input = -1;
-  // ffmpeg flushes its encoder and writes the index now; progress is output that grows.
-  Clock::time_point lastProgress = Clock::now();
-  long long size = fileSize(encoder.watchedFile);
+  // ffmpeg flushes its encoder and writes the index now: progress is what it reads and
+  // writes, messages, and its output changing (an mp4's index is moved by rewriting in place).
+  ProgressWatch watch;
+  startWatch(watch, encoder.process.pid, encoder.watchedFile);
   int status = 0;
   while (true) {
     int reaped = reapChild(encoder.process, status, error);
@@ -127,13 +127,8 @@ bool finishEncoder(VideoEncoder& encoder, std::string& error) {
       return false;
     }
     if (reaped > 0) break;
-    if (collectMessages(encoder, kPollMilliseconds)) lastProgress = Clock::now();
-    long long now = fileSize(encoder.watchedFile);
-    if (now != size) {
-      size = now;
-      lastProgress = Clock::now();
-    }
-    if (secondsSince(lastProgress) > encoder.stallSeconds) {
+    bool said = collectMessages(encoder, kPollMilliseconds);
+    if (lookForProgress(watch, said) > encoder.stallSeconds) {
       killChild(encoder.process);
       error = "ffmpeg made no progress for " + std::to_string(static_cast<int>(encoder.stallSeconds)) +
               " s after the last frame; stopped it";

@@ -14,6 +14,12 @@
 #include <cstring>
 #include <string>
 
+namespace {
+
+constexpr int kLimitProbeSide = 16;  // pixels: the surface of the context that asks for the limits
+
+}  // namespace
+
 bool startOffscreenOpenGl(EglContext& egl, int width, int height) {
   std::string error;
   if (!createEglContext(egl, width, height, error)) {
@@ -43,15 +49,60 @@ bool startOffscreenShow(EglContext& egl, Show& show, int width, int height) {
   return true;
 }
 
-bool ensureFolder(const std::string& folder) {
+bool checkFolder(const std::string& folder, std::string& error) {
   struct stat info;
   if (stat(folder.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return true;
-    std::fprintf(stderr, "demo-capture: cannot use %s as a folder: it is a file\n", folder.c_str());
+    if (!S_ISDIR(info.st_mode)) {
+      error = "cannot use " + folder + " as a folder: it is a file";
+      return false;
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+      error = "cannot write into folder " + folder + ": " + std::strerror(errno);
+      return false;
+    }
+    return true;
+  }
+  int missing = errno;
+  // Not there yet: made by the capture, so the folder above must take it.
+  size_t slash = folder.find_last_not_of('/');
+  slash = slash == std::string::npos ? std::string::npos : folder.rfind('/', slash);
+  std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+  if (missing == ENOENT && stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+      access(parent.c_str(), W_OK | X_OK) == 0)
+    return true;
+  if (missing == ENOENT && access(parent.c_str(), F_OK) == 0 && access(parent.c_str(), W_OK | X_OK) != 0) missing = errno;
+  error = "cannot create folder " + folder + ": " + std::strerror(missing);
+  return false;
+}
+
+bool ensureFolder(const std::string& folder) {
+  std::string error;
+  struct stat info;
+  if (stat(folder.c_str(), &info) != 0 && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "demo-capture: cannot create folder %s: %s\n", folder.c_str(), std::strerror(errno));
     return false;
   }
-  if (mkdir(folder.c_str(), 0777) == 0) return true;
-  std::fprintf(stderr, "demo-capture: cannot create folder %s: %s\n", folder.c_str(), std::strerror(errno));
+  if (checkFolder(folder, error)) return true;
+  std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+  return false;
+}
+
+bool sizeWithinDriverLimits(int width, int height) {
+  // A small context asks the driver, so that a size it cannot render is refused before the
+  // full-size surface is allocated (gigabytes at the largest sizes).
+  EglContext egl;
+  if (!startOffscreenOpenGl(egl, kLimitProbeSide, kLimitProbeSide)) return true;  // the real start-up says why
+  GLint renderbuffer = 0;
+  GLint viewport[2] = {0, 0};
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+  checkGlError(__LINE__);
+  destroyEglContext(egl);
+  int maxWidth = std::min(renderbuffer, viewport[0]);
+  int maxHeight = std::min(renderbuffer, viewport[1]);
+  if (width <= maxWidth && height <= maxHeight) return true;
+  std::fprintf(stderr, "demo-capture: --size %dx%d is larger than this OpenGL driver renders (at most %dx%d)\n", width,
+               height, maxWidth, maxHeight);
   return false;
 }
 

@@ -17,7 +17,14 @@ bool startOffscreenOpenGl(EglContext& egl, int width, int height);
 bool startOffscreenShow(EglContext& egl, Show& show, int width, int height);
 constexpr const char* kShaderFolder = "shaders";  // read by the scenes, relative to the working folder
 
-// Makes the folder unless it exists; false after a message on stderr that says why.
+// True when the driver renders width x height (GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS);
+// otherwise false after a message on stderr. Asks through a small context of its own.
+bool sizeWithinDriverLimits(int width, int height);
+// Checks that folder can take the capture's files: an existing folder writable by this
+// process, or a missing one whose parent folder is. False with a reason in error.
+bool checkFolder(const std::string& folder, std::string& error);
+// Makes the folder unless it exists, and checks it can be written; false after a message on
+// stderr that says why.
 bool ensureFolder(const std::string& folder);
 // True for the names a sequence capture writes: frame-<digits>.png and music.wav.
 bool isSequenceFile(const char* name);

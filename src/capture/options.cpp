@@ -1,6 +1,7 @@
 // Command-line parsing for the capture tool.
 #include "capture/options.h"
 
+#include "capture/strict_numbers.h"
 #include "shell/show.h"
 
 #include <cctype>
@@ -9,36 +10,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 namespace {
 
 constexpr double kShowSeconds = kShowEndMs / 1000.0;
 
-bool parseInt(const char* text, int low, int high, int& out) {
-  if (!*text) return false;
-  char* end = nullptr;
-  errno = 0;
-  long value = std::strtol(text, &end, 10);
-  if (*end || errno || value < low || value > high) return false;
-  out = static_cast<int>(value);
-  return true;
-}
-
-bool parseSeconds(const char* text, double& out) {
-  if (!*text) return false;
-  char* end = nullptr;
-  errno = 0;
-  double value = std::strtod(text, &end);
-  if (*end || errno || !std::isfinite(value) || value < 0 || value > kShowSeconds) return false;
-  out = value;
-  return true;
-}
+bool parseSeconds(const char* text, double& out) { return parseStrictDecimal(text, 0.0, kShowSeconds, out); }
 
 bool parseSize(const char* text, int& width, int& height) {
   const char* x = std::strchr(text, 'x');
   if (!x) return false;
   std::string w(text, x - text);
-  return parseInt(w.c_str(), 1, kMaxCaptureSide, width) && parseInt(x + 1, 1, kMaxCaptureSide, height);
+  return parseStrictInt(w.c_str(), 1, kMaxCaptureSide, width) && parseStrictInt(x + 1, 1, kMaxCaptureSide, height);
 }
 
 // Milliseconds as seconds with three decimals, for messages.
@@ -49,9 +33,17 @@ std::string secondsText(uint32_t ms) {
 }
 
 // The refusals that need the whole command line; empty when the request can be met.
-std::string checkRequest(const CaptureOptions& options, bool fromGiven, bool toGiven) {
+std::string checkRequest(const CaptureOptions& options, const std::set<std::string>& given) {
+  bool fromGiven = given.count("--from"), toGiven = given.count("--to");
   bool stills = !options.atMs.empty();
   bool video = wantsVideo(options);
+  bool frames = stills || video || !options.frames.empty();
+  if (!frames && (given.count("--size") || given.count("--fps")))
+    return "--size and --fps shape frames, and the music alone has none: give --at, --out or --frames";
+  if (!video && given.count("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
+  if (options.atMs.size() > static_cast<size_t>(kMaxAtTimes))
+    return "--at takes at most " + std::to_string(kMaxAtTimes) + " times";
+  if (options.audio == "-" && options.stats == "-") return "--audio - and --stats - cannot both use standard output";
   if (stills && (!options.frames.empty() || fromGiven || toGiven))
     return "--at captures single frames: it does not go with --frames, --from or --to";
   if (video && !options.frames.empty()) return "--frames and a video --out cannot be made in one run";
@@ -99,7 +91,7 @@ const char* captureUsage() {
          "Renders the show headless with a virtual clock, frame-exact.\n"
          "\n"
          "  --at T1,T2,...   the frames on screen at these show times in seconds\n"
-         "                   (0 <= T < 192)\n"
+         "                   (0 <= T < 192, at most 64 times)\n"
          "  --out PATH       with --at: folder for frame-<milliseconds>.png;\n"
          "                   otherwise a video file (.mp4 or .mkv)\n"
          "  --frames DIR     write the span as frame-<index>.png and music.wav\n"
@@ -107,17 +99,18 @@ const char* captureUsage() {
          "                   (- for standard output)\n"
          "  --size WxH       picture size in pixels (default 1920x1080)\n"
          "  --fps N          frames per second (default 60)\n"
-         "  --encoder-timeout S  give ffmpeg up when it takes no data for S seconds\n"
-         "                   (default 60)\n"
+         "  --encoder-timeout S  with a video: give ffmpeg (or ffprobe) up when it makes\n"
+         "                   no progress for S seconds (default 60)\n"
          "  --from S         start of the span in seconds (default 0)\n"
          "  --to S           end of the span in seconds (default 192, the whole show)\n"
          "  --stats FILE     with frames: write each frame's CPU and GPU time and scene\n"
-         "                   figures to a CSV file, and a per-scene summary to stderr\n"
+         "                   figures to a CSV file (- for standard output), and a\n"
+         "                   per-scene summary to stderr\n"
          "  --help           this text\n";
 }
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
-  bool fromGiven = false, toGiven = false;
+  std::set<std::string> given;  // each option once: a second value would silently win
   for (int i = 1; i < argc; ++i) {
     std::string flag = argv[i];
     if (flag == "--help" || flag == "-h") {
@@ -129,11 +122,15 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
       return false;
     }
     const char* value = argv[++i];
+    if (flag.rfind("--", 0) == 0 && !given.insert(flag).second) {
+      error = flag + " is given more than once";
+      return false;
+    }
     bool ok = true;
     if (flag == "--size") {
       ok = parseSize(value, options.width, options.height);
     } else if (flag == "--fps") {
-      ok = parseInt(value, 1, kMaxCaptureFps, options.fps);
+      ok = parseStrictInt(value, 1, kMaxCaptureFps, options.fps);
     } else if (flag == "--at") {
       ok = parseTimes(value, options.atMs);
     } else if (flag == "--out") {
@@ -146,13 +143,11 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
       options.frames = value;
       ok = *value != '\0';
     } else if (flag == "--encoder-timeout") {
-      ok = parseInt(value, 1, kMaxEncoderTimeout, options.encoderTimeout);
+      ok = parseStrictInt(value, 1, kMaxEncoderTimeout, options.encoderTimeout);
     } else if (flag == "--from") {
       ok = parseSeconds(value, options.fromSeconds);
-      fromGiven = true;
     } else if (flag == "--to") {
       ok = parseSeconds(value, options.toSeconds);
-      toGiven = true;
     } else if (flag == "--stats") {
       options.stats = value;
       ok = *value != '\0';
@@ -183,7 +178,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     error = "--stats needs frames to measure: give --at, --out or --frames";
     return false;
   }
-  error = checkRequest(options, fromGiven, toGiven);
+  error = checkRequest(options, given);
   return error.empty();
 }
 

@@ -9,7 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
-bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string& error) {
+bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string& error,
+              PendingOutputs* pending) {
   OutputFile out = planOutput(path, false);
   FILE* file = openOutput(out, error);
   if (!file) return false;
@@ -31,5 +32,8 @@ bool writePng(const std::string& path, int width, int height, const uint8_t* rgb
   }
   int writeErrno = errno;
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  return finishOutput(out, file, ok, writeErrno, error);
+  if (!pending) return finishOutput(out, file, ok, writeErrno, error);
+  if (!closeOutput(out, file, ok, writeErrno, error)) return false;
+  pending->files.push_back(out);
+  return true;
 }

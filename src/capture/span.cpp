@@ -50,7 +50,7 @@ bool writeMusicForEncoder(const std::vector<int16_t>& music, std::string& path, 
   int fd;
   {
     CleanupScope scope;  // created and tracked as one step
-    fd = mkostemps(&name[0], 4, O_CLOEXEC);
+    fd = mkostemps(&name[0], 4, O_CLOEXEC | O_NOFOLLOW);
     if (fd >= 0) slot = trackTemporaryFile(name);
   }
   if (fd < 0) {
@@ -68,7 +68,7 @@ bool writeMusicForEncoder(const std::vector<int16_t>& music, std::string& path, 
   }
   if (!ok) {
     std::fprintf(stderr, "demo-capture: cannot write the music for the encoder: %s\n", std::strerror(saved));
-    std::remove(path.c_str());
+    unlink(path.c_str());
     forgetTemporaryFile(slot);
     slot = -1;
     path.clear();
@@ -77,11 +77,11 @@ bool writeMusicForEncoder(const std::vector<int16_t>& music, std::string& path, 
 }
 
 // What a span capture has made before it can finish, undone by whichever return leaves
-// first: the music written for the encoder, the video's temporary file and the capture mark.
+// first: the music written for the encoder, the checked outputs waiting for their names
+// (whose destructor removes them) and the capture mark.
 class SpanScratch {
  public:
-  OutputFile video;           // the video's output
-  bool videoPending = false;  // its temporary exists, neither renamed nor removed yet
+  PendingOutputs pending;     // outputs finished and checked, renamed together at the end
   std::string musicPath;      // the music for the encoder; empty when none
   int musicSlot = -1;         // clean-up slot of musicPath
   bool capturing = false;     // between beginCapture and endCapture
@@ -91,25 +91,17 @@ class SpanScratch {
   SpanScratch& operator=(const SpanScratch&) = delete;
   ~SpanScratch() {
     dropMusic();
-    std::string ignored;
-    commitVideo(false, ignored);
+    pending.discard();
     end();
   }
 
   // Removes the music for the encoder, if it exists.
   void dropMusic() {
     if (musicPath.empty()) return;
-    std::remove(musicPath.c_str());
+    unlink(musicPath.c_str());  // made by mkostemps, so ours
     forgetTemporaryFile(musicSlot);
     musicSlot = -1;
     musicPath.clear();
-  }
-  // Renames the video's temporary into place when ok, else removes it; false with a reason
-  // in error when the rename fails. Does nothing once done.
-  bool commitVideo(bool ok, std::string& error) {
-    if (!videoPending) return ok;
-    videoPending = false;
-    return commitOutput(video, ok, error);
   }
   // Marks the capture as running (see beginCapture).
   void begin(const std::string& what, const std::string& note = "") {
@@ -141,6 +133,7 @@ class SpanHost : public VirtualClockHost {
   bool pollQuit() override { return failed || VirtualClockHost::pollQuit(); }
 
   void onFrame(int64_t frameIndex) override {
+    if (failed) return;
     readFrame(width, height, pixels);
     if (encoder) {
       if (!sendFrame(*encoder, pixels.data(), error)) failed = true;
@@ -149,6 +142,7 @@ class SpanHost : public VirtualClockHost {
       std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(frameIndex));
       if (!writePng(folder + name, width, height, pixels.data(), error)) failed = true;
     }
+    if (failed) return;  // a frame that did not arrive is not counted
     ++done;
     report(false);
   }
@@ -191,6 +185,15 @@ bool findVideoTools(VideoTools& tools) {
   return false;
 }
 
+bool addMusicOutput(const CaptureOptions& options, PendingOutputs& pending, std::string& error) {
+  if (options.audio.empty()) return true;
+  SpanPlan plan = planSpan(options);
+  std::vector<int16_t> samples;
+  renderMusicSlice(plan.firstSample, plan.endSample, samples);
+  return writeWavOutput(planOutput(options.audio, true), samples.data(), plan.endSample - plan.firstSample, pending,
+                        error);
+}
+
 int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   SpanPlan plan = planSpan(options);
   if (plan.frameCount <= 0) {
@@ -200,25 +203,32 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   bool video = options.frames.empty();
   std::string container = videoContainer(options.out);
   SpanScratch scratch;  // undoes what is unfinished on every return
-  OutputFile& out = scratch.video;
+  OutputFile out;
+  std::string error;
   if (video) {
     out = planOutput(options.out, false);
     scratch.begin(options.out);
     // Whether the output can be written at all is known before any rendering.
     if (!out.inPlace) {
-      std::string openError;
-      FILE* placeholder = openOutput(out, openError);  // created and tracked; ffmpeg writes over it
-      if (!placeholder) {
-        std::fprintf(stderr, "demo-capture: %s\n", openError.c_str());
+      int placeholder = createOutput(out, error);  // created and tracked; ffmpeg writes over it
+      if (placeholder < 0) {
+        std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
         return 1;
       }
-      std::fclose(placeholder);
-      scratch.videoPending = true;
+      close(placeholder);
     }
   } else {
     if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return 1;
     scratch.begin(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
   }
+  // Removes the video's temporary on every early return; renamed only through pending.
+  struct VideoGuard {
+    OutputFile* file;
+    ~VideoGuard() {
+      std::string ignored;
+      if (file) commitOutput(*file, false, ignored);
+    }
+  } videoGuard{video && !out.inPlace ? &out : nullptr};
   // Opened once the folders exist, still before any rendering.
   FrameStatsRecorder stats;  // removes its temporary file on every early return
   std::string statsError;
@@ -240,7 +250,6 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   if (!startOffscreenShow(egl, show, options.width, options.height)) return 1;
 
   VideoEncoder encoder;
-  std::string error;
   if (video) {
     encoder.stallSeconds = options.encoderTimeout;
     encoder.watchedFile = out.inPlace ? "" : out.writePath;
@@ -269,6 +278,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   bool ok = !host.failed && host.done == plan.frameCount;
   error = host.error;
 
+  // Everything is finished and checked first; only then does anything take its name.
   if (video) {
     // ffmpeg's own account of a failure says more than a closed pipe.
     std::string finishError;
@@ -285,27 +295,37 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
       expected.seconds = std::max(static_cast<double>(plan.frameCount) / options.fps,
                                   static_cast<double>(expected.audioFrames) / kSampleRate);
       // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
-      if (!out.inPlace && !probeVideo(tools.ffprobe, out.writePath, expected, kProbeSeconds, error)) ok = false;
+      if (!out.inPlace && !probeVideo(tools.ffprobe, out.writePath, expected, options.encoderTimeout, error)) ok = false;
     }
+    error = replaceAll(error, toolPath(out.writePath), options.out);
+    error = replaceAll(error, toolPath(scratch.musicPath), "the music of the span");
     error = replaceAll(replaceAll(error, out.writePath, options.out), scratch.musicPath, "the music of the span");
     scratch.dropMusic();
-    if (!scratch.commitVideo(ok, error)) ok = false;
-  } else if (ok) {
+  }
+  if (ok && !stats.finish(scratch.pending, error)) ok = false;
+  if (ok) ok = addMusicOutput(options, scratch.pending, error);
+  if (ok && !video) {
     renderMusicSlice(plan.firstSample, plan.endSample, music);
-    ok = writeWav(options.frames + "/music.wav", music.data(), static_cast<int64_t>(music.size() / 2), error);
+    ok = writeWavOutput(planOutput(options.frames + "/music.wav", false), music.data(),
+                        static_cast<int64_t>(music.size() / 2), scratch.pending, error);
   }
-  if (ok && !stats.commit(statsError)) {
-    std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
-    ok = false;
+  if (ok && video) {
+    scratch.pending.files.push_back(out);  // last: the video (or music.wav) marks a finished capture
+    videoGuard.file = nullptr;
   }
+  if (ok && !scratch.pending.commitAll(error)) ok = false;
   scratch.end();
   if (!ok && !error.empty()) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
   double elapsed = secondsSince(started);
-  std::fprintf(stderr, "captured %lld frames (%.3f s of show, %dx%d at %d fps) in %.1f s: %.2f frames per second%s\n",
-               static_cast<long long>(host.done), (plan.toMs - plan.fromMs) / 1000.0, options.width,
-               options.height, options.fps, elapsed, elapsed > 0 ? host.done / elapsed : 0.0,
+  std::fprintf(stderr, "captured %lld frame%s (%.3f s of show, %dx%d at %d fps) in %.1f s: %.2f frames per second%s\n",
+               static_cast<long long>(host.done), host.done == 1 ? "" : "s", (plan.toMs - plan.fromMs) / 1000.0,
+               options.width, options.height, options.fps, elapsed, elapsed > 0 ? host.done / elapsed : 0.0,
                ok ? "" : " (failed)");
-  if (ok) std::fprintf(stderr, "wrote %s\n", video ? options.out.c_str() : options.frames.c_str());
+  if (ok) {
+    stats.report();
+    if (!options.audio.empty()) std::fprintf(stderr, "wrote %s\n", options.audio == "-" ? "the music to standard output" : options.audio.c_str());
+    std::fprintf(stderr, "wrote %s\n", video ? options.out.c_str() : options.frames.c_str());
+  }
   destroyEglContext(egl);
   return ok ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "capture/options.h"
+#include "capture/output_file.h"
 
 #include <cstdint>
 #include <string>
@@ -29,3 +30,7 @@ bool findVideoTools(VideoTools& tools);
 // Renders the span to options.out (a video file, made with tools) or options.frames (a
 // folder); returns the process exit status.
 int captureSpan(const CaptureOptions& options, const VideoTools& tools);
+// Renders the music of the span to options.audio, when asked for, as one of the capture's
+// outputs: a temporary in pending, or written in place (standard output, a FIFO). False with
+// a reason in error.
+bool addMusicOutput(const CaptureOptions& options, PendingOutputs& pending, std::string& error);

@@ -29,10 +29,13 @@ bool FrameStatsRecorder::open(const std::string& csvPath, std::string& error) {
   path = csvPath;
   // A regular file is written under a temporary name tracked for clean-up on an interrupt;
   // a device or FIFO is written in place.
-  output = planOutput(csvPath, false);
+  output = planOutput(csvPath, true);
   file = openOutput(output, error);
   if (!file) return false;
-  writeFailed = std::fputs(kFrameStatsHeader, file) < 0;
+  if (std::fputs(kFrameStatsHeader, file) < 0) {
+    writeFailed = true;
+    writeErrno = errno;
+  }
   return true;
 }
 
@@ -95,7 +98,7 @@ void FrameStatsRecorder::present() {
   }
 }
 
-bool FrameStatsRecorder::commit(std::string& error) {
+bool FrameStatsRecorder::finish(PendingOutputs& pending, std::string& error) {
   if (!file) return true;
   endQuery();
   if (timers) {
@@ -107,16 +110,27 @@ bool FrameStatsRecorder::commit(std::string& error) {
   }
   FILE* written = file;
   file = nullptr;
-  if (!finishOutput(output, written, !writeFailed, writeFailed ? EIO : 0, error)) return false;
-  std::fputs(formatSummary(summarizeFrames(records)).c_str(), stderr);
-  std::fprintf(stderr, "wrote %s\n", path.c_str());
+  int failure = writeFailed ? (writeErrno ? writeErrno : EIO) : 0;
+  if (!closeOutput(output, written, !writeFailed, failure, error)) return false;
+  pending.files.push_back(output);
+  output = OutputFile();
+  finished = true;
   return true;
+}
+
+void FrameStatsRecorder::report() const {
+  if (!finished) return;
+  std::fputs(formatSummary(summarizeFrames(records)).c_str(), stderr);
+  std::fprintf(stderr, "wrote %s\n", path == "-" ? "the statistics to standard output" : path.c_str());
 }
 
 // Appends a finished frame's row and keeps it for the summary.
 void FrameStatsRecorder::writeRow(const FrameRecord& record) {
   records.push_back(record);
-  if (std::fputs(formatFrameRow(record).c_str(), file) < 0) writeFailed = true;
+  if (std::fputs(formatFrameRow(record).c_str(), file) < 0 && !writeFailed) {
+    writeFailed = true;
+    writeErrno = errno;
+  }
 }
 
 // Reads the GPU time of the captured frame in slot, if one waits there, and writes its row.

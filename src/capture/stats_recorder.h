@@ -39,8 +39,10 @@ class FrameStatsRecorder : public ShowHost {
 
   std::string path;                  // the CSV asked for
   OutputFile output;                 // where rows go until the capture succeeds
-  FILE* file = nullptr;              // open temporary file; null when not recording
+  FILE* file = nullptr;              // open temporary file; null when not recording or finished
+  bool finished = false;             // finish() closed the file
   bool writeFailed = false;          // a row could not be written
+  int writeErrno = 0;                // why, when known
   Show* show = nullptr;              // the show being run
   VirtualClockHost* inner = nullptr; // the capture's host, which every call is handed on to
   bool timers = false;               // GPU times are being measured
@@ -63,9 +65,12 @@ class FrameStatsRecorder : public ShowHost {
   // The host to run the show with: this recorder around host when open, else host itself.
   // Needs the OpenGL context current (it sets up the timer queries).
   ShowHost& wrap(Show& target, VirtualClockHost& host);
-  // Writes the rows still waiting for their GPU time, renames the file to its name and
-  // prints the summary on stderr; true when not recording. Needs the OpenGL context.
-  bool commit(std::string& error);
+  // Writes the rows still waiting for their GPU time and closes the file, checking every row
+  // reached it; the file then waits in pending to be renamed with the capture's other
+  // outputs. True when not recording. Needs the OpenGL context.
+  bool finish(PendingOutputs& pending, std::string& error);
+  // Prints the per-scene summary on stderr, once the outputs are committed.
+  void report() const;
 
   bool pollQuit() override;
   uint32_t ticks() override;

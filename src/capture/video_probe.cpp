@@ -2,11 +2,11 @@
 #include "capture/video_probe.h"
 
 #include "capture/child_process.h"
+#include "capture/output_file.h"
 
 #include <poll.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -17,8 +17,7 @@ namespace {
 constexpr size_t kMaxReportBytes = 65536;     // ffprobe's report for two streams is far smaller
 constexpr int kMaxExtraAudioPackets = 2;      // the encoder's priming packet and a partial last one
 constexpr double kDurationToleranceSeconds = 0.2;
-
-using Clock = std::chrono::steady_clock;
+constexpr int kProbePollMilliseconds = 200;   // longest sleep between looks at ffprobe
 
 // The report's "key=value" lines, quotes removed.
 std::map<std::string, std::string> parseFlat(const std::string& report) {
@@ -113,40 +112,45 @@ bool checkProbeReport(const std::string& report, const VideoExpectation& expecte
 }
 
 bool probeVideo(const std::string& ffprobe, const std::string& path, const VideoExpectation& expected,
-                double timeLimitSeconds, std::string& error) {
+                double stallSeconds, std::string& error) {
   std::vector<std::string> args = {ffprobe, "-v", "error", "-count_packets", "-show_entries",
                                    "stream=codec_type,codec_name,width,height,pix_fmt,nb_read_packets:format=duration",
-                                   "-of", "flat", path};
+                                   "-of", "flat", toolPath(path)};
   ChildProcess child;
   if (!startChild(child, args, false, true, error)) return false;
   std::string report, complaints;
-  Clock::time_point started = Clock::now();
+  // Given up, as the encoder is, after stallSeconds of its own lack of progress: reading the
+  // file or saying something is progress, time this process was stopped is not idle time.
+  ProgressWatch watch;
+  startWatch(watch, child.pid, "");
   while (child.output >= 0 || child.errors >= 0) {
-    if (std::chrono::duration<double>(Clock::now() - started).count() > timeLimitSeconds) {
-      killChild(child);
-      error = "ffprobe did not finish reading the video within " + std::to_string(static_cast<int>(timeLimitSeconds)) + " s";
-      return false;
-    }
-    pollfd watch[2] = {{child.output, POLLIN, 0}, {child.errors, POLLIN, 0}};
-    poll(watch, 2, 200);  // a negative descriptor is skipped
-    if (child.output >= 0 && watch[0].revents && !drainPipe(child.output, report, kMaxReportBytes)) {
+    pollfd watched[2] = {{child.output, POLLIN, 0}, {child.errors, POLLIN, 0}};
+    poll(watched, 2, kProbePollMilliseconds);  // a negative descriptor is skipped
+    size_t before = report.size() + complaints.size();
+    if (child.output >= 0 && watched[0].revents && !drainPipe(child.output, report, kMaxReportBytes)) {
       close(child.output);
       child.output = -1;
     }
-    if (child.errors >= 0 && watch[1].revents && !drainPipe(child.errors, complaints, kMaxReportBytes)) {
+    if (child.errors >= 0 && watched[1].revents && !drainPipe(child.errors, complaints, kMaxReportBytes)) {
       close(child.errors);
       child.errors = -1;
+    }
+    if (lookForProgress(watch, report.size() + complaints.size() != before) > stallSeconds) {
+      killChild(child);
+      error = "ffprobe made no progress reading the video back for " + std::to_string(static_cast<int>(stallSeconds)) +
+              " s; stopped it";
+      return false;
     }
   }
   int status = 0;
   int reaped;
   while ((reaped = reapChild(child, status, error)) == 0) {
-    if (std::chrono::duration<double>(Clock::now() - started).count() > timeLimitSeconds) {
+    poll(nullptr, 0, kProbePollMilliseconds);
+    if (lookForProgress(watch, false) > stallSeconds) {
       killChild(child);
-      error = "ffprobe did not end after reading the video";
+      error = "ffprobe did not end after reading the video; stopped it";
       return false;
     }
-    poll(nullptr, 0, 50);
   }
   if (reaped < 0) return false;
   std::string failure = describeExit("ffprobe", status);

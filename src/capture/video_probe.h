@@ -20,6 +20,7 @@ struct VideoExpectation {
 // flat) against what was sent; false with the first mismatch in error.
 bool checkProbeReport(const std::string& report, const VideoExpectation& expected, std::string& error);
 // Runs ffprobe on path and checks the report; anything ffprobe says on stderr, or a failure
-// status, is a failure too. False with a reason in error.
+// status, is a failure too, and so is ffprobe making no progress for stallSeconds. False
+// with a reason in error.
 bool probeVideo(const std::string& ffprobe, const std::string& path, const VideoExpectation& expected,
-                double timeLimitSeconds, std::string& error);
+                double stallSeconds, std::string& error);

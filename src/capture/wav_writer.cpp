@@ -55,14 +55,21 @@ bool writeWavStream(FILE* file, const int16_t* samples, int64_t frames) {
   return frames >= 0 && frames <= kMaxWavFrames && writeContents(file, samples, frames);
 }
 
-bool writeWav(const std::string& path, const int16_t* samples, int64_t frames, std::string& error) {
+bool writeWavOutput(OutputFile out, const int16_t* samples, int64_t frames, PendingOutputs& pending,
+                    std::string& error) {
   if (frames < 0 || frames > kMaxWavFrames) {
-    error = "cannot write " + path + ": too many frames for a WAV file";
+    error = "cannot write " + outputName(out) + ": too many frames for a WAV file";
     return false;
   }
-  OutputFile out = planOutput(path, true);
   FILE* file = openOutput(out, error);
   if (!file) return false;
   bool ok = writeContents(file, samples, frames);
-  return finishOutput(out, file, ok, errno, error);
+  if (!closeOutput(out, file, ok, errno, error)) return false;
+  pending.files.push_back(out);
+  return true;
+}
+
+bool writeWav(const std::string& path, const int16_t* samples, int64_t frames, std::string& error) {
+  PendingOutputs pending;
+  return writeWavOutput(planOutput(path, true), samples, frames, pending, error) && pending.commitAll(error);
 }

@@ -4,6 +4,10 @@
 #include "shell/gl.h"
 #include "shell/log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -31,7 +35,13 @@ const StageInfo kStages[3] = {
 ShaderProgram::~ShaderProgram() { deleteProgram(*this); }
 
 void loadShaderSource(uint32_t shader, const char* path, int line) {
-  FILE* file = std::fopen(path, "r");
+  // Only a regular file is read: a FIFO would block the show and a folder reads as empty.
+  // Opened without blocking so that a FIFO with no writer cannot hold the open either.
+  FILE* file = nullptr;
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info;
+  if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) file = fdopen(fd, "r");
+  if (!file && fd >= 0) close(fd);
   if (!file) {
     // Otherwise only the compiler's complaint about an empty shader would hint at it.
     logMessage("Cannot open shader file %s.\n", path);

@@ -79,7 +79,10 @@ interrupt() {
   local sig=$1 expected=$2 progress=$3
   shift 3
   rm -f "$progress"
-  PATH="$WORK/bin-slow:$PATH" "$CAPTURE" "$@" 2>"$WORK/err" &
+  # A background job of a script starts with SIGINT ignored, which the tool keeps: give the
+  # signals their default action, as a terminal's foreground job has them.
+  PATH="$WORK/bin-slow:$PATH" perl -e '$SIG{$_} = "DEFAULT" for qw(INT TERM HUP); exec @ARGV' "$CAPTURE" "$@" \
+    2>"$WORK/err" &
   local pid=$!
   for _ in $(seq 300); do
     [ -e "$progress" ] && break

@@ -1,6 +1,7 @@
 // The capture tool's command line: good input parsed exactly, bad input refused.
 #include "capture/options.h"
 #include "capture/span.h"
+#include "capture/strict_numbers.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,69 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
     std::string error;
     EXPECT_TRUE(parse(words, o, error)) << joined(words) << ": " << error;
   }
+}
+
+// Numbers are plain decimal digits: what strtol and strtod would also take (spaces, signs,
+// hex, exponents, inf) is refused, so "--from 0x10" is not 16 s.
+TEST(StrictNumbers, OnlyPlainDecimalDigitsAreRead) {
+  int value = -7;
+  EXPECT_TRUE(parseStrictInt("0042", 0, 100, value));
+  EXPECT_EQ(value, 42);
+  for (const char* bad : {"", " 5", "5 ", "+5", "-5", "0x10", "5s", "1e2", "99999999999999999999999", "101"}) {
+    value = -7;
+    EXPECT_FALSE(parseStrictInt(bad, 0, 100, value)) << bad;
+    EXPECT_EQ(value, -7) << bad;
+  }
+  double seconds = -1;
+  EXPECT_TRUE(parseStrictDecimal("80.0504", 0, 192, seconds));
+  EXPECT_DOUBLE_EQ(seconds, 80.0504);
+  EXPECT_TRUE(parseStrictDecimal("7", 0, 192, seconds));
+  EXPECT_DOUBLE_EQ(seconds, 7);
+  for (const char* bad : {"", " 1", "+1", "-0", "0x10", "1e1", "inf", "nan", ".5", "5.", "1.2.3", "1,5", "192.5"}) {
+    seconds = -1;
+    EXPECT_FALSE(parseStrictDecimal(bad, 0, 192, seconds)) << bad;
+    EXPECT_EQ(seconds, -1) << bad;
+  }
+}
+
+// A second value for an option would silently win, and options the request would ignore
+// would mislead: both are refused, naming the option; the numbers of the command line are
+// read strictly.
+TEST(CaptureOptions, RepeatedIgnoredAndLooseNumberOptionsAreRefused) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"--out", "a.mp4", "--out", "b.mp4"}, "--out"},
+      {{"--frames", "d", "--fps", "10", "--fps", "20"}, "--fps"},
+      {{"--audio", "a.wav", "--to", "5", "--to", "6"}, "--to"},
+      {{"--at", "5", "--at", "6", "--out", "d"}, "--at"},
+      {{"--audio", "a.wav", "--size", "64x36"}, "--size"},
+      {{"--audio", "a.wav", "--fps", "10"}, "--fps"},
+      {{"--audio", "a.wav", "--encoder-timeout", "5"}, "--encoder-timeout"},
+      {{"--at", "5", "--out", "d", "--encoder-timeout", "5"}, "--encoder-timeout"},
+      {{"--frames", "d", "--encoder-timeout", "5"}, "--encoder-timeout"},
+      {{"--audio", "-", "--frames", "d", "--stats", "-"}, "standard output"},
+      {{"--frames", "d", "--from", "0x10"}, "0x10"},
+      {{"--frames", "d", "--from", " 16"}, "--from"},
+      {{"--frames", "d", "--fps", "+10"}, "--fps"},
+      {{"--frames", "d", "--size", "64x 36"}, "--size"},
+      {{"--at", "1e1", "--out", "d"}, "--at"},
+  };
+  for (const auto& request : refused) {
+    CaptureOptions o;
+    std::string error;
+    EXPECT_FALSE(parse(request.first, o, error)) << joined(request.first);
+    EXPECT_NE(error.find(request.second), std::string::npos) << joined(request.first) << ": " << error;
+  }
+  std::vector<std::string> many = {"--out", "d", "--at", "0"};
+  for (int i = 1; i < kMaxAtTimes; ++i) many.back() += "," + std::to_string(i);
+  CaptureOptions o;
+  std::string error;
+  EXPECT_TRUE(parse(many, o, error)) << error;
+  many.back() += ",100";
+  CaptureOptions tooMany;
+  EXPECT_FALSE(parse(many, tooMany, error));
+  CaptureOptions toStdout;
+  EXPECT_TRUE(parse({"--frames", "d", "--stats", "-"}, toStdout, error)) << error;
+  EXPECT_EQ(toStdout.stats, "-");
 }
 
 TEST(CaptureOptions, VideoContainerFromTheName) {

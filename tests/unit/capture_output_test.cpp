@@ -2,6 +2,7 @@
 // earlier files a sequence replaces, how a finished video is judged, and an encoder that fails
 // or complains (stand-in programs written by the tests; one that stops reading is run through
 // the tool in tests/integration/capture_failures.sh).
+#include "capture/child_process.h"
 #include "capture/encoder.h"
 #include "capture/offscreen.h"
 #include "capture/output_file.h"
@@ -11,8 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <cerrno>
 #include <cstdio>
@@ -26,22 +30,140 @@ namespace {
 
 void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
+// True when path is name + ".XXXXXX" + ".part" in name's folder: a temporary made for name.
+bool isTemporaryOf(const std::string& path, const std::string& name) {
+  const std::string suffix = kTemporarySuffix;
+  return path.size() == name.size() + 7 + suffix.size() && path.compare(0, name.size() + 1, name + ".") == 0 &&
+         path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 TEST(OutputFile, RegularFilesAndLinkTargetsGoThroughATemporaryDevicesInPlace) {
   TempFolder folder;
+  std::string error;
   OutputFile fresh = planOutput(folder.at("new.wav"), true);
   EXPECT_FALSE(fresh.inPlace);
-  EXPECT_EQ(fresh.writePath, folder.at("new.wav.part"));
+  EXPECT_TRUE(checkOutput(fresh, error)) << error;
+  int fd = createOutput(fresh, error);
+  ASSERT_GE(fd, 0) << error;
+  close(fd);
+  EXPECT_TRUE(isTemporaryOf(fresh.writePath, folder.at("new.wav"))) << fresh.writePath;
 
   writeText(folder.at("target.wav"), "old");
   ASSERT_EQ(symlink(folder.at("target.wav").c_str(), folder.at("link.wav").c_str()), 0);
   OutputFile linked = planOutput(folder.at("link.wav"), true);
   EXPECT_EQ(linked.finalPath, folder.at("target.wav"));  // the link stays a link
-  EXPECT_EQ(linked.writePath, folder.at("target.wav.part"));
+  fd = createOutput(linked, error);
+  ASSERT_GE(fd, 0) << error;
+  close(fd);
+  EXPECT_TRUE(isTemporaryOf(linked.writePath, folder.at("target.wav"))) << linked.writePath;
+  std::string made[2] = {fresh.writePath, linked.writePath};
+  commitOutput(fresh, false, error);
+  commitOutput(linked, false, error);
+  EXPECT_FALSE(exists(made[0]) || exists(made[1]) || exists(folder.at("new.wav")));
+  EXPECT_EQ(readFile(folder.at("target.wav")), "old");
 
   // Devices and FIFOs are written in place: capture_requests.sh runs them through the tool.
   EXPECT_TRUE(planOutput("/dev/null", true).inPlace);
   EXPECT_TRUE(planOutput("-", true).toStdout);
   EXPECT_FALSE(planOutput("-", false).toStdout);
+}
+
+// Temporaries are made exclusively under unpredictable names: a link planted at a name the
+// tool might use is neither followed nor removed, a user's file of such a name is left alone,
+// and the finished file gets the usual permissions rather than mkstemp's private ones.
+TEST(OutputFile, TemporariesAreMadeExclusivelyAndOnlyTheirOwnAreRemoved) {
+  TempFolder folder;
+  writeText(folder.at("victim"), "precious");
+  ASSERT_EQ(symlink(folder.at("victim").c_str(), folder.at("v.wav.part").c_str()), 0);
+  writeText(folder.at("v.wav.XXXXXX.part"), "mine");
+  const int16_t samples[4] = {1, 2, 3, 4};
+  std::string error;
+  mode_t old = umask(022);
+  ASSERT_TRUE(writeWav(folder.at("v.wav"), samples, 2, error)) << error;
+  umask(old);
+  EXPECT_EQ(readFile(folder.at("victim")), "precious");
+  EXPECT_EQ(readFile(folder.at("v.wav.XXXXXX.part")), "mine");
+  struct stat info;
+  ASSERT_EQ(lstat(folder.at("v.wav.part").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(stat(folder.at("v.wav").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+  // Two temporaries for one name differ; a failed one goes, the other stays until committed.
+  OutputFile a = planOutput(folder.at("w.wav"), false), b = planOutput(folder.at("w.wav"), false);
+  FILE* fa = openOutput(a, error);
+  FILE* fb = openOutput(b, error);
+  ASSERT_TRUE(fa && fb) << error;
+  EXPECT_NE(a.writePath, b.writePath);
+  EXPECT_FALSE(closeOutput(a, fa, false, EIO, error));
+  EXPECT_FALSE(exists(a.writePath.empty() ? folder.at("none") : a.writePath));
+  EXPECT_TRUE(closeOutput(b, fb, true, 0, error)) << error;
+  std::string kept = b.writePath;
+  EXPECT_TRUE(exists(kept) && !exists(folder.at("w.wav")));
+  EXPECT_TRUE(commitOutput(b, true, error)) << error;
+  EXPECT_TRUE(exists(folder.at("w.wav")) && !exists(kept));
+}
+
+// What cannot be written is known before any work: a folder named as the file, a link to
+// nothing (renaming over it would replace the link, following it would create a file where
+// it points), a missing folder.
+TEST(OutputFile, FoldersDanglingLinksAndMissingFoldersAreRefusedBeforeWriting) {
+  TempFolder folder;
+  ASSERT_EQ(mkdir(folder.at("v.mp4").c_str(), 0777), 0);
+  ASSERT_EQ(symlink(folder.at("nowhere.wav").c_str(), folder.at("dangling.wav").c_str()), 0);
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {folder.at("v.mp4"), "folder"},
+      {folder.at("dangling.wav"), "symbolic link"},
+      {folder.at("missing/x.wav"), std::strerror(ENOENT)},
+  };
+  for (const auto& r : refused) {
+    OutputFile out = planOutput(r.first, true);
+    std::string error;
+    EXPECT_FALSE(checkOutput(out, error)) << r.first;
+    EXPECT_NE(error.find(r.second), std::string::npos) << error;
+    EXPECT_LT(createOutput(out, error), 0) << r.first;
+  }
+  const int16_t samples[2] = {0, 0};
+  std::string error;
+  EXPECT_FALSE(writeWav(folder.at("dangling.wav"), samples, 1, error));
+  struct stat info;
+  ASSERT_EQ(lstat(folder.at("dangling.wav").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_FALSE(exists(folder.at("nowhere.wav")));
+}
+
+// The outputs of one capture take their names together: all of them, or (dropped before
+// committing) none.
+TEST(OutputFile, PendingOutputsAreCommittedTogetherOrRemoved) {
+  TempFolder folder;
+  const int16_t samples[2] = {0, 0};
+  std::string error;
+  {
+    PendingOutputs pending;
+    ASSERT_TRUE(writeWavOutput(planOutput(folder.at("a.wav"), true), samples, 1, pending, error)) << error;
+    ASSERT_TRUE(writeWavOutput(planOutput(folder.at("b.wav"), true), samples, 1, pending, error)) << error;
+    EXPECT_FALSE(exists(folder.at("a.wav")) || exists(folder.at("b.wav")));
+    EXPECT_TRUE(pending.commitAll(error)) << error;
+  }
+  EXPECT_TRUE(exists(folder.at("a.wav")) && exists(folder.at("b.wav")));
+  std::string temporary;
+  {
+    PendingOutputs pending;
+    ASSERT_TRUE(writeWavOutput(planOutput(folder.at("c.wav"), true), samples, 1, pending, error)) << error;
+    temporary = pending.files[0].writePath;
+    EXPECT_TRUE(exists(temporary));
+  }
+  EXPECT_FALSE(exists(temporary) || exists(folder.at("c.wav")));
+}
+
+// ffmpeg and ffprobe get file: URLs of absolute paths: a colon is no protocol, a leading '-'
+// no option.
+TEST(OutputFile, ToolPathsAreAbsoluteFileUrls) {
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  EXPECT_EQ(toolPath("/o/a:b.mkv"), "file:/o/a:b.mkv");
+  EXPECT_EQ(toolPath("file:z.mkv"), "file:" + std::string(here) + "/file:z.mkv");
+  EXPECT_EQ(toolPath("-y.mp4"), "file:" + std::string(here) + "/-y.mp4");
 }
 
 TEST(OutputFile, WavThroughASymlinkReplacesItsTargetAndKeepsTheLink) {
@@ -55,7 +177,6 @@ TEST(OutputFile, WavThroughASymlinkReplacesItsTargetAndKeepsTheLink) {
   ASSERT_EQ(lstat(folder.at("link.wav").c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
   EXPECT_EQ(readFile(folder.at("target.wav")).size(), 44u + 8u);
-  EXPECT_FALSE(exists(folder.at("target.wav.part")));
 }
 
 TEST(OutputFile, AFailedWriteRemovesTheTemporaryAndNamesTheUsersFile) {
@@ -173,6 +294,30 @@ TEST(Encoder, FailureStatusAndReportedErrorsAreFailures) {
   ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error));
   for (int i = 0; i < 200; ++i) ASSERT_TRUE(sendFrame(encoder, frame.data(), error)) << error;
   EXPECT_TRUE(finishEncoder(encoder, error)) << error;
+}
+
+// A helper's idle time grows only by what this process waited for it, at most
+// kMaxCountedLookSeconds a look (a capture stopped for minutes blames the helper for no more),
+// and any change to the file it writes, size or only time, is progress.
+TEST(ChildProcess, IdleTimeLeavesOutStoppedTimeAndCountsRewritesAsProgress) {
+  TempFolder folder;
+  writeText(folder.at("out"), "0123456789");
+  ProgressWatch watch;
+  startWatch(watch, -1, folder.at("out"));
+  EXPECT_EQ(watch.idleSeconds, 0);
+  watch.lastLook -= std::chrono::seconds(300);  // as if stopped for five minutes
+  double idle = lookForProgress(watch, false);
+  EXPECT_GT(idle, 0);
+  EXPECT_LE(idle, kMaxCountedLookSeconds);
+  watch.lastLook -= std::chrono::seconds(300);
+  EXPECT_LE(lookForProgress(watch, false), 2 * kMaxCountedLookSeconds);
+  // Rewritten in place, same size: a later modification time is progress.
+  struct timespec times[2] = {{0, UTIME_OMIT}, {watch.fileChangeNs / 1000000000 + 5, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, folder.at("out").c_str(), times, 0), 0);
+  EXPECT_EQ(lookForProgress(watch, false), 0);
+  watch.lastLook -= std::chrono::milliseconds(500);
+  EXPECT_GT(lookForProgress(watch, false), 0.4);
+  EXPECT_EQ(lookForProgress(watch, true), 0);  // what the caller saw counts too
 }
 
 // The child sees only its three standard descriptors, whatever this process has open.

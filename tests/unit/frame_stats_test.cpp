@@ -176,9 +176,11 @@ TEST(FrameStatsRecorder, OneRowPerCapturedFrameAcrossASceneSwitchAndNoFileUncomm
     FrameStatsRecorder recorder;
     runSpan(fake, recorder, host, path);
     EXPECT_EQ(host.captured, 3);
-    EXPECT_TRUE(exists(path + ".part") && !exists(path));
-    ASSERT_TRUE(recorder.commit(error)) << error;
-    EXPECT_FALSE(exists(path + ".part"));
+    std::string temporary = recorder.output.writePath;
+    EXPECT_TRUE(exists(temporary) && !exists(path));
+    PendingOutputs pending;
+    ASSERT_TRUE(recorder.finish(pending, error) && pending.commitAll(error)) << error;
+    EXPECT_FALSE(exists(temporary));
   }
   // The forest ran 339 frames from tick 0 to reach the span; only the span's frames are rows.
   std::vector<std::string> lines = splitBy(readFile(path), '\n');
@@ -196,20 +198,24 @@ TEST(FrameStatsRecorder, OneRowPerCapturedFrameAcrossASceneSwitchAndNoFileUncomm
   }
   EXPECT_GE(std::stod(splitBy(lines[2], ',')[4]), 60.0);  // the switch frame carries the new scene's start
 
-  // A failed capture drops its recorder without commit(): nothing is left.
+  // A failed capture drops its recorder without finish(): nothing is left.
+  std::string temporary;
   {
     FakeShow fake;
     NullCaptureHost host;
     FrameStatsRecorder recorder;
     runSpan(fake, recorder, host, folder.at("failed.csv"));
+    temporary = recorder.output.writePath;
   }
-  EXPECT_FALSE(exists(folder.at("failed.csv")) || exists(folder.at("failed.csv.part")));
-  // Not recording: the capture's host is used as it is and commit has nothing to do.
+  EXPECT_FALSE(exists(folder.at("failed.csv")) || exists(temporary));
+  // Not recording: the capture's host is used as it is and finish has nothing to do.
   FakeShow fake;
   NullCaptureHost host;
   FrameStatsRecorder idle;
   EXPECT_EQ(&idle.wrap(fake.show, host), static_cast<ShowHost*>(&host));
-  EXPECT_TRUE(idle.commit(error));
+  PendingOutputs nothingPending;
+  EXPECT_TRUE(idle.finish(nothingPending, error));
+  EXPECT_TRUE(nothingPending.files.empty());
 }
 
 // A scripted stand-in for a driver's timer queries. A query's result tells whose time it is:
@@ -284,7 +290,8 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   // While the show ran, no result was asked for sooner than the ring allows.
   EXPECT_GT(fakegl::reads, 0);
   EXPECT_GE(fakegl::minFramesBeforeRead, kTimerRing - 1);
-  ASSERT_TRUE(recorder.commit(error)) << error;
+  PendingOutputs pending;
+  ASSERT_TRUE(recorder.finish(pending, error) && pending.commitAll(error)) << error;
   EXPECT_EQ(fakegl::misuse, 0);
   EXPECT_EQ(fakegl::live, 0);
   EXPECT_EQ(fakegl::active, 0u);
