@@ -21,6 +21,15 @@ void logAttach(FILE* stream) {
 }
 
 void logMessage(const char* format, ...) {
+  // Every line also goes to stderr: where the log file cannot be made (a read-only folder) a
+  // start-up failure would otherwise leave no word anywhere.
+  if (logStream != stderr) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fflush(stderr);
+  }
   if (!logStream) return;
   va_list args;
   va_start(args, format);

@@ -37,6 +37,8 @@ expect_file_text "$dir/error_log.txt" "OpenGL init failed.\n"
 status=$(run_demo "$dir" SDL_AUDIODRIVER=no-such-driver)
 [ "$status" = 255 ] || fail "missing audio driver: status $status"
 expect_file_text "$dir/error_log.txt" "SDL_OpenAudio failed.\ninitAudio failed.\n"
+# Each start-up failure line goes to stderr as well as to the log.
+grep -qx "initAudio failed." "$WORK/stderr" || fail "missing audio driver: stderr holds '$(cat "$WORK/stderr")'"
 
 # No display at all: SDL cannot open a video mode (or cannot start video).
 status=$(run_demo "$dir" -u DISPLAY TERM=dumb </dev/null)
@@ -63,13 +65,22 @@ echo "$log" | tail -n1 | grep -Eq '\*\*\* Line [0-9]{5}: OpenGL Error Code 0x[0-
   fail "missing shader file: the log does not end with the OpenGL error line: '$log'"
 dir=$(make_run_dir 1)
 
-# A log that cannot be created does not stop the show from failing cleanly.
+# A log that cannot be created does not stop the show from failing cleanly, and the failure
+# is still told, on stderr: in a read-only folder (which does not stop root) and with a
+# folder in the log's place (which does).
 chmod 0555 "$dir"
 rm -f "$dir/error_log.txt"
 if [ "$(id -u)" != 0 ]; then
   status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=3.3COMPAT)
   [ "$status" = 255 ] || fail "unwritable log: status $status"
   [ ! -e "$dir/error_log.txt" ] || fail "unwritable log: a log appeared"
+  grep -qx "OpenGL 4.0 is not supported." "$WORK/stderr" || fail "unwritable log: stderr holds '$(cat "$WORK/stderr")'"
 fi
 chmod 0755 "$dir"
+mkdir "$dir/error_log.txt"
+status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=3.3COMPAT)
+[ "$status" = 255 ] || fail "a folder in the log's place: status $status"
+grep -qx "OpenGL 4.0 is not supported." "$WORK/stderr" ||
+  fail "a folder in the log's place: no word on stderr: '$(cat "$WORK/stderr")'"
+rmdir "$dir/error_log.txt"
 echo "start-up failures: ok"
