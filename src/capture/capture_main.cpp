@@ -14,8 +14,12 @@
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -112,16 +116,25 @@ int captureAudio(const CaptureOptions& options) {
 }
 
 // Checks every file and folder the capture will write, before any work; false after a message.
+// The capture's folder is made here when missing, as files may be asked for inside it, and
+// removed again (empty, as made) when a file is refused.
 bool checkOutputs(const CaptureOptions& options) {
   std::string error;
-  bool ok = true;
-  if (wantsVideo(options)) ok = checkOutput(planOutput(options.out, false), error);
+  std::string folder = !options.frames.empty() ? options.frames : !options.atMs.empty() ? options.out : "";
+  bool ok = folder.empty() || checkFolder(folder, error);
+  if (ok && wantsVideo(options)) ok = checkOutput(planOutput(options.out, false), error);
+  struct stat info;
+  bool made = ok && !folder.empty() && stat(folder.c_str(), &info) != 0;
+  if (made && mkdir(folder.c_str(), 0777) != 0) {
+    error = "cannot create folder " + folder + ": " + std::strerror(errno);
+    ok = made = false;
+  }
   if (ok && !options.audio.empty()) ok = checkOutput(planOutput(options.audio, true), error);
   if (ok && !options.stats.empty()) ok = checkOutput(planOutput(options.stats, true), error);
-  if (ok && !options.frames.empty()) ok = checkFolder(options.frames, error);
-  if (ok && !options.atMs.empty()) ok = checkFolder(options.out, error);
-  if (!ok) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
-  return ok;
+  if (ok) return true;
+  if (made) rmdir(folder.c_str());
+  std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+  return false;
 }
 
 }  // namespace

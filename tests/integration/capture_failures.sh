@@ -14,8 +14,24 @@ stand_in() {
   printf '#!/bin/bash\necho $$ > "%s"\n%s\n' "$WORK/ffmpeg.pid" "$2" > "$WORK/bin-$1/ffmpeg"
   chmod +x "$WORK/bin-$1/ffmpeg"
 }
-stand_in fail 'cat > /dev/null; out="${@: -1}"; head -c 5000 /dev/zero > "$out"; echo "stand-in: cannot encode: $*" >&2; exit 1'
-stand_in truncate "\"$FFMPEG\" \"\$@\" || exit; out=\"\${@: -1}\"; truncate -s \$((\$(stat -c %s \"\$out\") / 2)) \"\$out\"; exit 0"
+# The output is the last argument, a file: URL.
+stand_in fail 'cat > /dev/null; out="${@: -1}"; head -c 5000 /dev/zero > "${out#file:}"; echo "stand-in: cannot encode: $*" >&2; exit 1'
+stand_in truncate "\"$FFMPEG\" \"\$@\" || exit; out=\"\${@: -1}\"; out=\"\${out#file:}\"; truncate -s \$((\$(stat -c %s \"\$out\") / 2)) \"\$out\" || exit; exit 0"
+stand_in quit 'exit 1'
+# Real ffmpeg, then 4 s of rewriting the file in place without changing its size, as the
+# mp4 muxer moves its index to the front.
+stand_in rewrite "\"$FFMPEG\" \"\$@\" || exit; out=\"\${@: -1}\"; out=\"\${out#file:}\"
+for i in 1 2 3 4 5 6 7 8; do sleep 0.5; dd if=\"\$out\" of=\"\$out\" bs=4k count=1 conv=notrunc status=none || exit; done"
+# Real ffmpeg, once it has waited 2 s before taking any frame.
+stand_in late "touch \"$WORK/late-started\"; sleep 2; exec \"$FFMPEG\" \"\$@\""
+# Real ffmpeg, reading at its own rate, after noting which signals it was given ignored.
+stand_in sigign "grep SigIgn /proc/\$\$/status > \"$WORK/ffmpeg-sigign\"; exec \"$FFMPEG\" -re \"\$@\""
+# An ffprobe that never answers, and one that answers slowly.
+mkdir -p "$WORK/bin-probe-stall" "$WORK/bin-probe-slow"
+printf '#!/bin/bash\necho $$ > "%s"\nexec sleep 300\n' "$WORK/ffprobe.pid" > "$WORK/bin-probe-stall/ffprobe"
+printf '#!/bin/bash\necho $$ > "%s"\nsleep 3\nexec "%s" "$@"\n' "$WORK/ffprobe.pid" "$(command -v ffprobe)" \
+  > "$WORK/bin-probe-slow/ffprobe"
+chmod +x "$WORK/bin-probe-stall/ffprobe" "$WORK/bin-probe-slow/ffprobe"
 stand_in stall 'exec sleep 300'
 # Real ffmpeg, reading its frames at their own rate so that a capture lasts long enough to
 # be interrupted; it also lists the descriptors it was given.
@@ -133,4 +149,128 @@ status=$?
 [ $status = 1 ] || fail "an OpenGL error in a sequence gave status $status: $(cat "$WORK/err")"
 [ -e "$WORK/gl-seq/music.wav" ] && fail "a sequence cut short by an OpenGL error has its music.wav"
 ls "$WORK/gl-seq" | grep -q '\.part' && fail "temporary files left after an OpenGL error: $(ls "$WORK/gl-seq")"
+
+# An encoder that quits before taking a frame: the frame that did not arrive is not counted.
+PATH="$WORK/bin-quit:$PATH" "$CAPTURE" --out "$WORK/out/q.mkv" --size 320x180 --fps 10 --from 110 --to 111 \
+  2>"$WORK/err"
+status=$?
+[ $status = 1 ] || fail "an encoder that quit gave status $status: $(cat "$WORK/err")"
+grep -q "^captured 0 frames" "$WORK/err" || fail "a frame that was not sent was counted: $(cat "$WORK/err")"
+expect_clean "$WORK/out/q.mkv" "encoder that quit"
+
+# Started with SIGINT and SIGHUP ignored (nohup, a background job of a script), the tool and
+# its encoder keep them ignored: they change nothing, and the capture finishes.
+PATH="$WORK/bin-sigign:$PATH" perl -e '$SIG{INT} = $SIG{HUP} = "IGNORE"; $SIG{TERM} = "DEFAULT"; exec @ARGV' \
+  "$CAPTURE" --out "$WORK/out/nohup.mkv" --size 64x36 --fps 10 --from 110 --to 113 2>"$WORK/err" &
+pid=$!
+for _ in $(seq 300); do
+  [ -s "$WORK/ffmpeg-sigign" ] && break
+  sleep 0.1
+done
+sleep 0.5
+kill -INT "$pid"
+kill -HUP "$pid"
+wait_for_exit "$pid" 60
+[ "$EXIT_STATUS" = 0 ] || fail "SIGINT and SIGHUP ignored on entry stopped the capture ($EXIT_STATUS): $(cat "$WORK/err")"
+[ -s "$WORK/out/nohup.mkv" ] || fail "the capture with SIGINT and SIGHUP ignored wrote no video"
+mask=$(awk '{ print $2 }' "$WORK/ffmpeg-sigign")
+(( (0x$mask & 3) == 3 )) || fail "the encoder got SIGHUP and SIGINT back (ignored mask $mask)"
+rm -f "$WORK/out/nohup.mkv"
+expect_clean "$WORK/out/nohup.mkv" "ignored signals"
+
+# A file-size limit (ulimit -f, in 1024-byte blocks): the write fails with "File too large"
+# and is reported like any failed write, nothing is left, and nothing is committed.
+(ulimit -f 16; "$CAPTURE" --audio "$WORK/out/big.wav" --to 1 2>"$WORK/err")
+status=$?
+[ $status = 1 ] || fail "the music past a file-size limit gave status $status: $(cat "$WORK/err")"
+grep -q "File too large" "$WORK/err" || fail "no word of the file-size limit: $(cat "$WORK/err")"
+expect_clean "$WORK/out/big.wav" "file-size limit on the music"
+(ulimit -f 64; "$CAPTURE" --frames "$WORK/out/limit" --size 64x36 --fps 10 --from 110 --to 111 \
+  --stats "$WORK/out/limit.csv" 2>"$WORK/err")
+status=$?
+[ $status = 1 ] || fail "a sequence past a file-size limit gave status $status: $(cat "$WORK/err")"
+grep -q "File too large" "$WORK/err" || fail "no word of the file-size limit: $(cat "$WORK/err")"
+[ -e "$WORK/out/limit/music.wav" ] && fail "a sequence past a file-size limit has its music.wav"
+expect_clean "$WORK/out/limit.csv" "file-size limit on a sequence"
+ls "$WORK/out/limit" | grep -q '\.part' && fail "temporary files left in the sequence: $(ls "$WORK/out/limit")"
+rm -rf "$WORK/out/limit"
+
+# The encoder timeout counts only the encoder's own lack of progress. Time the capture itself
+# spends stopped (SIGSTOP, or Ctrl-Z and fg) while it waits for the encoder is not counted:
+# stopped for 5 s with a 3 s limit, it finishes.
+rm -f "$WORK/late-started"
+PATH="$WORK/bin-late:$PATH" "$CAPTURE" --out "$WORK/out/late.mkv" --size 320x180 --fps 10 --from 110 --to 111 \
+  --encoder-timeout 3 2>"$WORK/err" &
+pid=$!
+for _ in $(seq 300); do
+  [ -e "$WORK/late-started" ] && break
+  sleep 0.1
+done
+sleep 0.7
+kill -STOP "$pid"
+sleep 5
+kill -CONT "$pid"
+wait_for_exit "$pid" 60
+[ "$EXIT_STATUS" = 0 ] || fail "a capture stopped for 5 s blamed its encoder ($EXIT_STATUS): $(cat "$WORK/err")"
+rm -f "$WORK/out/late.mkv"
+# A muxer rewriting its file in place for 4 s, the size unchanged, is making progress.
+PATH="$WORK/bin-rewrite:$PATH" "$CAPTURE" --out "$WORK/out/rw.mp4" --size 64x36 --fps 10 --from 110 --to 111 \
+  --encoder-timeout 2 2>"$WORK/err" || fail "a rewrite in place was taken for a hang: $(cat "$WORK/err")"
+rm -f "$WORK/out/rw.mp4"
+expect_clean "$WORK/out/rw.mp4" "rewrite in place"
+
+# ffprobe obeys the same limit, and an interrupt while it reads says it stopped ffprobe.
+start=$(date +%s)
+PATH="$WORK/bin-probe-stall:$PATH" "$CAPTURE" --out "$WORK/out/p.mkv" --size 64x36 --fps 10 --from 110 --to 111 \
+  --encoder-timeout 2 2>"$WORK/err"
+status=$?
+[ $status = 1 ] || fail "a stalled ffprobe gave status $status: $(cat "$WORK/err")"
+[ $(($(date +%s) - start)) -lt 40 ] || fail "the stalled ffprobe was waited for $(($(date +%s) - start)) s"
+grep -q "ffprobe made no progress .* for 2 s" "$WORK/err" || fail "no word of the stalled ffprobe: $(cat "$WORK/err")"
+kill -0 "$(cat "$WORK/ffprobe.pid")" 2>/dev/null && fail "the stalled ffprobe is still running"
+expect_clean "$WORK/out/p.mkv" "stalled ffprobe"
+rm -f "$WORK/ffprobe.pid"
+PATH="$WORK/bin-probe-slow:$PATH" perl -e '$SIG{TERM} = "DEFAULT"; exec @ARGV' \
+  "$CAPTURE" --out "$WORK/out/p.mkv" --size 64x36 --fps 10 --from 110 --to 111 2>"$WORK/err" &
+pid=$!
+for _ in $(seq 300); do
+  [ -s "$WORK/ffprobe.pid" ] && break
+  sleep 0.1
+done
+kill -TERM "$pid"
+wait_for_exit "$pid" 20
+[ "$EXIT_STATUS" = 143 ] || fail "SIGTERM during ffprobe gave status $EXIT_STATUS: $(cat "$WORK/err")"
+grep -q "interrupted by SIGTERM: stopped ffprobe and removed" "$WORK/err" ||
+  fail "the interrupt does not name ffprobe: $(cat "$WORK/err")"
+expect_clean "$WORK/out/p.mkv" "SIGTERM during ffprobe"
+
+# Statistics that cannot be written fail the capture before anything is committed: no video,
+# no sequence music.wav, no stills, no --audio file beside them.
+for request in "--out $WORK/out/s.mkv --from 110 --to 111" "--frames $WORK/out/s-seq --from 110 --to 111" \
+  "--at 110.5 --out $WORK/out/s-stills"; do
+  "$CAPTURE" $request --size 64x36 --fps 10 --stats /dev/full --audio "$WORK/out/s.wav" 2>"$WORK/err"
+  status=$?
+  [ $status = 1 ] || fail "'$request' with --stats /dev/full gave status $status: $(cat "$WORK/err")"
+  grep -q "No space left on device" "$WORK/err" || fail "'$request': no word of the statistics: $(cat "$WORK/err")"
+  for f in s.mkv s-seq/music.wav s-stills/frame-110500.png s.wav; do
+    [ -e "$WORK/out/$f" ] && fail "'$request' with failed statistics committed $f"
+  done
+  ls -R "$WORK/out" | grep -q '\.part' && fail "'$request': temporary files left: $(ls -R "$WORK/out")"
+  rm -rf "$WORK/out/s-seq" "$WORK/out/s-stills"
+done
+
+# A FIFO or a folder in place of a shader file: named at once as a file that cannot be opened
+# (a FIFO without a writer would otherwise hang the capture), and the capture fails cleanly.
+for kind in fifo folder; do
+  dir=$(make_run_dir "shader-$kind")
+  rm "$dir/shaders/pacman_f.glsl"
+  if [ $kind = fifo ]; then mkfifo "$dir/shaders/pacman_f.glsl"; else mkdir "$dir/shaders/pacman_f.glsl"; fi
+  (cd "$dir" && timeout 60 "$CAPTURE" --frames "$WORK/out/sh-$kind" --size 64x36 --fps 10 --from 77.5 --to 78.5 \
+    2>"$WORK/err")
+  status=$?
+  [ $status = 1 ] || fail "a $kind in place of a shader gave status $status: $(cat "$WORK/err")"
+  grep -qx "Cannot open shader file shaders/pacman_f.glsl." "$WORK/err" ||
+    fail "a $kind in place of a shader is not named: $(cat "$WORK/err")"
+  [ -e "$WORK/out/sh-$kind/music.wav" ] && fail "a capture with a $kind in place of a shader has its music.wav"
+done
 echo "capture failures: ok"

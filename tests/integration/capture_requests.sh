@@ -5,7 +5,8 @@ source "$(dirname "$0")/common.bash"
 cd "$SOURCE_DIR" || fail "no source folder"
 
 # Refused requests: status 2 at once, a reason, nothing written. Each would render the whole
-# show at full size if it got that far, which the time limit would catch.
+# show at full size if it got that far, which the time limit would catch. Among them: options
+# given twice or that would be ignored, and numbers that are not plain decimals.
 mkdir -p "$WORK/empty"
 cd "$WORK/empty" || fail "no work folder"
 while read -r args; do
@@ -25,13 +26,70 @@ done <<EOF
 --at 10 --out stills --from 5
 --at 10 --out stills --to 50
 --frames seq --out video.mp4
+--out a.mp4 --out b.mp4
+--frames seq --fps 10 --fps 20
+--audio a.wav --size 64x36
+--audio a.wav --fps 10
+--audio a.wav --encoder-timeout 5
+--at 10 --out stills --encoder-timeout 5
+--frames seq --encoder-timeout 5
+--frames seq --from 0x10
+--frames seq --fps +10
+--audio a.wav --to 1e1
+--audio - --frames seq --stats -
 EOF
 cd "$SOURCE_DIR" || fail "no source folder"
+
+# A size larger than the OpenGL driver renders (no driver renders 65536 pixels a side): status
+# 2 at once, before the full-size surface is allocated, and nothing written.
+timeout 20 "$CAPTURE" --frames "$WORK/huge" --size 65536x64 2>"$WORK/err"
+status=$?
+[ $status = 2 ] || fail "a size beyond the driver's limits gave status $status: $(cat "$WORK/err")"
+grep -q "larger than this OpenGL driver renders" "$WORK/err" || fail "no word of the driver's limits: $(cat "$WORK/err")"
+[ -e "$WORK/huge" ] && fail "a size beyond the driver's limits made its folder"
 
 # A folder it cannot make: the reason is given.
 touch "$WORK/file"
 "$CAPTURE" --frames "$WORK/file/seq" --size 64x36 --from 110 --to 111 2>"$WORK/err" && fail "a folder below a file worked"
 grep -q "Not a directory" "$WORK/err" || fail "no reason for the folder: $(cat "$WORK/err")"
+
+# Outputs that cannot be written are refused before any rendering (status 1, no "captured"
+# line), and nothing else of the request is written first: a folder named as the video, a
+# dangling link, an --audio file beside them, a read-only sequence folder.
+mkdir -p "$WORK/pre/v.mp4"
+ln -s "$WORK/pre/nowhere.mkv" "$WORK/pre/dangling.mkv"
+ln -s "$WORK/pre/nowhere.wav" "$WORK/pre/dangling.wav"
+for args in "--out $WORK/pre/v.mp4 --audio $WORK/pre/a.wav" "--out $WORK/pre/dangling.mkv --audio $WORK/pre/a.wav" \
+  "--audio $WORK/pre/dangling.wav --frames $WORK/pre/seq"; do
+  timeout 20 "$CAPTURE" $args 2>"$WORK/err"
+  status=$?
+  [ $status = 1 ] || fail "'$args' gave status $status: $(cat "$WORK/err")"
+  grep -Eq "folder|symbolic link" "$WORK/err" || fail "'$args' gave no reason: $(cat "$WORK/err")"
+  grep -q "captured" "$WORK/err" && fail "'$args' was refused only after rendering: $(cat "$WORK/err")"
+  [ "$(ls "$WORK/pre" | tr '\n' ' ')" = "dangling.mkv dangling.wav v.mp4 " ] ||
+    fail "'$args' left $(ls "$WORK/pre" | tr '\n' ' ')"
+done
+[ -L "$WORK/pre/dangling.mkv" ] && [ -L "$WORK/pre/dangling.wav" ] || fail "a dangling link was replaced"
+# A read-only folder (run as an unprivileged user where this is root, which writes anyway).
+mkdir -p "$WORK/ro/seq"
+chmod 0555 "$WORK/ro/seq"
+chmod 0755 "$WORK"
+as_user=()
+[ "$(id -u)" = 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+"${as_user[@]}" timeout 20 "$CAPTURE" --frames "$WORK/ro/seq" --size 64x36 --fps 10 --from 110 --to 111 2>"$WORK/err"
+status=$?
+[ $status = 1 ] || fail "a read-only sequence folder gave status $status: $(cat "$WORK/err")"
+grep -q "Permission denied" "$WORK/err" || fail "no reason for the read-only folder: $(cat "$WORK/err")"
+grep -q "captured" "$WORK/err" && fail "a read-only folder was refused only after rendering: $(cat "$WORK/err")"
+chmod 0700 "$WORK"
+
+# --stats - writes the statistics to standard output, as --audio - does the music.
+"$CAPTURE" --frames "$WORK/stdout-seq" --size 64x36 --fps 10 --from 110 --to 110.3 --stats - >"$WORK/stats-out" \
+  2>"$WORK/err" || fail "--stats - failed: $(cat "$WORK/err")"
+[ "$(head -n1 "$WORK/stats-out")" = "frame,show_ms,scene,scene_ms,cpu_ms,gpu_ms,counters" ] ||
+  fail "--stats - wrote '$(head -n1 "$WORK/stats-out")' to standard output"
+[ "$(wc -l <"$WORK/stats-out")" = 4 ] || fail "--stats - wrote $(wc -l <"$WORK/stats-out") lines"
+[ -e "$SOURCE_DIR/-" ] || [ -e "$WORK/stdout-seq/-" ] && fail "--stats - made a file named -"
 
 # No shaders/ here: one line saying so, before anything is made. The music alone needs none.
 mkdir -p "$WORK/bare"

@@ -31,6 +31,31 @@ ls "$WORK" | grep -q part && fail "temporary files left behind: $(ls "$WORK")"
 "$CAPTURE" --out "$WORK/clip.mkv" --size 96x54 --fps 5 --from 100 --to 101 2>"$WORK/err" ||
   fail "mkv capture failed: $(cat "$WORK/err")"
 [ "$(probe "$WORK/clip.mkv" v:0 codec_name)" = h264 ] || fail "mkv holds no H.264 video"
+# Like mp4, PNG and WAV, the same capture twice is the same file to the byte.
+"$CAPTURE" --out "$WORK/again.mkv" --size 96x54 --fps 5 --from 100 --to 101 2>"$WORK/err" ||
+  fail "second mkv capture failed: $(cat "$WORK/err")"
+cmp -s "$WORK/clip.mkv" "$WORK/again.mkv" || fail "two identical mkv captures differ"
+
+# Names ffmpeg would read as something else (a protocol prefix, a colon, a leading '-'), with
+# the encoder's music in a TMPDIR whose name has a colon: each video is written under exactly
+# its own name, and nothing else is left.
+mkdir -p "$WORK/names" "$WORK/t:mp"
+ln -s "$SOURCE_DIR/shaders" "$WORK/names/shaders"
+cd "$WORK/names" || fail "no names folder"
+for name in file:z.mkv a:b.mp4 -lead.mkv; do
+  TMPDIR="$WORK/t:mp" "$CAPTURE" --out "$name" --size 64x36 --fps 10 --from 80 --to 80.5 2>"$WORK/err" ||
+    fail "--out $name failed: $(cat "$WORK/err")"
+  [ "$(probe "./$name" v:0 codec_name)" = h264 ] || fail "--out $name holds no H.264 video"
+done
+cd "$SOURCE_DIR" || fail "no source folder"
+[ "$(ls -A "$WORK/names" | LC_ALL=C sort | tr '\n' ' ')" = "-lead.mkv a:b.mp4 file:z.mkv shaders " ] ||
+  fail "the names folder holds $(ls -A "$WORK/names" | tr '\n' ' ')"
+[ -z "$(ls -A "$WORK/t:mp")" ] || fail "the encoder's music was left in TMPDIR"
+
+# One frame is one frame.
+"$CAPTURE" --out "$WORK/one.mp4" --size 64x36 --fps 10 --from 80 --to 80.1 2>"$WORK/err" ||
+  fail "one-frame capture failed: $(cat "$WORK/err")"
+grep -q "^captured 1 frame (" "$WORK/err" || fail "no one-frame summary: $(cat "$WORK/err")"
 
 # A PNG sequence with the music of the span.
 "$CAPTURE" --frames "$WORK/seq" --size 96x54 --fps 10 --from 80 --to 81.5 2>"$WORK/err" ||
