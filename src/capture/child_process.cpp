@@ -228,6 +228,12 @@ void startWatch(ProgressWatch& watch, pid_t pid, const std::string& file) {
 
 double lookForProgress(ProgressWatch& watch, bool progressed) {
   auto now = std::chrono::steady_clock::now();
+  if (progressed && watch.lastLook != std::chrono::steady_clock::time_point()) {
+    // Seen by the caller: no need to look further (a change found later is progress too).
+    watch.idleSeconds = 0;
+    watch.lastLook = now;
+    return 0;
+  }
   long long io = watch.pid > 0 ? ioBytesOf(watch.pid) : -1;
   if (io >= 0 && io != watch.ioBytes) progressed = true;
   watch.ioBytes = io;

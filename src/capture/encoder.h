@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-constexpr int kDefaultEncoderStallSeconds = 60;  // no data taken (or, finishing, no output) this long: give up
+constexpr int kDefaultEncoderStallSeconds = 60;  // no progress of ffmpeg's own this long: give up
 constexpr size_t kMaxEncoderMessageBytes = 8192;  // of ffmpeg's stderr kept for the report
 
 struct VideoEncoder {
@@ -16,7 +16,7 @@ struct VideoEncoder {
   size_t frameBytes = 0;             // one RGB frame
   int64_t framesSent = 0;
   double stallSeconds = kDefaultEncoderStallSeconds;
-  std::string watchedFile;           // the file ffmpeg writes, whose growth counts as progress; may be empty
+  std::string watchedFile;           // the file ffmpeg writes, whose changes count as progress; may be empty
   std::string messages;              // what ffmpeg wrote on stderr, at most kMaxEncoderMessageBytes
 };
 
@@ -28,7 +28,7 @@ bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, i
                   const std::string& audioPath, const std::string& outputPath, const std::string& container,
                   bool seekable, std::string& error);
 // Sends one upright RGB frame; false with a reason in error when ffmpeg has gone away or has
-// taken nothing for stallSeconds (it is then killed).
+// made no progress (see ProgressWatch) for stallSeconds (it is then killed).
 bool sendFrame(VideoEncoder& encoder, const uint8_t* rgb, std::string& error);
 // Closes the pipe and waits for ffmpeg to finish, killing it when it makes no progress for
 // stallSeconds; true when it exited with status 0 and reported no error.

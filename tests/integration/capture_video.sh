@@ -31,10 +31,13 @@ ls "$WORK" | grep -q part && fail "temporary files left behind: $(ls "$WORK")"
 "$CAPTURE" --out "$WORK/clip.mkv" --size 96x54 --fps 5 --from 100 --to 101 2>"$WORK/err" ||
   fail "mkv capture failed: $(cat "$WORK/err")"
 [ "$(probe "$WORK/clip.mkv" v:0 codec_name)" = h264 ] || fail "mkv holds no H.264 video"
-# Like mp4, PNG and WAV, the same capture twice is the same file to the byte.
+# The same capture twice is the same file to the byte, mkv as well as mp4.
 "$CAPTURE" --out "$WORK/again.mkv" --size 96x54 --fps 5 --from 100 --to 101 2>"$WORK/err" ||
   fail "second mkv capture failed: $(cat "$WORK/err")"
 cmp -s "$WORK/clip.mkv" "$WORK/again.mkv" || fail "two identical mkv captures differ"
+"$CAPTURE" --out "$WORK/again.mp4" --size 160x90 --fps 10 --from 80 --to 81.5 2>"$WORK/err" ||
+  fail "second mp4 capture failed: $(cat "$WORK/err")"
+cmp -s "$video" "$WORK/again.mp4" || fail "two identical mp4 captures differ"
 
 # Names ffmpeg would read as something else (a protocol prefix, a colon, a leading '-'), with
 # the encoder's music in a TMPDIR whose name has a colon: each video is written under exactly
