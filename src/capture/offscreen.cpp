@@ -62,16 +62,28 @@ bool checkFolder(const std::string& folder, std::string& error) {
     }
     return true;
   }
-  int missing = errno;
-  // Not there yet: made by the capture, so the folder above must take it.
-  size_t slash = folder.find_last_not_of('/');
-  slash = slash == std::string::npos ? std::string::npos : folder.rfind('/', slash);
-  std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
-  if (missing == ENOENT && stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-      access(parent.c_str(), W_OK | X_OK) == 0)
-    return true;
-  if (missing == ENOENT && access(parent.c_str(), F_OK) == 0 && access(parent.c_str(), W_OK | X_OK) != 0) missing = errno;
-  error = "cannot create folder " + folder + ": " + std::strerror(missing);
+  int failure = errno;
+  struct stat link;
+  if (lstat(folder.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    error = "cannot use " + folder + " as a folder: it is a symbolic link that cannot be followed (" +
+            std::strerror(failure) + ")";
+    return false;
+  }
+  if (failure == ENOENT) {
+    // Not there yet: made by the capture, so the folder above must take it.
+    size_t last = folder.find_last_not_of('/');
+    size_t slash = last == std::string::npos ? std::string::npos : folder.rfind('/', last);
+    std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    if (stat(parent.c_str(), &info) != 0)
+      failure = errno;
+    else if (!S_ISDIR(info.st_mode))
+      failure = ENOTDIR;
+    else if (access(parent.c_str(), W_OK | X_OK) != 0)
+      failure = errno;
+    else
+      return true;
+  }
+  error = "cannot create folder " + folder + ": " + std::strerror(failure);
   return false;
 }
 

@@ -82,6 +82,7 @@ bool writeMusicForEncoder(const std::vector<int16_t>& music, std::string& path, 
 class SpanScratch {
  public:
   PendingOutputs pending;     // outputs finished and checked, renamed together at the end
+  OutputFile video;           // the video's output: its temporary is removed unless handed to pending
   std::string musicPath;      // the music for the encoder; empty when none
   int musicSlot = -1;         // clean-up slot of musicPath
   bool capturing = false;     // between beginCapture and endCapture
@@ -91,6 +92,8 @@ class SpanScratch {
   SpanScratch& operator=(const SpanScratch&) = delete;
   ~SpanScratch() {
     dropMusic();
+    std::string ignored;
+    commitOutput(video, false, ignored);  // nothing to do once handed over, or when in place
     pending.discard();
     end();
   }
@@ -203,7 +206,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   bool video = options.frames.empty();
   std::string container = videoContainer(options.out);
   SpanScratch scratch;  // undoes what is unfinished on every return
-  OutputFile out;
+  OutputFile& out = scratch.video;
   std::string error;
   if (video) {
     out = planOutput(options.out, false);
@@ -221,14 +224,6 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
     if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return 1;
     scratch.begin(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
   }
-  // Removes the video's temporary on every early return; renamed only through pending.
-  struct VideoGuard {
-    OutputFile* file;
-    ~VideoGuard() {
-      std::string ignored;
-      if (file) commitOutput(*file, false, ignored);
-    }
-  } videoGuard{video && !out.inPlace ? &out : nullptr};
   // Opened once the folders exist, still before any rendering.
   FrameStatsRecorder stats;  // removes its temporary file on every early return
   std::string statsError;
@@ -295,7 +290,8 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
       expected.seconds = std::max(static_cast<double>(plan.frameCount) / options.fps,
                                   static_cast<double>(expected.audioFrames) / kSampleRate);
       // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
-      if (!out.inPlace && !probeVideo(tools.ffprobe, out.writePath, expected, options.encoderTimeout, error)) ok = false;
+      if (!out.inPlace && !probeVideo(tools.ffprobe, out.writePath, expected, options.encoderTimeout, error))
+        ok = false;
     }
     error = replaceAll(error, toolPath(out.writePath), options.out);
     error = replaceAll(error, toolPath(scratch.musicPath), "the music of the span");
@@ -311,7 +307,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   }
   if (ok && video) {
     scratch.pending.files.push_back(out);  // last: the video (or music.wav) marks a finished capture
-    videoGuard.file = nullptr;
+    out = OutputFile();
   }
   if (ok && !scratch.pending.commitAll(error)) ok = false;
   scratch.end();
@@ -323,7 +319,8 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
                ok ? "" : " (failed)");
   if (ok) {
     stats.report();
-    if (!options.audio.empty()) std::fprintf(stderr, "wrote %s\n", options.audio == "-" ? "the music to standard output" : options.audio.c_str());
+    if (!options.audio.empty())
+      std::fprintf(stderr, "wrote %s\n", options.audio == "-" ? "the music to standard output" : options.audio.c_str());
     std::fprintf(stderr, "wrote %s\n", video ? options.out.c_str() : options.frames.c_str());
   }
   destroyEglContext(egl);

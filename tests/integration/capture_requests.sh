@@ -83,13 +83,16 @@ grep -q "Permission denied" "$WORK/err" || fail "no reason for the read-only fol
 grep -q "captured" "$WORK/err" && fail "a read-only folder was refused only after rendering: $(cat "$WORK/err")"
 chmod 0700 "$WORK"
 
-# --stats - writes the statistics to standard output, as --audio - does the music.
-"$CAPTURE" --frames "$WORK/stdout-seq" --size 64x36 --fps 10 --from 110 --to 110.3 --stats - >"$WORK/stats-out" \
-  2>"$WORK/err" || fail "--stats - failed: $(cat "$WORK/err")"
+# --stats - writes the statistics to standard output, as --audio - does the music, and makes no
+# file named "-" (run in a folder of its own to see that).
+mkdir -p "$WORK/dash"
+ln -s "$SOURCE_DIR/shaders" "$WORK/dash/shaders"
+(cd "$WORK/dash" && "$CAPTURE" --frames seq --size 64x36 --fps 10 --from 110 --to 110.3 --stats - >"$WORK/stats-out" \
+  2>"$WORK/err") || fail "--stats - failed: $(cat "$WORK/err")"
 [ "$(head -n1 "$WORK/stats-out")" = "frame,show_ms,scene,scene_ms,cpu_ms,gpu_ms,counters" ] ||
   fail "--stats - wrote '$(head -n1 "$WORK/stats-out")' to standard output"
 [ "$(wc -l <"$WORK/stats-out")" = 4 ] || fail "--stats - wrote $(wc -l <"$WORK/stats-out") lines"
-[ -e "$SOURCE_DIR/-" ] || [ -e "$WORK/stdout-seq/-" ] && fail "--stats - made a file named -"
+[ "$(ls "$WORK/dash" | tr '\n' ' ')" = "seq shaders " ] || fail "--stats - made $(ls "$WORK/dash" | tr '\n' ' ')"
 
 # No shaders/ here: one line saying so, before anything is made. The music alone needs none.
 mkdir -p "$WORK/bare"
