@@ -150,6 +150,23 @@ status=$?
 [ -e "$WORK/gl-seq/music.wav" ] && fail "a sequence cut short by an OpenGL error has its music.wav"
 ls "$WORK/gl-seq" | grep -q '\.part' && fail "temporary files left after an OpenGL error: $(ls "$WORK/gl-seq")"
 
+# Names planted where a temporary might go are left alone, whether the capture fails or not: a
+# link at OUT.part is not followed (its target keeps its bytes) and a user's own OUT.part is
+# neither written nor removed.
+mkdir -p "$WORK/plant"
+echo precious > "$WORK/victim"
+ln -s "$WORK/victim" "$WORK/plant/v.mkv.part"
+echo mine > "$WORK/plant/w.mkv.part"
+PATH="$WORK/bin-fail:$PATH" "$CAPTURE" --out "$WORK/plant/v.mkv" --size 64x36 --fps 10 --from 110 --to 111 \
+  2>"$WORK/err" && fail "a failing encoder succeeded"
+"$CAPTURE" --out "$WORK/plant/w.mkv" --size 64x36 --fps 10 --from 110 --to 111 2>"$WORK/err" ||
+  fail "a capture beside a planted OUT.part failed: $(cat "$WORK/err")"
+[ "$(cat "$WORK/victim")" = precious ] || fail "the target of a planted link was written"
+[ -L "$WORK/plant/v.mkv.part" ] || fail "a planted link was removed"
+[ "$(cat "$WORK/plant/w.mkv.part")" = mine ] || fail "a user's own OUT.part was written or removed"
+[ "$(ls "$WORK/plant" | tr '\n' ' ')" = "v.mkv.part w.mkv w.mkv.part " ] || fail "the folder holds $(ls "$WORK/plant")"
+rm -f "$WORK/ffmpeg.pid"
+
 # An encoder that quits before taking a frame: the frame that did not arrive is not counted.
 PATH="$WORK/bin-quit:$PATH" "$CAPTURE" --out "$WORK/out/q.mkv" --size 320x180 --fps 10 --from 110 --to 111 \
   2>"$WORK/err"
