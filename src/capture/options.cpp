@@ -5,10 +5,8 @@
 #include "shell/show.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -122,10 +120,6 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
       return false;
     }
     const char* value = argv[++i];
-    if (flag.rfind("--", 0) == 0 && !given.insert(flag).second) {
-      error = flag + " is given more than once";
-      return false;
-    }
     bool ok = true;
     if (flag == "--size") {
       ok = parseSize(value, options.width, options.height);
@@ -153,6 +147,10 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
       ok = *value != '\0';
     } else {
       error = "unknown option " + flag;
+      return false;
+    }
+    if (!given.insert(flag).second) {
+      error = flag + " is given more than once";
       return false;
     }
     if (!ok) {
