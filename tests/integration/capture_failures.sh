@@ -214,10 +214,10 @@ rm -rf "$WORK/out/limit"
 
 # The encoder timeout counts only the encoder's own lack of progress. Time the capture itself
 # spends stopped (SIGSTOP, or Ctrl-Z and fg) while it waits for the encoder is not counted:
-# stopped for 5 s with a 3 s limit, it finishes.
+# stopped for 6 s with a 4 s limit, it finishes.
 rm -f "$WORK/late-started"
 PATH="$WORK/bin-late:$PATH" "$CAPTURE" --out "$WORK/out/late.mkv" --size 320x180 --fps 10 --from 110 --to 111 \
-  --encoder-timeout 3 2>"$WORK/err" &
+  --encoder-timeout 4 2>"$WORK/err" &
 pid=$!
 for _ in $(seq 300); do
   [ -e "$WORK/late-started" ] && break
@@ -225,14 +225,14 @@ for _ in $(seq 300); do
 done
 sleep 0.7
 kill -STOP "$pid"
-sleep 5
+sleep 6
 kill -CONT "$pid"
 wait_for_exit "$pid" 60
-[ "$EXIT_STATUS" = 0 ] || fail "a capture stopped for 5 s blamed its encoder ($EXIT_STATUS): $(cat "$WORK/err")"
+[ "$EXIT_STATUS" = 0 ] || fail "a capture stopped for 6 s blamed its encoder ($EXIT_STATUS): $(cat "$WORK/err")"
 rm -f "$WORK/out/late.mkv"
 # A muxer rewriting its file in place for 4 s, the size unchanged, is making progress.
 PATH="$WORK/bin-rewrite:$PATH" "$CAPTURE" --out "$WORK/out/rw.mp4" --size 64x36 --fps 10 --from 110 --to 111 \
-  --encoder-timeout 2 2>"$WORK/err" || fail "a rewrite in place was taken for a hang: $(cat "$WORK/err")"
+  --encoder-timeout 3 2>"$WORK/err" || fail "a rewrite in place was taken for a hang: $(cat "$WORK/err")"
 rm -f "$WORK/out/rw.mp4"
 expect_clean "$WORK/out/rw.mp4" "rewrite in place"
 
