@@ -30,6 +30,7 @@ class Scene {
   int32_t width = 0;                // of the video surface, pixels
   int32_t height = 0;               // of the video surface, pixels
   float seconds = 0.0f;             // since the scene became current
+  uint32_t milliseconds = 0;        // since the scene became current, the tick the other two come from
   // True when render() depends only on the clock and the state it sets itself, so a frame
   // may be rendered without the frames before it (the capture tool then skips ahead).
   bool framesIndependent = false;

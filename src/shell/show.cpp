@@ -44,6 +44,7 @@ FrameResult stepFrame(Show& show, ShowHost& host) {
   uint32_t elapsed = now - show.sceneStartTick;
   show.current->seconds = static_cast<float>(elapsed * 0.001);
   show.current->centiseconds = elapsed / 10;
+  show.current->milliseconds = elapsed;
   show.current->render();
   host.present();
   return FrameResult::Rendered;
