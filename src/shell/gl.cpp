@@ -50,6 +50,8 @@ const char* const kCalledEntryPoints[] = {
     "glEnableVertexAttribArray", "glDisableVertexAttribArray", "glVertexAttribPointer",
     "glVertexAttribDivisor", "glDrawArrays", "glDrawElements", "glDrawRangeElements",
     "glDrawElementsInstanced",
+    // sampler objects
+    "glGenSamplers", "glDeleteSamplers", "glBindSampler", "glSamplerParameteri",
     // shaders
     "glCreateShader", "glShaderSource", "glCompileShader", "glGetShaderiv", "glGetShaderInfoLog",
     "glDeleteShader", "glCreateProgram", "glAttachShader", "glDetachShader",
