@@ -56,7 +56,7 @@ int captureStills(const CaptureOptions& options) {
   }
   EglContext egl;
   Show show;
-  if (!startOffscreenShow(egl, show, options.width, options.height)) {
+  if (!startOffscreenShow(egl, show, options.width, options.height, eglRequest(options))) {
     endCapture();
     return 1;
   }

@@ -14,9 +14,9 @@
 #include <cstring>
 #include <string>
 
-bool startOffscreenOpenGl(EglContext& egl, int width, int height) {
+bool startOffscreenOpenGl(EglContext& egl, int width, int height, const EglRequest& request) {
   std::string error;
-  if (!createEglContext(egl, width, height, error)) {
+  if (!createEglContext(egl, width, height, error, request)) {
     std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     return false;
   }
@@ -29,18 +29,35 @@ bool startOffscreenOpenGl(EglContext& egl, int width, int height) {
     std::fprintf(stderr, "demo-capture: OpenGL function %s is not available.\n", missing);
     return false;
   }
+  // The configuration promised the samples; the default framebuffer must really have them.
+  GLint samples = 0;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glGetIntegerv(GL_SAMPLES, &samples);
+  checkGlError(__LINE__);
+  if (samples != request.samples) {
+    std::fprintf(stderr, "demo-capture: the default framebuffer has %d samples per pixel, not the %d asked for\n",
+                 samples, request.samples);
+    return false;
+  }
   checkGlError(__LINE__);
   return true;
 }
 
-bool startOffscreenShow(EglContext& egl, Show& show, int width, int height) {
-  if (!startOffscreenOpenGl(egl, width, height)) return false;
+bool startOffscreenShow(EglContext& egl, Show& show, int width, int height, const EglRequest& request) {
+  if (!startOffscreenOpenGl(egl, width, height, request)) return false;
   // The music takes its random draws before the first scene, so the scenes get theirs.
   prepareMusic();
   buildDemoTimeline(show);
   show.width = width;
   show.height = height;
   return true;
+}
+
+EglRequest eglRequest(const CaptureOptions& options) {
+  EglRequest request;
+  request.samples = options.samples;
+  request.debug = options.glDebug;
+  return request;
 }
 
 bool ensureFolder(const std::string& folder) {

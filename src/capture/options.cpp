@@ -113,6 +113,10 @@ const char* captureUsage() {
          "  --to S           end of the span in seconds (default 192, the whole show)\n"
          "  --stats FILE     with frames: write each frame's CPU and GPU time and scene\n"
          "                   figures to a CSV file, and a per-scene summary to stderr\n"
+         "  --samples N      a multisampled default framebuffer of N samples per pixel,\n"
+         "                   as a driver that forces antialiasing gives (default: none)\n"
+         "  --gl-debug       an OpenGL debug context: each distinct driver message goes\n"
+         "                   to stderr once, with its count at the end\n"
          "  --help           this text\n";
 }
 
@@ -122,6 +126,10 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     std::string flag = argv[i];
     if (flag == "--help" || flag == "-h") {
       options.help = true;
+      continue;
+    }
+    if (flag == "--gl-debug") {
+      options.glDebug = true;
       continue;
     }
     if (i + 1 >= argc) {
@@ -156,6 +164,8 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     } else if (flag == "--stats") {
       options.stats = value;
       ok = *value != '\0';
+    } else if (flag == "--samples") {
+      ok = parseInt(value, 0, kMaxCaptureSamples, options.samples);
     } else {
       error = "unknown option " + flag;
       return false;
