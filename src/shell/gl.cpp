@@ -36,7 +36,7 @@ const char* const kCalledEntryPoints[] = {
     // state and clearing
     "glEnable", "glDisable", "glBlendFunc", "glBlendFuncSeparate", "glBlendEquationSeparate",
     "glDepthFunc", "glDepthMask", "glColorMask", "glPolygonMode", "glViewport", "glClear",
-    "glClearColor", "glClearDepth", "glGetError",
+    "glClearColor", "glClearDepth", "glGetError", "glHint",
     // textures
     "glGenTextures", "glDeleteTextures", "glBindTexture", "glActiveTexture", "glTexParameteri",
     "glTexImage1D", "glTexImage2D", "glTexImage3D", "glTexStorage2D", "glGenerateMipmap",

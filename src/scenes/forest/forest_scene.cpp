@@ -335,6 +335,13 @@ void ForrestScene::drawGeometry() {
   glDrawBuffers(2, outputs);
   glViewport(0, 0, width, height);
   glEnable(GL_MULTISAMPLE);
+  // The last frame's composite left depthTexture on unit 1, a sampler of forrestProgram; it is
+  // also the second output of this pass, and sampling it while drawing into it is undefined.
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE0);
+  // The bump relief differentiates per pixel; drivers may default to one derivative per 2 x 2.
+  glHint(GL_FRAGMENT_SHADER_DERIVATIVE_HINT, GL_NICEST);
   checkGlError(__LINE__);
 
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
