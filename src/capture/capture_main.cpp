@@ -1,6 +1,7 @@
 // demo-capture: renders the show headless, frame-exact, with the same timeline, scenes
 // and shaders as the demo, to still pictures, music and video.
 #include "capture/cleanup.h"
+#include "capture/gl_debug.h"
 #include "capture/offscreen.h"
 #include "capture/options.h"
 #include "capture/music.h"
@@ -126,6 +127,7 @@ int main(int argc, char** argv) {
     int status = captureAudio(options);
     if (status != 0 || (options.atMs.empty() && options.out.empty() && options.frames.empty())) return status;
   }
-  if (!options.atMs.empty()) return captureStills(options);
-  return captureSpan(options, tools);
+  int status = !options.atMs.empty() ? captureStills(options) : captureSpan(options, tools);
+  finishGlDebugOutput();
+  return status;
 }

@@ -1,6 +1,7 @@
 // Headless OpenGL start-up and frame read-back.
 #include "capture/offscreen.h"
 
+#include "capture/gl_debug.h"
 #include "shell/gl.h"
 #include "synth/audio.h"
 
@@ -29,6 +30,7 @@ bool startOffscreenOpenGl(EglContext& egl, int width, int height, const EglReque
     std::fprintf(stderr, "demo-capture: OpenGL function %s is not available.\n", missing);
     return false;
   }
+  if (request.debug && !startGlDebugOutput()) return false;
   // The configuration promised the samples; the default framebuffer must really have them.
   GLint samples = 0;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -68,6 +68,8 @@ const char* const kCalledEntryPoints[] = {
 const char* const kOptionalEntryPoints[] = {
     // timer queries for the capture tool's frame statistics
     "glGenQueries", "glDeleteQueries", "glBeginQuery", "glEndQuery", "glGetQueryObjectui64v", "glGetQueryiv",
+    // the capture tool's --gl-debug, after it found a debug context with debug output
+    "glDebugMessageCallbackARB", "glDebugMessageControlARB", "glDebugMessageInsertARB",
 };
 
 // What a function newer than OpenGL 4.0 needs: the core version that has it, or the
