@@ -40,8 +40,8 @@ class Scene {
   Scene& operator=(const Scene&) = delete;
   virtual void start() = 0;    // build programs, GL objects, tracks and geometry
   virtual void render() = 0;   // draw the whole frame into the bound draw framebuffer
-  // Deletes the scene's textures, framebuffers, renderbuffers and buffer objects and zeroes
-  // their names; safe to call twice and before start(). Every scene's destructor calls it
+  // Deletes the scene's textures, framebuffers, renderbuffers, buffer and sampler objects and
+  // zeroes their names; safe to call twice and before start(). Every scene's destructor calls it
   // (the base cannot: the derived part is gone by then); programs go with their members.
   virtual void release() = 0;
   // Fills out with this frame's figures; only the capture tool asks, after render().
