@@ -125,8 +125,10 @@ bool startGlDebugOutput() {
     std::fprintf(stderr, "demo-capture: --gl-debug: the driver gave no debug context\n");
     return false;
   }
-  if (!hasExtension("GL_ARB_debug_output") && !hasExtension("GL_KHR_debug")) {
-    std::fprintf(stderr, "demo-capture: --gl-debug: the driver offers no debug output\n");
+  // The entry points are the extension's; drivers that offer KHR_debug offer it as well.
+  if (!hasExtension("GL_ARB_debug_output") || !glDebugMessageCallbackARB || !glDebugMessageControlARB ||
+      !glDebugMessageInsertARB) {
+    std::fprintf(stderr, "demo-capture: --gl-debug: the driver offers no debug output (GL_ARB_debug_output)\n");
     return false;
   }
   // Synchronous: messages come on this thread, inside the call that caused them.

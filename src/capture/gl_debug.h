@@ -1,4 +1,4 @@
-// The capture tool's --gl-debug: the driver's KHR_debug messages, each distinct one printed to
+// The capture tool's --gl-debug: the driver's debug messages, each distinct one printed to
 // stderr once as it first comes, and all of them with their counts when the capture ends.
 #pragma once
 
@@ -35,7 +35,8 @@ class GlDebugLog {
 // One message as a line: "GL debug (error, high, api, id 1280): text".
 std::string describeGlDebugMessage(uint32_t source, uint32_t type, uint32_t id, uint32_t severity,
                                    const std::string& message);
-// In the current debug context: routes every message, synchronously, to the process's log.
+// In the current debug context: routes every message (GL_ARB_debug_output), synchronously, to
+// the run's log.
 // False after a message on stderr when the context is no debug context or its messages do not
 // arrive (checked with a message of our own, which is not counted).
 bool startGlDebugOutput();

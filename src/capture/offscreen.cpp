@@ -35,7 +35,6 @@ bool startOffscreenOpenGl(EglContext& egl, int width, int height, const EglReque
   GLint samples = 0;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glGetIntegerv(GL_SAMPLES, &samples);
-  checkGlError(__LINE__);
   if (samples != request.samples) {
     std::fprintf(stderr, "demo-capture: the default framebuffer has %d samples per pixel, not the %d asked for\n",
                  samples, request.samples);
