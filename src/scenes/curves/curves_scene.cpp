@@ -294,12 +294,11 @@ void CurvesScene::smoothCamera() {
   cameraOffset = {wholePixels(-x * width * 0.5L), wholePixels(-y * height * 0.5L)};
 }
 
-uint32_t curveStepTick(uint32_t step) {
-  return static_cast<uint32_t>(static_cast<uint64_t>(step) * 1000u / kCurveStepsPerSecond);
-}
+uint64_t curveStepTick(uint32_t step) { return static_cast<uint64_t>(step) * 1000u / kCurveStepsPerSecond; }
 
 void CurvesScene::runStep(uint32_t step) {
-  const uint32_t tick = curveStepTick(step);
+  // Steps run only up to the scene's clock, a uint32 of milliseconds, so the tick fits one.
+  const uint32_t tick = static_cast<uint32_t>(curveStepTick(step));
   // The same clock values the shell would store for a frame at this tick.
   const uint32_t c = tick / 10;
   const float s = static_cast<float>(tick * 0.001);

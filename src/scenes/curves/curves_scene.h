@@ -130,8 +130,9 @@ class CurvesScene : public Scene {
   void drawGreetPatch(const GreetPatch& patch);
 };
 
-// The scene tick of simulation step k: floor(k * 1000 / 60) milliseconds.
-uint32_t curveStepTick(uint32_t step);
+// The scene tick of simulation step k: floor(k * 1000 / 60) milliseconds (wide, so that the
+// loop that runs the steps due ends even at the clock's largest value).
+uint64_t curveStepTick(uint32_t step);
 // Moves every curve of the system, spawns at interval boundaries and sets the current
 // slot's progress. c: the step's centiseconds; s: its seconds.
 void updateCurveSystem(CurveSystem& system, uint32_t c, float s);
