@@ -25,10 +25,14 @@ const int kMatDot = 3;
 const int kMatGhost = 4;
 const int kMatEye = 5;
 
+// fract of a product in the hundreds keeps only the low bits of that product, so a driver
+// that fused a multiply and an add here would move wall blocks: precise computes every step
+// as written, rounded, in the order written.
 float hash12(vec2 p) {
-  vec3 q = fract(vec3(p.xyx) * 0.1031);
+  precise vec3 q = fract(vec3(p.xyx) * 0.1031);
   q += dot(q, q.yzx + 33.33);
-  return fract((q.x + q.y) * q.z);
+  precise float h = (q.x + q.y) * q.z;
+  return fract(h);
 }
 
 float sdBox(vec3 p, vec3 halfSize, float radius) {

@@ -1,6 +1,7 @@
 // demo-capture: renders the show headless, frame-exact, with the same timeline, scenes
 // and shaders as the demo, to still pictures, music and video.
 #include "capture/cleanup.h"
+#include "capture/gl_debug.h"
 #include "capture/offscreen.h"
 #include "capture/options.h"
 #include "capture/output_file.h"
@@ -66,7 +67,7 @@ int captureStills(const CaptureOptions& options) {
   }
   EglContext egl;
   Show show;
-  if (!startOffscreenShow(egl, show, options.width, options.height)) {
+  if (!startOffscreenShow(egl, show, options.width, options.height, eglRequest(options))) {
     endCapture();
     return 1;
   }
@@ -161,7 +162,8 @@ int main(int argc, char** argv) {
   // A size the driver cannot render is a request that cannot be met.
   if (renders && !sizeWithinDriverLimits(options.width, options.height)) return 2;
   if (!checkOutputs(options)) return 1;
-  if (!options.atMs.empty()) return captureStills(options);
-  if (renders) return captureSpan(options, tools);
-  return captureAudio(options);
+  if (!renders) return captureAudio(options);
+  int status = !options.atMs.empty() ? captureStills(options) : captureSpan(options, tools);
+  finishGlDebugOutput();
+  return status;
 }

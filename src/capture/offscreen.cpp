@@ -1,6 +1,7 @@
 // Headless OpenGL start-up and frame read-back.
 #include "capture/offscreen.h"
 
+#include "capture/gl_debug.h"
 #include "shell/gl.h"
 #include "synth/audio.h"
 
@@ -20,9 +21,9 @@ constexpr int kLimitProbeSide = 16;  // pixels: the surface of the context that 
 
 }  // namespace
 
-bool startOffscreenOpenGl(EglContext& egl, int width, int height) {
+bool startOffscreenOpenGl(EglContext& egl, int width, int height, const EglRequest& request) {
   std::string error;
-  if (!createEglContext(egl, width, height, error)) {
+  if (!createEglContext(egl, width, height, error, request)) {
     std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     return false;
   }
@@ -35,18 +36,35 @@ bool startOffscreenOpenGl(EglContext& egl, int width, int height) {
     std::fprintf(stderr, "demo-capture: OpenGL function %s is not available.\n", missing);
     return false;
   }
+  if (request.debug && !startGlDebugOutput()) return false;
+  // The configuration promised the samples; the default framebuffer must really have them.
+  GLint samples = 0;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glGetIntegerv(GL_SAMPLES, &samples);
+  if (samples != request.samples) {
+    std::fprintf(stderr, "demo-capture: the default framebuffer has %d samples per pixel, not the %d asked for\n",
+                 samples, request.samples);
+    return false;
+  }
   checkGlError(__LINE__);
   return true;
 }
 
-bool startOffscreenShow(EglContext& egl, Show& show, int width, int height) {
-  if (!startOffscreenOpenGl(egl, width, height)) return false;
+bool startOffscreenShow(EglContext& egl, Show& show, int width, int height, const EglRequest& request) {
+  if (!startOffscreenOpenGl(egl, width, height, request)) return false;
   // The music takes its random draws before the first scene, so the scenes get theirs.
   prepareMusic();
   buildDemoTimeline(show);
   show.width = width;
   show.height = height;
   return true;
+}
+
+EglRequest eglRequest(const CaptureOptions& options) {
+  EglRequest request;
+  request.samples = options.samples;
+  request.debug = options.glDebug;
+  return request;
 }
 
 bool checkFolder(const std::string& folder, std::string& error) {

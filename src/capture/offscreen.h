@@ -3,6 +3,7 @@
 #pragma once
 
 #include "capture/egl_context.h"
+#include "capture/options.h"
 #include "shell/show.h"
 
 #include <cstdint>
@@ -11,10 +12,12 @@
 
 // Brings up the headless context and the OpenGL entry points and checks the version and
 // every function the show calls; false after a message on stderr.
-bool startOffscreenOpenGl(EglContext& egl, int width, int height);
+bool startOffscreenOpenGl(EglContext& egl, int width, int height, const EglRequest& request = EglRequest());
 // Starts headless OpenGL and readies the show exactly as the demo does before its first
 // frame (the music's random draws included); false after a message on stderr.
-bool startOffscreenShow(EglContext& egl, Show& show, int width, int height);
+bool startOffscreenShow(EglContext& egl, Show& show, int width, int height, const EglRequest& request = EglRequest());
+// The context the options ask for: --samples and --gl-debug.
+EglRequest eglRequest(const CaptureOptions& options);
 constexpr const char* kShaderFolder = "shaders";  // read by the scenes, relative to the working folder
 
 // True when the driver renders width x height (GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS);

@@ -38,6 +38,8 @@ std::string checkRequest(const CaptureOptions& options, const std::set<std::stri
   bool frames = stills || video || !options.frames.empty();
   if (!frames && (given.count("--size") || given.count("--fps")))
     return "--size and --fps shape frames, and the music alone has none: give --at, --out or --frames";
+  if (!frames && (given.count("--samples") || given.count("--gl-debug")))
+    return "--samples and --gl-debug shape the rendering, and the music alone renders nothing: give --at, --out or --frames";
   if (!video && given.count("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
   if (options.atMs.size() > static_cast<size_t>(kMaxAtTimes))
     return "--at takes at most " + std::to_string(kMaxAtTimes) + " times";
@@ -104,6 +106,10 @@ const char* captureUsage() {
          "  --stats FILE     with frames: write each frame's CPU and GPU time and scene\n"
          "                   figures to a CSV file (- for standard output), and a\n"
          "                   per-scene summary to stderr\n"
+         "  --samples N      a multisampled default framebuffer of N samples per pixel,\n"
+         "                   as a driver that forces antialiasing gives (default: none)\n"
+         "  --gl-debug       an OpenGL debug context: each distinct driver message goes\n"
+         "                   to stderr once, with its count at the end\n"
          "  --help           this text\n";
 }
 
@@ -113,6 +119,14 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     std::string flag = argv[i];
     if (flag == "--help" || flag == "-h") {
       options.help = true;
+      continue;
+    }
+    if (flag == "--gl-debug") {
+      options.glDebug = true;
+      if (!given.insert(flag).second) {
+        error = flag + " is given more than once";
+        return false;
+      }
       continue;
     }
     if (i + 1 >= argc) {
@@ -145,6 +159,8 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     } else if (flag == "--stats") {
       options.stats = value;
       ok = *value != '\0';
+    } else if (flag == "--samples") {
+      ok = parseStrictInt(value, 0, kMaxCaptureSamples, options.samples);
     } else {
       error = "unknown option " + flag;
       return false;

@@ -11,6 +11,7 @@ constexpr int kMinCaptureSide = 4;            // pixels: the scenes' quarter-siz
 constexpr int kDefaultEncoderTimeout = 60;    // seconds ffmpeg may take no data before it is given up
 constexpr int kMaxEncoderTimeout = 86400;     // seconds
 constexpr int kMaxAtTimes = 64;               // --at times in one run: their pictures are committed together
+constexpr int kMaxCaptureSamples = 32;        // --samples: more than any driver offers
 
 struct CaptureOptions {
   int width = 1920;                // pixels
@@ -24,6 +25,8 @@ struct CaptureOptions {
   double toSeconds = -1.0;         // --to: end of the span; negative = the whole show
   int encoderTimeout = kDefaultEncoderTimeout;  // --encoder-timeout: seconds
   std::string stats;               // --stats: CSV of per-frame times and scene figures
+  int samples = 0;                 // --samples: samples per pixel of the default framebuffer; 0 = not multisampled
+  bool glDebug = false;            // --gl-debug: a debug context whose messages go to stderr
   bool help = false;               // --help
 };
 

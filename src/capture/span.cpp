@@ -242,7 +242,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
 
   EglContext egl;
   Show show;
-  if (!startOffscreenShow(egl, show, options.width, options.height)) return 1;
+  if (!startOffscreenShow(egl, show, options.width, options.height, eglRequest(options))) return 1;
 
   VideoEncoder encoder;
   if (video) {

@@ -36,7 +36,7 @@ const char* const kCalledEntryPoints[] = {
     // state and clearing
     "glEnable", "glDisable", "glBlendFunc", "glBlendFuncSeparate", "glBlendEquationSeparate",
     "glDepthFunc", "glDepthMask", "glColorMask", "glPolygonMode", "glViewport", "glClear",
-    "glClearColor", "glClearDepth", "glGetError",
+    "glClearColor", "glClearDepth", "glGetError", "glHint",
     // textures
     "glGenTextures", "glDeleteTextures", "glBindTexture", "glActiveTexture", "glTexParameteri",
     "glTexImage1D", "glTexImage2D", "glTexImage3D", "glTexStorage2D", "glGenerateMipmap",
@@ -50,6 +50,8 @@ const char* const kCalledEntryPoints[] = {
     "glEnableVertexAttribArray", "glDisableVertexAttribArray", "glVertexAttribPointer",
     "glVertexAttribDivisor", "glDrawArrays", "glDrawElements", "glDrawRangeElements",
     "glDrawElementsInstanced",
+    // sampler objects
+    "glGenSamplers", "glDeleteSamplers", "glBindSampler", "glSamplerParameteri",
     // shaders
     "glCreateShader", "glShaderSource", "glCompileShader", "glGetShaderiv", "glGetShaderInfoLog",
     "glDeleteShader", "glCreateProgram", "glAttachShader", "glDetachShader",
@@ -66,6 +68,8 @@ const char* const kCalledEntryPoints[] = {
 const char* const kOptionalEntryPoints[] = {
     // timer queries for the capture tool's frame statistics
     "glGenQueries", "glDeleteQueries", "glBeginQuery", "glEndQuery", "glGetQueryObjectui64v", "glGetQueryiv",
+    // the capture tool's --gl-debug, after it found a debug context with debug output
+    "glDebugMessageCallbackARB", "glDebugMessageControlARB", "glDebugMessageInsertARB",
 };
 
 // What a function newer than OpenGL 4.0 needs: the core version that has it, or the

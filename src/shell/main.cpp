@@ -22,6 +22,8 @@ int main(int, char**) {
     logMessage("initAudio failed.\n");
     return -1;
   }
+  // initAudio has just unpaused the device: the music starts now, and so does the show.
+  startShowClock(show, host);
   runShow(show, host);
 
   logClose();

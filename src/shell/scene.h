@@ -30,6 +30,7 @@ class Scene {
   int32_t width = 0;                // of the video surface, pixels
   int32_t height = 0;               // of the video surface, pixels
   float seconds = 0.0f;             // since the scene became current
+  uint32_t milliseconds = 0;        // since the scene became current, the tick the other two come from
   // True when render() depends only on the clock and the state it sets itself, so a frame
   // may be rendered without the frames before it (the capture tool then skips ahead).
   bool framesIndependent = false;
@@ -39,8 +40,8 @@ class Scene {
   Scene& operator=(const Scene&) = delete;
   virtual void start() = 0;    // build programs, GL objects, tracks and geometry
   virtual void render() = 0;   // draw the whole frame into the bound draw framebuffer
-  // Deletes the scene's textures, framebuffers, renderbuffers and buffer objects and zeroes
-  // their names; safe to call twice and before start(). Every scene's destructor calls it
+  // Deletes the scene's textures, framebuffers, renderbuffers, buffer and sampler objects and
+  // zeroes their names; safe to call twice and before start(). Every scene's destructor calls it
   // (the base cannot: the derived part is gone by then); programs go with their members.
   virtual void release() = 0;
   // Fills out with this frame's figures; only the capture tool asks, after render().

@@ -19,9 +19,11 @@ void buildDemoTimeline(Show& show) {
   buildTimeline(show, forrestScene, tvScene, pacmanScene, cubesScene, curvesScene);
 }
 
+void startShowClock(Show& show, ShowHost& host) { show.startTick = host.ticks(); }
+
 FrameResult stepFrame(Show& show, ShowHost& host) {
   bool quit = host.pollQuit();
-  uint32_t now = host.ticks();
+  uint32_t now = host.ticks() - show.startTick;
 
   // Apply every entry whose tick has come; a scene whose whole slot was missed in a stall
   // is started and destroyed again within this frame and never rendered.
@@ -44,6 +46,7 @@ FrameResult stepFrame(Show& show, ShowHost& host) {
   uint32_t elapsed = now - show.sceneStartTick;
   show.current->seconds = static_cast<float>(elapsed * 0.001);
   show.current->centiseconds = elapsed / 10;
+  show.current->milliseconds = elapsed;
   show.current->render();
   host.present();
   return FrameResult::Rendered;

@@ -32,6 +32,10 @@ struct Show {
   int position = 0;             // next timeline entry to apply
   Scene* current = nullptr;     // scene being rendered; null before the first frame
   uint32_t sceneStartTick = 0;  // tick of the frame in which current became current
+  // The host's tick at which the show's time is zero: the tick at which the music started.
+  // The timeline and every scene clock count from it, so pictures keep step with the music
+  // however long the start-up took.
+  uint32_t startTick = 0;
   int32_t width = 0;            // video surface, pixels, handed to each scene
   int32_t height = 0;
   // A scene's clock counts from its entry's tick rather than from the frame in which it
@@ -45,6 +49,8 @@ enum class FrameResult { Rendered, Quit, Ended };
 void buildTimeline(Show& show, Scene* forest, Scene* tv, Scene* pacman, Scene* cubes, Scene* curves);
 // The scene objects of the show, created before main.
 void buildDemoTimeline(Show& show);
+// Makes the host's tick now the show's time zero; called the moment the music starts.
+void startShowClock(Show& show, ShowHost& host);
 // Runs one frame: events, tick, scene switch, quit check, clock, render, present.
 FrameResult stepFrame(Show& show, ShowHost& host);
 // Runs frames until the timeline ends or the host asks to quit.

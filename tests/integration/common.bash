@@ -7,16 +7,28 @@ CAPTURE="$BUILD_DIR/demo-capture"
 WORK="$(mktemp -d)"
 XVFB_PID=""
 
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
 cleanup() {
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
   rm -rf "$WORK"
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+# DEMO_SDL=compat runs the demo on sdl12-compat (SDL 1.2 over SDL 2, the SDL 1.2 of current
+# Debian and Ubuntu) in place of the library it was linked against: the loader looks in the
+# compat library's own folder first. Nothing else is set: the show must play as installed.
+if [ "${DEMO_SDL:-}" = compat ]; then
+  compat_library=$(dpkg -L libsdl1.2-compat 2>/dev/null | grep '/libSDL-1\.2\.so\.0$' | head -n1)
+  [ -n "$compat_library" ] || fail "libsdl1.2-compat is not installed"
+  export LD_LIBRARY_PATH="$(dirname "$compat_library")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+  unset SDL12COMPAT_OPENGL_SCALING
+  ldd "$DEMO" | grep -q "libSDL-1\.2\.so\.0 => $(dirname "$compat_library")/" ||
+    fail "the demo does not load $compat_library"
+fi
 
 # Picture checks go on after a failed one, so one run reports every measurement.
 CHECK_FAILURES=0

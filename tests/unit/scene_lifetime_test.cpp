@@ -14,8 +14,9 @@
 
 namespace {
 
-enum Kind { kTextures, kFramebuffers, kRenderbuffers, kBuffers, kPrograms, kShaders, kKinds };
-const char* const kKindNames[kKinds] = {"textures", "framebuffers", "renderbuffers", "buffers", "programs", "shaders"};
+enum Kind { kTextures, kFramebuffers, kRenderbuffers, kBuffers, kSamplers, kPrograms, kShaders, kKinds };
+const char* const kKindNames[kKinds] = {"textures", "framebuffers", "renderbuffers", "buffers",
+                                        "samplers", "programs", "shaders"};
 
 std::set<GLuint> live[kKinds];   // names created and not yet deleted
 std::vector<std::string> faults;  // deletions of names that were not live
@@ -40,6 +41,8 @@ void APIENTRY genRenderbuffers(GLsizei n, GLuint* names) { create(kRenderbuffers
 void APIENTRY deleteRenderbuffers(GLsizei n, const GLuint* names) { remove(kRenderbuffers, n, names); }
 void APIENTRY genBuffers(GLsizei n, GLuint* names) { create(kBuffers, n, names); }
 void APIENTRY deleteBuffers(GLsizei n, const GLuint* names) { remove(kBuffers, n, names); }
+void APIENTRY genSamplers(GLsizei n, GLuint* names) { create(kSamplers, n, names); }
+void APIENTRY deleteSamplers(GLsizei n, const GLuint* names) { remove(kSamplers, n, names); }
 GLuint APIENTRY createProgram() {
   GLuint name;
   create(kPrograms, 1, &name);
@@ -54,7 +57,7 @@ GLuint APIENTRY createShader(GLenum) {
 void APIENTRY deleteShader(GLuint name) { remove(kShaders, 1, &name); }
 
 // The kinds of object that release() and the destructor must free.
-const Kind kReleased[] = {kTextures, kFramebuffers, kRenderbuffers, kBuffers};
+const Kind kReleased[] = {kTextures, kFramebuffers, kRenderbuffers, kBuffers, kSamplers};
 
 // Plays each timeline entry for two frames, 1.5 s apart. At the first frame of each entry it
 // checks that nothing the previous scene held at its last frame is still live.
@@ -94,6 +97,8 @@ void installCountingGl() {
   glDeleteRenderbuffers = deleteRenderbuffers;
   glGenBuffers = genBuffers;
   glDeleteBuffers = deleteBuffers;
+  glGenSamplers = genSamplers;
+  glDeleteSamplers = deleteSamplers;
   glCreateProgram = createProgram;
   glDeleteProgram = deleteProgram;
   glCreateShader = createShader;

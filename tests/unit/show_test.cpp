@@ -86,6 +86,29 @@ TEST(MainLoop, SceneClocksSwitchesStallsAndQuit) {
   }
 }
 
+TEST(MainLoop, ScenesSwitchOnTheMusicsClockWhateverTheStartUpTook) {
+  // The music starts when the host's tick is `startup`; the television belongs 34 s and
+  // Pacman 78 s after that, not after the host's tick 0.
+  for (uint32_t startup : {0u, 452u, 5000u}) {
+    FakeShow fake;
+    ScriptedHost host;
+    // The first tick is read by startShowClock; Escape arrives in the frame of the last one.
+    host.ticksByFrame = {startup,         startup + 18,    startup + 33999, startup + 34000, startup + 35234,
+                         startup + 77999, startup + 78000, startup + 78010, startup + 78020};
+    host.quitAtFrame = 8;
+    startShowClock(fake.show, host);
+    EXPECT_EQ(fake.show.startTick, startup);
+    EXPECT_EQ(runShow(fake.show, host), FrameResult::Quit);
+    // The forest's clock starts at its own first frame, 18 ms into the music.
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "start forest 640x360", "render forest 0.000000 0", "render forest 33.980999 3398",
+                          "destroy forest", "start tv 640x360", "render tv 0.000000 0", "render tv 1.234000 123",
+                          "render tv 43.999001 4399", "destroy tv", "start pacman 640x360",
+                          "render pacman 0.000000 0", "render pacman 0.010000 1"}))
+        << "start-up " << startup;
+  }
+}
+
 TEST(MainLoop, EndsAt192000WithoutRenderingOrDestroyingTheLastScene) {
   FakeShow fake;
   ScriptedHost host;

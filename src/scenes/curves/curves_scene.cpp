@@ -28,7 +28,7 @@ constexpr float kThickStepX = 0.98f;       // its world x per interval: 0.14 per
 constexpr float kThickZScale = 3.0f;
 constexpr int kSmoothLevels = 3;           // mip levels of smoothTexture the final pass reads
 constexpr float kRandomMaxValue = 32767.0f;
-constexpr float kDriftScale = 0.001f;      // world units per frame at full velocity
+constexpr float kDriftScale = 0.001f;      // world units per step at full velocity
 constexpr double kRipple = 0.01;            // stroke weight's ripple amplitude
 constexpr double kBaseWeight = 0.015;      // thin base of the stroke
 constexpr double kSqrtTwoOverPi = 0.7978845676080871;  // the bump's height is this / 10
@@ -257,6 +257,7 @@ void CurvesScene::createPrograms() {
 
 void CurvesScene::prepareSimulation() {
   historyIndex = 0;
+  stepsRun = 0;
   for (CurvePoint2& entry : cameraHistory) entry = CurvePoint2();
   cameraOffset = CurvePoint2();
   // Fresh systems, so a second start begins the scene again rather than continuing it.
@@ -293,10 +294,26 @@ void CurvesScene::smoothCamera() {
   cameraOffset = {wholePixels(-x * width * 0.5L), wholePixels(-y * height * 0.5L)};
 }
 
-void CurvesScene::advanceSimulation() {
-  updateCurveSystem(curveSystems[0], centiseconds, seconds);
-  updateCurveSystem(curveSystems[1], centiseconds, seconds);
+uint64_t curveStepTick(uint32_t step) { return static_cast<uint64_t>(step) * 1000u / kCurveStepsPerSecond; }
+
+void CurvesScene::runStep(uint32_t step) {
+  // Steps run only up to the scene's clock, a uint32 of milliseconds, so the tick fits one.
+  const uint32_t tick = static_cast<uint32_t>(curveStepTick(step));
+  // The same clock values the shell would store for a frame at this tick.
+  const uint32_t c = tick / 10;
+  const float s = static_cast<float>(tick * 0.001);
+  updateCurveSystem(curveSystems[0], c, s);
+  updateCurveSystem(curveSystems[1], c, s);
   recordLookAhead();
+}
+
+void CurvesScene::advanceSimulation() {
+  // At 60 frames per second each frame runs exactly the step of its own tick; slower frames
+  // catch up, faster ones may run none, and the state at a tick is the same at every rate.
+  while (curveStepTick(stepsRun) <= milliseconds) {
+    runStep(stepsRun);
+    ++stepsRun;
+  }
   smoothCamera();
 }
 

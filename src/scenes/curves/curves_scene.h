@@ -15,7 +15,8 @@ constexpr int kCurvePoints = kCurveSegments * kSegmentPoints;
 constexpr uint32_t kLastCurvePoint = kCurvePoints - 1;
 constexpr int kCurvesPerSystem = 7;      // slots of one system, reused round-robin
 constexpr int kCurveSystems = 2;         // [0] thick and slow, [1] thin, followed by the camera
-constexpr int kCameraHistory = 256;      // look-ahead points the camera averages, one per frame
+constexpr int kCameraHistory = 256;      // look-ahead points the camera averages, one per step
+constexpr uint32_t kCurveStepsPerSecond = 60;  // fixed simulation steps of the scene's clock
 constexpr uint32_t kLookAhead = 100;     // points beyond the drawn end that the camera aims at
 constexpr int kCurvesGlNames = 16;       // framebuffer, texture and renderbuffer names made at once
 constexpr int kCurvesNoiseSide = 32;     // texels per side of the grain texture
@@ -41,7 +42,7 @@ static_assert(sizeof(CurvePoint3) == 12, "points are handed to OpenGL as packed 
 
 // One curve slot; all zero until spawned but for zScale.
 struct Curve {
-  CurvePoint2 velocities[kCurveControlPoints];     // per-frame drift of each control point
+  CurvePoint2 velocities[kCurveControlPoints];     // per-step drift of each control point
   CurvePoint2 controlPoints[kCurveControlPoints];  // closed control polygon, in [-1, 1] at spawn
   CurvePoint2 offset;                              // world position of the curve
   float birthTime = 0.0f;                          // the scene's seconds at the spawn
@@ -54,7 +55,7 @@ struct Curve {
 };
 
 struct CurveSystem {
-  uint32_t currentInterval = 0;         // centiseconds / interval, stored each frame
+  uint32_t currentInterval = 0;         // centiseconds / interval, stored each step
   uint32_t interval = 500;              // centiseconds between spawns
   float stepX = 0.7f;                   // world x between curves of consecutive intervals
   float stepY = 0.0f;                   // world y between them
@@ -79,8 +80,9 @@ class CurvesScene : public Scene {
  public:
   CurveSystem curveSystems[kCurveSystems];  // [0] thick, slow; [1] thin, followed by the camera
   CurvePoint2 cameraOffset;                 // whole pixels the world is shifted by
-  CurvePoint2 cameraHistory[kCameraHistory];  // ring of look-ahead points, world units
+  CurvePoint2 cameraHistory[kCameraHistory];  // ring of look-ahead points, one per step, world units
   uint32_t historyIndex = 0;                // next write position in cameraHistory
+  uint32_t stepsRun = 0;                    // simulation steps run since start; the next is this one
   ShaderProgram lines2Program;              // weighted strokes along each curve
   ShaderProgram discblurProgram;            // built at start, drawn with by no pass
   ShaderProgram curvesmoothProgram;         // softened copy of a system's strokes
@@ -96,8 +98,9 @@ class CurvesScene : public Scene {
   uint32_t noiseTexture = 0;       // textures[2]: 32 x 32 grain bytes, repeating
   uint32_t greetsTexture = 0;      // textures[3]: the greetings image
 
-  // Not framesIndependent: every frame drifts the curves and feeds the camera history.
-  CurvesScene() { framesIndependent = false; }
+  // The simulation runs in fixed steps of the scene's clock, so a frame depends only on its
+  // tick: one reached by skipping equals one reached through every frame before it.
+  CurvesScene() { framesIndependent = true; }
   ~CurvesScene() override;
   void start() override;
   void render() override;
@@ -112,8 +115,11 @@ class CurvesScene : public Scene {
   void createPrograms();
   // Empties the camera history and gives both systems their settings and fresh curves.
   void prepareSimulation();
-  // The frame's CPU work: both systems move and spawn, the camera records and smooths.
+  // The frame's CPU work: every step due by the frame's tick (milliseconds), then the camera
+  // smooths over the steps recorded.
   void advanceSimulation();
+  // One step of 1/60 s at its own tick: both systems move and spawn, the camera records.
+  void runStep(uint32_t step);
   // Stores the thin system's look-ahead point in the history ring.
   void recordLookAhead();
   // The weighted mean of the history, in whole pixels of this picture, into cameraOffset.
@@ -124,13 +130,16 @@ class CurvesScene : public Scene {
   void drawGreetPatch(const GreetPatch& patch);
 };
 
+// The scene tick of simulation step k: floor(k * 1000 / 60) milliseconds (wide, so that the
+// loop that runs the steps due ends even at the clock's largest value).
+uint64_t curveStepTick(uint32_t step);
 // Moves every curve of the system, spawns at interval boundaries and sets the current
-// slot's progress. c: the scene's centiseconds; s: its seconds.
+// slot's progress. c: the step's centiseconds; s: its seconds.
 void updateCurveSystem(CurveSystem& system, uint32_t c, float s);
 // Gives the curve a new random shape and drift (32 values of the shared sequence), places
 // it at offset and builds its points.
 void spawnCurve(Curve& curve, CurvePoint2 offset, float s);
-// One frame of drift: every control point moves by its velocity; the points are rebuilt.
+// One step of drift: every control point moves by its velocity; the points are rebuilt.
 void advanceCurve(Curve& curve);
 // The 512 points of the closed curve with their stroke weights.
 void buildCurvePoints(Curve& curve);

@@ -225,6 +225,8 @@ void ForrestScene::createPrograms() {
   setUniform1i(compositeProgram, "tex0", 0);
   buildProgram(aoProgram, "shaders/ao_v.glsl", nullptr, "shaders/ao_f.glsl");
   setUniform1i(aoProgram, "depth_tex", 0);
+  buildProgram(stretchProgram, "shaders/stretch_v.glsl", nullptr, "shaders/stretch_f.glsl");
+  setUniform1i(stretchProgram, "tex0", 0);
 }
 
 void ForrestScene::createTextures() {
@@ -262,6 +264,14 @@ void ForrestScene::createTextures() {
   allocateTexture(depthTexture, GL_R16F, 1, width, height, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_NEAREST);
   checkGlError(__LINE__);
   glBindTexture(GL_TEXTURE_2D, 0);
+
+  // The glow texture is sampled nearest by the blur; its stretch reads it through this.
+  glGenSamplers(1, &linearSampler);
+  glSamplerParameteri(linearSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glSamplerParameteri(linearSampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glSamplerParameteri(linearSampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glSamplerParameteri(linearSampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  checkGlError(__LINE__);
 }
 
 void ForrestScene::createFramebuffers() {
@@ -299,6 +309,8 @@ void ForrestScene::createFramebuffers() {
 ForrestScene::~ForrestScene() { release(); }
 
 void ForrestScene::release() {
+  if (linearSampler) glDeleteSamplers(1, &linearSampler);
+  linearSampler = 0;
   deleteGlNames(glDeleteTextures, textures, kForestGlNames);
   deleteGlNames(glDeleteFramebuffers, framebuffers, kForestGlNames);
   deleteGlNames(glDeleteRenderbuffers, renderbuffers, kForestGlNames);
@@ -323,6 +335,13 @@ void ForrestScene::drawGeometry() {
   glDrawBuffers(2, outputs);
   glViewport(0, 0, width, height);
   glEnable(GL_MULTISAMPLE);
+  // The last frame's composite left depthTexture on unit 1, a sampler of forrestProgram; it is
+  // also the second output of this pass, and sampling it while drawing into it is undefined.
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE0);
+  // The bump relief differentiates per pixel; drivers may default to one derivative per 2 x 2.
+  glHint(GL_FRAGMENT_SHADER_DERIVATIVE_HINT, GL_NICEST);
   checkGlError(__LINE__);
 
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -505,13 +524,19 @@ void ForrestScene::render() {
   drawFullscreenQuad();
   checkGlError(__LINE__);
 
-  // The glow fills the back buffer; no clear is needed.
+  // The glow fills the back buffer; no clear is needed. It is drawn, not blitted: a scaled
+  // blit may not go into a multisampled default framebuffer, and where the window system
+  // stands in a framebuffer object of its own for it, the back buffer cannot be named.
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[kGlowFramebuffer]);
-  glDrawBuffer(GL_BACK);
   glViewport(0, 0, w, h);
-  glBlitFramebuffer(0, 0, quarterW, quarterH, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  disableDepth();
+  useProgram(stretchProgram);
+  bindPassTextures(textures[kGlowTexture]);
+  glBindSampler(0, linearSampler);
+  drawFullscreenQuad();
+  glBindSampler(0, 0);
+  checkGlError(__LINE__);
 
   // The scene, tinted, added on top of the glow.
   glEnable(GL_BLEND);

@@ -59,6 +59,7 @@ class ForrestScene : public Scene {
   ShaderProgram compositeProgram;  // final image onto the back buffer
   ShaderProgram flatProgram;       // built at start, drawn with by no pass
   ShaderProgram aoProgram;         // screen-space ambient occlusion
+  ShaderProgram stretchProgram;    // the quarter-size glow stretched over the back buffer
   Mesh terrain;                    // ground with tree trunks
   Mesh cubeString;                 // 16 small cubes along a curve
   KeyframeTrack<Vec3> tintTrack;   // colour of the glow and the composite; fades to black
@@ -74,6 +75,7 @@ class ForrestScene : public Scene {
   uint32_t depthTexture = 0;         // textures[8]: one float per pixel from the geometry pass
   uint32_t smallCaptionTexture = 0;  // textures[9]: 128 x 64 caption
   uint32_t largeCaptionTexture = 0;  // textures[10]: 256 x 128 caption
+  uint32_t linearSampler = 0;        // linear and clamped to the edge: the glow's stretch
 
   ForrestScene();
   ~ForrestScene() override;

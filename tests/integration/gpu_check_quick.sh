@@ -1,0 +1,26 @@
+#!/bin/bash
+# tools/gpu_check.sh in its short try: a stretch of every scene with --stats and --gl-debug,
+# the per-scene table, no driver message, and (the software renderer on both sides here) the
+# same first frames as the software renderer's. Bad arguments are refused before any work.
+# Usage: gpu_check_quick.sh BUILD_DIR SOURCE_ROOT
+set -euo pipefail
+source "$(dirname "$0")/common.bash"
+script="$SOURCE_DIR/tools/gpu_check.sh"
+
+for bad in "--seconds 0" "--seconds 11" "--seconds x" "--size 640" "--size 0x360" "--frobnicate"; do
+  status=0
+  # shellcheck disable=SC2086
+  bash "$script" --build "$BUILD_DIR" $bad >/dev/null 2>"$WORK/bad.log" || status=$?
+  expect "refused: $bad" "$status" "==" 2
+done
+
+bash "$script" --quick --build "$BUILD_DIR" --keep "$WORK/kept" >"$WORK/out" 2>"$WORK/err" ||
+  fail "gpu_check --quick failed: $(cat "$WORK/out" "$WORK/err")"
+cat "$WORK/out"
+for scene in forest tv pacman cubes curves; do
+  expect "$scene row with 6 frames" "$(awk -v s="$scene" '$1 == s && NF >= 9 { print $2 }' "$WORK/out" | head -n1)" "==" 6
+  expect "$scene same as the software renderer" "$(awk -v s="$scene" '$1 == s && NF == 3 { print $3 }' "$WORK/out")" "==" 0
+  [ -f "$WORK/kept/$scene.csv" ] || fail "no $scene.csv kept"
+done
+expect "driver messages" "$(sed -n 's/^driver messages (--gl-debug): //p' "$WORK/out")" "==" 0
+finish_checks
