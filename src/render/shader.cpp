@@ -1,11 +1,13 @@
 // Shader program building and the uniform setters.
 #include "render/shader.h"
 
+#include "render/shader_folder.h"
 #include "shell/gl.h"
 #include "shell/log.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -31,6 +33,8 @@ const StageInfo kStages[3] = {
 ShaderProgram::~ShaderProgram() { deleteProgram(*this); }
 
 void loadShaderSource(uint32_t shader, const char* path, int line) {
+  std::string located = locateShaderFile(path);  // the working folder's shaders/, else the installed one
+  path = located.c_str();
   FILE* file = std::fopen(path, "r");
   if (!file) {
     // Otherwise only the compiler's complaint about an empty shader would hint at it.
