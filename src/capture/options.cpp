@@ -1,6 +1,7 @@
 // Command-line parsing for the capture tool.
 #include "capture/options.h"
 
+#include "shell/command_line.h"
 #include "shell/show.h"
 
 #include <cctype>
@@ -14,32 +15,12 @@ namespace {
 
 constexpr double kShowSeconds = kShowEndMs / 1000.0;
 
-bool parseInt(const char* text, int low, int high, int& out) {
-  if (!*text) return false;
-  char* end = nullptr;
-  errno = 0;
-  long value = std::strtol(text, &end, 10);
-  if (*end || errno || value < low || value > high) return false;
-  out = static_cast<int>(value);
-  return true;
-}
+// The value parsers the demo shares, with the capture tool's limits.
+bool parseInt(const char* text, int low, int high, int& out) { return parseWholeNumber(text, low, high, out); }
 
-bool parseSeconds(const char* text, double& out) {
-  if (!*text) return false;
-  char* end = nullptr;
-  errno = 0;
-  double value = std::strtod(text, &end);
-  if (*end || errno || !std::isfinite(value) || value < 0 || value > kShowSeconds) return false;
-  out = value;
-  return true;
-}
+bool parseSeconds(const char* text, double& out) { return ::parseSeconds(text, kShowSeconds, out); }
 
-bool parseSize(const char* text, int& width, int& height) {
-  const char* x = std::strchr(text, 'x');
-  if (!x) return false;
-  std::string w(text, x - text);
-  return parseInt(w.c_str(), 1, kMaxCaptureSide, width) && parseInt(x + 1, 1, kMaxCaptureSide, height);
-}
+bool parseSize(const char* text, int& width, int& height) { return ::parseSize(text, kMaxCaptureSide, width, height); }
 
 // Milliseconds as seconds with three decimals, for messages.
 std::string secondsText(uint32_t ms) {
