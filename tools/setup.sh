@@ -11,9 +11,10 @@ SANITIZER_BUILD="$ROOT/build-asan"
 RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libpng-dev)
 # To encode the preview video that ./run renders where there is no display.
 PREVIEW_PACKAGES=(ffmpeg)
-# To test: the frameworks, a virtual display with key presses, picture comparison, video, and
-# sdl12-compat (SDL 1.2 over SDL 2), on which the demo's runs are repeated.
-TEST_PACKAGES=(libgtest-dev googletest libbenchmark-dev xvfb xauth xdotool imagemagick ffmpeg libsdl1.2-compat)
+# To test: the frameworks, a virtual display with key presses, picture comparison, video,
+# sdl12-compat (SDL 1.2 over SDL 2), on which the demo's runs are repeated, and what cpack
+# needs for the Debian package (dpkg-shlibdeps, file).
+TEST_PACKAGES=(libgtest-dev googletest libbenchmark-dev xvfb xauth xdotool imagemagick ffmpeg libsdl1.2-compat dpkg-dev file)
 
 is_installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"

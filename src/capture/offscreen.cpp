@@ -2,6 +2,7 @@
 #include "capture/offscreen.h"
 
 #include "capture/gl_debug.h"
+#include "render/shader_folder.h"
 #include "shell/gl.h"
 #include "synth/audio.h"
 
@@ -166,10 +167,9 @@ bool clearEarlierSequence(const std::string& folder) {
 }
 
 bool shadersPresent() {
-  struct stat info;
-  if (stat(kShaderFolder, &info) == 0 && S_ISDIR(info.st_mode)) return true;
+  if (shaderFolderFound()) return true;  // here, or installed beside the program
   char here[4096];
-  std::fprintf(stderr, "demo-capture: no %s/ folder in %s: run it from the folder that holds the show's %s/ (the repository root)\n",
+  std::fprintf(stderr, "demo-capture: no %s/ folder in %s: run it from the folder that holds the show's %s/ (the repository root), or install it\n",
                kShaderFolder, getcwd(here, sizeof here) ? here : ".", kShaderFolder);
   return false;
 }

@@ -1,7 +1,7 @@
 // Command-line parsing for the capture tool.
 #include "capture/options.h"
 
-#include "capture/strict_numbers.h"
+#include "shell/command_line.h"
 #include "shell/show.h"
 
 #include <cctype>
@@ -14,14 +14,12 @@ namespace {
 
 constexpr double kShowSeconds = kShowEndMs / 1000.0;
 
-bool parseSeconds(const char* text, double& out) { return parseStrictDecimal(text, 0.0, kShowSeconds, out); }
+// The value parsers the demo shares, with the capture tool's limits.
+bool parseInt(const char* text, int low, int high, int& out) { return parseWholeNumber(text, low, high, out); }
 
-bool parseSize(const char* text, int& width, int& height) {
-  const char* x = std::strchr(text, 'x');
-  if (!x) return false;
-  std::string w(text, x - text);
-  return parseStrictInt(w.c_str(), 1, kMaxCaptureSide, width) && parseStrictInt(x + 1, 1, kMaxCaptureSide, height);
-}
+bool parseSeconds(const char* text, double& out) { return ::parseSeconds(text, kShowSeconds, out); }
+
+bool parseSize(const char* text, int& width, int& height) { return ::parseSize(text, kMaxCaptureSide, width, height); }
 
 // Milliseconds as seconds with three decimals, for messages.
 std::string secondsText(uint32_t ms) {
@@ -138,7 +136,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     if (flag == "--size") {
       ok = parseSize(value, options.width, options.height);
     } else if (flag == "--fps") {
-      ok = parseStrictInt(value, 1, kMaxCaptureFps, options.fps);
+      ok = parseInt(value, 1, kMaxCaptureFps, options.fps);
     } else if (flag == "--at") {
       ok = parseTimes(value, options.atMs);
     } else if (flag == "--out") {
@@ -151,7 +149,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
       options.frames = value;
       ok = *value != '\0';
     } else if (flag == "--encoder-timeout") {
-      ok = parseStrictInt(value, 1, kMaxEncoderTimeout, options.encoderTimeout);
+      ok = parseInt(value, 1, kMaxEncoderTimeout, options.encoderTimeout);
     } else if (flag == "--from") {
       ok = parseSeconds(value, options.fromSeconds);
     } else if (flag == "--to") {
@@ -160,7 +158,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
       options.stats = value;
       ok = *value != '\0';
     } else if (flag == "--samples") {
-      ok = parseStrictInt(value, 0, kMaxCaptureSamples, options.samples);
+      ok = parseInt(value, 0, kMaxCaptureSamples, options.samples);
     } else {
       error = "unknown option " + flag;
       return false;

@@ -1,6 +1,7 @@
 // Shader program building and the uniform setters.
 #include "render/shader.h"
 
+#include "render/shader_folder.h"
 #include "shell/gl.h"
 #include "shell/log.h"
 
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -35,6 +37,8 @@ const StageInfo kStages[3] = {
 ShaderProgram::~ShaderProgram() { deleteProgram(*this); }
 
 void loadShaderSource(uint32_t shader, const char* path, int line) {
+  std::string located = locateShaderFile(path);  // the working folder's shaders/, else the installed one
+  path = located.c_str();
   // Only a regular file is read: a FIFO would block the show and a folder reads as empty.
   // Opened without blocking so that a FIFO with no writer cannot hold the open either.
   FILE* file = nullptr;

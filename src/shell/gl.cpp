@@ -32,7 +32,7 @@ const EntrySlot kEntrySlots[kGlEntryPointCount] = {
 // Each is core in OpenGL 4.0 or earlier unless kNewerEntryPoints says otherwise; a unit test
 // scans src/ so that a call missing here fails the build's tests.
 const char* const kCalledEntryPoints[] = {
-    "glGetIntegerv", "glGetStringi",
+    "glGetIntegerv", "glGetStringi", "glGetString",
     // state and clearing
     "glEnable", "glDisable", "glBlendFunc", "glBlendFuncSeparate", "glBlendEquationSeparate",
     "glDepthFunc", "glDepthMask", "glColorMask", "glPolygonMode", "glViewport", "glClear",

@@ -1,33 +1,92 @@
-// The demo: opens the log and the window, starts the music and plays the timeline until
-// it ends or the viewer quits.
+// The demo: reads its options, opens the log and the window, starts the music and plays the
+// timeline until it ends or the viewer quits (and again from the start with --loop).
+#include "shell/demo_options.h"
 #include "shell/gl.h"
+#include "shell/gl_info.h"
 #include "shell/log.h"
+#include "shell/replay.h"
 #include "shell/sdl_host.h"
 #include "shell/show.h"
 #include "synth/audio.h"
 
 #include <SDL.h>
 
-int main(int, char**) {
-  logOpen("error_log.txt");
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr int kSampleRate = 44100;  // the music's stereo frames per second
+constexpr int kGlInfoSide = 64;     // pixels: the window --gl-info opens when no size is given
+
+// The music's first stereo frame at show time ms, rounded as the capture tool rounds it.
+int64_t musicFrameAt(uint32_t ms) { return (static_cast<int64_t>(ms) * kSampleRate + 500) / 1000; }
+
+// Opens a window with the show's attributes, prints what OpenGL came with it, and ends.
+int showGlInfo(SdlHost& host) {
+  host.withAudio = false;
+  host.fullScreen = false;
+  if (host.requestWidth == 0) host.requestWidth = host.requestHeight = kGlInfoSide;
+  startWindow(host);  // a driver too old for the show is still described
+  if (!glGetString) {
+    std::fprintf(stderr, "demo: no OpenGL context to describe\n");
+    return 1;
+  }
+  printGlInfo(stdout);
+  SDL_Quit();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  DemoOptions options;
+  std::string error;
+  if (!parseDemoOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "demo: %s; try demo --help\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(demoUsage(), stdout);
+    return 0;
+  }
   SdlHost host;
+  if (options.window) {
+    host.fullScreen = false;
+    host.requestWidth = options.width;
+    host.requestHeight = options.height;
+  }
+  if (options.glInfo) return showGlInfo(host);
+  host.withAudio = !options.mute;
+
+  logOpen("error_log.txt");
   if (startWindow(host) != 0) return -1;
 
   Show show;
   buildDemoTimeline(show);
   show.width = host.surface->w;
   show.height = host.surface->h;
+  if (options.seek) seekShow(show, options.fromMs);
 
-  if (initAudio() != 0) {
+  if (options.mute) {
+    prepareMusic();  // no device, but the music's random draws still come before the scenes'
+  } else if (initAudio(musicFrameAt(options.fromMs)) != 0) {
     logMessage("initAudio failed.\n");
     return -1;
   }
-  // initAudio has just unpaused the device: the music starts now, and so does the show.
-  startShowClock(show, host);
-  runShow(show, host);
+  // The device has just been unpaused (or, muted, there is none): the music starts now, at
+  // --from's moment of the song, and so does the show.
+  startShowClock(show, host, options.fromMs);
+  int firstEntry = show.position;
+  while (runShow(show, host) == FrameResult::Ended && options.loop) {
+    rewindScenes(show, firstEntry);
+    rewindMusic(!options.mute);
+    firstEntry = 0;
+    startShowClock(show, host);
+  }
 
   logClose();
-  stopAudio();
+  if (!options.mute) stopAudio();
   SDL_Quit();
   return 0;
 }

@@ -16,7 +16,7 @@ void* sdlLookup(const char* name) { return SDL_GL_GetProcAddress(name); }
 }  // namespace
 
 int startWindow(SdlHost& host) {
-  if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO) != 0) {
+  if (SDL_Init(SDL_INIT_TIMER | (host.withAudio ? SDL_INIT_AUDIO : 0) | SDL_INIT_VIDEO) != 0) {
     logMessage("SDL_Init failed.\n");
     std::fprintf(stderr, "demo: SDL_Init failed: %s\n", SDL_GetError());
     return -1;
@@ -31,7 +31,8 @@ int startWindow(SdlHost& host) {
   SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  host.surface = SDL_SetVideoMode(0, 0, 0, SDL_HWSURFACE | SDL_OPENGL | SDL_FULLSCREEN);
+  host.surface = SDL_SetVideoMode(host.requestWidth, host.requestHeight, 0,
+                                  SDL_HWSURFACE | SDL_OPENGL | (host.fullScreen ? SDL_FULLSCREEN : 0));
   if (!host.surface) {
     logMessage("SDL_SetVideoMode failed.\n");
     std::fprintf(stderr, "demo: SDL_SetVideoMode failed: %s\n", SDL_GetError());

@@ -3,11 +3,18 @@
 
 #include "shell/show.h"
 
+#include <cstdint>
+
 struct SDL_Surface;
 
 class SdlHost : public ShowHost {
  public:
   SDL_Surface* surface = nullptr;  // the video surface; its size is every scene's size
+  // The mode to ask for: 0 x 0 full screen is the desktop's mode; a window has its size.
+  int requestWidth = 0;
+  int requestHeight = 0;
+  bool fullScreen = true;
+  bool withAudio = true;     // false: SDL's audio part is never started (--mute)
 
   bool pollQuit() override;
   uint32_t ticks() override;

@@ -19,7 +19,14 @@ void buildDemoTimeline(Show& show) {
   buildTimeline(show, forrestScene, tvScene, pacmanScene, cubesScene, curvesScene);
 }
 
-void startShowClock(Show& show, ShowHost& host) { show.startTick = host.ticks(); }
+void startShowClock(Show& show, ShowHost& host, uint32_t fromMs) { show.startTick = host.ticks() - fromMs; }
+
+void seekShow(Show& show, uint32_t fromMs) {
+  int entry = 0;
+  while (entry + 1 < kTimelineEntries && show.timeline[entry + 1].startMs <= fromMs) ++entry;
+  show.position = entry;
+  show.nextClockFromEntryTick = true;
+}
 
 FrameResult stepFrame(Show& show, ShowHost& host) {
   bool quit = host.pollQuit();
@@ -39,7 +46,9 @@ FrameResult stepFrame(Show& show, ShowHost& host) {
       ++show.position;
       if (now < show.timeline[show.position].startMs) break;
     }
-    show.sceneStartTick = show.clocksFromEntryTicks ? show.timeline[show.position - 1].startMs : now;
+    bool fromEntryTick = show.clocksFromEntryTicks || show.nextClockFromEntryTick;
+    show.nextClockFromEntryTick = false;
+    show.sceneStartTick = fromEntryTick ? show.timeline[show.position - 1].startMs : now;
   }
   if (quit) return FrameResult::Quit;
 

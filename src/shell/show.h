@@ -41,6 +41,9 @@ struct Show {
   // A scene's clock counts from its entry's tick rather than from the frame in which it
   // became current. The capture tool's virtual clock sets it; the demo counts from the frame.
   bool clocksFromEntryTicks = false;
+  // The next scene switch's clock counts from its entry's tick (set by seekShow): the scene
+  // a show started part-way in runs as if the show had run from 0.
+  bool nextClockFromEntryTick = false;
 };
 
 enum class FrameResult { Rendered, Quit, Ended };
@@ -49,8 +52,12 @@ enum class FrameResult { Rendered, Quit, Ended };
 void buildTimeline(Show& show, Scene* forest, Scene* tv, Scene* pacman, Scene* cubes, Scene* curves);
 // The scene objects of the show, created before main.
 void buildDemoTimeline(Show& show);
-// Makes the host's tick now the show's time zero; called the moment the music starts.
-void startShowClock(Show& show, ShowHost& host);
+// Makes the host's tick now show time fromMs (0: the show's zero); called the moment the
+// music starts from the same point.
+void startShowClock(Show& show, ShowHost& host, uint32_t fromMs = 0);
+// Makes the entry in force at show time fromMs (< kShowEndMs) the next to apply, its clock
+// counting from its own tick; the scenes before it are never started.
+void seekShow(Show& show, uint32_t fromMs);
 // Runs one frame: events, tick, scene switch, quit check, clock, render, present.
 FrameResult stepFrame(Show& show, ShowHost& host);
 // Runs frames until the timeline ends or the host asks to quit.

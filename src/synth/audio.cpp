@@ -40,7 +40,16 @@ void audioCallback(void*, uint8_t* stream, int length) {
   std::memset(stream + frames * kBytesPerFrame, 0, length - frames * kBytesPerFrame);
 }
 
-int initAudio() {
+void skipMusic(ProcessState& state, int64_t frames) {
+  int16_t chunk[kCallbackChunkFrames * kOutputChannels];
+  for (int64_t done = 0; done < frames;) {
+    int count = static_cast<int>(std::min<int64_t>(kCallbackChunkFrames, frames - done));
+    renderFrames(state.synth, chunk, count);
+    done += count;
+  }
+}
+
+int initAudio(int64_t firstFrame) {
   SDL_AudioSpec request;
   std::memset(&request, 0, sizeof request);
   request.freq = kOutputRate;
@@ -56,6 +65,7 @@ int initAudio() {
   // the callback also holds, so the thread sees it complete once unpaused.
   SDL_LockAudio();
   prepareMusic();
+  skipMusic(process, firstFrame);
   SDL_UnlockAudio();
   SDL_PauseAudio(0);
   return 0;

@@ -5,8 +5,12 @@
 
 struct ProcessState;
 
-// Opens the device, prepares the song and starts playback; 0 on success, -1 on failure.
-int initAudio();
+// Opens the device, prepares the song and starts playback at stereo frame firstFrame of
+// the song (0: its start); 0 on success, -1 on failure.
+int initAudio(int64_t firstFrame = 0);
+// Advances the synthesizer of state by frames stereo frames, rendering and dropping them:
+// the voices carry state from sample to sample, so a later start has to pass through them.
+void skipMusic(ProcessState& state, int64_t frames);
 // Fills the noise table from the next random draws and builds the song into state.
 void prepareMusic(ProcessState& state);
 // prepareMusic for the process's own state, as initAudio does once the device is open;

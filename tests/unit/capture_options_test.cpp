@@ -1,7 +1,6 @@
 // The capture tool's command line: good input parsed exactly, bad input refused.
 #include "capture/options.h"
 #include "capture/span.h"
-#include "capture/strict_numbers.h"
 
 #include <gtest/gtest.h>
 
@@ -82,29 +81,6 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
     CaptureOptions o;
     std::string error;
     EXPECT_TRUE(parse(words, o, error)) << joined(words) << ": " << error;
-  }
-}
-
-// Numbers are plain decimal digits: what strtol and strtod would also take (spaces, signs,
-// hex, exponents, inf) is refused, so "--from 0x10" is not 16 s.
-TEST(StrictNumbers, OnlyPlainDecimalDigitsAreRead) {
-  int value = -7;
-  EXPECT_TRUE(parseStrictInt("0042", 0, 100, value));
-  EXPECT_EQ(value, 42);
-  for (const char* bad : {"", " 5", "5 ", "+5", "-5", "0x10", "5s", "1e2", "99999999999999999999999", "101"}) {
-    value = -7;
-    EXPECT_FALSE(parseStrictInt(bad, 0, 100, value)) << bad;
-    EXPECT_EQ(value, -7) << bad;
-  }
-  double seconds = -1;
-  EXPECT_TRUE(parseStrictDecimal("80.0504", 0, 192, seconds));
-  EXPECT_DOUBLE_EQ(seconds, 80.0504);
-  EXPECT_TRUE(parseStrictDecimal("7", 0, 192, seconds));
-  EXPECT_DOUBLE_EQ(seconds, 7);
-  for (const char* bad : {"", " 1", "+1", "-0", "0x10", "1e1", "inf", "nan", ".5", "5.", "1.2.3", "1,5", "192.5"}) {
-    seconds = -1;
-    EXPECT_FALSE(parseStrictDecimal(bad, 0, 192, seconds)) << bad;
-    EXPECT_EQ(seconds, -1) << bad;
   }
 }
 

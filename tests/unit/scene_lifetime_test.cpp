@@ -1,9 +1,16 @@
 // Every scene of the show frees what it creates: the whole timeline runs against a fake
 // OpenGL that keeps the set of live names of each kind, and each scene's release() is
 // called twice mid-show. New scenes on the timeline are covered without changes here.
+#include "scenes/cubes/cubes_scene.h"
+#include "scenes/curves/curves_scene.h"
+#include "scenes/forest/forest_scene.h"
+#include "scenes/pacman/pacman_scene.h"
+#include "scenes/tv/tv_scene.h"
 #include "shell/noop_gl.h"
+#include "shell/replay.h"
 #include "shell/scenes.h"
 #include "shell/show.h"
+#include "synth/audio.h"
 #include "synth/process_state.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +143,78 @@ TEST(SceneLifetime, EveryObjectCreatedOverTheShowIsDeleted) {
   for (int kind = 0; kind < kKinds; ++kind) EXPECT_EQ(live[kind].size(), 0u) << kKindNames[kind];
   EXPECT_EQ(faults, std::vector<std::string>{});
   EXPECT_GT(lastName, 0u);  // the show did create objects
+  clearGlEntryPoints();
+}
+
+}  // namespace
+
+namespace {
+
+// --loop: a round started near the end, then a whole round, each rewound: every object of
+// both rounds is freed, the used scenes get new objects, and the music and random sequence
+// stand where they stood when playback first began.
+TEST(SceneLifetime, RewindingAfterEachRoundFreesEverythingAndStartsAfresh) {
+  installCountingGl();
+  // Objects of their own, whatever an earlier test left in the pointers.
+  Scene** pointers[] = {&forrestScene, &tvScene, &pacmanScene, &cubesScene, &curvesScene};
+  for (Scene** pointer : pointers) delete *pointer;
+  forrestScene = new ForrestScene();
+  tvScene = new TVScene();
+  pacmanScene = new PacmanScene();
+  cubesScene = new CubesScene();
+  curvesScene = new CurvesScene();
+  process = ProcessState();
+  prepareMusic();
+  const ProcessState atStart = process;
+
+  Show show;
+  buildDemoTimeline(show);
+  show.width = 64;
+  show.height = 36;
+  seekShow(show, 190000);
+  Scene* forestBefore = forrestScene;
+  Scene* tvBefore = tvScene;
+  TimelineHost host;
+  host.ticksByFrame = {190000, 191000, kShowEndMs};
+  EXPECT_EQ(runShow(show, host), FrameResult::Ended);
+  rewindScenes(show, 4);
+  rewindMusic(false);
+  EXPECT_EQ(forrestScene, forestBefore);  // never started: kept
+  EXPECT_EQ(tvScene, tvBefore);
+  for (const std::set<GLuint>& names : live) EXPECT_EQ(names.size(), 0u);
+  EXPECT_EQ(process.random.state, atStart.random.state);
+  EXPECT_EQ(process.synth.sampleCounter, 0);
+  EXPECT_EQ(process.synth.nextEvent, 0);
+  EXPECT_EQ(show.position, 0);
+  EXPECT_EQ(show.current, nullptr);
+  EXPECT_EQ(show.timeline[4].scene, curvesScene);
+
+  host.frame = 0;
+  host.heldAtLastFrame.clear();
+  host.ticksByFrame.clear();
+  for (const TimelineEntry& entry : show.timeline) {
+    host.ticksByFrame.push_back(entry.startMs);
+    if (entry.scene) host.ticksByFrame.push_back(entry.startMs + 1500);
+  }
+  EXPECT_EQ(runShow(show, host), FrameResult::Ended);
+  EXPECT_EQ(host.leaks, std::vector<std::string>{});
+  // Other random draws in between must not leak into the next round.
+  process.random.state = 12345;
+  rewindScenes(show, 0);
+  rewindMusic(false);
+  for (const std::set<GLuint>& names : live) EXPECT_EQ(names.size(), 0u);
+  EXPECT_EQ(process.random.state, atStart.random.state);
+  Scene* after[5] = {forrestScene, tvScene, pacmanScene, cubesScene, curvesScene};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_NE(after[i], nullptr);
+    EXPECT_EQ(show.timeline[i].scene, after[i]);
+    for (int j = 0; j < i; ++j) EXPECT_NE(after[i], after[j]);
+  }
+  EXPECT_EQ(faults, std::vector<std::string>{});
+
+  for (Scene* scene : after) delete scene;
+  forrestScene = tvScene = pacmanScene = cubesScene = curvesScene = nullptr;
+  for (int kind = 0; kind < kKinds; ++kind) EXPECT_EQ(live[kind].size(), 0u) << kKindNames[kind];
   clearGlEntryPoints();
 }
 
