@@ -29,6 +29,15 @@ play_until_picture() {
     fi
     sleep 0.5
   done
+  # The music is checked after up to 40 silent buffers: under load the driver may not have
+  # written that many yet when the first picture shows, so let it write 48 (about 4.5 s).
+  if [ $seen = 1 ] && [ -n "${SDL_DISKAUDIOFILE:-}" ]; then
+    for _ in $(seq 240); do
+      [ "$(stat -c %s "$SDL_DISKAUDIOFILE" 2>/dev/null || echo 0)" -ge $((48 * 4096 * 4)) ] && break
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.5
+    done
+  fi
   kill -TERM "$pid" 2>/dev/null
   wait_for_exit "$pid" 10
   [ "$EXIT_STATUS" = 0 ] || fail "$*: status $EXIT_STATUS: $(cat "$dir/error_log.txt" "$WORK/stderr")"
