@@ -40,7 +40,7 @@ void writeCube(float* positions, uint32_t* indices) {
   }
 }
 
-// Writes a mesh fault to the log and the terminal and ends the program.
+// Writes a mesh fault to the log (which also echoes it to the terminal) and ends the program.
 [[noreturn]] void meshFault(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void meshFault(const char* format, ...) {
   char text[kMeshFaultBytes];
@@ -49,7 +49,6 @@ void meshFault(const char* format, ...) {
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
   logMessage("%s", text);
-  std::fprintf(stderr, "%s", text);
   std::exit(1);
 }
 
