@@ -90,35 +90,6 @@ TEST(CubeInstances, SameCubesInTheSameOrderAsTheBucketChainsOverTheWholeScene) {
   EXPECT_GT(busiest, 2000u);  // thousands of cubes at the busiest moment
 }
 
-TEST(CubeInstances, DependOnTimeAloneWhateverTheSequenceDidBefore) {
-  Mesh shape(kShapeVertexCapacity, kShapeTriangleCapacity);
-  auto first = newInstances(), second = newInstances();
-  buildCubeInstances(8.0f, shape, *first);
-  for (int k = 0; k < 1000; ++k) demoRand();
-  buildCubeInstances(5.0f, shape, *second);  // another frame in between
-  buildCubeInstances(8.0f, shape, *second);
-  ASSERT_GT(first->count, 0u);
-  ASSERT_EQ(first->count, second->count);
-  EXPECT_EQ(0, std::memcmp(first->positions, second->positions, 12 * first->count));
-}
-
-TEST(CubeGrid, TwoPointsInOneCellGiveOneCubeTheFirst) {
-  auto out = newInstances();
-  out->gridSpacing = 0.25f;
-  clearCubeGrid(*out, 8);
-  EXPECT_TRUE(addGridCube(*out, Vec3(0.30f, -0.01f, 1.0f)));
-  EXPECT_FALSE(addGridCube(*out, Vec3(0.49f, -0.24f, 1.2f)));  // same cell
-  EXPECT_TRUE(addGridCube(*out, Vec3(0.51f, -0.01f, 1.0f)));   // next cell along x
-  EXPECT_TRUE(addGridCube(*out, Vec3(0.30f, 0.01f, 1.0f)));    // across y = 0
-  // The low corner of the cell: negative coordinates round down, not towards zero.
-  const float corners[9] = {0.25f, -0.25f, 1.0f, 0.5f, -0.25f, 1.0f, 0.25f, 0.0f, 1.0f};
-  ASSERT_EQ(out->count, 3u);
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(out->positions[i], corners[i]) << i;
-  clearCubeGrid(*out, 8);
-  EXPECT_EQ(out->count, 0u);
-  EXPECT_TRUE(addGridCube(*out, Vec3(0.49f, -0.24f, 1.2f)));  // a new frame starts empty
-}
-
 TEST(CubeSearch, FindsTheFirstSumReachingTheTargetButNeverTriangleZero) {
   const float sums[6] = {2, 2, 5, 5, 5, 9};
   EXPECT_EQ(searchCumulative(sums, 2, 1.0f), 1u);

@@ -1,30 +1,10 @@
-// The forest scene without a GPU: where its noise comes from in the shared random sequence,
-// and the lens value that puts the focus at the focus distance. Its pictures are checked
-// against the reference frames.
+// The forest scene without a GPU: the lens value that puts the focus at the focus distance.
+// Its pictures are checked against the reference frames.
 #include "scenes/forest/forest_scene.h"
-#include "synth/process_state.h"
-#include "test_helpers.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-constexpr int kAudioDraws = 131072;  // taken by the music before the forest starts
-
-// The random sequence as the forest's start finds it: unseeded, after the music's draws.
-void startOfForestSequence() {
-  process = ProcessState();
-  for (int i = 0; i < kAudioDraws; ++i) demoRand();
-}
-
-TEST(ForestRecipes, NoiseTakesTheNextValuesAfterTheMusic) {
-  startOfForestSequence();
-  Lcg expected{process.random.state};
-  uint8_t bytes[kNoiseBytes];
-  fillNoiseBytes(bytes);
-  for (int i = 0; i < kNoiseBytes; ++i) ASSERT_EQ(bytes[i], expected.next() & 0xFF) << i;
-  EXPECT_EQ(process.random.state, expected.state);
-}
 
 TEST(ForestCamera, TheLensValueVanishesAtTheFocusDistance) {
   Mat4 p = forestProjection(1920, 1080);

@@ -1,5 +1,5 @@
-// Entry-point loading, the version test, the fatal error check, the log and shader
-// building, against fake OpenGL functions (no GPU needed).
+// Entry-point loading, the version test, the list of called functions and shader building
+// with its log, against fake OpenGL functions (no GPU needed).
 #include "render/shader.h"
 #include "shell/gl.h"
 #include "shell/log.h"
@@ -122,25 +122,6 @@ class FakeGl : public ::testing::Test {
 
 // --- loading and the version test ------------------------------------------------------
 
-TEST_F(FakeGl, VersionTestAndALoaderWithoutVersionQueries) {
-  const int cases[][5] = {  // driver major, minor; asked major, minor; supported
-      {3, 3, 4, 0, 0}, {4, 0, 4, 0, 1}, {4, 6, 4, 0, 1}, {5, 0, 4, 0, 1}, {3, 0, 4, 0, 0},
-      {4, 1, 4, 1, 1}, {4, 1, 4, 2, 0}, {4, 1, 3, 9, 1}, {4, 1, 2, 0, 0}};  // requests below 3 never pass
-  for (const auto& c : cases) {
-    driver.major = c[0];
-    driver.minor = c[1];
-    ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
-    EXPECT_EQ(isGlVersionSupported(c[2], c[3]), c[4] == 1) << c[0] << "." << c[1] << " for " << c[2] << "." << c[3];
-  }
-  clearGlEntryPoints();
-  driver.major = 0;  // a 2.1 driver ignores GL_MAJOR_VERSION
-  EXPECT_EQ(loadGlEntryPoints(fakeLookup), -1);
-  EXPECT_EQ(glMajorVersion, 0);
-  exportsInUse.erase("glGetIntegerv");
-  driver.major = 4;
-  EXPECT_EQ(loadGlEntryPoints(fakeLookup), -1);
-}
-
 // A lookup by name answers for every name, so presence comes from version and extensions.
 TEST_F(FakeGl, NewerFunctionsNeedTheirVersionOrExtension) {
   exportEverything = true;
@@ -234,25 +215,6 @@ TEST(GlEntryPointList, EveryCallInTheSourcesIsListed) {
   }
   EXPECT_GT(files, 20);
   EXPECT_GT(callSites, 100);
-}
-
-// --- the fatal error check and the log --------------------------------------------------
-
-TEST_F(FakeGl, ErrorCheckLogsLineAndCodeAndExitsWithFailureThenTheLogCloses) {
-  loadGlEntryPoints(fakeLookup);
-  checkGlError(12);  // nothing pending: returns
-  EXPECT_EQ(log(), "");
-  EXPECT_EXIT(
-      {
-        driver.error = 0x0500;
-        checkGlError(57);
-      },
-      ::testing::ExitedWithCode(1), "");
-  EXPECT_EQ(log(), "*** Line 00057: OpenGL Error Code 0x00000500 ***\n");
-  // A closed log takes nothing more (driver text with '%' passing through is checked below).
-  logClose();
-  logMessage("lost %d\n", 1);
-  EXPECT_EQ(log(), "*** Line 00057: OpenGL Error Code 0x00000500 ***\n");
 }
 
 // --- shader programs ----------------------------------------------------------------------

@@ -172,29 +172,6 @@ TEST(MeshSubdivide, MatchesTheReferenceOnClosedAndOpenMeshes) {
   expectSubdivisionMatchesReference(grid);
 }
 
-TEST(MeshExtrude, DistanceZeroAddsDegenerateWallsThatKeepNormalsWhole) {
-  Mesh mesh(64, 64);
-  mesh.makeCube();
-  mesh.extrudeTriangle(0, nullptr, 0.0f);
-  float areas[24];
-  mesh.triangleAreas(areas);
-  for (int t = 12; t < 24; ++t) EXPECT_EQ(areas[t], 0.0f);
-  mesh.computeNormals();
-  for (uint32_t i = 0; i < 8; ++i) EXPECT_NEAR(length(mesh.normal(i)), 1.0f, 1e-5f);
-}
-
-TEST(MeshEdit, CancellingFacesStillGiveUnitNormals) {
-  // Two faces folded onto each other cancel exactly; the vertices take the first face's normal.
-  Mesh mesh(4, 4);
-  mesh.makeGrid(2, 2);
-  mesh.indices[3] = 0;
-  mesh.indices[4] = 3;
-  mesh.indices[5] = 2;  // (0, 2, 3) and (0, 3, 2)
-  mesh.computeNormals();
-  for (uint32_t i : {0u, 2u, 3u}) expectVec(mesh.normal(i), Vec3(0, 1, 0));
-  expectVec(mesh.normal(1), Vec3(0, 0, 0));  // on no triangle at all
-}
-
 TEST(MeshCapacityDeathTest, OverflowEndsTheProgramWithAMessage) {
   // Subdivision needs room for the edge points as well as the four-way split.
   EXPECT_EXIT(
