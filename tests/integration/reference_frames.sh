@@ -9,8 +9,8 @@ source "$SOURCE_DIR/tests/references/render.bash"
 command -v compare >/dev/null || fail "ImageMagick's compare (package imagemagick) is not installed"
 REFERENCES="$SOURCE_DIR/tests/references"
 OUT="$BUILD_DIR/reference_frames"
-FUZZ=6%
-LIMIT=200
+FUZZ=2%
+LIMIT=250
 
 rm -rf "$OUT"
 mkdir -p "$OUT/differences" || fail "cannot make $OUT"
