@@ -69,13 +69,12 @@ status=$?
 grep -Eq "frames|cannot be read back|lasts" "$WORK/err" || fail "no word of the truncated video: $(cat "$WORK/err")"
 expect_clean "$WORK/out/b.mkv" "truncated video"
 
-# An encoder that stops reading is given up after the timeout and killed.
-start=$(date +%s)
-PATH="$WORK/bin-stall:$PATH" "$CAPTURE" --out "$WORK/out/c.mp4" --size 64x36 --fps 30 --from 110 --to 115 \
-  --encoder-timeout 2 2>"$WORK/err"
+# An encoder that stops reading is given up after the timeout and killed (the outer limit
+# only catches a capture that waits for ever).
+PATH="$WORK/bin-stall:$PATH" timeout 300 "$CAPTURE" --out "$WORK/out/c.mp4" --size 64x36 --fps 30 --from 110 \
+  --to 115 --encoder-timeout 2 2>"$WORK/err"
 status=$?
 [ $status = 1 ] || fail "a stalled encoder gave status $status: $(cat "$WORK/err")"
-[ $(($(date +%s) - start)) -lt 30 ] || fail "the stalled encoder was waited for $(($(date +%s) - start)) s"
 grep -q "no frame data for 2 s" "$WORK/err" || fail "no word of the stalled encoder: $(cat "$WORK/err")"
 expect_clean "$WORK/out/c.mp4" "stalled encoder"
 
@@ -90,7 +89,7 @@ rm "$WORK/out/full.mkv"
 expect_clean "$WORK/out/full.mkv" "full disk"
 
 # Interrupts: $1 signal, $2 expected status, then the capture's arguments. Waits for the
-# first sign of progress ($3, a file), then signals the tool alone.
+# first sign of progress ($3, a file with something in it), then signals the tool alone.
 interrupt() {
   local sig=$1 expected=$2 progress=$3
   shift 3
@@ -100,14 +99,13 @@ interrupt() {
   PATH="$WORK/bin-slow:$PATH" perl -e '$SIG{$_} = "DEFAULT" for qw(INT TERM HUP); exec @ARGV' "$CAPTURE" "$@" \
     2>"$WORK/err" &
   local pid=$!
-  for _ in $(seq 300); do
-    [ -e "$progress" ] && break
+  for _ in $(seq 1200); do
+    [ -s "$progress" ] && break
     sleep 0.1
   done
-  [ -e "$progress" ] || fail "SIG$sig: the capture made no progress: $(cat "$WORK/err")"
-  sleep 0.5
+  [ -s "$progress" ] || fail "SIG$sig: the capture made no progress: $(cat "$WORK/err")"
   kill -"$sig" "$pid"
-  wait_for_exit "$pid" 20
+  wait_for_exit "$pid" 60
   [ "$EXIT_STATUS" = "$expected" ] || fail "SIG$sig gave status $EXIT_STATUS: $(cat "$WORK/err")"
   grep -q "interrupted by SIG$sig" "$WORK/err" || fail "SIG$sig: no word of the interrupt: $(cat "$WORK/err")"
 }
@@ -115,7 +113,7 @@ exec 9>"$WORK/inherited"  # a descriptor the tool inherits and must not pass on
 for case in "INT 130" "TERM 143"; do
   set -- $case
   rm -f "$WORK/fds"
-  interrupt "$1" "$2" "$WORK/ffmpeg.pid" --out "$WORK/out/v.mp4" --size 64x36 --fps 30 --from 110 --to 140
+  interrupt "$1" "$2" "$WORK/fds" --out "$WORK/out/v.mp4" --size 64x36 --fps 30 --from 110 --to 140
   expect_clean "$WORK/out/v.mp4" "SIG$1 during a video"
   # The encoder got only its own three descriptors (the script stays open in bash as 255).
   [ -s "$WORK/fds" ] || fail "the encoder listed no descriptors"

@@ -5,12 +5,13 @@ source "$(dirname "$0")/common.bash"
 cd "$SOURCE_DIR" || fail "no source folder"
 
 # Refused requests: status 2 at once, a reason, nothing written. Each would render the whole
-# show at full size if it got that far, which the time limit would catch. Among them: options
-# given twice or that would be ignored, and numbers that are not plain decimals.
+# show at full size if it got that far, which the time limit (generous, for a loaded machine)
+# would catch. Among them: options given twice or that would be ignored, and numbers that
+# are not plain decimals.
 mkdir -p "$WORK/empty"
 cd "$WORK/empty" || fail "no work folder"
 while read -r args; do
-  timeout 20 "$CAPTURE" $args 2>"$WORK/err"
+  timeout 120 "$CAPTURE" $args 2>"$WORK/err"
   status=$?
   [ $status = 2 ] || fail "'$args' gave status $status: $(cat "$WORK/err")"
   [ -s "$WORK/err" ] || fail "'$args' printed no message"

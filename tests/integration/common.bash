@@ -30,29 +30,21 @@ if [ "${DEMO_SDL:-}" = compat ]; then
     fail "the demo does not load $compat_library"
 fi
 
-# Picture checks go on after a failed one, so one run reports every measurement.
+# Checks go on after a failed one (CHECK_FAILURES counts them), so one run reports them all;
+# this ends the script with a failure when any failed.
 CHECK_FAILURES=0
-# expect NAME VALUE OP LIMIT: records a failure unless VALUE OP LIMIT holds.
-expect() {
-  if awk -v v="$2" -v l="$4" "BEGIN { exit !(v $3 l) }"; then
-    echo "ok   $1: $2 $3 $4"
-  else
-    echo "FAIL $1: $2 is not $3 $4"
-    CHECK_FAILURES=$((CHECK_FAILURES + 1))
-  fi
-}
-# Ends the script with a failure when any expect failed.
 finish_checks() {
   [ "$CHECK_FAILURES" -eq 0 ] || fail "$CHECK_FAILURES check(s) failed"
 }
 
-# Starts a virtual X display of the given size (default 320x180) and exports DISPLAY.
+# Starts a virtual X display of the given size (default 320x180) and exports DISPLAY; a loaded
+# machine may take a while.
 start_xvfb() {
   local size="${1:-320x180}"
   local fdfile="$WORK/xvfb.display"
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fdfile" 2>"$WORK/xvfb.log" &
   XVFB_PID=$!
-  for _ in $(seq 100); do
+  for _ in $(seq 600); do
     [ -s "$fdfile" ] && break
     sleep 0.1
   done
@@ -66,6 +58,17 @@ make_run_dir() {
   mkdir -p "$dir"
   cp -r "$SOURCE_DIR/shaders" "$dir/"
   echo "$dir"
+}
+
+# Waits until the demo $1, started with SDL_AUDIODRIVER=disk writing into file $2, plays music:
+# it is then past its start-up and in the show. Fails if it ends or is silent for 120 s.
+wait_until_playing() {
+  for _ in $(seq 1200); do
+    kill -0 "$1" 2>/dev/null || return 1
+    [ "$(tr -d '\0' <"$2" 2>/dev/null | head -c 1 | wc -c)" = 1 ] && return 0
+    sleep 0.1
+  done
+  return 1
 }
 
 # Waits up to $2 seconds for child process $1 to end; sets EXIT_STATUS to its status, or

@@ -320,25 +320,4 @@ TEST(ChildProcess, IdleTimeLeavesOutStoppedTimeAndCountsRewritesAsProgress) {
   EXPECT_EQ(lookForProgress(watch, true), 0);  // what the caller saw counts too
 }
 
-// The child sees only its three standard descriptors, whatever this process has open.
-TEST(ChildProcess, NoDescriptorLeaksIntoTheChild) {
-  TempFolder folder;
-  FILE* held = std::fopen(folder.at("held").c_str(), "w");  // not close-on-exec
-  ASSERT_NE(held, nullptr);
-  ChildProcess child;
-  std::string error;
-  ASSERT_TRUE(startChild(child, {"/bin/sh", "-c", "for f in /proc/$$/fd/*; do echo ${f##*/} $(readlink $f); done"},
-                         false, true, error))
-      << error;
-  std::string listing;
-  while (drainPipe(child.output, listing, 4096)) usleep(10000);
-  int status = 0;
-  while (reapChild(child, status, error) == 0) usleep(10000);
-  closePipes(child);
-  std::fclose(held);
-  EXPECT_EQ(describeExit("sh", status), "");
-  EXPECT_NE(listing.find("0 /dev/null"), std::string::npos) << listing;
-  EXPECT_EQ(listing.find("held"), std::string::npos) << listing;
-}
-
 }  // namespace

@@ -166,58 +166,6 @@ void runSpan(FakeShow& fake, FrameStatsRecorder& recorder, NullCaptureHost& host
   runShow(fake.show, recorder.wrap(fake.show, host));
 }
 
-TEST(FrameStatsRecorder, OneRowPerCapturedFrameAcrossASceneSwitchAndNoFileUncommitted) {
-  clearGlEntryPoints();  // no driver: no timer queries
-  TempFolder folder;
-  std::string path = folder.at("switch.csv"), error;
-  {
-    FakeShow fake;
-    NullCaptureHost host;
-    FrameStatsRecorder recorder;
-    runSpan(fake, recorder, host, path);
-    EXPECT_EQ(host.captured, 3);
-    std::string temporary = recorder.output.writePath;
-    EXPECT_TRUE(exists(temporary) && !exists(path));
-    PendingOutputs pending;
-    ASSERT_TRUE(recorder.finish(pending, error) && pending.commitAll(error)) << error;
-    EXPECT_FALSE(exists(temporary));
-  }
-  // The forest ran 339 frames from tick 0 to reach the span; only the span's frames are rows.
-  std::vector<std::string> lines = splitBy(readFile(path), '\n');
-  ASSERT_EQ(lines.size(), 5u);
-  EXPECT_EQ(lines[0], "frame,show_ms,scene,scene_ms,cpu_ms,gpu_ms,counters");
-  const char* expected[3] = {"0,33900,forest,33900", "1,34000,tv,0", "2,34100,tv,100"};
-  const char* counters[3] = {"instances=3490 grid_spacing=0.5", "instances=100 grid_spacing=0.5",
-                             "instances=110 grid_spacing=0.5"};
-  for (int i = 0; i < 3; ++i) {
-    std::vector<std::string> f = splitBy(lines[i + 1], ',');
-    ASSERT_EQ(f.size(), 7u) << lines[i + 1];
-    EXPECT_EQ(f[0] + "," + f[1] + "," + f[2] + "," + f[3], expected[i]);
-    EXPECT_EQ(f[5], "");
-    EXPECT_EQ(f[6], counters[i]);
-  }
-  EXPECT_GE(std::stod(splitBy(lines[2], ',')[4]), 60.0);  // the switch frame carries the new scene's start
-
-  // A failed capture drops its recorder without finish(): nothing is left.
-  std::string temporary;
-  {
-    FakeShow fake;
-    NullCaptureHost host;
-    FrameStatsRecorder recorder;
-    runSpan(fake, recorder, host, folder.at("failed.csv"));
-    temporary = recorder.output.writePath;
-  }
-  EXPECT_FALSE(exists(folder.at("failed.csv")) || exists(temporary));
-  // Not recording: the capture's host is used as it is and finish has nothing to do.
-  FakeShow fake;
-  NullCaptureHost host;
-  FrameStatsRecorder idle;
-  EXPECT_EQ(&idle.wrap(fake.show, host), static_cast<ShowHost*>(&host));
-  PendingOutputs nothingPending;
-  EXPECT_TRUE(idle.finish(nothingPending, error));
-  EXPECT_TRUE(nothingPending.files.empty());
-}
-
 // A scripted stand-in for a driver's timer queries. A query's result tells whose time it is:
 // ((scene clock % 1000) / 100 + 1) * 10 microseconds, below the millisecond each frame takes;
 // the television's first frame gets a driver's nonsense, a thousand seconds.

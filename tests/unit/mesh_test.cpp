@@ -1,9 +1,6 @@
-// Meshes: the generators' exact output, Loop subdivision checked bit for bit against an
-// independent edge map, invariants of closed meshes, extrusion, the upload (through fake GL
-// entry points) and the capacity checks.
-#include "render/matrix.h"
+// Meshes: Loop subdivision checked bit for bit against an independent edge map, closed and
+// outward-wound generators and extrusions, unit normals, and the capacity checks.
 #include "render/mesh.h"
-#include "shell/noop_gl.h"
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +12,6 @@
 #include <vector>
 
 namespace {
-
-using Triangle = std::vector<uint32_t>;
-
-std::vector<Triangle> triangles(const Mesh& mesh) {
-  std::vector<Triangle> out;
-  for (uint32_t t = 0; t < mesh.triangleCount; ++t)
-    out.push_back({mesh.indices[3 * t], mesh.indices[3 * t + 1], mesh.indices[3 * t + 2]});
-  return out;
-}
 
 Vec3 faceNormal(const Mesh& mesh, uint32_t t) {
   Vec3 p0 = mesh.position(mesh.indices[3 * t]);
@@ -140,58 +128,19 @@ void expectSubdivisionMatchesReference(Mesh& mesh) {
   }
 }
 
-TEST(MeshGrid, PositionsAndCheckerboardDiagonals) {
-  Mesh mesh(16, 16);
-  mesh.makeGrid(1, 1);
-  ASSERT_EQ(mesh.vertexCount, 1u);
-  EXPECT_EQ(mesh.triangleCount, 0u);
-  expectVec(mesh.position(0), Vec3(-0.6f, 0, -0.6f));
-  mesh.makeGrid(2, 2);
-  ASSERT_EQ(mesh.vertexCount, 4u);
-  expectVec(mesh.position(1), Vec3(0, 0, -1.2f));
-  expectVec(mesh.position(2), Vec3(-1.2f, 0, 0));
-  EXPECT_EQ(triangles(mesh), (std::vector<Triangle>{{0, 2, 3}, {0, 3, 1}}));
-  // The odd cell (row 0, column 1) takes the other diagonal; every triangle faces +y.
-  mesh.makeGrid(3, 2);
-  EXPECT_EQ(triangles(mesh), (std::vector<Triangle>{{0, 3, 4}, {0, 4, 1}, {1, 4, 2}, {2, 4, 5}}));
-  for (uint32_t t = 0; t < mesh.triangleCount; ++t) EXPECT_GT(faceNormal(mesh, t).y, 0.0f);
-  Mesh terrain(2000, 4000);
-  terrain.makeGrid(32, 32);
-  EXPECT_EQ(terrain.triangleCount, 1922u);
-  expectVec(terrain.position(1023), Vec3(15 * 1.2f, 0, 15 * 1.2f));
-}
-
-TEST(MeshCube, FaceOrderAndOutwardWinding) {
-  Mesh mesh(8, 12);
-  mesh.makeCube();
-  EXPECT_EQ(triangles(mesh), (std::vector<Triangle>{{2, 0, 4}, {4, 6, 2}, {3, 7, 5}, {5, 1, 3}, {4, 0, 1},
-                                                    {1, 5, 4}, {6, 7, 3}, {3, 2, 6}, {1, 0, 2}, {2, 3, 1},
-                                                    {5, 7, 6}, {6, 4, 5}}));
-  expectVec(mesh.position(0), Vec3(-1, -1, -1));
-  expectVec(mesh.position(5), Vec3(1, -1, 1));
-  for (uint32_t t = 0; t < 12; ++t) EXPECT_GT(dot(faceNormal(mesh, t), centroid(mesh, t)), 0.0f);
-  expectClosedAndOriented(mesh);
-
-  // The caller-array form writes the same cube.
-  float positions[24];
-  uint32_t indices[36], vertexCount = 99, triangleCount = 99;
-  Mesh::makeCube(positions, indices, vertexCount, triangleCount);
-  EXPECT_TRUE(vertexCount == 8 && triangleCount == 12);
-  EXPECT_TRUE(std::equal(indices, indices + 36, mesh.indices) && std::equal(positions, positions + 24, mesh.positions));
-}
-
-TEST(MeshCube, CenteredCubeFansAroundFaceCentres) {
-  Mesh mesh(14, 24);
-  mesh.makeCenteredCube();
-  ASSERT_EQ(mesh.triangleCount, 24u);
-  std::vector<Triangle> all = triangles(mesh);
-  EXPECT_EQ(std::vector<Triangle>(all.begin(), all.begin() + 8),
-            (std::vector<Triangle>{{2, 0, 8}, {0, 4, 8}, {4, 6, 8}, {6, 2, 8}, {9, 3, 7}, {9, 7, 5}, {9, 5, 1},
-                                   {9, 1, 3}}));
-  const Vec3 centres[6] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
-  for (int f = 0; f < 6; ++f) expectVec(mesh.position(8 + f), centres[f]);
-  for (uint32_t t = 0; t < 24; ++t) EXPECT_GT(dot(faceNormal(mesh, t), centroid(mesh, t)), 0.0f);
-  expectClosedAndOriented(mesh);
+TEST(MeshGenerators, GridsFaceUpAndCubesAreClosedAndWoundOutwards) {
+  Mesh grid(16, 16);
+  grid.makeGrid(3, 2);
+  ASSERT_EQ(grid.triangleCount, 4u);
+  for (uint32_t t = 0; t < grid.triangleCount; ++t) EXPECT_GT(faceNormal(grid, t).y, 0.0f);
+  Mesh cube(8, 12), centred(14, 24);
+  cube.makeCube();
+  centred.makeCenteredCube();
+  for (const Mesh* mesh : {&cube, &centred}) {
+    for (uint32_t t = 0; t < mesh->triangleCount; ++t)
+      EXPECT_GT(dot(faceNormal(*mesh, t), centroid(*mesh, t)), 0.0f);
+    expectClosedAndOriented(*mesh);
+  }
 }
 
 TEST(MeshSubdivide, MatchesTheReferenceOnClosedAndOpenMeshes) {
@@ -221,155 +170,6 @@ TEST(MeshSubdivide, MatchesTheReferenceOnClosedAndOpenMeshes) {
   const float up[3] = {0, 1, 0};
   grid.extrudeTriangle(3, up, 1.0f);
   expectSubdivisionMatchesReference(grid);
-}
-
-TEST(MeshExtrude, DistanceZeroAddsDegenerateWallsThatKeepNormalsWhole) {
-  Mesh mesh(64, 64);
-  mesh.makeCube();
-  mesh.extrudeTriangle(0, nullptr, 0.0f);
-  float areas[24];
-  mesh.triangleAreas(areas);
-  for (int t = 12; t < 24; ++t) EXPECT_EQ(areas[t], 0.0f);
-  mesh.computeNormals();
-  for (uint32_t i = 0; i < 8; ++i) EXPECT_NEAR(length(mesh.normal(i)), 1.0f, 1e-5f);
-}
-
-TEST(MeshExtrude, WallsAndMovedFace) {
-  Mesh mesh(64, 64);
-  mesh.makeGrid(2, 2);
-  const float up[3] = {0, 1, 0};
-  mesh.extrudeTriangle(1, up, 2.0f);  // (0, 3, 1)
-  EXPECT_EQ(triangles(mesh)[1], (Triangle{4, 5, 6}));
-  expectVec(mesh.position(5), mesh.position(3) + Vec3(0, 2, 0));
-  // Wall of edge (0, 3): its centre, summed in this order for exact positions, and four
-  // triangles around it.
-  Vec3 centre = (mesh.position(0) + mesh.position(4) + mesh.position(5) + mesh.position(3)) * 0.25f;
-  EXPECT_TRUE(mesh.position(7).x == centre.x && mesh.position(7).y == centre.y && mesh.position(7).z == centre.z);
-  std::vector<Triangle> all = triangles(mesh);
-  EXPECT_EQ(std::vector<Triangle>(all.begin() + 2, all.begin() + 6),
-            (std::vector<Triangle>{{0, 3, 7}, {3, 5, 7}, {5, 4, 7}, {4, 0, 7}}));
-  // Without a direction the unit normal (+y for the grid) is used.
-  mesh.extrudeTriangle(0, nullptr, 0.5f);
-  expectVec(mesh.position(10), Vec3(-1.2f, 0.5f, -1.2f));
-}
-
-TEST(MeshEdit, TransformsMergeFlipAndSample) {
-  Mesh cube(8, 12);
-  cube.makeCube();
-  Mesh merged(64, 64);
-  merged.makeCube();
-  Mat4 m = translationMatrix(10, 0, 0) * scaleMatrix(0.5f, 0.5f, 0.5f);
-  merged.appendTransformed(cube, m.m);
-  EXPECT_EQ(merged.vertexCount, 16u);
-  EXPECT_EQ(merged.triangleCount, 24u);
-  expectVec(merged.position(8), Vec3(9.5f, -0.5f, -0.5f));
-  EXPECT_EQ(triangles(merged)[12], (Triangle{10, 8, 12}));
-
-  // The perspective divide: w = 2 halves every coordinate.
-  Mat4 halve = identityMatrix();
-  halve.m[15] = 2.0f;
-  cube.transform(halve.m);
-  expectVec(cube.position(7), Vec3(0.5f, 0.5f, 0.5f));
-
-  cube.flipWinding();
-  EXPECT_EQ(triangles(cube)[0], (Triangle{4, 0, 2}));
-
-  Mesh tri(8, 8);
-  tri.makeGrid(2, 2);
-  tri.triangleCount = 1;
-  Vec3 p0 = tri.position(0), p1 = tri.position(2), p2 = tri.position(3);
-  expectVec(tri.samplePoint(0, 0.75f, 0.75f), p0 * 0.25f + p1 * 0.25f + p2 * 0.5f);
-  expectVec(tri.samplePoint(0, 0.2f, 0.3f), p0 * 0.2f + p1 * 0.3f + p2 * 0.5f);
-}
-
-TEST(MeshEdit, CancellingFacesStillGiveUnitNormals) {
-  // Two faces folded onto each other cancel exactly; the vertices take the first face's normal.
-  Mesh mesh(4, 4);
-  mesh.makeGrid(2, 2);
-  mesh.indices[3] = 0;
-  mesh.indices[4] = 3;
-  mesh.indices[5] = 2;  // (0, 2, 3) and (0, 3, 2)
-  mesh.computeNormals();
-  for (uint32_t i : {0u, 2u, 3u}) expectVec(mesh.normal(i), Vec3(0, 1, 0));
-  expectVec(mesh.normal(1), Vec3(0, 0, 0));  // on no triangle at all
-}
-
-TEST(MeshEdit, UnshareThenFlatNormals) {
-  Mesh mesh(36, 12);
-  mesh.makeCube();
-  mesh.unshareVertices();
-  ASSERT_EQ(mesh.vertexCount, 36u);
-  for (uint32_t t = 0; t < 12; ++t)
-    for (uint32_t k = 0; k < 3; ++k) EXPECT_EQ(mesh.indices[3 * t + k], 3 * t + k);
-  mesh.computeNormals();
-  for (uint32_t t = 0; t < 12; ++t) {
-    Vec3 n = normalize(faceNormal(mesh, t));
-    for (uint32_t k = 0; k < 3; ++k) expectVec(mesh.normal(3 * t + k), n);
-  }
-  float areas[12];
-  mesh.triangleAreas(areas);
-  for (float a : areas) EXPECT_FLOAT_EQ(a, 2.0f);
-}
-
-// Fake buffer entry points: they record what the upload sends.
-struct BufferLog {
-  int generated = 0, binds = 0, deleted = 0;
-  long long bytesSent = 0;
-  std::vector<std::pair<GLintptr, const void*>> arrayWrites;  // offset and source of each sub-upload
-} bufferLog;
-
-void APIENTRY fakeGenBuffers(GLsizei n, GLuint* names) {
-  for (GLsizei i = 0; i < n; ++i) names[i] = static_cast<GLuint>(++bufferLog.generated);
-}
-void APIENTRY fakeBindBuffer(GLenum, GLuint) { ++bufferLog.binds; }
-void APIENTRY fakeBufferData(GLenum, GLsizeiptr size, const void* data, GLenum) {
-  if (data) bufferLog.bytesSent += size;
-}
-void APIENTRY fakeBufferSubData(GLenum, GLintptr offset, GLsizeiptr size, const void* data) {
-  bufferLog.bytesSent += size;
-  bufferLog.arrayWrites.push_back({offset, data});
-}
-void APIENTRY fakeDeleteBuffers(GLsizei n, const GLuint*) { bufferLog.deleted += n; }
-
-TEST(MeshUpload, SendsOnlyWhenDirty) {
-  installNoopGl();
-  glGenBuffers = fakeGenBuffers;
-  glBindBuffer = fakeBindBuffer;
-  glBufferData = fakeBufferData;
-  glBufferSubData = fakeBufferSubData;
-  glDeleteBuffers = fakeDeleteBuffers;
-  bufferLog = BufferLog();
-  {
-    Mesh mesh(8, 12);
-    mesh.makeCube();
-    mesh.upload();
-    EXPECT_EQ(bufferLog.generated, 2);
-    EXPECT_EQ(bufferLog.bytesSent, 12 * 12 + 2 * 12 * 8);  // indices, positions, normals
-    // Positions first, normals right after them: the draws read normals at 12 * vertexCount.
-    using Write = std::pair<GLintptr, const void*>;
-    EXPECT_EQ(bufferLog.arrayWrites, (std::vector<Write>{{0, mesh.positions}, {12 * 8, mesh.normals}}));
-
-    long long sent = bufferLog.bytesSent;
-    int binds = bufferLog.binds;
-    mesh.upload();
-    EXPECT_EQ(bufferLog.bytesSent, sent);    // unchanged: nothing re-sent
-    EXPECT_EQ(bufferLog.binds, binds + 2);   // but both buffers bound for the draw
-
-    mesh.flipWinding();
-    mesh.upload();
-    EXPECT_EQ(bufferLog.bytesSent, 2 * sent);
-
-    // Released buffers are made and filled again by the next upload.
-    mesh.releaseBuffers();
-    mesh.releaseBuffers();
-    EXPECT_EQ(bufferLog.deleted, 2);
-    EXPECT_EQ(mesh.vertexBuffer, 0u);
-    mesh.upload();
-    EXPECT_EQ(bufferLog.generated, 4);
-    EXPECT_EQ(bufferLog.bytesSent, 3 * sent);
-  }
-  EXPECT_EQ(bufferLog.deleted, 4);
-  clearGlEntryPoints();
 }
 
 TEST(MeshCapacityDeathTest, OverflowEndsTheProgramWithAMessage) {

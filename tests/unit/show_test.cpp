@@ -144,22 +144,6 @@ TEST(VirtualClock, FrameTicksOnAGridFromAnOrigin) {
   for (int64_t k = -500; k < 500; ++k) EXPECT_EQ(firstFrameAtOrAfter(frameTick(k, 24, 50005), 24, 50005), k) << k;
 }
 
-// The frame on screen at a time is the last one whose tick is not after it: asking for
-// 33.99 s at 60 fps gets the forest's last frame, not the television's first.
-TEST(VirtualClock, FrameOnScreenAtATime) {
-  EXPECT_EQ(lastFrameAtOrBefore(33990, 60), 2039);
-  EXPECT_EQ(lastFrameAtOrBefore(34000, 60), 2040);  // a tick on the grid is its own frame
-  EXPECT_LT(frameTick(lastFrameAtOrBefore(191990, 60), 60), kShowEndMs);
-  EXPECT_EQ(lastFrameAtOrBefore(80049, 10, 80050), -1);
-  for (int fps : {7, 24, 60, 1000}) {
-    for (uint32_t ms = 33900; ms < 34100; ++ms) {
-      int64_t k = lastFrameAtOrBefore(ms, fps, 50);
-      EXPECT_LE(frameTick(k, fps, 50), ms) << fps << " " << ms;
-      EXPECT_GT(frameTick(k + 1, fps, 50), ms) << fps << " " << ms;
-    }
-  }
-}
-
 // Records the clock of every rendered frame.
 class RecordingHost : public VirtualClockHost {
  public:
@@ -181,18 +165,6 @@ std::vector<std::pair<int64_t, std::string>> renderFrames(const std::vector<int6
   for (auto& c : host.captured)
     if (std::find(keep.begin(), keep.end(), c.first) != keep.end()) kept.push_back(c);
   return kept;
-}
-
-// A span whose start is off the frame grid: each scene's clock still counts from its own
-// tick, so frame k shows show time origin + k / fps, the music's instant, exactly.
-TEST(VirtualClock, OffGridOriginStartsEachSceneOnItsOwnTick) {
-  std::vector<int64_t> wanted = {0, 1, 2};
-  std::vector<std::pair<int64_t, std::string>> expected = {
-      {0, "render tv 43.950001 4395"},
-      {1, "render pacman 0.050000 5"},  // 50 ms after 78000, not 0 at the first frame seen
-      {2, "render pacman 0.150000 15"},
-  };
-  EXPECT_EQ(renderFrames(wanted, wanted, 10, 77950, true, nullptr), expected);
 }
 
 // A capture that skips frames must hand over the same frames, with the same scene clocks,

@@ -1,4 +1,4 @@
-// Keyframe tracks: the Hermite rule, the search and the cache.
+// Keyframe tracks: the Hermite rule and the search over keys added in any order.
 #include "render/track.h"
 #include "test_helpers.h"
 
@@ -29,24 +29,6 @@ TEST(KeyframeTrack, HermiteBetweenKeysHoldsOutsideAndCutsOneCentisecondApart) {
   curved.addKey(Vec3(1, 1, 1), Vec3(0, -0.5f, -1), 1400);
   curved.finish();
   expectVec(curved.evaluate(900), Vec3(1, 1.125f, 1.25f));
-}
-
-TEST(KeyframeTrack, CacheHoldsTheLastInBetweenAnswerOnly) {
-  KeyframeTrack<float> track;
-  track.addKey(2, 0, 100);
-  track.addKey(4, 0, 200);
-  track.addKey(8, 0, 300);
-  track.finish();
-  for (uint32_t t : {0u, 200u, 300u, 5000u}) track.evaluate(t);
-  EXPECT_FALSE(track.cacheValid);  // keys and times outside the keys leave the cache alone
-  float mid = track.evaluate(250);
-  EXPECT_TRUE(track.cacheValid);
-  track.evaluate(100);
-  EXPECT_EQ(track.cachedTime, 250u);
-  // Poison the keys: only the cache can still give the first answer.
-  track.keys[2].value = -1000;
-  EXPECT_EQ(track.evaluate(250), mid);
-  EXPECT_NE(track.evaluate(251), mid);
 }
 
 TEST(KeyframeTrack, KeysAddedOutOfOrderAreSorted) {
