@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -92,6 +93,132 @@ TEST(CurvesCamera, TriangularWindowOverTheRingScaledToThePicture) {
   scene->smoothCamera();
   EXPECT_EQ(scene->cameraOffset.x, std::trunc(-(1000.0 / 255.0) / total * 500.0));
   EXPECT_EQ(scene->cameraOffset.y, std::trunc(-(0.5 - std::fabs(128 / 255.0 - 0.5)) / total * 1000.0));
+}
+
+// Everything the simulation keeps, copied out of a scene, with the shared sequence's state.
+struct SimulationState {
+  CurveSystem systems[kCurveSystems];
+  CurvePoint2 history[kCameraHistory];
+  uint32_t historyIndex = 0;
+  CurvePoint2 camera;
+  uint32_t stepsRun = 0;
+  uint32_t randomState = 0;
+};
+
+SimulationState stateOf(const CurvesScene& scene) {
+  SimulationState state;
+  std::copy(scene.curveSystems, scene.curveSystems + kCurveSystems, state.systems);
+  std::copy(scene.cameraHistory, scene.cameraHistory + kCameraHistory, state.history);
+  state.historyIndex = scene.historyIndex;
+  state.camera = scene.cameraOffset;
+  state.stepsRun = scene.stepsRun;
+  state.randomState = process.random.state;
+  return state;
+}
+
+// Bit for bit the same simulation (floats compared as bytes, so -0 and 0 differ).
+void expectSameState(const SimulationState& a, const SimulationState& b, const std::string& where) {
+  SCOPED_TRACE(where);
+  EXPECT_EQ(a.stepsRun, b.stepsRun);
+  EXPECT_EQ(a.randomState, b.randomState);
+  EXPECT_EQ(a.historyIndex, b.historyIndex);
+  EXPECT_EQ(0, std::memcmp(a.history, b.history, sizeof a.history));
+  EXPECT_EQ(0, std::memcmp(&a.camera, &b.camera, sizeof a.camera));
+  for (int k = 0; k < kCurveSystems; ++k) {
+    const CurveSystem &p = a.systems[k], &q = b.systems[k];
+    EXPECT_EQ(p.currentInterval, q.currentInterval) << k;
+    for (int i = 0; i < kCurvesPerSystem; ++i) {
+      const Curve &c = p.curves[i], &d = q.curves[i];
+      EXPECT_EQ(c.active, d.active) << k << i;
+      EXPECT_EQ(c.progress, d.progress) << k << i;
+      EXPECT_EQ(c.generation, d.generation) << k << i;
+      EXPECT_EQ(0, std::memcmp(&c.birthTime, &d.birthTime, sizeof c.birthTime)) << k << i;
+      EXPECT_EQ(0, std::memcmp(&c.offset, &d.offset, sizeof c.offset)) << k << i;
+      EXPECT_EQ(0, std::memcmp(c.controlPoints, d.controlPoints, sizeof c.controlPoints)) << k << i;
+      EXPECT_EQ(0, std::memcmp(c.velocities, d.velocities, sizeof c.velocities)) << k << i;
+      EXPECT_EQ(0, std::memcmp(c.points, d.points, sizeof c.points)) << k << i;
+    }
+  }
+}
+
+// The tick of frame n at fps frames per second, as the capture tool's clock gives it.
+uint32_t frameTickAt(int64_t n, int fps) { return static_cast<uint32_t>(n * 1000 / fps); }
+
+constexpr uint32_t kSceneLengthMs = 66000;  // 126 s to the end of the show
+
+TEST(CurvesSteps, StepTicksAreTheTicksOf60FramesPerSecond) {
+  EXPECT_EQ(curveStepTick(0), 0u);
+  EXPECT_EQ(curveStepTick(1), 16u);
+  EXPECT_EQ(curveStepTick(2), 33u);
+  EXPECT_EQ(curveStepTick(3), 50u);
+  for (uint32_t k = 0; k <= 60 * 200; ++k) ASSERT_EQ(curveStepTick(k), uint64_t{frameTickAt(k, 60)}) << k;
+  // No overflow where a long stall leaves the scene's clock far ahead.
+  EXPECT_EQ(curveStepTick(4000000000u), 4000000000ull * 1000 / 60);
+}
+
+TEST(CurvesSteps, At60FramesPerSecondEachFrameRunsOneStepAsTheFrameLoopDid) {
+  // The stepped scene, frame by frame at 60 fps over the first 40 s (two respawns of the thin
+  // system's slot 0), against the loop that ran one update per frame at the frame's clock.
+  constexpr int kFrames = 2400;
+  constexpr int kEvery = 97;  // frames between full comparisons
+  std::vector<SimulationState> stepped, perFrame;
+  auto scene = startedScene(640, 360);
+  for (int n = 0; n < kFrames; ++n) {
+    frameAt(*scene, frameTickAt(n, 60));
+    ASSERT_EQ(scene->stepsRun, static_cast<uint32_t>(n + 1));
+    if (n % kEvery == 0 || n == kFrames - 1) stepped.push_back(stateOf(*scene));
+  }
+  scene = startedScene(640, 360);
+  for (int n = 0; n < kFrames; ++n) {
+    stepAt(*scene, frameTickAt(n, 60));
+    scene->stepsRun = n + 1;
+    if (n % kEvery == 0 || n == kFrames - 1) perFrame.push_back(stateOf(*scene));
+  }
+  ASSERT_EQ(stepped.size(), perFrame.size());
+  for (size_t i = 0; i < stepped.size(); ++i) expectSameState(stepped[i], perFrame[i], "check " + std::to_string(i));
+}
+
+TEST(CurvesSteps, AtOtherRatesAndAfterSkipsTheStateAtATickIsThe60FramesPerSecondOne) {
+  // The check ticks: frames of every rate tried, spread over the scene, boundaries included.
+  std::vector<uint32_t> checks;
+  const int rates[] = {30, 144, 23, 1};
+  for (int fps : rates)
+    for (int64_t n = 0; frameTickAt(n, fps) < kSceneLengthMs; n += std::max(1, fps * 7 / 3))
+      checks.push_back(frameTickAt(n, fps));
+  for (uint32_t t : {4999u, 5000u, 34999u, 35000u, 65999u}) checks.push_back(t);
+  std::sort(checks.begin(), checks.end());
+  checks.erase(std::unique(checks.begin(), checks.end()), checks.end());
+
+  // At 60 fps the state at tick t is that of the last frame at or before t.
+  std::vector<SimulationState> reference;
+  {
+    auto scene = startedScene(640, 360);
+    size_t next = 0;
+    for (int64_t n = 0; next < checks.size(); ++n) {
+      frameAt(*scene, frameTickAt(n, 60));
+      while (next < checks.size() && frameTickAt(n + 1, 60) > checks[next]) {
+        reference.push_back(stateOf(*scene));
+        ++next;
+      }
+    }
+  }
+  auto expectRate = [&](const std::vector<uint32_t>& frames, const std::string& name) {
+    auto scene = startedScene(640, 360);
+    for (uint32_t t : frames) {
+      frameAt(*scene, t);
+      auto at = std::lower_bound(checks.begin(), checks.end(), t);
+      if (at != checks.end() && *at == t)
+        expectSameState(stateOf(*scene), reference[at - checks.begin()], name + " at " + std::to_string(t));
+    }
+  };
+  for (int fps : rates) {
+    std::vector<uint32_t> frames;
+    for (int64_t n = 0; frameTickAt(n, fps) < kSceneLengthMs; ++n) frames.push_back(frameTickAt(n, fps));
+    expectRate(frames, std::to_string(fps) + " fps");
+  }
+  // The capture tool's skip: the scene's first frame, then straight to 8 s (134 s of the show).
+  expectRate({0, 8000}, "skip to 8000");
+  expectRate({0, 5000, 35000, 65999}, "skip over respawns");
 }
 
 }  // namespace
