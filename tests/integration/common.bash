@@ -33,6 +33,15 @@ fi
 # Checks go on after a failed one (CHECK_FAILURES counts them), so one run reports them all;
 # this ends the script with a failure when any failed.
 CHECK_FAILURES=0
+# expect NAME VALUE OP LIMIT: records a failure unless VALUE OP LIMIT holds.
+expect() {
+  if awk -v v="$2" -v l="$4" "BEGIN { exit !(v $3 l) }"; then
+    echo "ok   $1: $2 $3 $4"
+  else
+    echo "FAIL $1: $2 is not $3 $4"
+    CHECK_FAILURES=$((CHECK_FAILURES + 1))
+  fi
+}
 finish_checks() {
   [ "$CHECK_FAILURES" -eq 0 ] || fail "$CHECK_FAILURES check(s) failed"
 }
