@@ -69,7 +69,6 @@ ReferenceInstances referenceInstances(float t) {
 TEST(CubeInstances, SameCubesInTheSameOrderAsTheBucketChainsOverTheWholeScene) {
   Mesh shape(kShapeVertexCapacity, kShapeTriangleCapacity);
   auto out = std::make_unique<CubeInstances>();  // too large for the stack
-  uint32_t busiest = 0;
   for (int step = 0; step <= 320; ++step) {
     float t = 0.05f * static_cast<float>(step);
     ReferenceInstances expected = referenceInstances(t);
@@ -82,9 +81,7 @@ TEST(CubeInstances, SameCubesInTheSameOrderAsTheBucketChainsOverTheWholeScene) {
     Lcg after{kCubesSeed};  // exactly 20 + 3N values after the seed
     for (uint32_t k = 0; k < 20u + 3u * out->attempts; ++k) after.next();
     ASSERT_EQ(process.random.state, after.state) << t;
-    busiest = std::max(busiest, out->count);
   }
-  EXPECT_GT(busiest, 2000u);  // thousands of cubes at the busiest moment
 }
 
 TEST(CubeSearch, FindsTheFirstSumReachingTheTargetButNeverTriangleZero) {

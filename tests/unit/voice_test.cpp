@@ -13,11 +13,8 @@ namespace {
 // copies its input through all four stages exactly.
 Voice passThrough(int32_t waveform, double pitch, double noise = 0.0) {
   Voice voice{};
-  voice.instrument.waveform = waveform;
-  voice.instrument.amplitude = 1.0;
-  voice.instrument.cutoff = 1.0;
-  voice.instrument.pitch = pitch;
-  voice.instrument.noise = noise;
+  Instrument& in = voice.instrument;
+  in.waveform = waveform, in.amplitude = 1.0, in.cutoff = 1.0, in.pitch = pitch, in.noise = noise;
   return voice;
 }
 
