@@ -1,6 +1,5 @@
 // The cubes scene without a GPU: the cubes of every frame against the original 512-bucket
-// duplicate chains, the random draws, the search and the grid. Its pictures are checked
-// against the reference frames.
+// duplicate chains and the random draws. Its pictures are checked against the reference frames.
 #include "scenes/cubes/cube_instances.h"
 #include "synth/process_state.h"
 #include "test_helpers.h"
@@ -81,18 +80,6 @@ TEST(CubeInstances, SameCubesInTheSameOrderAsTheBucketChainsOverTheWholeScene) {
     Lcg after{kCubesSeed};  // exactly 20 + 3N values after the seed
     for (uint32_t k = 0; k < 20u + 3u * out->attempts; ++k) after.next();
     ASSERT_EQ(process.random.state, after.state) << t;
-  }
-}
-
-TEST(CubeSearch, FindsTheFirstSumReachingTheTargetButNeverTriangleZero) {
-  const float sums[6] = {2, 2, 5, 5, 5, 9};
-  EXPECT_EQ(searchCumulative(sums, 1, 1.0f), 0u);  // a single triangle is its own answer
-  EXPECT_EQ(searchCumulative(sums, 6, 9.5f), 5u);  // past the end: the last
-  // Any target: the first index above 0 whose sum reaches it (at or below sums[0]: 1).
-  for (float target = 0.0f; target <= 9.0f; target += 0.25f) {
-    uint32_t expected = 1;
-    while (expected < 5 && sums[expected] < target) ++expected;
-    EXPECT_EQ(searchCumulative(sums, 6, target), expected) << target;
   }
 }
 

@@ -55,25 +55,20 @@ TEST(Voice, NoiseIsAddedThenTheSumClippedBeforeTheFilter) {
 
 TEST(Voice, FilterCascadesFeedsBackStageFourAndHighPassSubtracts) {
   std::vector<double> noise(kNoiseTableSize, 1.0);
-  Voice lowPass = passThrough(0, 0.01, 1.0);
-  lowPass.instrument.cutoff = 0.5;
+  Voice lowPass = passThrough(0, 0.01, 1.0), highPass = lowPass;
+  lowPass.instrument.cutoff = highPass.instrument.cutoff = 0.5;
+  highPass.instrument.highPass = true;
   EXPECT_EQ(renderVoice(lowPass, 0, noise.data()), 0.0625);
   const double stages[4] = {0.5, 0.25, 0.125, 0.0625};
   for (int s = 0; s < 4; ++s) EXPECT_EQ(lowPass.stages[s], stages[s]);
-  Voice highPass = passThrough(0, 0.01, 1.0);
-  highPass.instrument.cutoff = 0.5;
-  highPass.instrument.highPass = true;
   EXPECT_EQ(renderVoice(highPass, 0, noise.data()), 1.0 - 0.0625);
   // Resonance 1.2 on an input of 0: stage 4 counts as at most 1, negative values pass, and
   // the fed-back input is not clipped again.
-  Voice high = passThrough(0, 0.01);
-  high.instrument.resonance = 1.2;
-  high.stages[3] = 5.0;
-  EXPECT_NEAR(renderVoice(high, 0, kSilence.data()), -1.2, 1e-12);
-  Voice low = passThrough(0, 0.01);
-  low.instrument.resonance = 1.2;
-  low.stages[3] = -3.0;
-  EXPECT_NEAR(renderVoice(low, 0, kSilence.data()), 3.6, 1e-12);
+  for (double stage4 : {5.0, -3.0}) {
+    Voice voice = passThrough(0, 0.01);
+    voice.instrument.resonance = 1.2, voice.stages[3] = stage4;
+    EXPECT_NEAR(renderVoice(voice, 0, kSilence.data()), stage4 > 0 ? -1.2 : 3.6, 1e-12) << stage4;
+  }
 }
 
 TEST(Voice, GlideTurningPointGivesTheWaveValueInsteadOfNaN) {
@@ -84,11 +79,9 @@ TEST(Voice, GlideTurningPointGivesTheWaveValueInsteadOfNaN) {
   ASSERT_EQ(phase, std::pow(1 + slide, 10000.0) * pitch * 10000.0);
   const double fraction = std::fmod(phase, 1.0);
   ASSERT_LT(fraction, 0.5);
-  Voice square = passThrough(kWaveSquare, pitch);
-  square.instrument.slide = slide;
+  Voice square = passThrough(kWaveSquare, pitch), saw = passThrough(kWaveSawtooth, pitch);
+  square.instrument.slide = saw.instrument.slide = slide;
   EXPECT_EQ(firstSample(square, 9999, kSilence), -1.0);
-  Voice saw = passThrough(kWaveSawtooth, pitch);
-  saw.instrument.slide = slide;
   saw.instrument.slideOffset = -5000.0;  // the same elapsed time for a note started at 5000
   EXPECT_EQ(firstSample(saw, 14999, kSilence), 2.0 * fraction - 1.0);
   for (double t = 14990; t < 15010; ++t) EXPECT_TRUE(std::isfinite(renderVoice(saw, t, kSilence.data()))) << t;
