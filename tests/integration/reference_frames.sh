@@ -9,7 +9,7 @@ source "$SOURCE_DIR/tests/references/render.bash"
 command -v compare >/dev/null || fail "ImageMagick's compare (package imagemagick) is not installed"
 REFERENCES="$SOURCE_DIR/tests/references"
 OUT="$BUILD_DIR/reference_frames"
-FUZZ=2%
+FUZZ=1%
 LIMIT=250
 
 rm -rf "$OUT"
