@@ -1,5 +1,5 @@
-// Frame statistics: CSV rows, the per-scene summary, and the recorder run over fake scenes
-// that report counters, without timer queries and with a scripted stand-in for them.
+// Frame statistics: CSV rows, the per-scene summary, and the recorder run over fake scenes with
+// a scripted stand-in for the driver's timer queries.
 #include "capture/frame_stats.h"
 #include "capture/stats_recorder.h"
 #include "shell/gl.h"
@@ -8,7 +8,6 @@
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -107,64 +106,24 @@ TEST(FrameStatsSummary, NearestRankPercentileAndPerSceneInTimelineOrderThenAll) 
   EXPECT_TRUE(summarizeFrames({}).empty());
 }
 
-// A scene that reports figures from its clock; the one made current at the switch takes a
-// while to start, as a real scene building its resources does.
-class CountingScene : public Scene {
+// A scene that notes its clock for the fake queries; each render takes a millisecond, so the
+// GPU times below it are plausible.
+uint32_t renderedSceneMs = 0;
+class ClockScene : public Scene {
  public:
-  int startMs = 0;  // time start() takes
-  explicit CountingScene(int slowStartMs = 0) : startMs(slowStartMs) {}
-  void start() override {
-    if (startMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(startMs));
+  void start() override {}
+  void render() override {
+    renderedSceneMs = milliseconds;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  void render() override;
   void release() override {}
-  void reportCounters(SceneCounters& out) const override {
-    out.add("instances", 100 + centiseconds);
-    out.add("grid_spacing", 0.5);
-  }
 };
-
-uint32_t renderedSceneMs = 0;  // the clock of the last scene rendered, for the fake queries
-bool slowRender = false;       // each render takes a millisecond, so GPU times below it are plausible
-
-void CountingScene::render() {
-  renderedSceneMs = static_cast<uint32_t>(seconds * 1000.0f + 0.5f);
-  if (slowRender) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
 
 // Captures the span it is given and does nothing with the pictures.
 class NullCaptureHost : public VirtualClockHost {
  public:
-  int captured = 0;
-  void onFrame(int64_t) override { ++captured; }
+  void onFrame(int64_t) override {}
 };
-
-// The show of fake scenes, the tv slow to start.
-struct FakeShow {
-  Show show;
-  FakeShow() {
-    buildTimeline(show, new CountingScene, new CountingScene(60), new CountingScene, new CountingScene,
-                  new CountingScene);
-    show.width = 64;
-    show.height = 36;
-  }
-  ~FakeShow() {
-    // Scenes the show never made current are still owned here.
-    for (int i = show.position; i < kStatsScenes; ++i) delete show.timeline[i].scene;
-    delete show.current;
-  }
-};
-
-// Runs frames 0 .. count - 1 of the 10 fps grid from 33.9 s through a recorder writing to path.
-void runSpan(FakeShow& fake, FrameStatsRecorder& recorder, NullCaptureHost& host, const std::string& path,
-             int count = 3) {
-  std::string error;
-  ASSERT_TRUE(recorder.open(path, error)) << error;
-  std::vector<int64_t> frames;
-  for (int k = 0; k < count; ++k) frames.push_back(k);
-  host.begin(fake.show, 10, frames, 33900);
-  runShow(fake.show, recorder.wrap(fake.show, host));
-}
 
 // A scripted stand-in for a driver's timer queries. A query's result tells whose time it is:
 // ((scene clock % 1000) / 100 + 1) * 10 microseconds, below the millisecond each frame takes;
@@ -226,14 +185,20 @@ void install() {
 
 TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   fakegl::install();
-  slowRender = true;
   EXPECT_TRUE(timerQueriesOffered());
   TempFolder folder;
   std::string path = folder.at("gpu.csv"), error;
-  FakeShow fake;
+  Show show;
+  buildTimeline(show, new ClockScene, new ClockScene, new ClockScene, new ClockScene, new ClockScene);
+  show.width = 64;
+  show.height = 36;
   NullCaptureHost host;
   FrameStatsRecorder recorder;
-  runSpan(fake, recorder, host, path, 12);  // 1.2 s, longer than the ring
+  ASSERT_TRUE(recorder.open(path, error)) << error;
+  std::vector<int64_t> frames;
+  for (int k = 0; k < 12; ++k) frames.push_back(k);  // 1.2 s at 10 fps from 33.9 s, longer than the ring
+  host.begin(show, 10, frames, 33900);
+  runShow(show, recorder.wrap(show, host));
   EXPECT_EQ(fakegl::live, kTimerRing);
   // While the show ran, no result was asked for sooner than the ring allows.
   EXPECT_GT(fakegl::reads, 0);
@@ -256,8 +221,10 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
     if (k == 1) expected[0] = '\0';  // the impossible figure is left out
     EXPECT_EQ(f[5], expected) << lines[k + 1];
   }
+  // Scenes the show never made current are still owned here.
+  for (int i = show.position; i < kStatsScenes; ++i) delete show.timeline[i].scene;
+  delete show.current;
   clearGlEntryPoints();
-  slowRender = false;
 }
 
 }  // namespace
