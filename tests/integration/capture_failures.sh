@@ -20,7 +20,7 @@ stand_in truncate "\"$FFMPEG\" \"\$@\" || exit; out=\"\${@: -1}\"; out=\"\${out#
 stand_in quit 'exit 1'
 stand_in stall 'exec sleep 300'
 # Real ffmpeg, once it has waited 2 s before taking any frame.
-stand_in late "touch \"$WORK/late-started\"; sleep 2; exec \"$FFMPEG\" \"\$@\""
+stand_in late "echo > \"$WORK/late-started\"; sleep 2; exec \"$FFMPEG\" \"\$@\""
 # Real ffmpeg, reading at its own rate, after noting which signals it was given ignored.
 stand_in sigign "grep SigIgn /proc/\$\$/status > \"$WORK/ffmpeg-sigign\"; exec \"$FFMPEG\" -re \"\$@\""
 # Real ffmpeg, reading its frames at their own rate so that a capture lasts long enough to
@@ -43,6 +43,14 @@ expect_clean() {
     fail "$2: the encoder is still running"
   fi
   rm -f "$WORK/ffmpeg.pid"
+}
+# Waits up to 120 s for file $1 to hold something; false if it never does.
+wait_for_file() {
+  for _ in $(seq 1200); do
+    [ -s "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
 }
 # failing WHAT PATTERN OUTPUT COMMAND...: COMMAND ends with status 1, says PATTERN (an extended
 # regular expression) on stderr, kept in $WORK/err, and leaves nothing of OUTPUT (if given).
@@ -95,14 +103,10 @@ interrupt() {
   rm -f "$progress"
   # A background job of a script starts with SIGINT ignored, which the tool keeps: give the
   # signals their default action, as a terminal's foreground job has them.
-  PATH="$WORK/bin-slow:$WORK/bin-probe-slow:$PATH" perl -e '$SIG{$_} = "DEFAULT" for qw(INT TERM HUP); exec @ARGV' "$CAPTURE" "$@" \
-    2>"$WORK/err" &
+  PATH="$WORK/bin-slow:$WORK/bin-probe-slow:$PATH" perl -e '$SIG{$_} = "DEFAULT" for qw(INT TERM HUP); exec @ARGV' \
+    "$CAPTURE" "$@" 2>"$WORK/err" &
   local pid=$!
-  for _ in $(seq 1200); do
-    [ -s "$progress" ] && break
-    sleep 0.1
-  done
-  [ -s "$progress" ] || fail "SIG$sig: the capture made no progress: $(cat "$WORK/err")"
+  wait_for_file "$progress" || fail "SIG$sig: the capture made no progress: $(cat "$WORK/err")"
   kill -"$sig" "$pid"
   wait_for_exit "$pid" 60
   [ "$EXIT_STATUS" = "$expected" ] || fail "SIG$sig gave status $EXIT_STATUS: $(cat "$WORK/err")"
@@ -122,7 +126,7 @@ expect_clean "$seq/stats.csv" "SIGTERM during a sequence"
 [ -e "$seq/frame-000002.png" ] || fail "SIGTERM: the finished frames were removed"
 # While ffprobe reads the finished video, the interrupt stops it too.
 interrupt TERM 143 "$WORK/ffprobe.pid" --out "$WORK/out/p.mkv" --size 64x36 --fps 10 --from 110 --to 111
-grep -q "interrupted by SIGTERM: stopped ffprobe and removed" "$WORK/err" || fail "ffprobe is not named: $(cat "$WORK/err")"
+grep -q "interrupted by SIGTERM: stopped ffprobe and removed" "$WORK/err" || fail "no ffprobe: $(cat "$WORK/err")"
 expect_clean "$WORK/out/p.mkv" "SIGTERM during ffprobe"
 
 # Started with SIGINT and SIGHUP ignored (nohup, a background job of a script), the tool and
@@ -130,10 +134,7 @@ expect_clean "$WORK/out/p.mkv" "SIGTERM during ffprobe"
 PATH="$WORK/bin-sigign:$PATH" perl -e '$SIG{INT} = $SIG{HUP} = "IGNORE"; $SIG{TERM} = "DEFAULT"; exec @ARGV' \
   "$CAPTURE" --out "$WORK/out/nohup.mkv" --size 64x36 --fps 10 --from 110 --to 113 2>"$WORK/err" &
 pid=$!
-for _ in $(seq 300); do
-  [ -s "$WORK/ffmpeg-sigign" ] && break
-  sleep 0.1
-done
+wait_for_file "$WORK/ffmpeg-sigign" || fail "the encoder did not start: $(cat "$WORK/err")"
 sleep 0.5
 kill -INT "$pid"
 kill -HUP "$pid"
@@ -152,10 +153,7 @@ expect_clean "$WORK/out/nohup.mkv" "ignored signals"
 PATH="$WORK/bin-late:$PATH" "$CAPTURE" --out "$WORK/out/late.mkv" --size 320x180 --fps 10 --from 110 --to 111 \
   --encoder-timeout 4 2>"$WORK/err" &
 pid=$!
-for _ in $(seq 300); do
-  [ -e "$WORK/late-started" ] && break
-  sleep 0.1
-done
+wait_for_file "$WORK/late-started" || fail "the late encoder did not start: $(cat "$WORK/err")"
 sleep 0.7
 kill -STOP "$pid"
 sleep 6

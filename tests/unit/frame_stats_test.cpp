@@ -129,49 +129,47 @@ class NullCaptureHost : public VirtualClockHost {
 // ((scene clock % 1000) / 100 + 1) * 10 microseconds, below the millisecond each frame takes;
 // the television's first frame gets a driver's nonsense, a thousand seconds.
 namespace fakegl {
-std::map<GLuint, uint64_t> resultNs;  // by query name
-std::map<GLuint, int> endedAt;        // ends counted when the query ended
-GLuint active = 0;                    // query running; 0 when none
-int ends = 0;                         // queries ended so far
-int reads = 0;                        // results read
-int minFramesBeforeRead = 1 << 30;    // fewest frames between a query's end and its read
-int misuse = 0;                       // nested or unmatched begin/end, bad pnames
-int live = 0;                         // query names generated and not deleted
-GLuint nextName = 1;
+struct State {
+  std::map<GLuint, uint64_t> resultNs;  // by query name
+  std::map<GLuint, int> endedAt;        // ends counted when the query ended
+  GLuint active = 0;                    // query running; 0 when none
+  int ends = 0;                         // queries ended so far
+  int reads = 0;                        // results read
+  int minFramesBeforeRead = 1 << 30;    // fewest frames between a query's end and its read
+  int misuse = 0;                       // nested or unmatched begin/end, bad pnames
+  int live = 0;                         // query names generated and not deleted
+  GLuint nextName = 1;
+} f;
 
 void genQueries(GLsizei n, GLuint* ids) {
-  for (int i = 0; i < n; ++i) ids[i] = nextName++;
-  live += n;
+  for (int i = 0; i < n; ++i) ids[i] = f.nextName++;
+  f.live += n;
 }
-void deleteQueries(GLsizei n, const GLuint*) { live -= n; }
+void deleteQueries(GLsizei n, const GLuint*) { f.live -= n; }
 void beginQuery(GLenum target, GLuint id) {
-  if (target != GL_TIME_ELAPSED || active != 0 || id == 0) ++misuse;
-  active = id;
+  if (target != GL_TIME_ELAPSED || f.active != 0 || id == 0) ++f.misuse;
+  f.active = id;
 }
 void endQuery(GLenum target) {
-  if (target != GL_TIME_ELAPSED || active == 0) ++misuse;
-  resultNs[active] = renderedSceneMs == 0 ? 1000000000000ull : ((renderedSceneMs % 1000) / 100 + 1) * 10000ull;
-  endedAt[active] = ++ends;
-  active = 0;
+  if (target != GL_TIME_ELAPSED || f.active == 0) ++f.misuse;
+  f.resultNs[f.active] = renderedSceneMs == 0 ? 1000000000000ull : ((renderedSceneMs % 1000) / 100 + 1) * 10000ull;
+  f.endedAt[f.active] = ++f.ends;
+  f.active = 0;
 }
 void getQueryiv(GLenum target, GLenum pname, GLint* value) {
-  if (target != GL_TIME_ELAPSED || pname != GL_QUERY_COUNTER_BITS) ++misuse;
+  if (target != GL_TIME_ELAPSED || pname != GL_QUERY_COUNTER_BITS) ++f.misuse;
   *value = 64;
 }
 void getQueryObjectui64v(GLuint id, GLenum pname, GLuint64* value) {
-  if (pname != GL_QUERY_RESULT || !endedAt.count(id)) ++misuse;
-  ++reads;
-  minFramesBeforeRead = std::min(minFramesBeforeRead, ends - endedAt[id]);
-  *value = resultNs[id];
+  if (pname != GL_QUERY_RESULT || !f.endedAt.count(id)) ++f.misuse;
+  ++f.reads;
+  f.minFramesBeforeRead = std::min(f.minFramesBeforeRead, f.ends - f.endedAt[id]);
+  *value = f.resultNs[id];
 }
 GLenum getError() { return GL_NO_ERROR; }
 
 void install() {
-  resultNs.clear();
-  endedAt.clear();
-  active = 0;
-  ends = reads = misuse = live = 0;
-  minFramesBeforeRead = 1 << 30;
+  f = State();
   clearGlEntryPoints();
   glGenQueries = genQueries;
   glDeleteQueries = deleteQueries;
@@ -199,15 +197,15 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   for (int k = 0; k < 12; ++k) frames.push_back(k);  // 1.2 s at 10 fps from 33.9 s, longer than the ring
   host.begin(show, 10, frames, 33900);
   runShow(show, recorder.wrap(show, host));
-  EXPECT_EQ(fakegl::live, kTimerRing);
+  EXPECT_EQ(fakegl::f.live, kTimerRing);
   // While the show ran, no result was asked for sooner than the ring allows.
-  EXPECT_GT(fakegl::reads, 0);
-  EXPECT_GE(fakegl::minFramesBeforeRead, kTimerRing - 1);
+  EXPECT_GT(fakegl::f.reads, 0);
+  EXPECT_GE(fakegl::f.minFramesBeforeRead, kTimerRing - 1);
   PendingOutputs pending;
   ASSERT_TRUE(recorder.finish(pending, error) && pending.commitAll(error)) << error;
-  EXPECT_EQ(fakegl::misuse, 0);
-  EXPECT_EQ(fakegl::live, 0);
-  EXPECT_EQ(fakegl::active, 0u);
+  EXPECT_EQ(fakegl::f.misuse, 0);
+  EXPECT_EQ(fakegl::f.live, 0);
+  EXPECT_EQ(fakegl::f.active, 0u);
 
   std::vector<std::string> lines = splitBy(readFile(path), '\n');
   ASSERT_EQ(lines.size(), 14u);
