@@ -107,14 +107,10 @@ reader=$!
 wait $reader
 [ -p "$WORK/fifo.wav" ] || fail "the FIFO was replaced"
 cmp -s "$WORK/m.wav" "$WORK/from-fifo.wav" || fail "the FIFO's reader got other bytes"
-ln -s /dev/null "$WORK/null.wav"
 ln -s /dev/null "$WORK/null.mp4"
-"$CAPTURE" --audio "$WORK/null.wav" --to 1 || fail "--audio into a link to /dev/null failed"
 "$CAPTURE" --out "$WORK/null.mp4" --size 64x36 --fps 10 --from 110 --to 111 2>"$WORK/err" ||
   fail "a video into a link to /dev/null failed: $(cat "$WORK/err")"
-for f in null.wav null.mp4; do
-  [ "$(readlink "$WORK/$f")" = /dev/null ] || fail "$f is no longer a link to /dev/null"
-done
+[ "$(readlink "$WORK/null.mp4")" = /dev/null ] || fail "null.mp4 is no longer a link to /dev/null"
 ls "$WORK" | grep -q '\.part' && fail "temporary files left: $(ls "$WORK")"
 
 # The frame on screen at a time is the last frame whose tick is not after it: at 60 fps,

@@ -17,20 +17,12 @@ bool parse(std::vector<std::string> words, CaptureOptions& options, std::string&
   return parseCaptureOptions(static_cast<int>(argv.size()), argv.data(), options, error);
 }
 
-std::string joined(const std::vector<std::string>& words) {
-  std::string out;
-  for (const auto& w : words) out += w + " ";
-  return out;
-}
-
 TEST(CaptureOptions, StillsWithSizeRateTimesAndContextOptions) {
   CaptureOptions o;
   std::string error;
   ASSERT_TRUE(parse({"--size", "640x360", "--fps", "30", "--at", "8,25.5,0.001", "--out", "dir"}, o, error))
       << error;
-  EXPECT_EQ(o.width, 640);
-  EXPECT_EQ(o.height, 360);
-  EXPECT_EQ(o.fps, 30);
+  EXPECT_EQ(std::vector<int>({o.width, o.height, o.fps}), std::vector<int>({640, 360, 30}));
   EXPECT_EQ(o.atMs, (std::vector<uint32_t>{8000, 25500, 1}));
   EXPECT_EQ(eglRequest(o).samples, 0);
   EXPECT_FALSE(eglRequest(o).debug);
@@ -84,9 +76,8 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
   for (const auto& request : refused) {
     CaptureOptions o;
     std::string error;
-    EXPECT_FALSE(parse(request.first, o, error)) << joined(request.first);
-    EXPECT_FALSE(error.empty()) << joined(request.first);
-    EXPECT_NE(error.find(request.second), std::string::npos) << joined(request.first) << ": " << error;
+    EXPECT_TRUE(!parse(request.first, o, error) && !error.empty()) << testing::PrintToString(request.first);
+    EXPECT_NE(error.find(request.second), std::string::npos) << testing::PrintToString(request.first) << ": " << error;
   }
   // Their near neighbours are fine: odd sizes for pictures, the smallest size, the last
   // millisecond of the show, the music beside stills, the most --at times, no samples.
@@ -102,7 +93,7 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
   for (const auto& words : accepted) {
     CaptureOptions o;
     std::string error;
-    EXPECT_TRUE(parse(words, o, error)) << joined(words) << ": " << error;
+    EXPECT_TRUE(parse(words, o, error)) << testing::PrintToString(words) << ": " << error;
   }
   CaptureOptions tooMany;
   std::string error;
