@@ -1,4 +1,6 @@
-// The capture tool's command line: good input parsed exactly, bad input refused.
+// The capture tool's command line: good input parsed exactly and handed on to the span and the
+// EGL context, bad input refused.
+#include "capture/offscreen.h"
 #include "capture/options.h"
 #include "capture/span.h"
 
@@ -15,119 +17,87 @@ bool parse(std::vector<std::string> words, CaptureOptions& options, std::string&
   return parseCaptureOptions(static_cast<int>(argv.size()), argv.data(), options, error);
 }
 
-std::string joined(const std::vector<std::string>& words) {
-  std::string out;
-  for (const auto& w : words) out += w + " ";
-  return out;
-}
-
-TEST(CaptureOptions, StillsWithSizeRateAndTimesAndHelpAlone) {
+TEST(CaptureOptions, StillsWithSizeRateTimesAndContextOptions) {
   CaptureOptions o;
   std::string error;
   ASSERT_TRUE(parse({"--size", "640x360", "--fps", "30", "--at", "8,25.5,0.001", "--out", "dir"}, o, error))
       << error;
-  EXPECT_EQ(o.width, 640);
-  EXPECT_EQ(o.height, 360);
-  EXPECT_EQ(o.fps, 30);
+  EXPECT_EQ(std::vector<int>({o.width, o.height, o.fps}), std::vector<int>({640, 360, 30}));
   EXPECT_EQ(o.atMs, (std::vector<uint32_t>{8000, 25500, 1}));
+  EXPECT_EQ(eglRequest(o).samples, 0);
+  EXPECT_FALSE(eglRequest(o).debug);
+  // --gl-debug takes no value: the option after it is still read as an option.
+  CaptureOptions c;
+  ASSERT_TRUE(parse({"--gl-debug", "--samples", "4", "--at", "5", "--out", "dir"}, c, error)) << error;
+  EXPECT_EQ(c.atMs, std::vector<uint32_t>{5000});
+  EXPECT_EQ(eglRequest(c).samples, 4);
+  EXPECT_TRUE(eglRequest(c).debug);
+  CaptureOptions last;
+  ASSERT_TRUE(parse({"--at", "5", "--out", "dir", "--gl-debug"}, last, error)) << error;
+  EXPECT_TRUE(eglRequest(last).debug);
   CaptureOptions help;
   ASSERT_TRUE(parse({"--help"}, help, error));
   EXPECT_TRUE(help.help);
 }
 
-// Malformed input, and requests that would fail late, render for nothing or be partly
-// ignored, are refused whole with a reason (naming the cause where one is given here).
+// Malformed input, options given twice (the second would silently win) or that the request
+// would ignore, numbers that are not plain decimals, and requests that would fail late or
+// render for nothing are refused whole with a reason, naming the cause where one is given here.
 TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+  std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
       {{"--size", "640"}, ""}, {{"--size", "0x10"}, ""}, {{"--size", "64x-1"}, ""}, {{"--fps", "0"}, ""},
       {{"--fps", "ten"}, ""}, {{"--at", "8,,9", "--out", "d"}, ""}, {{"--at", "192", "--out", "d"}, ""},
       {{"--at", "-1", "--out", "d"}, ""}, {{"--at", "5"}, ""}, {{"--bogus", "1"}, ""}, {{"--out"}, ""}, {{}, ""},
       {{"stray"}, ""}, {{"--from", "10", "--to", "5", "--audio", "a.wav"}, ""},
-      {{"--to", "300", "--audio", "a.wav"}, ""},
-      {{"--out", "v.mp4", "--size", "161x90"}, "even"},
-      {{"--out", "v.mkv", "--size", "160x91"}, "even"},
-      {{"--at", "5", "--out", "d", "--size", "3x100"}, "4 pixels"},
-      {{"--frames", "d", "--size", "100x2"}, "4 pixels"},
+      {{"--to", "300", "--audio", "a.wav"}, ""}, {{"--out", "x.mp4", "--stats", ""}, ""},
+      {{"--out", "v.mp4", "--size", "161x90"}, "even"}, {{"--out", "v.mkv", "--size", "160x91"}, "even"},
+      {{"--at", "5", "--out", "d", "--size", "3x100"}, "4 pixels"}, {{"--frames", "d", "--size", "100x2"}, "4 pixels"},
       {{"--audio", "a.wav", "--from", "192"}, "empty"},
       {{"--out", "v.mp4", "--from", "191.9996"}, "empty"},  // rounds to the end of the show
       {{"--frames", "d", "--from", "80", "--to", "80.0004"}, "empty"},
-      {{"--at", "5", "--out", "d", "--frames", "e"}, "--at"},
-      {{"--at", "5", "--out", "d", "--from", "1"}, "--at"},
-      {{"--at", "5", "--out", "d", "--to", "9"}, "--at"},
-      {{"--at", "191.9996", "--out", "d"}, "--at"},
-      {{"--frames", "d", "--out", "v.mp4"}, "--frames"},
-      {{"--audio", "a.wav", "--out", "v.avi"}, "v.avi"},
-      {{"--out", "v.mp4/"}, ".mp4 or .mkv"},
-      {{"--audio", "a.wav", "--encoder-timeout", "0"}, "--encoder-timeout"},
+      {{"--at", "5", "--out", "d", "--frames", "e"}, "--at"}, {{"--at", "5", "--out", "d", "--from", "1"}, "--at"},
+      {{"--at", "5", "--out", "d", "--to", "9"}, "--at"}, {{"--at", "191.9996", "--out", "d"}, "--at"},
+      {{"--frames", "d", "--out", "v.mp4"}, "--frames"}, {{"--audio", "a.wav", "--out", "v.avi"}, "v.avi"},
+      {{"--out", "v.mp4/"}, ".mp4 or .mkv"}, {{"--audio", "a.wav", "--encoder-timeout", "0"}, "--encoder-timeout"},
       {{"--audio", "m.wav", "--stats", "s.csv"}, "--stats"},  // the music alone has no frames to measure
-      {{"--out", "x.mp4", "--stats", ""}, ""},
-  };
-  for (const auto& request : refused) {
-    CaptureOptions o;
-    std::string error;
-    EXPECT_FALSE(parse(request.first, o, error)) << joined(request.first);
-    EXPECT_FALSE(error.empty()) << joined(request.first);
-    EXPECT_NE(error.find(request.second), std::string::npos) << joined(request.first) << ": " << error;
-  }
-  // Their near neighbours are fine: odd sizes for pictures, the smallest size, the last
-  // millisecond of the show, the music beside stills.
-  const std::vector<std::vector<std::string>> accepted = {
-      {"--frames", "d", "--size", "161x91"}, {"--at", "5", "--out", "d", "--size", "4x4"},
-      {"--audio", "a.wav", "--from", "191.999"}, {"--at", "5", "--out", "d", "--audio", "a.wav"},
-      {"--out", "V.MKV", "--size", "4x4", "--encoder-timeout", "5"}, {"--audio", "-"},
-      {"--frames", "seq", "--stats", "s.csv"},
-  };
-  for (const auto& words : accepted) {
-    CaptureOptions o;
-    std::string error;
-    EXPECT_TRUE(parse(words, o, error)) << joined(words) << ": " << error;
-  }
-}
-
-// A second value for an option would silently win, and options the request would ignore
-// would mislead: both are refused, naming the option; the numbers of the command line are
-// read strictly.
-TEST(CaptureOptions, RepeatedIgnoredAndLooseNumberOptionsAreRefused) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
-      {{"--out", "a.mp4", "--out", "b.mp4"}, "--out"},
-      {{"--frames", "d", "--fps", "10", "--fps", "20"}, "--fps"},
-      {{"--audio", "a.wav", "--to", "5", "--to", "6"}, "--to"},
-      {{"--at", "5", "--at", "6", "--out", "d"}, "--at"},
-      {{"--audio", "a.wav", "--size", "64x36"}, "--size"},
-      {{"--audio", "a.wav", "--fps", "10"}, "--fps"},
+      {{"--out", "a.mp4", "--out", "b.mp4"}, "--out"}, {{"--frames", "d", "--fps", "10", "--fps", "20"}, "--fps"},
+      {{"--audio", "a.wav", "--to", "5", "--to", "6"}, "--to"}, {{"--at", "5", "--at", "6", "--out", "d"}, "--at"},
+      {{"--audio", "a.wav", "--size", "64x36"}, "--size"}, {{"--audio", "a.wav", "--fps", "10"}, "--fps"},
       {{"--audio", "a.wav", "--encoder-timeout", "5"}, "--encoder-timeout"},
       {{"--at", "5", "--out", "d", "--encoder-timeout", "5"}, "--encoder-timeout"},
       {{"--frames", "d", "--encoder-timeout", "5"}, "--encoder-timeout"},
       {{"--audio", "-", "--frames", "d", "--stats", "-"}, "standard output"},
-      {{"--frames", "d", "--from", "0x10"}, "0x10"},
-      {{"--frames", "d", "--from", " 16"}, "--from"},
-      {{"--frames", "d", "--fps", "+10"}, "--fps"},
-      {{"--frames", "d", "--size", "64x 36"}, "--size"},
-      {{"--at", "1e1", "--out", "d"}, "--at"},
+      {{"--frames", "d", "--from", "0x10"}, "0x10"}, {{"--frames", "d", "--from", " 16"}, "--from"},
+      {{"--frames", "d", "--fps", "+10"}, "--fps"}, {{"--frames", "d", "--size", "64x 36"}, "--size"},
+      {{"--at", "1e1", "--out", "d"}, "--at"}, {{"--at", "5", "--out", "dir", "--samples"}, "--samples needs a value"},
   };
+  for (const char* bad : {"", "-1", "33", "4x", "four", "1e1", "99999999999999999999"})
+    refused.push_back({{"--samples", bad, "--at", "5", "--out", "dir"}, "--samples"});
   for (const auto& request : refused) {
     CaptureOptions o;
     std::string error;
-    EXPECT_FALSE(parse(request.first, o, error)) << joined(request.first);
-    EXPECT_NE(error.find(request.second), std::string::npos) << joined(request.first) << ": " << error;
+    EXPECT_TRUE(!parse(request.first, o, error) && !error.empty()) << testing::PrintToString(request.first);
+    EXPECT_NE(error.find(request.second), std::string::npos) << testing::PrintToString(request.first) << ": " << error;
   }
-  std::vector<std::string> many = {"--out", "d", "--at", "0"};
-  for (int i = 1; i < kMaxAtTimes; ++i) many.back() += "," + std::to_string(i);
-  CaptureOptions o;
-  std::string error;
-  EXPECT_TRUE(parse(many, o, error)) << error;
-  many.back() += ",100";
+  // Their near neighbours are fine: odd sizes for pictures, the smallest size, the last
+  // millisecond of the show, the music beside stills, the most --at times, no samples.
+  std::string most = "0";
+  for (int i = 1; i < kMaxAtTimes; ++i) most += "," + std::to_string(i);
+  const std::vector<std::vector<std::string>> accepted = {
+      {"--frames", "d", "--size", "161x91"}, {"--at", "5", "--out", "d", "--size", "4x4"},
+      {"--audio", "a.wav", "--from", "191.999"}, {"--at", "5", "--out", "d", "--audio", "a.wav"},
+      {"--out", "V.MKV", "--size", "4x4", "--encoder-timeout", "5"}, {"--audio", "-"},
+      {"--frames", "seq", "--stats", "s.csv"}, {"--frames", "d", "--stats", "-"}, {"--out", "d", "--at", most},
+      {"--samples", "0", "--at", "5", "--out", "dir"},
+  };
+  for (const auto& words : accepted) {
+    CaptureOptions o;
+    std::string error;
+    EXPECT_TRUE(parse(words, o, error)) << testing::PrintToString(words) << ": " << error;
+  }
   CaptureOptions tooMany;
-  EXPECT_FALSE(parse(many, tooMany, error));
-  CaptureOptions toStdout;
-  EXPECT_TRUE(parse({"--frames", "d", "--stats", "-"}, toStdout, error)) << error;
-  EXPECT_EQ(toStdout.stats, "-");
-}
-
-TEST(CaptureOptions, VideoContainerFromTheName) {
-  const char* cases[][2] = {{"show.mp4", "mp4"}, {"out/Show.MKV", "matroska"}, {"show.mp4.avi", ""},
-                            {"clips.mkv/show", ""}, {"show", ""}};
-  for (const auto& c : cases) EXPECT_EQ(videoContainer(c[0]), c[1]) << c[0];
+  std::string error;
+  EXPECT_FALSE(parse({"--out", "d", "--at", most + ",100"}, tooMany, error));
 }
 
 // The span in whole milliseconds; its music starts at the tick of its frame 0, off the

@@ -1,7 +1,7 @@
-// The capture tool's output side: where files are written and how they come into place, which
-// earlier files a sequence replaces, how a finished video is judged, and an encoder that fails
-// or complains (stand-in programs written by the tests; one that stops reading is run through
-// the tool in tests/integration/capture_failures.sh).
+// The capture tool's output side: where files are written and how they come into place, the
+// WAV file's bytes, which earlier files a sequence replaces, how a finished video is judged, and
+// an encoder that fails or complains (stand-in programs written by the tests; one that stops
+// reading is run through the tool in tests/integration/capture_failures.sh).
 #include "capture/child_process.h"
 #include "capture/encoder.h"
 #include "capture/offscreen.h"
@@ -16,13 +16,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
-#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -30,83 +27,49 @@ namespace {
 
 void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
-// True when path is name + ".XXXXXX" + ".part" in name's folder: a temporary made for name.
-bool isTemporaryOf(const std::string& path, const std::string& name) {
-  const std::string suffix = kTemporarySuffix;
-  return path.size() == name.size() + 7 + suffix.size() && path.compare(0, name.size() + 1, name + ".") == 0 &&
-         path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-TEST(OutputFile, RegularFilesAndLinkTargetsGoThroughATemporaryDevicesInPlace) {
+// Regular files, and the targets of links, are written under unique temporary names beside
+// them (capture_failures.sh plants links and files where one might go). Two temporaries for one
+// link differ, both beside its target; a failed one goes, the message naming the user's file;
+// the other replaces the target once committed, with the usual permissions rather than
+// mkstemp's private ones, and the link stays a link. Devices and standard output are written
+// in place (capture_requests.sh runs them).
+TEST(OutputFile, TemporariesAreMadeBesideTheFileAndOnlyCommittedOnesRemain) {
   TempFolder folder;
   std::string error;
-  OutputFile fresh = planOutput(folder.at("new.wav"), true);
-  EXPECT_FALSE(fresh.inPlace);
-  EXPECT_TRUE(checkOutput(fresh, error)) << error;
-  int fd = createOutput(fresh, error);
-  ASSERT_GE(fd, 0) << error;
-  close(fd);
-  EXPECT_TRUE(isTemporaryOf(fresh.writePath, folder.at("new.wav"))) << fresh.writePath;
-
+  mode_t old = umask(022);
   writeText(folder.at("target.wav"), "old");
   ASSERT_EQ(symlink(folder.at("target.wav").c_str(), folder.at("link.wav").c_str()), 0);
-  OutputFile linked = planOutput(folder.at("link.wav"), true);
-  EXPECT_EQ(linked.finalPath, folder.at("target.wav"));  // the link stays a link
-  fd = createOutput(linked, error);
-  ASSERT_GE(fd, 0) << error;
-  close(fd);
-  EXPECT_TRUE(isTemporaryOf(linked.writePath, folder.at("target.wav"))) << linked.writePath;
-  std::string made[2] = {fresh.writePath, linked.writePath};
-  commitOutput(fresh, false, error);
-  commitOutput(linked, false, error);
-  EXPECT_FALSE(exists(made[0]) || exists(made[1]) || exists(folder.at("new.wav")));
-  EXPECT_EQ(readFile(folder.at("target.wav")), "old");
-
-  // Devices and FIFOs are written in place: capture_requests.sh runs them through the tool.
+  OutputFile a = planOutput(folder.at("link.wav"), false), b = planOutput(folder.at("link.wav"), false);
+  FILE* fa = openOutput(a, error);
+  FILE* fb = openOutput(b, error);
+  ASSERT_TRUE(fa && fb) << error;
+  const std::string failed = a.writePath, kept = b.writePath;
+  EXPECT_NE(failed, kept);
+  const std::regex besideTarget(folder.at("target\\.wav\\.[^/]{6}") + kTemporarySuffix);
+  EXPECT_TRUE(std::regex_match(failed, besideTarget) && std::regex_match(kept, besideTarget)) << kept;
+  EXPECT_FALSE(closeOutput(a, fa, false, ENOSPC, error));
+  EXPECT_EQ(error, "cannot write " + folder.at("link.wav") + ": " + std::strerror(ENOSPC));
+  EXPECT_FALSE(exists(failed));
+  std::fputs("new", fb);
+  EXPECT_TRUE(closeOutput(b, fb, true, 0, error)) << error;
+  EXPECT_TRUE(exists(kept) && readFile(folder.at("target.wav")) == "old");
+  EXPECT_TRUE(commitOutput(b, true, error)) << error;
+  EXPECT_TRUE(!exists(kept) && readFile(folder.at("target.wav")) == "new");
+  umask(old);
+  struct stat info;
+  ASSERT_EQ(stat(folder.at("target.wav").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+  ASSERT_EQ(lstat(folder.at("link.wav").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
   EXPECT_TRUE(planOutput("/dev/null", true).inPlace);
   EXPECT_TRUE(planOutput("-", true).toStdout);
   EXPECT_FALSE(planOutput("-", false).toStdout);
 }
 
-// Temporaries are made exclusively under unpredictable names: a link planted at a name the
-// tool might use is neither followed nor removed, a user's file of such a name is left alone,
-// and the finished file gets the usual permissions rather than mkstemp's private ones.
-TEST(OutputFile, TemporariesAreMadeExclusivelyAndOnlyTheirOwnAreRemoved) {
-  TempFolder folder;
-  writeText(folder.at("victim"), "precious");
-  ASSERT_EQ(symlink(folder.at("victim").c_str(), folder.at("v.wav.part").c_str()), 0);
-  writeText(folder.at("v.wav.XXXXXX.part"), "mine");
-  const int16_t samples[4] = {1, 2, 3, 4};
-  std::string error;
-  mode_t old = umask(022);
-  ASSERT_TRUE(writeWav(folder.at("v.wav"), samples, 2, error)) << error;
-  umask(old);
-  EXPECT_EQ(readFile(folder.at("victim")), "precious");
-  EXPECT_EQ(readFile(folder.at("v.wav.XXXXXX.part")), "mine");
-  struct stat info;
-  ASSERT_EQ(lstat(folder.at("v.wav.part").c_str(), &info), 0);
-  EXPECT_TRUE(S_ISLNK(info.st_mode));
-  ASSERT_EQ(stat(folder.at("v.wav").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
-
-  // Two temporaries for one name differ; a failed one goes, the other stays until committed.
-  OutputFile a = planOutput(folder.at("w.wav"), false), b = planOutput(folder.at("w.wav"), false);
-  FILE* fa = openOutput(a, error);
-  FILE* fb = openOutput(b, error);
-  ASSERT_TRUE(fa && fb) << error;
-  EXPECT_NE(a.writePath, b.writePath);
-  EXPECT_FALSE(closeOutput(a, fa, false, EIO, error));
-  EXPECT_FALSE(exists(a.writePath.empty() ? folder.at("none") : a.writePath));
-  EXPECT_TRUE(closeOutput(b, fb, true, 0, error)) << error;
-  std::string kept = b.writePath;
-  EXPECT_TRUE(exists(kept) && !exists(folder.at("w.wav")));
-  EXPECT_TRUE(commitOutput(b, true, error)) << error;
-  EXPECT_TRUE(exists(folder.at("w.wav")) && !exists(kept));
-}
-
 // What cannot be written is known before any work: a folder named as the file, a link to
 // nothing (renaming over it would replace the link, following it would create a file where
-// it points), a missing folder.
+// it points), a missing folder, more music than a WAV file holds. (capture_requests.sh checks
+// that the tool leaves them as they were.)
 TEST(OutputFile, FoldersDanglingLinksAndMissingFoldersAreRefusedBeforeWriting) {
   TempFolder folder;
   ASSERT_EQ(mkdir(folder.at("v.mp4").c_str(), 0777), 0);
@@ -116,79 +79,31 @@ TEST(OutputFile, FoldersDanglingLinksAndMissingFoldersAreRefusedBeforeWriting) {
       {folder.at("dangling.wav"), "symbolic link"},
       {folder.at("missing/x.wav"), std::strerror(ENOENT)},
   };
+  const int16_t samples[2] = {0, 0};
+  std::string error;
   for (const auto& r : refused) {
     OutputFile out = planOutput(r.first, true);
-    std::string error;
     EXPECT_FALSE(checkOutput(out, error)) << r.first;
     EXPECT_NE(error.find(r.second), std::string::npos) << error;
     EXPECT_LT(createOutput(out, error), 0) << r.first;
+    EXPECT_FALSE(writeWav(r.first, samples, 1, error)) << r.first;
+    EXPECT_NE(error.find(r.first), std::string::npos) << error;
   }
-  const int16_t samples[2] = {0, 0};
-  std::string error;
-  EXPECT_FALSE(writeWav(folder.at("dangling.wav"), samples, 1, error));
-  struct stat info;
-  ASSERT_EQ(lstat(folder.at("dangling.wav").c_str(), &info), 0);
-  EXPECT_TRUE(S_ISLNK(info.st_mode));
-  EXPECT_FALSE(exists(folder.at("nowhere.wav")));
+  EXPECT_FALSE(writeWav(folder.at("big.wav"), samples, kMaxWavFrames + 1, error));
+  EXPECT_FALSE(exists(folder.at("big.wav")));
 }
 
-// The outputs of one capture take their names together: all of them, or (dropped before
-// committing) none.
-TEST(OutputFile, PendingOutputsAreCommittedTogetherOrRemoved) {
+// A WAV file: header fields and little-endian samples, byte for byte.
+TEST(WavWriter, HeaderAndLittleEndianSamples) {
   TempFolder folder;
-  const int16_t samples[2] = {0, 0};
+  const int16_t samples[6] = {0, -1, 32767, -32767, 0x1234, -0x1234};
   std::string error;
-  {
-    PendingOutputs pending;
-    ASSERT_TRUE(writeWavOutput(planOutput(folder.at("a.wav"), true), samples, 1, pending, error)) << error;
-    ASSERT_TRUE(writeWavOutput(planOutput(folder.at("b.wav"), true), samples, 1, pending, error)) << error;
-    EXPECT_FALSE(exists(folder.at("a.wav")) || exists(folder.at("b.wav")));
-    EXPECT_TRUE(pending.commitAll(error)) << error;
-  }
-  EXPECT_TRUE(exists(folder.at("a.wav")) && exists(folder.at("b.wav")));
-  std::string temporary;
-  {
-    PendingOutputs pending;
-    ASSERT_TRUE(writeWavOutput(planOutput(folder.at("c.wav"), true), samples, 1, pending, error)) << error;
-    temporary = pending.files[0].writePath;
-    EXPECT_TRUE(exists(temporary));
-  }
-  EXPECT_FALSE(exists(temporary) || exists(folder.at("c.wav")));
-}
-
-// ffmpeg and ffprobe get file: URLs of absolute paths: a colon is no protocol, a leading '-'
-// no option.
-TEST(OutputFile, ToolPathsAreAbsoluteFileUrls) {
-  char here[4096];
-  ASSERT_NE(getcwd(here, sizeof here), nullptr);
-  EXPECT_EQ(toolPath("/o/a:b.mkv"), "file:/o/a:b.mkv");
-  EXPECT_EQ(toolPath("file:z.mkv"), "file:" + std::string(here) + "/file:z.mkv");
-  EXPECT_EQ(toolPath("-y.mp4"), "file:" + std::string(here) + "/-y.mp4");
-}
-
-TEST(OutputFile, WavThroughASymlinkReplacesItsTargetAndKeepsTheLink) {
-  TempFolder folder;
-  writeText(folder.at("target.wav"), "old");
-  ASSERT_EQ(symlink(folder.at("target.wav").c_str(), folder.at("link.wav").c_str()), 0);
-  const int16_t samples[4] = {1, 2, 3, 4};
-  std::string error;
-  ASSERT_TRUE(writeWav(folder.at("link.wav"), samples, 2, error)) << error;
-  struct stat info;
-  ASSERT_EQ(lstat(folder.at("link.wav").c_str(), &info), 0);
-  EXPECT_TRUE(S_ISLNK(info.st_mode));
-  EXPECT_EQ(readFile(folder.at("target.wav")).size(), 44u + 8u);
-}
-
-TEST(OutputFile, AFailedWriteRemovesTheTemporaryAndNamesTheUsersFile) {
-  TempFolder folder;
-  OutputFile out = planOutput(folder.at("x.png"), false);
-  std::string error;
-  FILE* file = openOutput(out, error);
-  ASSERT_NE(file, nullptr) << error;
-  EXPECT_TRUE(exists(out.writePath));
-  EXPECT_FALSE(finishOutput(out, file, false, ENOSPC, error));
-  EXPECT_FALSE(exists(out.writePath) || exists(folder.at("x.png")));
-  EXPECT_EQ(error, "cannot write " + folder.at("x.png") + ": " + std::strerror(ENOSPC));
+  ASSERT_TRUE(writeWav(folder.at("music.wav"), samples, 3, error)) << error;
+  const uint8_t expected[56] = {'R', 'I',  'F',  'F', 48,   0,    0,    0,    'W', 'A',  'V',  'E', 'f', 'm',
+                                't', ' ',  16,   0,   0,    0,    1,    0,    2,   0,    0x44, 0xAC, 0,   0,
+                                0x10, 0xB1, 2,   0,   4,    0,    16,   0,    'd', 'a',  't',  'a', 12,  0,
+                                0,   0,    0,    0,   0xFF, 0xFF, 0xFF, 0x7F, 0x01, 0x80, 0x34, 0x12, 0xCC, 0xED};
+  EXPECT_EQ(readFile(folder.at("music.wav")), std::string(expected, expected + 56));
 }
 
 TEST(SequenceFolder, OnlyAnEarlierCapturesFramesAndMusicAreRemoved) {
@@ -216,19 +131,12 @@ const char* const kGoodReport =
     "streams.stream.1.nb_read_packets=\"66\"\n"
     "format.duration=\"1.500000\"\n";
 
-VideoExpectation goodExpectation() {
-  VideoExpectation e;
-  e.width = 160;
-  e.height = 90;
-  e.frames = 15;
-  e.audioFrames = 66150;  // 65 packets of 1024 hold it, the encoder adds one
-  e.seconds = 1.5;
-  return e;
-}
+// 66150 audio frames: 65 packets of 1024 hold them, the encoder adds one.
+const VideoExpectation kGood = {160, 90, 15, 66150, 1.5};
 
 TEST(VideoProbe, AMatchingReportPassesTruncatedOrWrongVideosFailWithTheMismatch) {
   std::string error;
-  EXPECT_TRUE(checkProbeReport(kGoodReport, goodExpectation(), error)) << error;
+  EXPECT_TRUE(checkProbeReport(kGoodReport, kGood, error)) << error;
   const std::vector<std::pair<std::pair<std::string, std::string>, std::string>> faults = {
       {{"nb_read_packets=\"15\"", "nb_read_packets=\"7\""}, "7 of 15 frames"},
       {{"nb_read_packets=\"66\"", "nb_read_packets=\"30\""}, "audio holds 30"},
@@ -237,45 +145,32 @@ TEST(VideoProbe, AMatchingReportPassesTruncatedOrWrongVideosFailWithTheMismatch)
       {{"format.duration=\"1.500000\"", "format.duration=\"0.700000\""}, "lasts 0.700000"},
       {{"format.duration=\"1.500000\"", ""}, "unknown time"},
       {{"streams.stream.1.codec_type=\"audio\"", "streams.stream.1.codec_type=\"subtitle\""}, "subtitle"},
+      {{"streams.stream.1.codec_name=\"aac\"\nstreams.stream.1.codec_type=\"audio\"\n"
+        "streams.stream.1.nb_read_packets=\"66\"\n", ""}, "0 audio"},
   };
   for (const auto& fault : faults) {
     std::string report = kGoodReport;
     report.replace(report.find(fault.first.first), fault.first.first.size(), fault.first.second);
-    EXPECT_FALSE(checkProbeReport(report, goodExpectation(), error)) << fault.second;
+    EXPECT_FALSE(checkProbeReport(report, kGood, error)) << fault.second;
     EXPECT_NE(error.find(fault.second), std::string::npos) << error;
   }
-  std::string videoOnly = std::string(kGoodReport).substr(0, std::string(kGoodReport).find("streams.stream.1"));
-  videoOnly += "format.duration=\"1.500000\"\n";
-  EXPECT_FALSE(checkProbeReport(videoOnly, goodExpectation(), error));
-  EXPECT_NE(error.find("0 audio"), std::string::npos) << error;
-  EXPECT_FALSE(checkProbeReport("", goodExpectation(), error));
-}
-
-TEST(Encoder, MessagesNameTheUsersFiles) {
-  EXPECT_EQ(replaceAll("Error writing trailer of /o/v.mp4.part: No space; /o/v.mp4.part", "/o/v.mp4.part", "/o/v.mp4"),
-            "Error writing trailer of /o/v.mp4: No space; /o/v.mp4");
-  EXPECT_EQ(replaceAll("aaa", "a", "aa"), "aaaaaa");
-}
-
-// A stand-in for ffmpeg: a shell script with the given body.
-std::string standIn(const TempFolder& folder, const std::string& body) {
-  std::string path = folder.at("ffmpeg");
-  writeText(path, "#!/bin/sh\n" + body + "\n");
-  chmod(path.c_str(), 0755);
-  return path;
+  EXPECT_FALSE(checkProbeReport("", kGood, error));
 }
 
 TEST(Encoder, FailureStatusAndReportedErrorsAreFailures) {
   TempFolder folder;
   std::vector<uint8_t> frame(16 * 16 * 3, 1);
   const std::vector<std::pair<std::string, std::string>> cases = {
+      {"cat > /dev/null", ""},  // a clean run passes
       {"cat > /dev/null; echo 'disk full' >&2; exit 1", "ffmpeg failed with status 1:\n  disk full"},
       {"cat > /dev/null; echo 'Error writing trailer' >&2; exit 0", "ffmpeg reported an error:\n  Error writing trailer"},
       {"cat > /dev/null; kill -9 $$", "ffmpeg was ended by signal 9"},
       {"exit 0", "ffmpeg stopped taking frames"},
   };
   for (const auto& c : cases) {
-    std::string ffmpeg = standIn(folder, c.first);
+    std::string ffmpeg = folder.at("ffmpeg");  // a stand-in running the case's shell commands
+    writeText(ffmpeg, "#!/bin/sh\n" + c.first + "\n");
+    ASSERT_EQ(chmod(ffmpeg.c_str(), 0755), 0);
     VideoEncoder encoder;
     std::string error;
     ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error));
@@ -283,17 +178,10 @@ TEST(Encoder, FailureStatusAndReportedErrorsAreFailures) {
     for (int i = 0; i < 200 && ok; ++i) ok = sendFrame(encoder, frame.data(), error);
     std::string finishError;
     bool finished = finishEncoder(encoder, finishError);
-    EXPECT_FALSE(ok && finished) << c.first;
+    EXPECT_EQ(ok && finished, c.second.empty()) << c.first << ": " << error << " / " << finishError;
     EXPECT_NE((ok ? finishError : error).find(c.second), std::string::npos)
         << c.first << ": " << error << " / " << finishError;
   }
-  // A clean run passes.
-  std::string ffmpeg = standIn(folder, "cat > /dev/null");
-  VideoEncoder encoder;
-  std::string error;
-  ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error));
-  for (int i = 0; i < 200; ++i) ASSERT_TRUE(sendFrame(encoder, frame.data(), error)) << error;
-  EXPECT_TRUE(finishEncoder(encoder, error)) << error;
 }
 
 // A helper's idle time grows only by what this process waited for it, at most
