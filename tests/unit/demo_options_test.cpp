@@ -1,10 +1,8 @@
 // The demo's command line and the strict value parsers it shares with the capture tool;
-// where the installed shaders are looked for; the profile --gl-info names.
+// where the installed shaders are looked for.
 #include "render/shader_folder.h"
 #include "shell/command_line.h"
 #include "shell/demo_options.h"
-#include "shell/gl.h"
-#include "shell/gl_info.h"
 
 #include <gtest/gtest.h>
 
@@ -135,14 +133,6 @@ TEST(ShaderFolder, InstalledCopyIsBesideTheProgramsFolder) {
   // Paths that are not the show's shader files are opened as given.
   EXPECT_EQ(locateShaderFile("/tmp/a.glsl"), "/tmp/a.glsl");
   EXPECT_EQ(locateShaderFile("shadersx/a.glsl"), "shadersx/a.glsl");
-}
-
-TEST(GlInfo, ProfileNames) {
-  EXPECT_STREQ(glProfileName(GL_CONTEXT_COMPATIBILITY_PROFILE_BIT, 4, 5), "compatibility");
-  EXPECT_STREQ(glProfileName(GL_CONTEXT_CORE_PROFILE_BIT, 3, 2), "core");
-  EXPECT_STREQ(glProfileName(0, 3, 1), "compatibility");  // before profiles existed
-  EXPECT_STREQ(glProfileName(0, 2, 1), "compatibility");
-  EXPECT_STREQ(glProfileName(0, 4, 0), "unknown");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "render/shader.h"
 #include "shell/gl.h"
 #include "shell/log.h"
+#include "shell/noop_gl.h"
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>
@@ -18,28 +19,24 @@
 
 namespace {
 
-// --- a fake driver ----------------------------------------------------------------------
-
 // What the fake driver reports, and what it was asked.
 struct Driver {
-  GLint major = 4, minor = 5;  // major 0: the version queries are ignored
-  GLenum error = GL_NO_ERROR;  // pending, cleared when read
+  GLint major = 4, minor = 5;
   GLint compileStatus = GL_TRUE, linkStatus = GL_TRUE;
   const char* infoLog = "";
   std::vector<std::string> extensions;
-  int sourcePieces = -1;           // of the last glShaderSource
-  std::string sourceText;          // its pieces joined
+  int sourcePieces = -1;   // of the last glShaderSource
+  std::string sourceText;  // its pieces joined
 } driver;
 
 void APIENTRY fakeGetIntegerv(GLenum name, GLint* out) {
-  if (name == GL_MAJOR_VERSION && driver.major) *out = driver.major;
-  if (name == GL_MINOR_VERSION && driver.major) *out = driver.minor;
+  if (name == GL_MAJOR_VERSION) *out = driver.major;
+  if (name == GL_MINOR_VERSION) *out = driver.minor;
   if (name == GL_NUM_EXTENSIONS) *out = static_cast<GLint>(driver.extensions.size());
 }
-GLenum APIENTRY fakeGetError() {
-  GLenum e = driver.error;
-  driver.error = GL_NO_ERROR;
-  return e;
+const GLubyte* APIENTRY fakeGetStringi(GLenum name, GLuint index) {
+  if (name != GL_EXTENSIONS || index >= driver.extensions.size()) return nullptr;
+  return reinterpret_cast<const GLubyte*>(driver.extensions[index].c_str());
 }
 void APIENTRY fakeShaderSource(GLuint, GLsizei count, const GLchar* const* pieces, const GLint* lengths) {
   driver.sourcePieces = count;
@@ -47,54 +44,19 @@ void APIENTRY fakeShaderSource(GLuint, GLsizei count, const GLchar* const* piece
   for (int i = 0; i < count; ++i) driver.sourceText.append(pieces[i], lengths[i]);
 }
 GLuint APIENTRY fakeCreateProgram() { return 7; }
-GLuint APIENTRY fakeCreateShader(GLenum) { return 10; }
-void APIENTRY fakeCompileShader(GLuint) {}
 void APIENTRY fakeGetShaderiv(GLuint, GLenum, GLint* v) { *v = driver.compileStatus; }
 void APIENTRY fakeGetProgramiv(GLuint, GLenum, GLint* v) { *v = driver.linkStatus; }
 void APIENTRY fakeInfoLogCall(GLuint, GLsizei size, GLsizei*, GLchar* out) {
   std::strncpy(out, driver.infoLog, size - 1);
   out[size - 1] = '\0';
 }
-void APIENTRY fakeShaderAndProgramCall(GLuint, GLuint) {}
-void APIENTRY fakeBindLocation(GLuint, GLuint, const GLchar*) {}
-void APIENTRY fakeOneNameCall(GLuint) {}
 
-const GLubyte* APIENTRY fakeGetStringi(GLenum name, GLuint index) {
-  if (name != GL_EXTENSIONS || index >= driver.extensions.size()) return nullptr;
-  return reinterpret_cast<const GLubyte*>(driver.extensions[index].c_str());
-}
-
-std::map<std::string, void*> fakeExports() {
-  return {
-      {"glGetIntegerv", reinterpret_cast<void*>(fakeGetIntegerv)},
-      {"glGetError", reinterpret_cast<void*>(fakeGetError)},
-      {"glGetStringi", reinterpret_cast<void*>(fakeGetStringi)},
-      {"glShaderSource", reinterpret_cast<void*>(fakeShaderSource)},
-      {"glCreateProgram", reinterpret_cast<void*>(fakeCreateProgram)},
-      {"glCreateShader", reinterpret_cast<void*>(fakeCreateShader)},
-      {"glCompileShader", reinterpret_cast<void*>(fakeCompileShader)},
-      {"glGetShaderiv", reinterpret_cast<void*>(fakeGetShaderiv)},
-      {"glGetProgramiv", reinterpret_cast<void*>(fakeGetProgramiv)},
-      {"glGetShaderInfoLog", reinterpret_cast<void*>(fakeInfoLogCall)},
-      {"glGetProgramInfoLog", reinterpret_cast<void*>(fakeInfoLogCall)},
-      {"glAttachShader", reinterpret_cast<void*>(fakeShaderAndProgramCall)},
-      {"glDetachShader", reinterpret_cast<void*>(fakeShaderAndProgramCall)},
-      {"glDeleteShader", reinterpret_cast<void*>(fakeOneNameCall)},
-      {"glBindAttribLocation", reinterpret_cast<void*>(fakeBindLocation)},
-      {"glBindFragDataLocation", reinterpret_cast<void*>(fakeBindLocation)},
-      {"glLinkProgram", reinterpret_cast<void*>(fakeOneNameCall)},
-      {"glDeleteProgram", reinterpret_cast<void*>(fakeOneNameCall)},
-  };
-}
-
+// The lookup finds every name (pointers to a dummy) but the ones set in exportsInUse.
 std::map<std::string, void*> exportsInUse;
-bool exportEverything = false;
 int dummyFunction = 0;
-
 void* fakeLookup(const char* name) {
   auto it = exportsInUse.find(name);
-  if (it != exportsInUse.end()) return it->second;
-  return exportEverything ? static_cast<void*>(&dummyFunction) : nullptr;
+  return it != exportsInUse.end() ? it->second : static_cast<void*>(&dummyFunction);
 }
 
 class FakeGl : public ::testing::Test {
@@ -102,14 +64,24 @@ class FakeGl : public ::testing::Test {
   std::string logPath;
   void SetUp() override {
     driver = Driver();
-    exportsInUse = fakeExports();
-    exportEverything = false;
+    exportsInUse = {{"glGetIntegerv", reinterpret_cast<void*>(fakeGetIntegerv)},
+                    {"glGetStringi", reinterpret_cast<void*>(fakeGetStringi)}};
     logPath = folder.at("log.txt");
     logOpen(logPath.c_str());
   }
   void TearDown() override {
     logClose();
     clearGlEntryPoints();
+  }
+  // The do-nothing driver with the fakes the shader tests watch.
+  void installShaderFakes() {
+    installNoopGl();
+    glShaderSource = fakeShaderSource;
+    glCreateProgram = fakeCreateProgram;
+    glGetShaderiv = fakeGetShaderiv;
+    glGetProgramiv = fakeGetProgramiv;
+    glGetShaderInfoLog = fakeInfoLogCall;
+    glGetProgramInfoLog = fakeInfoLogCall;
   }
   std::string log() { return readFile(logPath); }
   // Writes a file in the test's folder and returns its path.
@@ -120,11 +92,8 @@ class FakeGl : public ::testing::Test {
   TempFolder folder;
 };
 
-// --- loading and the version test ------------------------------------------------------
-
 // A lookup by name answers for every name, so presence comes from version and extensions.
 TEST_F(FakeGl, NewerFunctionsNeedTheirVersionOrExtension) {
-  exportEverything = true;
   struct Case {
     int major, minor;
     std::vector<std::string> extensions;
@@ -217,10 +186,8 @@ TEST(GlEntryPointList, EveryCallInTheSourcesIsListed) {
   EXPECT_GT(callSites, 100);
 }
 
-// --- shader programs ----------------------------------------------------------------------
-
 TEST_F(FakeGl, ShaderSourceIsReadInPiecesAndCutAt1024Lines) {
-  loadGlEntryPoints(fakeLookup);
+  installShaderFakes();
   std::string small = write("small_v.glsl", "line one\nline two\n");
   loadShaderSource(1, small.c_str());
   EXPECT_EQ(driver.sourcePieces, 2);
@@ -246,7 +213,7 @@ TEST_F(FakeGl, ShaderSourceIsReadInPiecesAndCutAt1024Lines) {
 }
 
 TEST_F(FakeGl, CompileAndLinkFailuresAreLoggedAndTheProgramStillStored) {
-  loadGlEntryPoints(fakeLookup);
+  installShaderFakes();
   driver.compileStatus = GL_FALSE;
   driver.linkStatus = GL_FALSE;
   driver.infoLog = "0:1(1): error: 100% wrong\n";

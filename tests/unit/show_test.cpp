@@ -1,4 +1,4 @@
-// The timeline and main loop, driven by fake scenes and a scripted clock.
+// The timeline, the main loop and --from's seek, driven by fake scenes and a scripted clock.
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
 
@@ -39,6 +39,12 @@ struct FakeShow {
     show.width = 640;
     show.height = 360;
   }
+  // Starts part-way; the scenes before the one in force are never started.
+  void seek(uint32_t ms) {
+    seekShow(show, ms);
+    for (int i = 0; i < show.position; ++i) delete scenes[i];
+    events.clear();
+  }
   ~FakeShow() {
     // Scenes the show never made current are still owned here.
     for (int i = show.position; i < 5; ++i) delete scenes[i];
@@ -58,30 +64,39 @@ class ScriptedHost : public ShowHost {
   void present() override { ++presented; }
 };
 
-TEST(MainLoop, SceneClocksSwitchesStallsAndQuit) {
+// Each case plays the ticks (the last frame's Escape at quitAt) after a --from seek.
+TEST(MainLoop, StallsQuitAndSeeks) {
   struct Case {
+    int64_t fromMs;  // -1: no seek
     std::vector<uint32_t> ticks;
     int quitAt, presented;
     std::vector<std::string> events;
   } cases[] = {
-      // Each scene's clock counts from the frame it became current: 1234 ms after its first frame.
-      {{250, 1484, 34010, 35244, 35300}, 4, 4,
-       {"start forest 640x360", "render forest 0.000000 0", "render forest 1.234000 123", "destroy forest",
-        "start tv 640x360", "render tv 0.000000 0", "render tv 1.234000 123"}},
       // A stall skips the television; the clock starts in the frame of the switch, not at 78000.
-      {{0, 78500, 79000, 0}, 2, 2,
+      {-1, {0, 78500, 79000, 0}, 2, 2,
        {"start forest 640x360", "render forest 0.000000 0", "destroy forest", "start tv 640x360", "destroy tv",
         "start pacman 640x360", "render pacman 0.000000 0"}},
       // Escape in the first frame: started but not rendered.
-      {{5}, 0, 0, {"start forest 640x360"}},
+      {-1, {5}, 0, 0, {"start forest 640x360"}},
+      // --from: only the scene in force starts, its clock as if the show had run from 0 (the
+      // cubes' first frame is 0.25 s late); the next switch counts from its own frame.
+      {110000, {110250, 111500, 126040, 126540, 0}, 4, 4,
+       {"start cubes 640x360", "render cubes 0.250000 25", "render cubes 1.500000 150", "destroy cubes",
+        "start curves 640x360", "render curves 0.000000 0", "render curves 0.500000 50"}},
+      {34000, {34000, 34010, 0}, 2, 2, {"start tv 640x360", "render tv 0.000000 0", "render tv 0.010000 1"}},
+      {5000, {5120, 0}, 1, 1, {"start forest 640x360", "render forest 5.120000 512"}},
+      // A first frame late enough to miss the next entry runs the stall rule from there.
+      {125990, {126100, 0}, 1, 1,
+       {"start cubes 640x360", "destroy cubes", "start curves 640x360", "render curves 0.100000 10"}},
   };
   for (const Case& c : cases) {
     FakeShow fake;
+    if (c.fromMs >= 0) fake.seek(static_cast<uint32_t>(c.fromMs));
     ScriptedHost host;
     host.ticksByFrame = c.ticks;
     host.quitAtFrame = c.quitAt;
     EXPECT_EQ(runShow(fake.show, host), FrameResult::Quit);
-    EXPECT_EQ(events, c.events);
+    EXPECT_EQ(events, c.events) << c.fromMs;
     EXPECT_EQ(host.presented, c.presented);
   }
 }
@@ -131,16 +146,9 @@ TEST(MainLoop, EndsAt192000WithoutRenderingOrDestroyingTheLastScene) {
 }
 
 TEST(VirtualClock, FrameTicksOnAGridFromAnOrigin) {
-  EXPECT_EQ(frameTick(1, 60), 16u);  // floor, not rounding
-  EXPECT_EQ(frameTick(2, 60), 33u);
-  EXPECT_EQ(firstFrameAtOrAfter(17, 60), 2);
-  EXPECT_EQ(firstFrameAtOrAfter(34000, 7), 238);
-  EXPECT_LT(frameTick(237, 7), 34000u);
-  EXPECT_EQ(frameTick(1, 60, 100000), 100016u);
-  EXPECT_EQ(frameTick(-1, 60, 100000), 99983u);  // floor, not truncation
-  EXPECT_EQ(firstFrameAtOrAfter(99983, 60, 100000), -1);
+  EXPECT_EQ(frameTick(1, 60), 16u);                 // floor, not rounding
+  EXPECT_EQ(frameTick(-1, 60, 100000), 99983u);    // floor, not truncation
   EXPECT_EQ(firstFrameAtOrAfter(99984, 60, 100000), 0);
-  EXPECT_EQ(firstFrameAtOrAfter(78000, 60, 100000), -1320);
   for (int64_t k = -500; k < 500; ++k) EXPECT_EQ(firstFrameAtOrAfter(frameTick(k, 24, 50005), 24, 50005), k) << k;
 }
 
