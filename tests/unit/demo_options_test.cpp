@@ -61,27 +61,18 @@ TEST(DemoOptions, NoOptionIsTheFullScreenShowAndEachOptionSetsItsPart) {
   std::string error;
   ASSERT_TRUE(parse({}, o, error));
   EXPECT_FALSE(o.window || o.seek || o.loop || o.mute || o.glInfo || o.help);
-  EXPECT_EQ(o.fromMs, 0u);
-
-  ASSERT_TRUE(parse({"--window"}, o, error));
-  EXPECT_TRUE(o.window);
-  EXPECT_EQ(o.width, 1280);
-  EXPECT_EQ(o.height, 720);
   ASSERT_TRUE(parse({"--window", "--mute"}, o, error));  // the size is optional
   EXPECT_TRUE(o.window && o.mute);
-  EXPECT_EQ(o.width, 1280);
+  EXPECT_EQ(std::to_string(o.width) + "x" + std::to_string(o.height), "1280x720");
   ASSERT_TRUE(parse({"--window", "640x360", "--from", "110", "--loop"}, o, error));
-  EXPECT_EQ(o.width, 640);
-  EXPECT_EQ(o.height, 360);
+  EXPECT_EQ(std::to_string(o.width) + "x" + std::to_string(o.height), "640x360");
   EXPECT_TRUE(o.seek && o.loop);
   EXPECT_EQ(o.fromMs, 110000u);
   ASSERT_TRUE(parse({"--from", "0"}, o, error));
   EXPECT_TRUE(o.seek);
-  EXPECT_EQ(o.fromMs, 0u);
   ASSERT_TRUE(parse({"--from", "191.9994"}, o, error));
   EXPECT_EQ(o.fromMs, 191999u);
-  ASSERT_TRUE(parse({"--window", "4x4"}, o, error));
-  ASSERT_TRUE(parse({"--gl-info", "--window", "320x200"}, o, error));
+  ASSERT_TRUE(parse({"--gl-info", "--window", "4x4"}, o, error));
   EXPECT_TRUE(o.glInfo);
   ASSERT_TRUE(parse({"--from", "5", "--help"}, o, error));
   EXPECT_TRUE(o.help);
