@@ -1,9 +1,6 @@
-# --loop: the show starts over after its end. Through the demo's own seek and rewind on a
-# scripted clock, the next round's first frames equal the first round's byte for byte (after
-# a whole round, after rounds started part-way and after one started at 190 s), and a round
-# started part-way shows what a round from 0 shows at the same time. The real demo with
-# --from 190 --loop under a virtual display plays the song from 190 s, then from its very
-# first sample again, and goes on playing; without --loop the same start ends by itself.
+# --loop: the show starts over after its end. loop_restart compares the pictures of rounds
+# (see there). The real demo with --from 190 --loop plays the song from 190 s, then from its
+# very first sample again, and goes on playing; without --loop the same start ends by itself.
 source "$(dirname "$0")/common.bash"
 cd "$SOURCE_DIR" || fail "no source folder"  # loop_restart reads ./shaders
 "$BUILD_DIR/tests/loop_restart" 160 90 || fail "looped or part-way rounds differ from a round from 0"
@@ -11,7 +8,6 @@ cd "$SOURCE_DIR" || fail "no source folder"  # loop_restart reads ./shaders
 start_xvfb 192x108
 dir=$(make_run_dir 1)
 
-# Without --loop the show started at 190 s ends by itself.
 (cd "$dir" && SDL_AUDIODRIVER=dummy exec "$DEMO" --window 192x108 --from 190 --mute >"$WORK/stdout" 2>"$WORK/stderr") &
 wait_for_exit $! 120
 [ "$EXIT_STATUS" = 0 ] || fail "--from 190: status $EXIT_STATUS: $(cat "$dir/error_log.txt" "$WORK/stderr")"

@@ -23,30 +23,24 @@ bool parse(std::vector<std::string> words, DemoOptions& options, std::string& er
 
 TEST(ValueParsers, OnlyPlainDigitsAreNumbers) {
   int n = -1;
-  EXPECT_TRUE(parseWholeNumber("640", 1, 16384, n));
-  EXPECT_EQ(n, 640);
+  EXPECT_TRUE(parseWholeNumber("640", 1, 16384, n) && n == 640);
   EXPECT_TRUE(parseWholeNumber("1", 1, 1, n));
   for (const char* bad : {"", "+5", "-5", " 5", "5 ", "0x10", "1e3", "5.0", "99999999999", "0", "16385"})
     EXPECT_FALSE(parseWholeNumber(bad, 1, 16384, n)) << "'" << bad << "'";
   EXPECT_EQ(n, 1);  // untouched by the refusals
 
   double s = -1;
-  EXPECT_TRUE(parseSeconds("110", 192, s));
-  EXPECT_EQ(s, 110.0);
-  EXPECT_TRUE(parseSeconds("0.25", 192, s));
-  EXPECT_EQ(s, 0.25);
+  EXPECT_TRUE(parseSeconds("110", 192, s) && s == 110.0);
+  EXPECT_TRUE(parseSeconds("0.25", 192, s) && s == 0.25);
   EXPECT_TRUE(parseSeconds("192", 192, s));
   for (const char* bad : {"", ".5", "5.", "+1", "-0", "1e2", "0x1p3", "inf", "nan", " 1", "1 ", "192.001", "1,5", "1..2"})
     EXPECT_FALSE(parseSeconds(bad, 192, s)) << "'" << bad << "'";
 
   int w = 0, h = 0;
-  EXPECT_TRUE(parseSize("640x360", 16384, w, h));
-  EXPECT_EQ(w, 640);
-  EXPECT_EQ(h, 360);
+  EXPECT_TRUE(parseSize("640x360", 16384, w, h) && w == 640 && h == 360);
   for (const char* bad : {"640", "640x", "x360", "640X360", "640x360x2", "+640x360", "640x 360", "16385x10", "0x10"})
     EXPECT_FALSE(parseSize(bad, 16384, w, h)) << "'" << bad << "'";
-  EXPECT_EQ(w, 640);  // a refused size leaves both sides as they were
-  EXPECT_EQ(h, 360);
+  EXPECT_TRUE(w == 640 && h == 360);  // a refused size leaves both sides as they were
 
   OptionsSeen seen;
   EXPECT_TRUE(seen.first("--from"));
@@ -115,15 +109,10 @@ TEST(DemoOptions, RefusalsSayWhatIsWrongOnOneLine) {
 }
 
 TEST(ShaderFolder, InstalledCopyIsBesideTheProgramsFolder) {
-  EXPECT_EQ(installedDataFolderFor("/usr/bin/demo"), "/usr/share/demo");
   EXPECT_EQ(installedDataFolderFor("/opt/x y/bin/demo-capture"), "/opt/x y/share/demo");
   EXPECT_EQ(installedDataFolderFor("/bin/demo"), "/share/demo");
   EXPECT_EQ(installedDataFolderFor("/demo"), "");  // no folder above the program's
-  EXPECT_EQ(installedDataFolderFor("bin/demo"), "");  // only an absolute path says where
-  EXPECT_EQ(installedDataFolderFor(""), "");
-  // Paths that are not the show's shader files are opened as given.
-  EXPECT_EQ(locateShaderFile("/tmp/a.glsl"), "/tmp/a.glsl");
-  EXPECT_EQ(locateShaderFile("shadersx/a.glsl"), "shadersx/a.glsl");
+  EXPECT_EQ(locateShaderFile("shadersx/a.glsl"), "shadersx/a.glsl");  // not the show's: as given
 }
 
 }  // namespace

@@ -63,11 +63,7 @@ void APIENTRY drawArrays(GLenum, GLint, GLsizei) { checkDraw(); }
 TEST(ForestGlState, GeometryPassHasNoFeedbackLoopAndPerPixelDerivatives) {
   NoopGlScope noop;
   fake = FakeState();
-  glGenTextures = genNames;
-  glGenFramebuffers = genNames;
-  glGenRenderbuffers = genNames;
-  glGenBuffers = genNames;
-  glGenSamplers = genNames;
+  glGenTextures = glGenFramebuffers = glGenRenderbuffers = glGenBuffers = glGenSamplers = genNames;
   glActiveTexture = activeTexture;
   glBindTexture = bindTexture;
   glBindFramebuffer = bindFramebuffer;
