@@ -34,10 +34,8 @@ start_xvfb 1024x768
 export SDL_AUDIODRIVER=dummy
 
 (cd "$dir" && "$DEMO" --gl-info >"$WORK/stdout" 2>"$WORK/stderr") || fail "--gl-info: status $?: $(cat "$WORK/stderr")"
-for field in renderer version profile; do
-  grep -Eq "^$field: .+" "$WORK/stdout" || fail "--gl-info does not print the $field: $(cat "$WORK/stdout")"
-done
-grep -q '^profile: compatibility$' "$WORK/stdout" || fail "not a compatibility profile: $(cat "$WORK/stdout")"
+grep -Eq "^renderer: .+" "$WORK/stdout" && grep -Eq "^version: .+" "$WORK/stdout" &&
+  grep -qx "profile: compatibility" "$WORK/stdout" || fail "--gl-info printed: $(cat "$WORK/stdout")"
 [ -e "$dir/error_log.txt" ] && fail "--gl-info opened the log"
 echo "ok   --gl-info: $(grep '^renderer' "$WORK/stdout"), $(grep '^version' "$WORK/stdout")"
 

@@ -23,7 +23,7 @@ namespace {
 // What the fake driver reports, and what it was asked.
 struct Driver {
   GLint major = 4, minor = 5;
-  GLint compileStatus = GL_TRUE, linkStatus = GL_TRUE;
+  GLint buildStatus = GL_TRUE;  // of every compile and link
   const char* infoLog = "";
   std::vector<std::string> extensions;
   int sourcePieces = -1;   // of the last glShaderSource
@@ -45,8 +45,7 @@ void APIENTRY fakeShaderSource(GLuint, GLsizei count, const GLchar* const* piece
   for (int i = 0; i < count; ++i) driver.sourceText.append(pieces[i], lengths[i]);
 }
 GLuint APIENTRY fakeCreateProgram() { return 7; }
-void APIENTRY fakeGetShaderiv(GLuint, GLenum, GLint* v) { *v = driver.compileStatus; }
-void APIENTRY fakeGetProgramiv(GLuint, GLenum, GLint* v) { *v = driver.linkStatus; }
+void APIENTRY fakeGetStatus(GLuint, GLenum, GLint* v) { *v = driver.buildStatus; }
 void APIENTRY fakeInfoLogCall(GLuint, GLsizei size, GLsizei*, GLchar* out) {
   std::strncpy(out, driver.infoLog, size - 1);
   out[size - 1] = '\0';
@@ -79,16 +78,23 @@ class FakeGl : public ::testing::Test {
     installNoopGl();
     glShaderSource = fakeShaderSource;
     glCreateProgram = fakeCreateProgram;
-    glGetShaderiv = fakeGetShaderiv;
-    glGetProgramiv = fakeGetProgramiv;
+    glGetShaderiv = glGetProgramiv = fakeGetStatus;
     glGetShaderInfoLog = fakeInfoLogCall;
     glGetProgramInfoLog = fakeInfoLogCall;
   }
   std::string log() { return readFile(logPath); }
-  // Writes a file in the test's folder and returns its path.
-  std::string write(const std::string& name, const std::string& text) {
+  // Writes the text as a file of that name and hands it to loadShaderSource; what the driver got.
+  std::string load(const std::string& name, const std::string& text) {
     std::ofstream(folder.at(name)) << text;
-    return folder.at(name);
+    loadShaderSource(1, folder.at(name).c_str());
+    return driver.sourceText;
+  }
+  // Loads the entry points from a driver of that version and extensions.
+  void loadFrom(int major, int minor, std::vector<std::string> extensions) {
+    driver.major = major;
+    driver.minor = minor;
+    driver.extensions = extensions;
+    ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
   }
   TempFolder folder;
 };
@@ -109,26 +115,18 @@ TEST_F(FakeGl, NewerFunctionsNeedTheirVersionOrExtension) {
       {4, 0, {"GL_ARB_separate_shader_objects", "GL_ARB_texture_storage"}, nullptr},
   };
   for (const Case& c : cases) {
-    driver.major = c.major;
-    driver.minor = c.minor;
-    driver.extensions = c.extensions;
-    ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+    loadFrom(c.major, c.minor, c.extensions);
     const char* missing = findMissingGlEntryPoint();
     EXPECT_STREQ(missing ? missing : "(none)", c.missing ? c.missing : "(none)") << c.major << "." << c.minor;
   }
   // Optional functions follow the same rule but never stop the show.
-  driver.major = 3;
-  driver.minor = 2;
-  driver.extensions = {};
-  ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+  loadFrom(3, 2, {});
   EXPECT_FALSE(glEntryPointAvailable("glQueryCounter"));
   driver.extensions = {"GL_ARB_timer_query"};
   EXPECT_TRUE(glEntryPointAvailable("glQueryCounter"));
   // A pointer the lookup did not find is missing whatever the version says.
-  driver.major = 4;
-  driver.minor = 5;
   exportsInUse["glDrawElementsInstanced"] = nullptr;
-  ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+  loadFrom(4, 5, {});
   EXPECT_STREQ(findMissingGlEntryPoint(), "glDrawElementsInstanced");
 }
 
@@ -170,34 +168,27 @@ TEST(GlEntryPointList, EveryCallInTheSourcesIsListed) {
 
 TEST_F(FakeGl, ShaderSourceIsReadInPiecesAndCutAt1024Lines) {
   installShaderFakes();
-  std::string small = write("small_v.glsl", "line one\nline two\n");
-  loadShaderSource(1, small.c_str());
+  EXPECT_EQ(load("small_v.glsl", "line one\nline two\n"), "line one\nline two\n");
   EXPECT_EQ(driver.sourcePieces, 2);
-  EXPECT_EQ(driver.sourceText, "line one\nline two\n");
   EXPECT_EQ(log(), "");
 
   std::string text;
   for (int i = 0; i < 1500; ++i) text += "// line " + std::to_string(i) + "\n";
-  std::string big = write("big_v.glsl", text);
-  loadShaderSource(1, big.c_str());
+  EXPECT_EQ(load("big_v.glsl", text).find("// line 1024\n"), std::string::npos);
   EXPECT_EQ(driver.sourcePieces, kSourcePieces);
-  EXPECT_EQ(driver.sourceText.find("// line 1024\n"), std::string::npos);
   EXPECT_NE(driver.sourceText.find("// line 1023\n"), std::string::npos);
   // Cutting the file is reported, not silent.
   EXPECT_NE(log().find("big_v.glsl"), std::string::npos);
 
   // A long line spans pieces and is joined again by the driver.
   std::string longLine(2500, 'x');
-  std::string wide = write("wide_v.glsl", longLine + "\n");
-  loadShaderSource(1, wide.c_str());
+  EXPECT_EQ(load("wide_v.glsl", longLine + "\n"), longLine + "\n");
   EXPECT_EQ(driver.sourcePieces, 3);
-  EXPECT_EQ(driver.sourceText, longLine + "\n");
 }
 
 TEST_F(FakeGl, CompileAndLinkFailuresAreLoggedAndTheProgramStillStored) {
   installShaderFakes();
-  driver.compileStatus = GL_FALSE;
-  driver.linkStatus = GL_FALSE;
+  driver.buildStatus = GL_FALSE;
   driver.infoLog = "0:1(1): error: 100% wrong\n";
   ShaderProgram program;
   buildProgram(program, "no/such_v.glsl", "no/such_g.glsl", "no/such_f.glsl");
