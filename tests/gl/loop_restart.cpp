@@ -76,8 +76,7 @@ int main(int argc, char** argv) {
   if (!startOffscreenShow(egl, show, width, height)) return 1;
   int failures = 0;
 
-  // Round 1 from 0 with a frame in every scene as the demo plays it: each scene becomes
-  // current exactly at its entry's tick, so its clock there is the show's.
+  // Round 1 from 0, each scene current exactly at its entry's tick: its clock is the show's.
   std::vector<Picture> first = playRound(show, {0, 5000, 34000, 40000, 78000, 100000, 110000, 112000, 150000, 191000});
   if (first.size() != 10) return 1;
   failures += !nextRoundIsTheFirst(show, 0, "after a whole round", first);

@@ -64,8 +64,7 @@ head -n1 <<<"$log" | grep -qx "Cannot open shader file shaders/forrest_f.glsl." 
   tail -n1 <<<"$log" | grep -Eq '\*\*\* Line [0-9]{5}: OpenGL Error Code 0x[0-9a-f]{8} \*\*\*$' ||
   fail "missing shader file: the log is '$log'"
 
-# A log that cannot be created (a folder in its place) does not stop the show from failing
-# cleanly, and the failure is still told, on stderr.
+# A folder in the log's place: the show still fails cleanly, and says why on stderr.
 rm "$dir/error_log.txt" && mkdir "$dir/error_log.txt"
 status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=3.3COMPAT)
 [ "$status" = 255 ] || fail "a folder in the log's place: status $status"

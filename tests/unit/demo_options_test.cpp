@@ -63,8 +63,6 @@ TEST(DemoOptions, NoOptionIsTheFullScreenShowAndEachOptionSetsItsPart) {
   EXPECT_TRUE(o.glInfo);
   ASSERT_TRUE(parse({"--from", "5", "--help"}, o, error));
   EXPECT_TRUE(o.help);
-  ASSERT_TRUE(parse({"-h"}, o, error));
-  EXPECT_TRUE(o.help);
 }
 
 TEST(DemoOptions, RefusalsSayWhatIsWrongOnOneLine) {

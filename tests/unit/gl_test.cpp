@@ -68,19 +68,16 @@ class FakeGl : public ::testing::Test {
                     {"glGetStringi", reinterpret_cast<void*>(fakeGetStringi)}};
     logPath = folder.at("log.txt");
     logOpen(logPath.c_str());
-  }
-  void TearDown() override {
-    logClose();
-    clearGlEntryPoints();
-  }
-  // The do-nothing driver with the fakes the shader tests watch.
-  void installShaderFakes() {
+    // The do-nothing driver with the fakes the shader tests watch; loading replaces it all.
     installNoopGl();
     glShaderSource = fakeShaderSource;
     glCreateProgram = fakeCreateProgram;
     glGetShaderiv = glGetProgramiv = fakeGetStatus;
-    glGetShaderInfoLog = fakeInfoLogCall;
-    glGetProgramInfoLog = fakeInfoLogCall;
+    glGetShaderInfoLog = glGetProgramInfoLog = fakeInfoLogCall;
+  }
+  void TearDown() override {
+    logClose();
+    clearGlEntryPoints();
   }
   std::string log() { return readFile(logPath); }
   // Writes the text as a file of that name and hands it to loadShaderSource; what the driver got.
@@ -167,7 +164,6 @@ TEST(GlEntryPointList, EveryCallInTheSourcesIsListed) {
 }
 
 TEST_F(FakeGl, ShaderSourceIsReadInPiecesAndCutAt1024Lines) {
-  installShaderFakes();
   EXPECT_EQ(load("small_v.glsl", "line one\nline two\n"), "line one\nline two\n");
   EXPECT_EQ(driver.sourcePieces, 2);
   EXPECT_EQ(log(), "");
@@ -187,7 +183,6 @@ TEST_F(FakeGl, ShaderSourceIsReadInPiecesAndCutAt1024Lines) {
 }
 
 TEST_F(FakeGl, CompileAndLinkFailuresAreLoggedAndTheProgramStillStored) {
-  installShaderFakes();
   driver.buildStatus = GL_FALSE;
   driver.infoLog = "0:1(1): error: 100% wrong\n";
   ShaderProgram program;

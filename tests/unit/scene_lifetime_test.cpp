@@ -130,7 +130,6 @@ TEST(SceneLifetime, EveryObjectOfARoundIsFreedAndRewindsStartAfresh) {
   for (int i = 0; i < 5; ++i) {
     EXPECT_NE(after[i], nullptr);
     EXPECT_EQ(show.timeline[i].scene, after[i]);
-    for (int j = 0; j < i; ++j) EXPECT_NE(after[i], after[j]);
   }
 
   // --from 190 --loop: a round of the last scene alone, whose rewind keeps the scenes never
