@@ -7,16 +7,9 @@ source "$(dirname "$0")/common.bash"
 prefix="$WORK/prefix"
 cmake --install "$BUILD_DIR" --prefix "$prefix" >"$WORK/install.log" 2>&1 ||
   fail "cmake --install failed: $(cat "$WORK/install.log")"
-for program in demo demo-capture; do
-  [ -x "$prefix/bin/$program" ] || fail "$program is not installed in $prefix/bin"
-done
-expected=$(cd "$SOURCE_DIR/shaders" && ls ./*.glsl | sort)
-installed=$(cd "$prefix/share/demo/shaders" 2>/dev/null && ls ./*.glsl | sort)
-[ -n "$expected" ] && [ "$installed" = "$expected" ] || fail "the installed shaders differ from shaders/"
-for file in $expected; do
-  cmp -s "$SOURCE_DIR/shaders/$file" "$prefix/share/demo/shaders/$file" || fail "installed $file differs"
-done
-echo "ok   installed: bin/demo, bin/demo-capture and $(echo "$expected" | wc -l) shaders"
+[ -x "$prefix/bin/demo" ] && [ -x "$prefix/bin/demo-capture" ] || fail "the programs are not in $prefix/bin: $(ls "$prefix/bin")"
+diff -r "$SOURCE_DIR/shaders" "$prefix/share/demo/shaders" >"$WORK/diff" || fail "the installed shaders differ: $(cat "$WORK/diff")"
+echo "ok   installed: bin/demo, bin/demo-capture and $(ls "$prefix/share/demo/shaders" | wc -l) shaders"
 
 # From another folder, found through the program's own location.
 elsewhere="$WORK/elsewhere"
@@ -39,31 +32,27 @@ start_xvfb 192x108
 (cd "$elsewhere" && SDL_AUDIODRIVER=dummy exec "$prefix/bin/demo" --window 192x108 --from 30 --mute >"$WORK/stdout" 2>"$WORK/stderr") &
 pid=$!
 sleep 6
-kill -0 $pid 2>/dev/null || fail "the installed demo ended early: $(cat "$elsewhere/error_log.txt" "$WORK/stderr")"
-kill -TERM $pid
+kill -TERM $pid || fail "the installed demo ended early: $(cat "$elsewhere/error_log.txt" "$WORK/stderr")"
 wait_for_exit $pid 10
-[ "$EXIT_STATUS" = 0 ] || fail "the installed demo: status $EXIT_STATUS"
+[ "$EXIT_STATUS" = 0 ] || fail "the installed demo: status $EXIT_STATUS: $(cat "$elsewhere/error_log.txt" "$WORK/stderr")"
 [ -e "$elsewhere/error_log.txt" ] || fail "the installed demo wrote no log in its working folder"
 expect_file_text "$elsewhere/error_log.txt" ""  # every shader found and compiled
 echo "ok   the installed demo plays from another folder, its log there"
 
 # The Debian package.
-if command -v dpkg-shlibdeps >/dev/null && command -v dpkg-deb >/dev/null; then
-  (cd "$WORK" && cpack -G DEB --config "$BUILD_DIR/CPackConfig.cmake" -B "$WORK/package" >"$WORK/cpack.log" 2>&1) ||
-    fail "cpack failed: $(cat "$WORK/cpack.log")"
-  deb=$(ls "$WORK"/package/*.deb 2>/dev/null | head -n1)
-  [ -n "$deb" ] || fail "cpack made no .deb: $(cat "$WORK/cpack.log")"
-  depends=$(dpkg-deb -f "$deb" Depends)
-  for library in libsdl1.2 libegl1 libpng16-16 libgl1 libc6; do
-    grep -q "$library" <<<"$depends" || fail "the package does not depend on $library: $depends"
-  done
-  contents=$(dpkg-deb -c "$deb")
-  for path in ./usr/bin/demo ./usr/bin/demo-capture ./usr/share/demo/shaders/cube_v.glsl; do
-    grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
-  done
-  echo "ok   $(basename "$deb"): Depends: $depends"
-else
-  fail "dpkg-shlibdeps (dpkg-dev) is needed to make the package"
-fi
+command -v dpkg-shlibdeps >/dev/null && command -v dpkg-deb >/dev/null || fail "dpkg-dev is needed to make the package"
+(cd "$WORK" && cpack -G DEB --config "$BUILD_DIR/CPackConfig.cmake" -B "$WORK/package" >"$WORK/cpack.log" 2>&1) ||
+  fail "cpack failed: $(cat "$WORK/cpack.log")"
+deb=$(ls "$WORK"/package/*.deb 2>/dev/null | head -n1)
+[ -n "$deb" ] || fail "cpack made no .deb: $(cat "$WORK/cpack.log")"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libsdl1.2 libegl1 libpng16-16 libgl1 libc6; do
+  grep -q "$library" <<<"$depends" || fail "the package does not depend on $library: $depends"
+done
+contents=$(dpkg-deb -c "$deb")
+for path in ./usr/bin/demo ./usr/bin/demo-capture ./usr/share/demo/shaders/cube_v.glsl; do
+  grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
+done
+echo "ok   $(basename "$deb"): Depends: $depends"
 finish_checks
 echo "demo install: ok"

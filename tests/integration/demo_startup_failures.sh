@@ -20,16 +20,6 @@ status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=4.1COMPAT MESA_EXTENSION_OVERR
 [ "$status" = 255 ] || fail "OpenGL 4.1 without texture storage: status $status"
 expect_file_text "$dir/error_log.txt" "OpenGL function glTexStorage2D is not available.\n"
 
-# 4.5 plays: its music starts, and it ends cleanly at SIGTERM.
-(cd "$dir" && MESA_GL_VERSION_OVERRIDE=4.5COMPAT SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/music.raw" \
-  exec "$DEMO" >"$WORK/stdout" 2>"$WORK/stderr") &
-pid=$!
-wait_until_playing "$pid" "$WORK/music.raw" || fail "OpenGL 4.5 did not play: $(cat "$dir/error_log.txt" "$WORK/stderr")"
-kill -s TERM "$pid"
-wait_for_exit "$pid" 60
-[ "$EXIT_STATUS" = 0 ] || fail "OpenGL 4.5: status $EXIT_STATUS"
-expect_file_text "$dir/error_log.txt" ""
-
 status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=2.1)
 [ "$status" = 255 ] || fail "OpenGL 2.1: status $status"
 expect_file_text "$dir/error_log.txt" "OpenGL init failed.\n"
@@ -46,65 +36,38 @@ grep -qx "initAudio failed." "$WORK/stderr" || grep -qx "SDL_Init failed." "$WOR
   fail "missing audio driver: stderr holds '$(cat "$WORK/stderr")'"
 
 # No display at all: SDL cannot open a video mode (or cannot start video). SDL 2 under
-# sdl12-compat falls back to its off-screen driver instead, where the show plays unseen:
+# sdl12-compat may fall back to its off-screen driver instead, where the show plays unseen:
 # then it must still be running after a few seconds and end cleanly at SIGTERM.
-if [ "${DEMO_SDL:-}" = compat ]; then
-  (cd "$dir" && exec env -u DISPLAY TERM=dumb "$DEMO" </dev/null >"$WORK/stdout" 2>"$WORK/stderr") &
-  pid=$!
-  sleep 4
-  if kill -0 "$pid" 2>/dev/null; then
-    kill -s TERM "$pid"
-    wait_for_exit "$pid" 10
-    [ "$EXIT_STATUS" = 0 ] || fail "no display, off-screen: status $EXIT_STATUS"
-    expect_file_text "$dir/error_log.txt" ""
-  else
-    wait "$pid" && status=0 || status=$?
-    [ "$status" = 255 ] || fail "no display: status $status"
-    log=$(cat "$dir/error_log.txt")
-    [ "$log" = "SDL_SetVideoMode failed." ] || [ "$log" = "SDL_Init failed." ] || fail "no display: log '$log'"
-  fi
+(cd "$dir" && exec env -u DISPLAY TERM=dumb "$DEMO" </dev/null >"$WORK/stdout" 2>"$WORK/stderr") &
+pid=$!
+sleep 4
+if [ "${DEMO_SDL:-}" = compat ] && kill -0 "$pid" 2>/dev/null; then
+  kill -s TERM "$pid"
+  wait_for_exit "$pid" 10
+  [ "$EXIT_STATUS" = 0 ] || fail "no display, off-screen: status $EXIT_STATUS"
+  expect_file_text "$dir/error_log.txt" ""
 else
-  status=$(run_demo "$dir" -u DISPLAY TERM=dumb </dev/null)
-  [ "$status" = 255 ] || fail "no display: status $status"
+  wait_for_exit "$pid" 300
+  [ "$EXIT_STATUS" = 255 ] || fail "no display: status $EXIT_STATUS"
   log=$(cat "$dir/error_log.txt")
-  [ "$log" = "SDL_SetVideoMode failed." ] || [ "$log" = "SDL_Init failed." ] ||
-    fail "no display: log '$log'"
+  [ "$log" = "SDL_SetVideoMode failed." ] || [ "$log" = "SDL_Init failed." ] || fail "no display: log '$log'"
 fi
 
-# A missing shader file: named, then the stage heading with its path, then the first
-# OpenGL error, which ends the show with status 1.
+# A missing shader file: named first (gl_test holds the log's whole layout), and the first
+# OpenGL error, logged last, ends the show with status 1.
 dir=$(make_run_dir 2)
 rm "$dir/shaders/forrest_f.glsl"
 status=$(run_demo "$dir")
 [ "$status" = 1 ] || fail "missing shader file: status $status"
 log=$(cat "$dir/error_log.txt")
-case "$log" in
-  "Cannot open shader file shaders/forrest_f.glsl.
+head -n1 <<<"$log" | grep -qx "Cannot open shader file shaders/forrest_f.glsl." &&
+  tail -n1 <<<"$log" | grep -Eq '\*\*\* Line [0-9]{5}: OpenGL Error Code 0x[0-9a-f]{8} \*\*\*$' ||
+  fail "missing shader file: the log is '$log'"
 
-Fragment ShaderInfoLog: (shaders/forrest_f.glsl)
-"*) ;;
-  *) fail "missing shader file: the log does not open with the file's name and the stage heading: '$log'" ;;
-esac
-echo "$log" | tail -n1 | grep -Eq '\*\*\* Line [0-9]{5}: OpenGL Error Code 0x[0-9a-f]{8} \*\*\*$' ||
-  fail "missing shader file: the log does not end with the OpenGL error line: '$log'"
-dir=$(make_run_dir 1)
-
-# A log that cannot be created does not stop the show from failing cleanly, and the failure
-# is still told, on stderr: in a read-only folder (which does not stop root) and with a
-# folder in the log's place (which does).
-chmod 0555 "$dir"
-rm -f "$dir/error_log.txt"
-if [ "$(id -u)" != 0 ]; then
-  status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=3.3COMPAT)
-  [ "$status" = 255 ] || fail "unwritable log: status $status"
-  [ ! -e "$dir/error_log.txt" ] || fail "unwritable log: a log appeared"
-  grep -qx "OpenGL 4.0 is not supported." "$WORK/stderr" || fail "unwritable log: stderr holds '$(cat "$WORK/stderr")'"
-fi
-chmod 0755 "$dir"
-mkdir "$dir/error_log.txt"
+# A folder in the log's place: the show still fails cleanly, and says why on stderr.
+rm "$dir/error_log.txt" && mkdir "$dir/error_log.txt"
 status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=3.3COMPAT)
 [ "$status" = 255 ] || fail "a folder in the log's place: status $status"
 grep -qx "OpenGL 4.0 is not supported." "$WORK/stderr" ||
   fail "a folder in the log's place: no word on stderr: '$(cat "$WORK/stderr")'"
-rmdir "$dir/error_log.txt"
 echo "start-up failures: ok"

@@ -1,8 +1,6 @@
-#!/bin/bash
 # tools/gpu_check.sh in its short try: a stretch of every scene with --stats and --gl-debug,
 # the per-scene table, no driver message, and (the software renderer on both sides here) the
 # same first frames as the software renderer's. Bad arguments are refused before any work.
-# Usage: gpu_check_quick.sh BUILD_DIR SOURCE_ROOT
 set -euo pipefail
 source "$(dirname "$0")/common.bash"
 script="$SOURCE_DIR/tools/gpu_check.sh"

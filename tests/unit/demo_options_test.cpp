@@ -1,10 +1,8 @@
 // The demo's command line and the strict value parsers it shares with the capture tool;
-// where the installed shaders are looked for; the profile --gl-info names.
+// where the installed shaders are looked for.
 #include "render/shader_folder.h"
 #include "shell/command_line.h"
 #include "shell/demo_options.h"
-#include "shell/gl.h"
-#include "shell/gl_info.h"
 
 #include <gtest/gtest.h>
 
@@ -25,37 +23,24 @@ bool parse(std::vector<std::string> words, DemoOptions& options, std::string& er
 
 TEST(ValueParsers, OnlyPlainDigitsAreNumbers) {
   int n = -1;
-  EXPECT_TRUE(parseWholeNumber("640", 1, 16384, n));
-  EXPECT_EQ(n, 640);
+  EXPECT_TRUE(parseWholeNumber("640", 1, 16384, n) && n == 640);
   EXPECT_TRUE(parseWholeNumber("1", 1, 1, n));
   for (const char* bad : {"", "+5", "-5", " 5", "5 ", "0x10", "1e3", "5.0", "99999999999", "0", "16385"})
     EXPECT_FALSE(parseWholeNumber(bad, 1, 16384, n)) << "'" << bad << "'";
   EXPECT_EQ(n, 1);  // untouched by the refusals
 
   double s = -1;
-  EXPECT_TRUE(parseSeconds("110", 192, s));
-  EXPECT_EQ(s, 110.0);
-  EXPECT_TRUE(parseSeconds("0.25", 192, s));
-  EXPECT_EQ(s, 0.25);
+  EXPECT_TRUE(parseSeconds("110", 192, s) && s == 110.0);
+  EXPECT_TRUE(parseSeconds("0.25", 192, s) && s == 0.25);
   EXPECT_TRUE(parseSeconds("192", 192, s));
   for (const char* bad : {"", ".5", "5.", "+1", "-0", "1e2", "0x1p3", "inf", "nan", " 1", "1 ", "192.001", "1,5", "1..2"})
     EXPECT_FALSE(parseSeconds(bad, 192, s)) << "'" << bad << "'";
 
   int w = 0, h = 0;
-  EXPECT_TRUE(parseSize("640x360", 16384, w, h));
-  EXPECT_EQ(w, 640);
-  EXPECT_EQ(h, 360);
+  EXPECT_TRUE(parseSize("640x360", 16384, w, h) && w == 640 && h == 360);
   for (const char* bad : {"640", "640x", "x360", "640X360", "640x360x2", "+640x360", "640x 360", "16385x10", "0x10"})
     EXPECT_FALSE(parseSize(bad, 16384, w, h)) << "'" << bad << "'";
-  EXPECT_EQ(w, 640);  // a refused size leaves both sides as they were
-  EXPECT_EQ(h, 360);
-
-  OptionsSeen seen;
-  EXPECT_TRUE(seen.first("--from"));
-  EXPECT_TRUE(seen.first("--fro"));  // a prefix is another option
-  EXPECT_TRUE(seen.first("-from"));
-  EXPECT_FALSE(seen.first("--from"));
-  EXPECT_FALSE(seen.first("--fro"));
+  EXPECT_TRUE(w == 640 && h == 360);  // a refused size leaves both sides as they were
 }
 
 TEST(DemoOptions, NoOptionIsTheFullScreenShowAndEachOptionSetsItsPart) {
@@ -63,31 +48,20 @@ TEST(DemoOptions, NoOptionIsTheFullScreenShowAndEachOptionSetsItsPart) {
   std::string error;
   ASSERT_TRUE(parse({}, o, error));
   EXPECT_FALSE(o.window || o.seek || o.loop || o.mute || o.glInfo || o.help);
-  EXPECT_EQ(o.fromMs, 0u);
-
-  ASSERT_TRUE(parse({"--window"}, o, error));
-  EXPECT_TRUE(o.window);
-  EXPECT_EQ(o.width, 1280);
-  EXPECT_EQ(o.height, 720);
   ASSERT_TRUE(parse({"--window", "--mute"}, o, error));  // the size is optional
   EXPECT_TRUE(o.window && o.mute);
-  EXPECT_EQ(o.width, 1280);
+  EXPECT_EQ(std::to_string(o.width) + "x" + std::to_string(o.height), "1280x720");
   ASSERT_TRUE(parse({"--window", "640x360", "--from", "110", "--loop"}, o, error));
-  EXPECT_EQ(o.width, 640);
-  EXPECT_EQ(o.height, 360);
+  EXPECT_EQ(std::to_string(o.width) + "x" + std::to_string(o.height), "640x360");
   EXPECT_TRUE(o.seek && o.loop);
   EXPECT_EQ(o.fromMs, 110000u);
   ASSERT_TRUE(parse({"--from", "0"}, o, error));
   EXPECT_TRUE(o.seek);
-  EXPECT_EQ(o.fromMs, 0u);
   ASSERT_TRUE(parse({"--from", "191.9994"}, o, error));
   EXPECT_EQ(o.fromMs, 191999u);
-  ASSERT_TRUE(parse({"--window", "4x4"}, o, error));
-  ASSERT_TRUE(parse({"--gl-info", "--window", "320x200"}, o, error));
+  ASSERT_TRUE(parse({"--gl-info", "--window", "4x4"}, o, error));
   EXPECT_TRUE(o.glInfo);
   ASSERT_TRUE(parse({"--from", "5", "--help"}, o, error));
-  EXPECT_TRUE(o.help);
-  ASSERT_TRUE(parse({"-h"}, o, error));
   EXPECT_TRUE(o.help);
 }
 
@@ -100,21 +74,17 @@ TEST(DemoOptions, RefusalsSayWhatIsWrongOnOneLine) {
       {{"window"}, "unknown argument 'window'"},
       {{"--mute", "now"}, "unknown argument 'now'"},
       {{"--window", "640"}, "bad value for --window: '640' (expected WxH, such as 1280x720)"},
-      {{"--window", "640x360x1"}, "bad value for --window: '640x360x1' (expected WxH, such as 1280x720)"},
       {{"--window", "3x720"}, "--window 3x720 is too small: the scenes need at least 4 pixels a side"},
       {{"--window", "16385x720"}, "bad value for --window: '16385x720' (expected WxH, such as 1280x720)"},
       {{"--from"}, "--from needs a value in seconds"},
       {{"--from", "192"}, "bad value for --from: '192' (seconds, 0 <= S < 192)"},
       {{"--from", "191.9996"}, "bad value for --from: '191.9996' (seconds, 0 <= S < 192)"},
-      {{"--from", "-1"}, "bad value for --from: '-1' (seconds, 0 <= S < 192)"},
-      {{"--from", "1e2"}, "bad value for --from: '1e2' (seconds, 0 <= S < 192)"},
       {{"--from", "--loop"}, "bad value for --from: '--loop' (seconds, 0 <= S < 192)"},
       {{"--loop", "--loop"}, "--loop is given twice"},
       {{"--from", "1", "--from", "2"}, "--from is given twice"},
       {{"--window", "--window", "640x360"}, "--window is given twice"},
       {{"-h", "--help"}, "--help is given twice"},
       {{"--gl-info", "--mute"}, "--gl-info plays nothing: it does not go with --from, --loop or --mute"},
-      {{"--gl-info", "--from", "3"}, "--gl-info plays nothing: it does not go with --from, --loop or --mute"},
   };
   for (const Case& c : cases) {
     DemoOptions o;
@@ -126,23 +96,10 @@ TEST(DemoOptions, RefusalsSayWhatIsWrongOnOneLine) {
 }
 
 TEST(ShaderFolder, InstalledCopyIsBesideTheProgramsFolder) {
-  EXPECT_EQ(installedDataFolderFor("/usr/bin/demo"), "/usr/share/demo");
   EXPECT_EQ(installedDataFolderFor("/opt/x y/bin/demo-capture"), "/opt/x y/share/demo");
   EXPECT_EQ(installedDataFolderFor("/bin/demo"), "/share/demo");
   EXPECT_EQ(installedDataFolderFor("/demo"), "");  // no folder above the program's
-  EXPECT_EQ(installedDataFolderFor("bin/demo"), "");  // only an absolute path says where
-  EXPECT_EQ(installedDataFolderFor(""), "");
-  // Paths that are not the show's shader files are opened as given.
-  EXPECT_EQ(locateShaderFile("/tmp/a.glsl"), "/tmp/a.glsl");
-  EXPECT_EQ(locateShaderFile("shadersx/a.glsl"), "shadersx/a.glsl");
-}
-
-TEST(GlInfo, ProfileNames) {
-  EXPECT_STREQ(glProfileName(GL_CONTEXT_COMPATIBILITY_PROFILE_BIT, 4, 5), "compatibility");
-  EXPECT_STREQ(glProfileName(GL_CONTEXT_CORE_PROFILE_BIT, 3, 2), "core");
-  EXPECT_STREQ(glProfileName(0, 3, 1), "compatibility");  // before profiles existed
-  EXPECT_STREQ(glProfileName(0, 2, 1), "compatibility");
-  EXPECT_STREQ(glProfileName(0, 4, 0), "unknown");
+  EXPECT_EQ(locateShaderFile("shadersx/a.glsl"), "shadersx/a.glsl");  // not the show's: as given
 }
 
 }  // namespace

@@ -24,11 +24,10 @@ struct FakeState {
   GLuint drawFramebuffer = 0;
   std::map<GLuint, std::set<GLuint>> attachments;  // framebuffer -> textures attached
   GLenum derivativeHint = GL_DONT_CARE;
-  int geometryDraws = 0;                            // draws into the geometry framebuffer
+  GLuint geometryFramebuffer = 0;                   // set once the scene has made its names
+  int geometryDraws = 0;                            // draws into it
   std::vector<std::string> faults;
 } fake;
-
-GLuint geometryFramebuffer = 0;  // set once the scene has made its names
 
 void APIENTRY genNames(GLsizei n, GLuint* names) {
   for (GLsizei i = 0; i < n; ++i) names[i] = ++fake.nextName;
@@ -48,11 +47,11 @@ void APIENTRY hint(GLenum target, GLenum mode) {
 }
 // Every draw call comes here: checks the units against the draw framebuffer's attachments.
 void checkDraw() {
-  if (fake.drawFramebuffer != geometryFramebuffer || geometryFramebuffer == 0) return;
+  if (fake.drawFramebuffer != fake.geometryFramebuffer || fake.geometryFramebuffer == 0) return;
   ++fake.geometryDraws;
   if (fake.derivativeHint != GL_NICEST) fake.faults.push_back("geometry drawn without the derivative hint");
   for (int unit = 0; unit < kUnits; ++unit)
-    if (fake.bound2d[unit] && fake.attachments[geometryFramebuffer].count(fake.bound2d[unit]))
+    if (fake.bound2d[unit] && fake.attachments[fake.geometryFramebuffer].count(fake.bound2d[unit]))
       fake.faults.push_back("unit " + std::to_string(unit) + " holds attached texture " +
                             std::to_string(fake.bound2d[unit]));
 }
@@ -63,11 +62,7 @@ void APIENTRY drawArrays(GLenum, GLint, GLsizei) { checkDraw(); }
 TEST(ForestGlState, GeometryPassHasNoFeedbackLoopAndPerPixelDerivatives) {
   NoopGlScope noop;
   fake = FakeState();
-  glGenTextures = genNames;
-  glGenFramebuffers = genNames;
-  glGenRenderbuffers = genNames;
-  glGenBuffers = genNames;
-  glGenSamplers = genNames;
+  glGenTextures = glGenFramebuffers = glGenRenderbuffers = glGenBuffers = glGenSamplers = genNames;
   glActiveTexture = activeTexture;
   glBindTexture = bindTexture;
   glBindFramebuffer = bindFramebuffer;
@@ -82,8 +77,8 @@ TEST(ForestGlState, GeometryPassHasNoFeedbackLoopAndPerPixelDerivatives) {
     scene.width = 64;
     scene.height = 36;
     scene.start();
-    geometryFramebuffer = scene.framebuffers[kGeometryFramebuffer];
-    ASSERT_TRUE(fake.attachments[geometryFramebuffer].count(scene.depthTexture));
+    fake.geometryFramebuffer = scene.framebuffers[kGeometryFramebuffer];
+    ASSERT_TRUE(fake.attachments[fake.geometryFramebuffer].count(scene.depthTexture));
     // Frame one, then a frame that inherits the composite's bindings; captions at both times.
     for (uint32_t ms : {0u, 1000u, 20000u}) {
       scene.milliseconds = ms;
@@ -94,7 +89,6 @@ TEST(ForestGlState, GeometryPassHasNoFeedbackLoopAndPerPixelDerivatives) {
       EXPECT_EQ(fake.bound2d[1], scene.depthTexture) << ms;
     }
   }
-  geometryFramebuffer = 0;
   EXPECT_GE(fake.geometryDraws, 3 * 3);
   EXPECT_EQ(fake.faults, std::vector<std::string>{});
 }

@@ -3,43 +3,41 @@
 #include "render/shader.h"
 #include "shell/gl.h"
 #include "shell/log.h"
+#include "shell/noop_gl.h"
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-// --- a fake driver ----------------------------------------------------------------------
-
 // What the fake driver reports, and what it was asked.
 struct Driver {
-  GLint major = 4, minor = 5;  // major 0: the version queries are ignored
-  GLenum error = GL_NO_ERROR;  // pending, cleared when read
-  GLint compileStatus = GL_TRUE, linkStatus = GL_TRUE;
+  GLint major = 4, minor = 5;
+  GLint buildStatus = GL_TRUE;  // of every compile and link
   const char* infoLog = "";
   std::vector<std::string> extensions;
-  int sourcePieces = -1;           // of the last glShaderSource
-  std::string sourceText;          // its pieces joined
+  int sourcePieces = -1;   // of the last glShaderSource
+  std::string sourceText;  // its pieces joined
 } driver;
 
 void APIENTRY fakeGetIntegerv(GLenum name, GLint* out) {
-  if (name == GL_MAJOR_VERSION && driver.major) *out = driver.major;
-  if (name == GL_MINOR_VERSION && driver.major) *out = driver.minor;
+  if (name == GL_MAJOR_VERSION) *out = driver.major;
+  if (name == GL_MINOR_VERSION) *out = driver.minor;
   if (name == GL_NUM_EXTENSIONS) *out = static_cast<GLint>(driver.extensions.size());
 }
-GLenum APIENTRY fakeGetError() {
-  GLenum e = driver.error;
-  driver.error = GL_NO_ERROR;
-  return e;
+const GLubyte* APIENTRY fakeGetStringi(GLenum name, GLuint index) {
+  if (name != GL_EXTENSIONS || index >= driver.extensions.size()) return nullptr;
+  return reinterpret_cast<const GLubyte*>(driver.extensions[index].c_str());
 }
 void APIENTRY fakeShaderSource(GLuint, GLsizei count, const GLchar* const* pieces, const GLint* lengths) {
   driver.sourcePieces = count;
@@ -47,54 +45,18 @@ void APIENTRY fakeShaderSource(GLuint, GLsizei count, const GLchar* const* piece
   for (int i = 0; i < count; ++i) driver.sourceText.append(pieces[i], lengths[i]);
 }
 GLuint APIENTRY fakeCreateProgram() { return 7; }
-GLuint APIENTRY fakeCreateShader(GLenum) { return 10; }
-void APIENTRY fakeCompileShader(GLuint) {}
-void APIENTRY fakeGetShaderiv(GLuint, GLenum, GLint* v) { *v = driver.compileStatus; }
-void APIENTRY fakeGetProgramiv(GLuint, GLenum, GLint* v) { *v = driver.linkStatus; }
+void APIENTRY fakeGetStatus(GLuint, GLenum, GLint* v) { *v = driver.buildStatus; }
 void APIENTRY fakeInfoLogCall(GLuint, GLsizei size, GLsizei*, GLchar* out) {
   std::strncpy(out, driver.infoLog, size - 1);
   out[size - 1] = '\0';
 }
-void APIENTRY fakeShaderAndProgramCall(GLuint, GLuint) {}
-void APIENTRY fakeBindLocation(GLuint, GLuint, const GLchar*) {}
-void APIENTRY fakeOneNameCall(GLuint) {}
 
-const GLubyte* APIENTRY fakeGetStringi(GLenum name, GLuint index) {
-  if (name != GL_EXTENSIONS || index >= driver.extensions.size()) return nullptr;
-  return reinterpret_cast<const GLubyte*>(driver.extensions[index].c_str());
-}
-
-std::map<std::string, void*> fakeExports() {
-  return {
-      {"glGetIntegerv", reinterpret_cast<void*>(fakeGetIntegerv)},
-      {"glGetError", reinterpret_cast<void*>(fakeGetError)},
-      {"glGetStringi", reinterpret_cast<void*>(fakeGetStringi)},
-      {"glShaderSource", reinterpret_cast<void*>(fakeShaderSource)},
-      {"glCreateProgram", reinterpret_cast<void*>(fakeCreateProgram)},
-      {"glCreateShader", reinterpret_cast<void*>(fakeCreateShader)},
-      {"glCompileShader", reinterpret_cast<void*>(fakeCompileShader)},
-      {"glGetShaderiv", reinterpret_cast<void*>(fakeGetShaderiv)},
-      {"glGetProgramiv", reinterpret_cast<void*>(fakeGetProgramiv)},
-      {"glGetShaderInfoLog", reinterpret_cast<void*>(fakeInfoLogCall)},
-      {"glGetProgramInfoLog", reinterpret_cast<void*>(fakeInfoLogCall)},
-      {"glAttachShader", reinterpret_cast<void*>(fakeShaderAndProgramCall)},
-      {"glDetachShader", reinterpret_cast<void*>(fakeShaderAndProgramCall)},
-      {"glDeleteShader", reinterpret_cast<void*>(fakeOneNameCall)},
-      {"glBindAttribLocation", reinterpret_cast<void*>(fakeBindLocation)},
-      {"glBindFragDataLocation", reinterpret_cast<void*>(fakeBindLocation)},
-      {"glLinkProgram", reinterpret_cast<void*>(fakeOneNameCall)},
-      {"glDeleteProgram", reinterpret_cast<void*>(fakeOneNameCall)},
-  };
-}
-
+// The lookup finds every name (pointers to a dummy) but the ones set in exportsInUse.
 std::map<std::string, void*> exportsInUse;
-bool exportEverything = false;
 int dummyFunction = 0;
-
 void* fakeLookup(const char* name) {
   auto it = exportsInUse.find(name);
-  if (it != exportsInUse.end()) return it->second;
-  return exportEverything ? static_cast<void*>(&dummyFunction) : nullptr;
+  return it != exportsInUse.end() ? it->second : static_cast<void*>(&dummyFunction);
 }
 
 class FakeGl : public ::testing::Test {
@@ -102,29 +64,40 @@ class FakeGl : public ::testing::Test {
   std::string logPath;
   void SetUp() override {
     driver = Driver();
-    exportsInUse = fakeExports();
-    exportEverything = false;
+    exportsInUse = {{"glGetIntegerv", reinterpret_cast<void*>(fakeGetIntegerv)},
+                    {"glGetStringi", reinterpret_cast<void*>(fakeGetStringi)}};
     logPath = folder.at("log.txt");
     logOpen(logPath.c_str());
+    // The do-nothing driver with the fakes the shader tests watch; loading replaces it all.
+    installNoopGl();
+    glShaderSource = fakeShaderSource;
+    glCreateProgram = fakeCreateProgram;
+    glGetShaderiv = glGetProgramiv = fakeGetStatus;
+    glGetShaderInfoLog = glGetProgramInfoLog = fakeInfoLogCall;
   }
   void TearDown() override {
     logClose();
     clearGlEntryPoints();
   }
   std::string log() { return readFile(logPath); }
-  // Writes a file in the test's folder and returns its path.
-  std::string write(const std::string& name, const std::string& text) {
+  // Writes the text as a file of that name and hands it to loadShaderSource; what the driver got.
+  std::string load(const std::string& name, const std::string& text) {
     std::ofstream(folder.at(name)) << text;
-    return folder.at(name);
+    loadShaderSource(1, folder.at(name).c_str());
+    return driver.sourceText;
+  }
+  // Loads the entry points from a driver of that version and extensions.
+  void loadFrom(int major, int minor, std::vector<std::string> extensions) {
+    driver.major = major;
+    driver.minor = minor;
+    driver.extensions = extensions;
+    ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
   }
   TempFolder folder;
 };
 
-// --- loading and the version test ------------------------------------------------------
-
 // A lookup by name answers for every name, so presence comes from version and extensions.
 TEST_F(FakeGl, NewerFunctionsNeedTheirVersionOrExtension) {
-  exportEverything = true;
   struct Case {
     int major, minor;
     std::vector<std::string> extensions;
@@ -139,57 +112,30 @@ TEST_F(FakeGl, NewerFunctionsNeedTheirVersionOrExtension) {
       {4, 0, {"GL_ARB_separate_shader_objects", "GL_ARB_texture_storage"}, nullptr},
   };
   for (const Case& c : cases) {
-    driver.major = c.major;
-    driver.minor = c.minor;
-    driver.extensions = c.extensions;
-    ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+    loadFrom(c.major, c.minor, c.extensions);
     const char* missing = findMissingGlEntryPoint();
     EXPECT_STREQ(missing ? missing : "(none)", c.missing ? c.missing : "(none)") << c.major << "." << c.minor;
   }
   // Optional functions follow the same rule but never stop the show.
-  driver.major = 3;
-  driver.minor = 2;
-  driver.extensions = {};
-  ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+  loadFrom(3, 2, {});
   EXPECT_FALSE(glEntryPointAvailable("glQueryCounter"));
   driver.extensions = {"GL_ARB_timer_query"};
   EXPECT_TRUE(glEntryPointAvailable("glQueryCounter"));
   // A pointer the lookup did not find is missing whatever the version says.
-  driver.major = 4;
-  driver.minor = 5;
   exportsInUse["glDrawElementsInstanced"] = nullptr;
-  ASSERT_EQ(loadGlEntryPoints(fakeLookup), 0);
+  loadFrom(4, 5, {});
   EXPECT_STREQ(findMissingGlEntryPoint(), "glDrawElementsInstanced");
 }
 
-// Every "glName(" in C++ text outside comments and string or character literals.
+// Every "glName(" in C++ text outside // comments (the sources have no other kind; a string
+// naming a call would only make the test stricter).
 std::vector<std::string> calledGlNames(const std::string& text) {
+  static const std::regex call(R"(\b(gl[A-Z]\w*)\s*\()");
   std::vector<std::string> names;
-  auto isWord = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
-  size_t i = 0, n = text.size();
-  while (i < n) {
-    if (text.compare(i, 2, "//") == 0) {
-      i = text.find('\n', i);
-      if (i == std::string::npos) break;
-    } else if (text.compare(i, 2, "/*") == 0) {
-      i = text.find("*/", i + 2);
-      if (i == std::string::npos) break;
-      i += 2;
-    } else if (text[i] == '"' || text[i] == '\'') {
-      char quote = text[i++];
-      while (i < n && text[i] != quote) i += text[i] == '\\' ? 2 : 1;
-      ++i;
-    } else if (isWord(text[i])) {
-      size_t start = i;
-      while (i < n && isWord(text[i])) ++i;
-      size_t after = i;
-      while (after < n && std::isspace(static_cast<unsigned char>(text[after]))) ++after;
-      if (i - start > 2 && text.compare(start, 2, "gl") == 0 && std::isupper(static_cast<unsigned char>(text[start + 2])) &&
-          after < n && text[after] == '(')
-        names.push_back(text.substr(start, i - start));
-    } else {
-      ++i;
-    }
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    line = line.substr(0, line.find("//"));
+    for (std::sregex_iterator m(line.begin(), line.end(), call), end; m != end; ++m) names.push_back((*m)[1]);
   }
   return names;
 }
@@ -217,38 +163,27 @@ TEST(GlEntryPointList, EveryCallInTheSourcesIsListed) {
   EXPECT_GT(callSites, 100);
 }
 
-// --- shader programs ----------------------------------------------------------------------
-
 TEST_F(FakeGl, ShaderSourceIsReadInPiecesAndCutAt1024Lines) {
-  loadGlEntryPoints(fakeLookup);
-  std::string small = write("small_v.glsl", "line one\nline two\n");
-  loadShaderSource(1, small.c_str());
+  EXPECT_EQ(load("small_v.glsl", "line one\nline two\n"), "line one\nline two\n");
   EXPECT_EQ(driver.sourcePieces, 2);
-  EXPECT_EQ(driver.sourceText, "line one\nline two\n");
   EXPECT_EQ(log(), "");
 
   std::string text;
   for (int i = 0; i < 1500; ++i) text += "// line " + std::to_string(i) + "\n";
-  std::string big = write("big_v.glsl", text);
-  loadShaderSource(1, big.c_str());
+  EXPECT_EQ(load("big_v.glsl", text).find("// line 1024\n"), std::string::npos);
   EXPECT_EQ(driver.sourcePieces, kSourcePieces);
-  EXPECT_EQ(driver.sourceText.find("// line 1024\n"), std::string::npos);
   EXPECT_NE(driver.sourceText.find("// line 1023\n"), std::string::npos);
   // Cutting the file is reported, not silent.
   EXPECT_NE(log().find("big_v.glsl"), std::string::npos);
 
   // A long line spans pieces and is joined again by the driver.
   std::string longLine(2500, 'x');
-  std::string wide = write("wide_v.glsl", longLine + "\n");
-  loadShaderSource(1, wide.c_str());
+  EXPECT_EQ(load("wide_v.glsl", longLine + "\n"), longLine + "\n");
   EXPECT_EQ(driver.sourcePieces, 3);
-  EXPECT_EQ(driver.sourceText, longLine + "\n");
 }
 
 TEST_F(FakeGl, CompileAndLinkFailuresAreLoggedAndTheProgramStillStored) {
-  loadGlEntryPoints(fakeLookup);
-  driver.compileStatus = GL_FALSE;
-  driver.linkStatus = GL_FALSE;
+  driver.buildStatus = GL_FALSE;
   driver.infoLog = "0:1(1): error: 100% wrong\n";
   ShaderProgram program;
   buildProgram(program, "no/such_v.glsl", "no/such_g.glsl", "no/such_f.glsl");
