@@ -2,6 +2,7 @@
 #include "capture/offscreen.h"
 
 #include "capture/gl_debug.h"
+#include "capture/output_file.h"
 #include "render/shader_folder.h"
 #include "shell/gl.h"
 #include "synth/audio.h"
@@ -93,14 +94,8 @@ bool checkFolder(const std::string& folder, std::string& error) {
     size_t last = folder.find_last_not_of('/');
     size_t slash = last == std::string::npos ? std::string::npos : folder.rfind('/', last);
     std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
-    if (stat(parent.c_str(), &info) != 0)
-      failure = errno;
-    else if (!S_ISDIR(info.st_mode))
-      failure = ENOTDIR;
-    else if (access(parent.c_str(), W_OK | X_OK) != 0)
-      failure = errno;
-    else
-      return true;
+    failure = folderWriteError(parent);
+    if (failure == 0) return true;
   }
   error = "cannot create folder " + folder + ": " + std::strerror(failure);
   return false;

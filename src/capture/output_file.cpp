@@ -67,21 +67,21 @@ OutputFile planOutput(const std::string& path, bool dashIsStdout) {
   return out;
 }
 
+int folderWriteError(const std::string& folder) {
+  struct stat info;
+  if (stat(folder.c_str(), &info) != 0) return errno;
+  if (!S_ISDIR(info.st_mode)) return ENOTDIR;
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+  return 0;
+}
+
 bool checkOutput(const OutputFile& out, std::string& error) {
   if (!out.problem.empty()) {
     error = "cannot write " + out.path + ": " + out.problem;
     return false;
   }
   if (out.inPlace) return true;
-  std::string folder = folderOf(out.finalPath);
-  struct stat info;
-  int failure = 0;
-  if (stat(folder.c_str(), &info) != 0)
-    failure = errno;
-  else if (!S_ISDIR(info.st_mode))
-    failure = ENOTDIR;
-  else if (access(folder.c_str(), W_OK | X_OK) != 0)
-    failure = errno;
+  int failure = folderWriteError(folderOf(out.finalPath));
   if (failure == 0) return true;
   error = "cannot write " + out.path + ": " + std::strerror(failure);
   return false;

@@ -26,6 +26,8 @@ OutputFile planOutput(const std::string& path, bool dashIsStdout);
 // Checks, before any work, that the planned output can be written: no problem found by
 // planOutput, and a temporary's folder that exists and is writable. False with a reason.
 bool checkOutput(const OutputFile& out, std::string& error);
+// 0 when folder is a folder this process may create files in, else the errno that says why.
+int folderWriteError(const std::string& folder);
 // The name messages give: the user's path, or "standard output".
 std::string outputName(const OutputFile& out);
 // Creates the temporary file exclusively (never through a link, never over an existing file)
