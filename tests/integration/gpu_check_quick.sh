@@ -5,12 +5,9 @@ set -euo pipefail
 source "$(dirname "$0")/common.bash"
 script="$SOURCE_DIR/tools/gpu_check.sh"
 
-for bad in "--seconds 0" "--seconds 11" "--seconds x" "--size 640" "--size 0x360" "--frobnicate"; do
-  status=0
-  # shellcheck disable=SC2086
-  bash "$script" --build "$BUILD_DIR" $bad >/dev/null 2>"$WORK/bad.log" || status=$?
-  expect "refused: $bad" "$status" "==" 2
-done
+status=0
+bash "$script" --build "$BUILD_DIR" --size 0x360 >/dev/null 2>&1 || status=$?
+expect "a bad size refused before any work" "$status" "==" 2
 
 bash "$script" --quick --build "$BUILD_DIR" --keep "$WORK/kept" >"$WORK/out" 2>"$WORK/err" ||
   fail "gpu_check --quick failed: $(cat "$WORK/out" "$WORK/err")"
