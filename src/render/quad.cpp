@@ -18,12 +18,3 @@ void drawQuad(const float* positions, const float* coords) {
 }
 
 void drawFullscreenQuad() { drawQuad(kFullscreenQuadPositions, kFullscreenQuadCoords); }
-
-void bindPassTextures(unsigned texture) {
-  glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, texture);
-}

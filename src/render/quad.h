@@ -12,5 +12,3 @@ extern const unsigned char kQuadIndices[4];      // 3, 0, 2, 1 as one triangle s
 void drawQuad(const float* positions, const float* coords);
 // Draws the full-screen quad.
 void drawFullscreenQuad();
-// Binds texture 0 to units 2 and 1, then `texture` to unit 0, leaving unit 0 active.
-void bindPassTextures(unsigned texture);

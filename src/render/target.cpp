@@ -1,6 +1,7 @@
 // Target texture storage and the downsample chain.
 #include "render/target.h"
 
+#include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/shader.h"
 #include "shell/gl.h"
@@ -26,9 +27,8 @@ void allocateTexture(uint32_t texture, uint32_t internalFormat, int32_t levels, 
 
 void allocateTargetTexture(const Scene& scene, uint32_t texture, uint32_t internalFormat, uint32_t divisor,
                            int line) {
-  allocateTexture(texture, internalFormat, 1, static_cast<GLsizei>(static_cast<uint32_t>(scene.width) / divisor),
-                  static_cast<GLsizei>(static_cast<uint32_t>(scene.height) / divisor), GL_CLAMP_TO_BORDER, GL_NEAREST,
-                  GL_NEAREST);
+  allocateTexture(texture, internalFormat, 1, targetSide(scene.width, divisor), targetSide(scene.height, divisor),
+                  GL_CLAMP_TO_BORDER, GL_NEAREST, GL_NEAREST);
   checkGlError(line);
 }
 
@@ -51,8 +51,8 @@ void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, 
   bindPassTextures(sourceTexture);
   drawQuad(kHalfPassPositions, kHalfPassCoords);
 
-  GLsizei quarterWidth = static_cast<GLsizei>(static_cast<uint32_t>(scene.width) / kQuarterSize);
-  GLsizei quarterHeight = static_cast<GLsizei>(static_cast<uint32_t>(scene.height) / kQuarterSize);
+  GLsizei quarterWidth = targetSide(scene.width, kQuarterSize);
+  GLsizei quarterHeight = targetSide(scene.height, kQuarterSize);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, quarterFramebuffer);
   glDrawBuffers(1, &colour0);
   glViewport(0, 0, quarterWidth, quarterHeight);

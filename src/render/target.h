@@ -9,6 +9,11 @@ class Scene;
 constexpr uint32_t kFullSize = 1;     // divisor of a full-size target
 constexpr uint32_t kQuarterSize = 4;  // divisor of a quarter-size target
 
+// One side of a target at the window's side / divisor (kFullSize, kQuarterSize), rounded down.
+constexpr int32_t targetSide(int32_t windowSide, uint32_t divisor) {
+  return static_cast<int32_t>(static_cast<uint32_t>(windowSide) / divisor);
+}
+
 // Gives an already generated texture `levels` levels of immutable width x height storage, one
 // wrap mode for both axes and its filters. Leaves it bound to GL_TEXTURE_2D; checks no errors,
 // so a caller whose group of calls goes on checks once at its end.

@@ -2,6 +2,7 @@
 // the greeting patches, and the passes that turn strokes into glowing lines.
 #include "scenes/curves/curves_scene.h"
 
+#include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
 #include "shell/gl.h"

@@ -2,6 +2,7 @@
 // pass and the post-processing chain that finishes each frame.
 #include "scenes/forest/forest_scene.h"
 
+#include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
 #include "scenes/forest/captions.h"

@@ -2,6 +2,7 @@
 // passes (snow, lines added on top, downsample, quarter-size blur, blit, flickering glow).
 #include "scenes/tv/tv_scene.h"
 
+#include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
 #include "shell/gl.h"
@@ -43,16 +44,6 @@ Mat4 rotationZMatrix(double angle) {
   r.m[4] = -s;
   r.m[5] = c;
   return r;
-}
-
-// Gives a 1D palette texture nearest filtering, clamped ends and its texels.
-void uploadPalette(uint32_t texture, GLint internalFormat, GLenum format, int entries, const uint8_t* texels) {
-  glBindTexture(GL_TEXTURE_1D, texture);
-  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexImage1D(GL_TEXTURE_1D, 0, internalFormat, entries, 0, format, GL_UNSIGNED_BYTE, texels);
-  checkGlError(__LINE__);
 }
 
 }  // namespace
@@ -198,9 +189,8 @@ void TVScene::createTextures() {
   allocateTargetTexture(*this, blurTexture, GL_RGBA8, kQuarterSize);
   allocateTargetTexture(*this, glowTexture, GL_RGBA8, kQuarterSize);
 
-  uploadPalette(paletteTexture, GL_RGB8, GL_RGB, kPaletteEntries, kSnowPalette);
-  uploadPalette(screenPaletteTexture, GL_RGBA8, GL_RGBA, kScreenPaletteEntries, kScreenPalette);
-  glBindTexture(GL_TEXTURE_1D, 0);
+  uploadPalette(paletteTexture, GL_RGB8, kPaletteEntries, GL_RGB, kSnowPalette);
+  uploadPalette(screenPaletteTexture, GL_RGBA8, kScreenPaletteEntries, GL_RGBA, kScreenPalette);
 
   glBindTexture(GL_TEXTURE_2D, noiseTexture);
   setTextureModes(GL_REPEAT, GL_NEAREST, GL_NEAREST);
