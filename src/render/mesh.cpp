@@ -1,6 +1,8 @@
 // The mesh generators and editors, Loop subdivision and the buffer upload.
 #include "render/mesh.h"
 
+#include "render/matrix.h"
+
 #include "shell/gl.h"
 #include "shell/log.h"
 
@@ -187,14 +189,7 @@ void Mesh::flipWinding() {
 }
 
 void Mesh::transform(const float matrix[16]) {
-  for (uint32_t i = 0; i < vertexCount; ++i) {
-    Vec3 p = position(i);
-    float x = matrix[0] * p.x + matrix[4] * p.y + matrix[8] * p.z + matrix[12];
-    float y = matrix[1] * p.x + matrix[5] * p.y + matrix[9] * p.z + matrix[13];
-    float z = matrix[2] * p.x + matrix[6] * p.y + matrix[10] * p.z + matrix[14];
-    float w = matrix[3] * p.x + matrix[7] * p.y + matrix[11] * p.z + matrix[15];
-    setPosition(i, {x / w, y / w, z / w});
-  }
+  for (uint32_t i = 0; i < vertexCount; ++i) setPosition(i, transformPoint(matrix, position(i)));
   dirty = true;
 }
 
@@ -202,14 +197,8 @@ void Mesh::appendTransformed(const Mesh& other, const float matrix[16]) {
   requireCapacity(uint64_t(vertexCount) + other.vertexCount, uint64_t(triangleCount) + other.triangleCount,
                   "appendTransformed");
   uint32_t base = vertexCount;
-  for (uint32_t i = 0; i < other.vertexCount; ++i) {
-    Vec3 p = other.position(i);
-    float x = matrix[0] * p.x + matrix[4] * p.y + matrix[8] * p.z + matrix[12];
-    float y = matrix[1] * p.x + matrix[5] * p.y + matrix[9] * p.z + matrix[13];
-    float z = matrix[2] * p.x + matrix[6] * p.y + matrix[10] * p.z + matrix[14];
-    float w = matrix[3] * p.x + matrix[7] * p.y + matrix[11] * p.z + matrix[15];
-    setPosition(vertexCount++, {x / w, y / w, z / w});
-  }
+  for (uint32_t i = 0; i < other.vertexCount; ++i)
+    setPosition(vertexCount++, transformPoint(matrix, other.position(i)));
   for (uint32_t t = 0; t < other.triangleCount; ++t) {
     const uint32_t* c = other.indices + 3 * t;
     setTriangle(triangleCount++, c[0] + base, c[1] + base, c[2] + base);
