@@ -64,8 +64,8 @@ float loopBeta(uint32_t n) {
 }  // namespace
 
 Mesh::Mesh(uint32_t vertexCapacity_, uint32_t triangleCapacity_)
-    : positions(new float[3 * static_cast<size_t>(vertexCapacity_)]()),
-      normals(new float[3 * static_cast<size_t>(vertexCapacity_)]()),
+    : positions(new float[kFloatsPerVertex * static_cast<size_t>(vertexCapacity_)]()),
+      normals(new float[kFloatsPerVertex * static_cast<size_t>(vertexCapacity_)]()),
       indices(new uint32_t[3 * static_cast<size_t>(triangleCapacity_)]()),
       vertexCount(0),
       triangleCount(0),
@@ -117,8 +117,9 @@ void Mesh::upload() {
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
   if (!dirty) return;
   dirty = false;
-  auto vertexBytes = static_cast<GLsizeiptr>(12) * vertexCount;
-  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(12) * triangleCount, indices, GL_STATIC_DRAW);
+  auto vertexBytes = static_cast<GLsizeiptr>(kVertexStrideBytes) * vertexCount;
+  auto indexBytes = static_cast<GLsizeiptr>(kTriangleIndexBytes) * triangleCount;
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, indices, GL_STATIC_DRAW);
   glBufferData(GL_ARRAY_BUFFER, 2 * vertexBytes, nullptr, GL_STATIC_DRAW);
   glBufferSubData(GL_ARRAY_BUFFER, 0, vertexBytes, positions);
   glBufferSubData(GL_ARRAY_BUFFER, vertexBytes, vertexBytes, normals);
@@ -234,7 +235,7 @@ void Mesh::extrudeTriangle(uint32_t t, const float* direction, float distance) {
 }
 
 void Mesh::computeNormals() {
-  std::fill(normals, normals + 3 * static_cast<size_t>(vertexCount), 0.0f);
+  std::fill(normals, normals + kFloatsPerVertex * static_cast<size_t>(vertexCount), 0.0f);
   for (uint32_t t = 0; t < triangleCount; ++t) {
     const uint32_t* c = indices + 3 * t;
     Vec3 p0 = position(c[0]);
@@ -293,11 +294,11 @@ void Mesh::triangleAreas(float* out) const {
 
 void Mesh::unshareVertices() {
   requireCapacity(3ull * triangleCount, triangleCount, "unshareVertices");
-  std::vector<float> old(positions, positions + 3 * static_cast<size_t>(vertexCount));
+  std::vector<float> old(positions, positions + kFloatsPerVertex * static_cast<size_t>(vertexCount));
   vertexCount = 0;
   for (uint32_t t = 0; t < triangleCount; ++t) {
     for (int k = 0; k < 3; ++k) {
-      const float* p = old.data() + 3 * static_cast<size_t>(indices[3 * t + k]);
+      const float* p = old.data() + kFloatsPerVertex * static_cast<size_t>(indices[3 * t + k]);
       setPosition(vertexCount, {p[0], p[1], p[2]});
       indices[3 * t + k] = vertexCount++;
     }
@@ -360,7 +361,7 @@ void Mesh::subdivide() {
   }
   requireCapacity(next, 4ull * m, "subdivide");
 
-  std::vector<float> old(positions, positions + 3 * static_cast<size_t>(n));
+  std::vector<float> old(positions, positions + kFloatsPerVertex * static_cast<size_t>(n));
   auto oldPosition = [&](uint32_t i) { return Vec3(old[3 * i], old[3 * i + 1], old[3 * i + 2]); };
 
   for (uint32_t h = 0; h < halfEdges; ++h) {
