@@ -54,13 +54,6 @@ void meshFault(const char* format, ...) {
   std::exit(1);
 }
 
-// Warren's weight for a vertex with n neighbours.
-float loopBeta(uint32_t n) {
-  if (n == 6) return 1.0f / 16.0f;
-  if (n == 3) return 3.0f / 16.0f;
-  return 3.0f / (8.0f * static_cast<float>(n));
-}
-
 }  // namespace
 
 Mesh::Mesh(uint32_t vertexCapacity_, uint32_t triangleCapacity_)
@@ -306,136 +299,210 @@ void Mesh::unshareVertices() {
   dirty = true;
 }
 
-void Mesh::subdivide() {
-  const uint32_t n = vertexCount, m = triangleCount;
-  const uint32_t halfEdges = 3 * m;  // half-edge h is edge h % 3 of triangle h / 3
-  requireCapacity(n, 4ull * m, "subdivide");
-  for (uint32_t h = 0; h < halfEdges; ++h)
-    if (indices[h] >= n) meshFault("Mesh subdivide: triangle %u uses vertex %u of %u.\n", h / 3, indices[h], n);
+// ---- Loop subdivision ----
 
-  auto from = [&](uint32_t h) { return indices[h]; };
-  auto to = [&](uint32_t h) { return indices[h - h % 3 + (h + 1) % 3]; };
+namespace {
 
-  // Group the half-edges by their lower end point, keeping triangle order inside a group.
-  // Pairing inside the groups then behaves like an ordered map of edge keys walked in
-  // triangle order: the first and second use of a key pair up, a third starts over.
-  std::vector<uint32_t> groupStart(n + 1, 0);
-  for (uint32_t h = 0; h < halfEdges; ++h) ++groupStart[std::min(from(h), to(h)) + 1];
-  for (uint32_t v = 0; v < n; ++v) groupStart[v + 1] += groupStart[v];
-  std::vector<uint32_t> grouped(halfEdges);
-  {
-    std::vector<uint32_t> cursor(groupStart.begin(), groupStart.end() - 1);
-    for (uint32_t h = 0; h < halfEdges; ++h) grouped[cursor[std::min(from(h), to(h))]++] = h;
+// Warren's weight for a vertex with n neighbours.
+float loopBeta(uint32_t n) {
+  if (n == 6) return 1.0f / 16.0f;
+  if (n == 3) return 3.0f / 16.0f;
+  return 3.0f / (8.0f * static_cast<float>(n));
+}
+
+// The working state of one Loop step, its stages in the order subdivide runs them. Half-edge h
+// is edge h % 3 of triangle h / 3, running from corner h % 3 to the next corner.
+class LoopStep {
+ public:
+  Mesh& mesh;
+  const uint32_t n;                   // vertices on entry
+  const uint32_t m;                   // triangles on entry
+  const uint32_t halfEdges;           // three per triangle
+  std::vector<uint32_t> grouped;      // half-edges by lower end point, triangle order inside a group
+  std::vector<uint32_t> groupStart;   // n + 1 entries: group v is grouped[groupStart[v]] up to groupStart[v + 1]
+  std::vector<uint32_t> partner;      // the half-edge across the same edge; kNone on an open edge
+  std::vector<uint32_t> edgePoint;    // the new vertex on each half-edge
+  std::vector<float> old;             // the positions on entry
+  uint32_t next;                      // the next new vertex number
+
+  // Takes the counts on entry; the stages fill the tables.
+  explicit LoopStep(Mesh& mesh_)
+      : mesh(mesh_), n(mesh_.vertexCount), m(mesh_.triangleCount), halfEdges(3 * m), next(n) {}
+
+  // Start vertex of half-edge h.
+  uint32_t from(uint32_t h) const { return mesh.indices[h]; }
+  // End vertex of half-edge h.
+  uint32_t to(uint32_t h) const { return mesh.indices[h - h % 3 + (h + 1) % 3]; }
+  // The lower end point of h's edge, which names its group.
+  uint32_t lower(uint32_t h) const { return std::min(from(h), to(h)); }
+  // The higher end point of h's edge.
+  uint32_t higher(uint32_t h) const { return std::max(from(h), to(h)); }
+  // Position of vertex i on entry.
+  Vec3 oldPosition(uint32_t i) const { return Vec3(old[3 * i], old[3 * i + 1], old[3 * i + 2]); }
+
+  // The corner of triangle t that holds vertex i, or kNone.
+  uint32_t cornerOf(uint32_t t, uint32_t i) const {
+    for (uint32_t c = 0; c < 3; ++c)
+      if (mesh.indices[3 * t + c] == i) return c;
+    return kNone;
   }
-  std::vector<uint32_t> partner(halfEdges, kNone);  // the half-edge across the same edge
-  for (uint32_t v = 0; v < n; ++v) {
-    for (uint32_t a = groupStart[v]; a < groupStart[v + 1]; ++a) {
-      uint32_t h = grouped[a];
-      if (partner[h] != kNone) continue;
-      uint32_t high = std::max(from(h), to(h));
-      for (uint32_t b = a + 1; b < groupStart[v + 1]; ++b) {
-        uint32_t g = grouped[b];
-        if (partner[g] == kNone && std::max(from(g), to(g)) == high) {
-          partner[h] = g;
-          partner[g] = h;
-          break;
+
+  // Groups the half-edges by their lower end point, keeping triangle order inside a group.
+  void groupByLowerEnd() {
+    groupStart.assign(n + 1, 0);
+    for (uint32_t h = 0; h < halfEdges; ++h) ++groupStart[lower(h) + 1];
+    for (uint32_t v = 0; v < n; ++v) groupStart[v + 1] += groupStart[v];
+    grouped.resize(halfEdges);
+    std::vector<uint32_t> cursor(groupStart.begin(), groupStart.end() - 1);
+    for (uint32_t h = 0; h < halfEdges; ++h) grouped[cursor[lower(h)]++] = h;
+  }
+
+  // Pairs the half-edges of each edge. Inside the groups this behaves like an ordered map of
+  // edge keys walked in triangle order: the first and second use of a key pair up, a third
+  // starts over.
+  void pairHalfEdges() {
+    groupByLowerEnd();
+    partner.assign(halfEdges, kNone);
+    for (uint32_t v = 0; v < n; ++v) {
+      for (uint32_t a = groupStart[v]; a < groupStart[v + 1]; ++a) {
+        uint32_t h = grouped[a];
+        if (partner[h] != kNone) continue;
+        uint32_t high = higher(h);
+        for (uint32_t b = a + 1; b < groupStart[v + 1]; ++b) {
+          uint32_t g = grouped[b];
+          if (partner[g] == kNone && higher(g) == high) {
+            partner[h] = g;
+            partner[g] = h;
+            break;
+          }
         }
       }
     }
   }
 
-  // Edge points: shared edges in the order their second triangle comes, then open edges
-  // in ascending (lower, higher) end-point order.
-  std::vector<uint32_t> edgePoint(halfEdges, kNone);
-  uint32_t next = n;
-  for (uint32_t h = 0; h < halfEdges; ++h)
-    if (partner[h] != kNone && partner[h] < h) edgePoint[h] = edgePoint[partner[h]] = next++;
-  std::vector<uint32_t> open;
-  for (uint32_t v = 0; v < n; ++v) {
-    open.clear();
-    for (uint32_t a = groupStart[v]; a < groupStart[v + 1]; ++a)
-      if (partner[grouped[a]] == kNone) open.push_back(grouped[a]);
-    std::sort(open.begin(), open.end(),
-              [&](uint32_t x, uint32_t y) { return std::max(from(x), to(x)) < std::max(from(y), to(y)); });
-    for (uint32_t h : open) edgePoint[h] = next++;
-  }
-  requireCapacity(next, 4ull * m, "subdivide");
-
-  std::vector<float> old(positions, positions + kFloatsPerVertex * static_cast<size_t>(n));
-  auto oldPosition = [&](uint32_t i) { return Vec3(old[3 * i], old[3 * i + 1], old[3 * i + 2]); };
-
-  for (uint32_t h = 0; h < halfEdges; ++h) {
-    if (h > partner[h] && partner[h] != kNone) continue;  // placed from its second half-edge
-    if (partner[h] == kNone) {
-      setPosition(edgePoint[h], (oldPosition(from(h)) + oldPosition(to(h))) * 0.5f);
-      continue;
+  // Numbers the edge points: shared edges in the order their second triangle comes, then open
+  // edges in ascending (lower, higher) end-point order.
+  void numberEdgePoints() {
+    edgePoint.assign(halfEdges, kNone);
+    for (uint32_t h = 0; h < halfEdges; ++h)
+      if (partner[h] != kNone && partner[h] < h) edgePoint[h] = edgePoint[partner[h]] = next++;
+    std::vector<uint32_t> open;
+    for (uint32_t v = 0; v < n; ++v) {
+      open.clear();
+      for (uint32_t a = groupStart[v]; a < groupStart[v + 1]; ++a)
+        if (partner[grouped[a]] == kNone) open.push_back(grouped[a]);
+      std::sort(open.begin(), open.end(), [&](uint32_t x, uint32_t y) { return higher(x) < higher(y); });
+      for (uint32_t h : open) edgePoint[h] = next++;
     }
-    // h is the first use; the formula names the second triangle t and the first t2.
+  }
+
+  // Keeps the entry positions: the new ones are written over them.
+  void keepOldPositions() {
+    old.assign(mesh.positions, mesh.positions + kFloatsPerVertex * static_cast<size_t>(n));
+  }
+
+  // The position of a shared edge's point, h being its first use: 3/8 of its end points and 1/8
+  // of the two opposite vertices. The formula names the second triangle t and the first t2.
+  Vec3 sharedEdgePoint(uint32_t h) const {
+    const uint32_t* indices = mesh.indices;
     uint32_t second = partner[h], t = second / 3, k = second % 3, t2 = h / 3;
     uint32_t a = indices[3 * t + k], b = indices[3 * t + (k + 1) % 3];
     uint32_t oppositeT = indices[3 * t + (k + 2) % 3];
     uint32_t oppositeT2 = a;
     for (uint32_t c = 0; c < 3; ++c)
       if (indices[3 * t2 + c] == a) oppositeT2 = indices[3 * t2 + (c + 1) % 3];
-    Vec3 p = (oldPosition(a) + oldPosition(b)) * 0.375f + (oldPosition(oppositeT) + oldPosition(oppositeT2)) * 0.125f;
-    setPosition(edgePoint[h], p);
+    return (oldPosition(a) + oldPosition(b)) * 0.375f + (oldPosition(oppositeT) + oldPosition(oppositeT2)) * 0.125f;
   }
 
-  // Old vertices: the neighbours are gathered by walking the fan of triangles around each.
-  std::vector<uint32_t> vertexTriangle(n, kNone);  // the last triangle that uses the vertex
-  for (uint32_t h = 0; h < halfEdges; ++h) vertexTriangle[indices[h]] = h / 3;
-  auto cornerOf = [&](uint32_t t, uint32_t i) {
-    for (uint32_t c = 0; c < 3; ++c)
-      if (indices[3 * t + c] == i) return c;
-    return kNone;
-  };
-  for (uint32_t i = 0; i < n; ++i) {
-    uint32_t r0 = vertexTriangle[i];
-    if (r0 == kNone) continue;  // used by no triangle: nothing to average, it stays
-    Vec3 sum;
-    uint32_t visits = 0;
-    bool closed = false;
-    // The step limits stop a walk that a non-manifold fan would send round in circles.
+  // Places every edge point, once per edge: open edges at their midpoints.
+  void placeEdgePoints() {
+    for (uint32_t h = 0; h < halfEdges; ++h) {
+      if (h > partner[h] && partner[h] != kNone) continue;  // placed from its first half-edge
+      if (partner[h] == kNone)
+        mesh.setPosition(edgePoint[h], (oldPosition(from(h)) + oldPosition(to(h))) * 0.5f);
+      else
+        mesh.setPosition(edgePoint[h], sharedEdgePoint(h));
+    }
+  }
+
+  // Walks the fan of vertex i from triangle r0 across the edges that end at i, adding the
+  // vertex before i in each triangle; true when the walk came back round to r0. The step
+  // limit stops a walk that a non-manifold fan would send round in circles.
+  bool walkEdgesEndingAt(uint32_t i, uint32_t r0, Vec3& sum, uint32_t& visits) const {
     for (uint32_t t = r0, steps = 0; steps <= m; ++steps) {
       uint32_t c = cornerOf(t, i);
-      sum = sum + oldPosition(indices[3 * t + (c + 2) % 3]);
+      sum = sum + oldPosition(mesh.indices[3 * t + (c + 2) % 3]);
       ++visits;
-      uint32_t across = partner[3 * t + (c + 2) % 3];  // the edge that ends at i
-      if (across == kNone) break;
+      uint32_t across = partner[3 * t + (c + 2) % 3];
+      if (across == kNone) return false;
       t = across / 3;
-      if (t == r0) {
-        closed = true;
-        break;
-      }
-      if (cornerOf(t, i) == kNone) break;
+      if (t == r0) return true;
+      if (cornerOf(t, i) == kNone) return false;
     }
-    if (!closed) {
-      for (uint32_t t = r0, steps = 0; steps <= m; ++steps) {
-        uint32_t c = cornerOf(t, i);
-        sum = sum + oldPosition(indices[3 * t + (c + 1) % 3]);
-        ++visits;
-        uint32_t across = partner[3 * t + c];  // the edge that starts at i
-        if (across == kNone) break;
-        t = across / 3;
-        if (cornerOf(t, i) == kNone) break;
-      }
-    }
-    float beta = loopBeta(visits);
-    setPosition(i, oldPosition(i) * (1.0f - static_cast<float>(visits) * beta) + sum * beta);
+    return false;
   }
 
-  // Each triangle becomes its centre triangle and three corner triangles, same orientation.
-  // Going backwards never overwrites a triangle that is still to be read.
-  for (uint32_t t = m; t-- > 0;) {
-    uint32_t a0 = indices[3 * t], a1 = indices[3 * t + 1], a2 = indices[3 * t + 2];
-    uint32_t e0 = edgePoint[3 * t], e1 = edgePoint[3 * t + 1], e2 = edgePoint[3 * t + 2];
-    setTriangle(4 * t, e0, e1, e2);
-    setTriangle(4 * t + 1, a0, e0, e2);
-    setTriangle(4 * t + 2, a1, e1, e0);
-    setTriangle(4 * t + 3, a2, e2, e1);
+  // Walks the other way from r0, across the edges that start at i, adding the vertex after i.
+  void walkEdgesStartingAt(uint32_t i, uint32_t r0, Vec3& sum, uint32_t& visits) const {
+    for (uint32_t t = r0, steps = 0; steps <= m; ++steps) {
+      uint32_t c = cornerOf(t, i);
+      sum = sum + oldPosition(mesh.indices[3 * t + (c + 1) % 3]);
+      ++visits;
+      uint32_t across = partner[3 * t + c];
+      if (across == kNone) return;
+      t = across / 3;
+      if (cornerOf(t, i) == kNone) return;
+    }
   }
-  triangleCount = 4 * m;
-  vertexCount = next;
+
+  // Moves every old vertex towards its neighbours, gathered by walking its fan of triangles
+  // from the last triangle that uses it; an open fan is walked both ways.
+  void moveOldVertices() {
+    std::vector<uint32_t> vertexTriangle(n, kNone);
+    for (uint32_t h = 0; h < halfEdges; ++h) vertexTriangle[mesh.indices[h]] = h / 3;
+    for (uint32_t i = 0; i < n; ++i) {
+      uint32_t r0 = vertexTriangle[i];
+      if (r0 == kNone) continue;  // used by no triangle: nothing to average, it stays
+      Vec3 sum;
+      uint32_t visits = 0;
+      if (!walkEdgesEndingAt(i, r0, sum, visits)) walkEdgesStartingAt(i, r0, sum, visits);
+      float beta = loopBeta(visits);
+      mesh.setPosition(i, oldPosition(i) * (1.0f - static_cast<float>(visits) * beta) + sum * beta);
+    }
+  }
+
+  // Rewrites each triangle as its centre triangle and three corner triangles, same orientation.
+  // Going backwards never overwrites a triangle that is still to be read.
+  void splitTriangles() {
+    const uint32_t* indices = mesh.indices;
+    for (uint32_t t = m; t-- > 0;) {
+      uint32_t a0 = indices[3 * t], a1 = indices[3 * t + 1], a2 = indices[3 * t + 2];
+      uint32_t e0 = edgePoint[3 * t], e1 = edgePoint[3 * t + 1], e2 = edgePoint[3 * t + 2];
+      mesh.setTriangle(4 * t, e0, e1, e2);
+      mesh.setTriangle(4 * t + 1, a0, e0, e2);
+      mesh.setTriangle(4 * t + 2, a1, e1, e0);
+      mesh.setTriangle(4 * t + 3, a2, e2, e1);
+    }
+  }
+};
+
+}  // namespace
+
+void Mesh::subdivide() {
+  requireCapacity(vertexCount, 4ull * triangleCount, "subdivide");
+  for (uint32_t h = 0; h < 3 * triangleCount; ++h)
+    if (indices[h] >= vertexCount)
+      meshFault("Mesh subdivide: triangle %u uses vertex %u of %u.\n", h / 3, indices[h], vertexCount);
+  LoopStep step(*this);
+  step.pairHalfEdges();
+  step.numberEdgePoints();
+  requireCapacity(step.next, 4ull * step.m, "subdivide");
+  step.keepOldPositions();
+  step.placeEdgePoints();
+  step.moveOldVertices();
+  step.splitTriangles();
+  triangleCount = 4 * step.m;
+  vertexCount = step.next;
   dirty = true;
 }
 

@@ -77,12 +77,12 @@ class Mesh {
   Vec3 position(uint32_t i) const { return {positions[3 * i], positions[3 * i + 1], positions[3 * i + 2]}; }
   // Normal of vertex i.
   Vec3 normal(uint32_t i) const { return {normals[3 * i], normals[3 * i + 1], normals[3 * i + 2]}; }
+  // Stores p as the position of vertex i (no capacity check: the editors check first).
+  void setPosition(uint32_t i, Vec3 p);
+  // Stores the corners of triangle t (no capacity check: the editors check first).
+  void setTriangle(uint32_t t, uint32_t a, uint32_t b, uint32_t c);
 
  private:
   // Ends the program with a message unless the arrays hold the given counts.
   void requireCapacity(uint64_t vertices, uint64_t triangles, const char* operation) const;
-  // Stores p as the position of vertex i.
-  void setPosition(uint32_t i, Vec3 p);
-  // Stores the corners of triangle t.
-  void setTriangle(uint32_t t, uint32_t a, uint32_t b, uint32_t c);
 };
