@@ -13,34 +13,11 @@
 #include <cstdlib>
 #include <vector>
 
+// ---- Faults ----
+
 namespace {
 
-constexpr uint32_t kNone = 0xFFFFFFFFu;  // no triangle, no partner
 constexpr int kMeshFaultBytes = 256;     // one fault message
-
-// The corner of a cube, numbered by the bits x = 0, y = 1, z = 2 (set = +1).
-Vec3 cubeCorner(uint32_t v) {
-  return {(v & 1) ? 1.0f : -1.0f, (v & 2) ? 1.0f : -1.0f, (v & 4) ? 1.0f : -1.0f};
-}
-
-// Writes the 8 corners and 12 triangles of the cube into flat arrays.
-void writeCube(float* positions, uint32_t* indices) {
-  for (uint32_t v = 0; v < kCubeVertexCount; ++v) {
-    Vec3 p = cubeCorner(v);
-    positions[3 * v] = p.x;
-    positions[3 * v + 1] = p.y;
-    positions[3 * v + 2] = p.z;
-  }
-  uint32_t* out = indices;
-  for (uint32_t axis = 0; axis < 3; ++axis) {
-    for (uint32_t side = 0; side < 2; ++side) {
-      uint32_t d = side << axis, u = 1u << ((axis + 1) % 3), w = 1u << ((axis + 2) % 3);
-      uint32_t face[6] = {d + u, d, d + w, d + w, d + u + w, d + u};
-      if (side == 1) std::reverse(face, face + 6);
-      out = std::copy(face, face + 6, out);
-    }
-  }
-}
 
 // Writes a mesh fault to the log (which also echoes it to the terminal) and ends the program.
 [[noreturn]] void meshFault(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -55,6 +32,8 @@ void meshFault(const char* format, ...) {
 }
 
 }  // namespace
+
+// ---- Construction, capacity and upload ----
 
 Mesh::Mesh(uint32_t vertexCapacity_, uint32_t triangleCapacity_)
     : positions(new float[kFloatsPerVertex * static_cast<size_t>(vertexCapacity_)]()),
@@ -118,6 +97,36 @@ void Mesh::upload() {
   glBufferSubData(GL_ARRAY_BUFFER, vertexBytes, vertexBytes, normals);
 }
 
+// ---- Generators ----
+
+namespace {
+
+// The corner of a cube, numbered by the bits x = 0, y = 1, z = 2 (set = +1).
+Vec3 cubeCorner(uint32_t v) {
+  return {(v & 1) ? 1.0f : -1.0f, (v & 2) ? 1.0f : -1.0f, (v & 4) ? 1.0f : -1.0f};
+}
+
+// Writes the 8 corners and 12 triangles of the cube into flat arrays.
+void writeCube(float* positions, uint32_t* indices) {
+  for (uint32_t v = 0; v < kCubeVertexCount; ++v) {
+    Vec3 p = cubeCorner(v);
+    positions[3 * v] = p.x;
+    positions[3 * v + 1] = p.y;
+    positions[3 * v + 2] = p.z;
+  }
+  uint32_t* out = indices;
+  for (uint32_t axis = 0; axis < 3; ++axis) {
+    for (uint32_t side = 0; side < 2; ++side) {
+      uint32_t d = side << axis, u = 1u << ((axis + 1) % 3), w = 1u << ((axis + 2) % 3);
+      uint32_t face[6] = {d + u, d, d + w, d + w, d + u + w, d + u};
+      if (side == 1) std::reverse(face, face + 6);
+      out = std::copy(face, face + 6, out);
+    }
+  }
+}
+
+}  // namespace
+
 void Mesh::makeCube() {
   requireCapacity(kCubeVertexCount, kCubeTriangleCount, "makeCube");
   makeCube(positions, indices, vertexCount, triangleCount);
@@ -177,6 +186,8 @@ void Mesh::makeGrid(uint32_t columns, uint32_t rows) {
   dirty = true;
 }
 
+// ---- Editors ----
+
 void Mesh::flipWinding() {
   for (uint32_t t = 0; t < triangleCount; ++t) std::swap(indices[3 * t], indices[3 * t + 2]);
   dirty = true;
@@ -226,6 +237,27 @@ void Mesh::extrudeTriangle(uint32_t t, const float* direction, float distance) {
   }
   dirty = true;
 }
+
+void Mesh::unshareVertices() {
+  requireCapacity(3ull * triangleCount, triangleCount, "unshareVertices");
+  std::vector<float> old(positions, positions + kFloatsPerVertex * static_cast<size_t>(vertexCount));
+  vertexCount = 0;
+  for (uint32_t t = 0; t < triangleCount; ++t) {
+    for (int k = 0; k < 3; ++k) {
+      const float* p = old.data() + kFloatsPerVertex * static_cast<size_t>(indices[3 * t + k]);
+      setPosition(vertexCount, {p[0], p[1], p[2]});
+      indices[3 * t + k] = vertexCount++;
+    }
+  }
+  dirty = true;
+}
+
+void Mesh::wobble() {
+  for (uint32_t i = 0; i < vertexCount; ++i) positions[3 * i + 1] += std::cos(static_cast<float>(i)) * 0.05f;
+  dirty = true;
+}
+
+// ---- Normals, areas and sampling ----
 
 void Mesh::computeNormals() {
   std::fill(normals, normals + kFloatsPerVertex * static_cast<size_t>(vertexCount), 0.0f);
@@ -285,23 +317,20 @@ void Mesh::triangleAreas(float* out) const {
   }
 }
 
-void Mesh::unshareVertices() {
-  requireCapacity(3ull * triangleCount, triangleCount, "unshareVertices");
-  std::vector<float> old(positions, positions + kFloatsPerVertex * static_cast<size_t>(vertexCount));
-  vertexCount = 0;
-  for (uint32_t t = 0; t < triangleCount; ++t) {
-    for (int k = 0; k < 3; ++k) {
-      const float* p = old.data() + kFloatsPerVertex * static_cast<size_t>(indices[3 * t + k]);
-      setPosition(vertexCount, {p[0], p[1], p[2]});
-      indices[3 * t + k] = vertexCount++;
-    }
+Vec3 Mesh::samplePoint(uint32_t t, float a, float b) const {
+  if (a + b > 1.0f) {
+    a = 1.0f - a;
+    b = 1.0f - b;
   }
-  dirty = true;
+  const uint32_t* c = indices + 3 * t;
+  return position(c[0]) * a + position(c[1]) * b + position(c[2]) * (1.0f - a - b);
 }
 
 // ---- Loop subdivision ----
 
 namespace {
+
+constexpr uint32_t kNone = 0xFFFFFFFFu;  // no triangle, no partner, no edge point yet
 
 // Warren's weight for a vertex with n neighbours.
 float loopBeta(uint32_t n) {
@@ -504,18 +533,4 @@ void Mesh::subdivide() {
   triangleCount = 4 * step.m;
   vertexCount = step.next;
   dirty = true;
-}
-
-void Mesh::wobble() {
-  for (uint32_t i = 0; i < vertexCount; ++i) positions[3 * i + 1] += std::cos(static_cast<float>(i)) * 0.05f;
-  dirty = true;
-}
-
-Vec3 Mesh::samplePoint(uint32_t t, float a, float b) const {
-  if (a + b > 1.0f) {
-    a = 1.0f - a;
-    b = 1.0f - b;
-  }
-  const uint32_t* c = indices + 3 * t;
-  return position(c[0]) * a + position(c[1]) * b + position(c[2]) * (1.0f - a - b);
 }
