@@ -101,6 +101,8 @@ float halfOf(int32_t size) { return static_cast<float>(static_cast<uint32_t>(siz
 
 }  // namespace
 
+// ---- the curves ----
+
 void fillCurvesNoise(uint8_t bytes[kCurvesNoiseBytes]) {
   for (int i = 0; i < kCurvesNoiseBytes; ++i) bytes[i] = static_cast<uint8_t>(demoRand() & 0xFF);
 }
@@ -176,6 +178,8 @@ void updateCurveSystem(CurveSystem& system, uint32_t c, float s) {
   slot.progress = ((c - interval * d) * kCurvePoints + interval - 1) / interval;
 }
 
+// ---- camera and greeting placement ----
+
 float wholePixels(long double value) {
   return static_cast<float>(static_cast<int64_t>(value));  // the cast truncates towards zero
 }
@@ -189,6 +193,8 @@ GreetUniforms greetPatchUniforms(const GreetPatch& patch, CurvePoint2 cameraOffs
   u.scale = {(patch.uMax - patch.uMin) * kPatchSize * aspect, (patch.vMax - patch.vMin) * kPatchSize};
   return u;
 }
+
+// ---- resources ----
 
 CurvesScene::~CurvesScene() {
   release();
@@ -240,6 +246,14 @@ void CurvesScene::createPrograms() {
   buildProgram(greetsProgram, "shaders/greets_v.glsl", nullptr, "shaders/greets_f.glsl");
   setUniform1i(greetsProgram, "tex0", 0);
 }
+
+void CurvesScene::release() {
+  // Names are only ever made by start(); a scene that never started has no GL objects.
+  releaseSceneGlNames(glNames);
+  curveTexture = curveFramebuffer = smoothTexture = smoothFramebuffer = noiseTexture = greetsTexture = 0;
+}
+
+// ---- the simulation ----
 
 void CurvesScene::prepareSimulation() {
   historyIndex = 0;
@@ -303,6 +317,18 @@ void CurvesScene::advanceSimulation() {
   smoothCamera();
 }
 
+void CurvesScene::reportCounters(SceneCounters& out) const {
+  out.count = 0;
+  out.add("camera_x", cameraOffset.x);
+  out.add("camera_y", cameraOffset.y);
+  int active = 0;
+  for (const CurveSystem& system : curveSystems)
+    for (const Curve& curve : system.curves) active += curve.active ? 1 : 0;
+  out.add("active_curves", active);
+}
+
+// ---- the frame ----
+
 void CurvesScene::drawCurveSystem(const CurveSystem& system) {
   for (int i = 0; i < kCurvesPerSystem; ++i) {
     const uint32_t a = (system.currentInterval + 1 + i) % kCurvesPerSystem;  // oldest first
@@ -334,8 +360,6 @@ void CurvesScene::drawGreetPatch(const GreetPatch& patch) {
   drawQuadOverMaxAlpha();
   checkGlError(__LINE__);
 }
-
-// ---- the frame ----
 
 void CurvesScene::render() {
   advanceSimulation();
@@ -411,20 +435,4 @@ void CurvesScene::finalPass() {
   drawFullscreenQuad();
   checkGlError(__LINE__);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-}
-
-void CurvesScene::release() {
-  // Names are only ever made by start(); a scene that never started has no GL objects.
-  releaseSceneGlNames(glNames);
-  curveTexture = curveFramebuffer = smoothTexture = smoothFramebuffer = noiseTexture = greetsTexture = 0;
-}
-
-void CurvesScene::reportCounters(SceneCounters& out) const {
-  out.count = 0;
-  out.add("camera_x", cameraOffset.x);
-  out.add("camera_y", cameraOffset.y);
-  int active = 0;
-  for (const CurveSystem& system : curveSystems)
-    for (const Curve& curve : system.curves) active += curve.active ? 1 : 0;
-  out.add("active_curves", active);
 }
