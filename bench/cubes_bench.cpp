@@ -1,8 +1,7 @@
 // The cubes scene's cost: the instance build at its busiest moment and over the whole scene;
 // one render() call against the no-op OpenGL table (the scene's own work: the build and the
-// 128 draws recorded) across the scene's time; and, given a headless OpenGL context (run
-// from the repository root for shaders/), one render() call and whole frames at 640x360
-// drawn from buffers and from client memory.
+// 384 draws recorded) across the scene's time; and, given a headless OpenGL context (run
+// from the repository root for shaders/), one render() call and whole frames at 640x360.
 #include "capture/offscreen.h"
 #include "scenes/cubes/cubes_scene.h"
 #include "shell/gl.h"
@@ -74,7 +73,7 @@ void BM_BuildCubeInstancesWholeScene(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildCubeInstancesWholeScene)->Unit(benchmark::kMillisecond);
 
-// A started scene drawing from buffers, at 640x360, for the no-op table's benchmarks.
+// A started scene at 640x360, for the no-op table's benchmarks.
 std::unique_ptr<CubesScene> startedSceneNoDriver() {
   auto scene = std::make_unique<CubesScene>();
   scene->width = kWidth;
@@ -131,13 +130,12 @@ EglContext* glContext() {
   return egl;
 }
 
-// A started scene drawing from buffers (false) or client memory (true), with one frame
-// drawn so that the driver has compiled what the frames need before any is timed.
-std::unique_ptr<CubesScene> startedScene(bool clientArrays) {
+// A started scene with one frame drawn, so that the driver has compiled what the frames
+// need before any is timed.
+std::unique_ptr<CubesScene> startedScene() {
   auto scene = std::make_unique<CubesScene>();
   scene->width = kWidth;
   scene->height = kHeight;
-  scene->clientArrays = clientArrays;
   scene->start();
   scene->seconds = 8.0f;
   scene->render();
@@ -152,7 +150,7 @@ void BM_CubesRenderCall(benchmark::State& state) {
     state.SkipWithError("no headless OpenGL context");
     return;
   }
-  auto scene = startedScene(state.range(0) != 0);
+  auto scene = startedScene();
   scene->seconds = 8.0f;
   for (auto _ : state) {
     scene->render();
@@ -161,9 +159,8 @@ void BM_CubesRenderCall(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["instances"] = scene->instances->count;
-  state.SetLabel(state.range(0) ? "client arrays" : "buffers");
 }
-BENCHMARK(BM_CubesRenderCall)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(4);
+BENCHMARK(BM_CubesRenderCall)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 // Whole frames over the scene (t stepping by 1 s through 16 s), finished; frames per second.
 void BM_CubesFrames640x360(benchmark::State& state) {
@@ -171,7 +168,7 @@ void BM_CubesFrames640x360(benchmark::State& state) {
     state.SkipWithError("no headless OpenGL context");
     return;
   }
-  auto scene = startedScene(state.range(0) != 0);
+  auto scene = startedScene();
   int frame = 0;
   for (auto _ : state) {
     scene->seconds = static_cast<float>(frame++ % 16);
@@ -179,9 +176,8 @@ void BM_CubesFrames640x360(benchmark::State& state) {
     glFinish();
   }
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  state.SetLabel(state.range(0) ? "client arrays" : "buffers");
 }
-BENCHMARK(BM_CubesFrames640x360)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(16)->UseRealTime();
+BENCHMARK(BM_CubesFrames640x360)->Unit(benchmark::kMillisecond)->Iterations(16)->UseRealTime();
 
 }  // namespace
 

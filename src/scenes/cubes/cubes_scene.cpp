@@ -17,27 +17,18 @@ constexpr GLsizeiptr kPositionBytes = 12;                // 3 floats per instanc
 constexpr float kWallScale = 6.0f;                       // half-edge of a wall cube
 constexpr float kRingScale = 1.0f;                       // half-edge of a ring cube
 
-// One texture of the layout: filters, clamped to its border, storage of one level.
-void allocateSceneTexture(uint32_t texture, GLenum filter, GLenum format, int32_t width, int32_t height) {
-  glBindTexture(GL_TEXTURE_2D, texture);
-  setTextureModes(GL_CLAMP_TO_BORDER, static_cast<GLint>(filter), static_cast<GLint>(filter));
-  if (format == GL_DEPTH_COMPONENT24) {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
-  }
-  glTexStorage2D(GL_TEXTURE_2D, 1, format, width, height);
-  checkGlError(__LINE__);
-}
-
-// Attaches a texture to a framebuffer at one attachment point.
-void attachTexture(uint32_t framebuffer, GLenum attachment, uint32_t texture) {
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
-  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, attachment, GL_TEXTURE_2D, texture, 0);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-}
-
 // A byte offset into the bound array buffer, as the attribute pointer takes it.
 const void* bufferOffset(GLsizeiptr bytes) { return reinterpret_cast<const void*>(static_cast<uintptr_t>(bytes)); }
+
+// The camera, the shape's turn and the shadow bias of the frame at time t.
+CubesFrameMatrices cubesFrameMatrices(float t, int32_t width, int32_t height) {
+  CubesFrameMatrices m;
+  m.projection = cubesProjection(width, height);
+  m.view = cubesView();
+  m.world = cubesWorld(t);
+  m.shadowProjection = shadowBiasMatrix() * m.projection;
+  return m;
+}
 
 }  // namespace
 
@@ -55,42 +46,41 @@ CubesScene::CubesScene()
 // The programs go with their members' destructors.
 CubesScene::~CubesScene() { release(); }
 
+// ---- resources ----
+
 void CubesScene::start() {
   buildProgram(cubeProgram, "shaders/cube_v.glsl", nullptr, "shaders/cube_f.glsl");
   buildProgram(cubeshadowProgram, "shaders/cubeshadow_v.glsl", nullptr, "shaders/cubeshadow_f.glsl");
+  generateSceneGlNames(glNames);
   createTextures();
   createFramebuffers();
-  if (!clientArrays) {
-    glGenBuffers(1, &cubeVertexBuffer);
-    glGenBuffers(1, &cubeIndexBuffer);
-    glGenBuffers(1, &instanceBuffer);
-    glBindBuffer(GL_ARRAY_BUFFER, cubeVertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, sizeof cubeCorners, cubeCorners, GL_STATIC_DRAW);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, cubeIndexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof cubeIndices, cubeIndices, GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    checkGlError(__LINE__);
-  }
+  createBuffers();
 }
 
 void CubesScene::createTextures() {
-  glGenTextures(kCubesGlNames, textures);
-  allocateSceneTexture(textures[0], GL_NEAREST, GL_RGBA16F, width, height);
-  allocateSceneTexture(textures[1], GL_NEAREST, GL_RGBA16F, width, height);
-  allocateSceneTexture(textures[2], GL_NEAREST, GL_RGBA16F, width, height);
-  allocateSceneTexture(textures[4], GL_LINEAR, GL_RGB16F, width / 4, height / 4);
-  allocateSceneTexture(textures[5], GL_LINEAR, GL_RGB16F, width / 4, height / 4);
-  allocateSceneTexture(textures[kShadowEntry], GL_LINEAR, GL_DEPTH_COMPONENT24, kShadowMapSide, kShadowMapSide);
+  uint32_t* textures = glNames.textures;
+  allocateTargetTexture(*this, textures[0], GL_RGBA16F, kFullSize);
+  allocateTargetTexture(*this, textures[1], GL_RGBA16F, kFullSize);
+  allocateTargetTexture(*this, textures[2], GL_RGBA16F, kFullSize);
+  const int32_t quarterWidth = targetSide(width, kQuarterSize), quarterHeight = targetSide(height, kQuarterSize);
+  allocateTexture(textures[4], GL_RGB16F, 1, quarterWidth, quarterHeight, GL_CLAMP_TO_BORDER, GL_LINEAR, GL_LINEAR);
+  allocateTexture(textures[5], GL_RGB16F, 1, quarterWidth, quarterHeight, GL_CLAMP_TO_BORDER, GL_LINEAR, GL_LINEAR);
+  checkGlError(__LINE__);
   shadowTexture = textures[kShadowEntry];
+  allocateTexture(shadowTexture, GL_DEPTH_COMPONENT24, 1, kShadowMapSide, kShadowMapSide, GL_CLAMP_TO_BORDER,
+                  GL_LINEAR, GL_LINEAR);
+  // Sampled through a shadow sampler: a lookup compares against the stored depth.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
+  checkGlError(__LINE__);
   glBindTexture(GL_TEXTURE_2D, 0);
   glBindTexture(GL_TEXTURE_2D_MULTISAMPLE, 0);
   checkGlError(__LINE__);
 }
 
 void CubesScene::createFramebuffers() {
-  glGenFramebuffers(kCubesGlNames, framebuffers);
-  glGenRenderbuffers(kCubesGlNames, renderbuffers);
+  const uint32_t* framebuffers = glNames.framebuffers;
+  const uint32_t* textures = glNames.textures;
   attachTexture(framebuffers[0], GL_COLOR_ATTACHMENT0, textures[0]);
   attachTexture(framebuffers[1], GL_COLOR_ATTACHMENT0, textures[1]);
   attachTexture(framebuffers[1], GL_COLOR_ATTACHMENT1, textures[2]);
@@ -109,10 +99,21 @@ void CubesScene::createFramebuffers() {
   checkGlError(__LINE__);
 }
 
+void CubesScene::createBuffers() {
+  glGenBuffers(1, &cubeVertexBuffer);
+  glGenBuffers(1, &cubeIndexBuffer);
+  glGenBuffers(1, &instanceBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, cubeVertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, sizeof cubeCorners, cubeCorners, GL_STATIC_DRAW);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, cubeIndexBuffer);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof cubeIndices, cubeIndices, GL_STATIC_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  checkGlError(__LINE__);
+}
+
 void CubesScene::release() {
-  deleteGlNames(glDeleteTextures, textures, kCubesGlNames);
-  deleteGlNames(glDeleteFramebuffers, framebuffers, kCubesGlNames);
-  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kCubesGlNames);
+  releaseSceneGlNames(glNames);
   deleteGlNames(glDeleteBuffers, &cubeVertexBuffer, 1);
   deleteGlNames(glDeleteBuffers, &cubeIndexBuffer, 1);
   deleteGlNames(glDeleteBuffers, &instanceBuffer, 1);
@@ -125,8 +126,9 @@ void CubesScene::reportCounters(SceneCounters& out) const {
   out.add("grid_spacing", instances->gridSpacing);
 }
 
+// ---- drawing the cubes ----
+
 void CubesScene::uploadInstances() {
-  if (clientArrays) return;
   const GLsizeiptr shapeBytes = kPositionBytes * instances->count;
   const GLsizeiptr ringBytes = kPositionBytes * ringCount;
   const GLsizeiptr wallBytes = kPositionBytes * kWallCubes;
@@ -139,20 +141,14 @@ void CubesScene::uploadInstances() {
   checkGlError(__LINE__);
 }
 
-void CubesScene::pointInstances(const float* clientData, uint32_t first) {
-  if (clientArrays) {
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 0, clientData);
-  } else {
-    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
-    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 0, bufferOffset(kPositionBytes * first));
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-  }
+void CubesScene::pointInstances(uint32_t first) {
+  glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
+  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 0, bufferOffset(kPositionBytes * first));
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 void CubesScene::drawCubes(uint32_t count) {
-  const void* indices = clientArrays ? cubeIndices : nullptr;
-  glDrawElementsInstanced(GL_TRIANGLES, kCubeIndexCount, GL_UNSIGNED_INT, indices, static_cast<GLsizei>(count));
+  glDrawElementsInstanced(GL_TRIANGLES, kCubeIndexCount, GL_UNSIGNED_INT, nullptr, static_cast<GLsizei>(count));
 }
 
 void CubesScene::drawCubeGroups(const ShaderProgram& program) {
@@ -160,104 +156,115 @@ void CubesScene::drawCubeGroups(const ShaderProgram& program) {
   setUniform4f(program, "colour", 0.2f, 0.3f, 0.4f, 1.0f);
   setUniformMatrix4(program, "world", 1, false, translationMatrix(0.0f, 0.0f, -15.0f).m);
   setUniform3f(program, "scale", kRingScale, kRingScale, kRingScale);
-  pointInstances(ringPositions, shapeCubes);
+  pointInstances(shapeCubes);
   drawCubes(static_cast<uint32_t>(ringCount));
 
   setUniform4f(program, "colour", 0.4f, 0.3f, 0.2f, 1.0f);
   setUniformMatrix4(program, "world", 1, false, translationMatrix(4.0f, 0.0f, -30.0f).m);
   setUniform3f(program, "scale", kWallScale, kWallScale, kWallScale);
-  pointInstances(wallPositions, shapeCubes + static_cast<uint32_t>(ringCount));
+  pointInstances(shapeCubes + static_cast<uint32_t>(ringCount));
   drawCubes(kWallCubes);
 }
 
+// ---- the frame ----
+
 void CubesScene::render() {
-  const float t = seconds;
-  const Mat4 projection = cubesProjection(width, height);
-  const Mat4 view = cubesView();
-  const Mat4 world = cubesWorld(t);
-  const Mat4 shadowProjection = shadowBiasMatrix() * projection;
+  const CubesFrameMatrices matrices = cubesFrameMatrices(seconds, width, height);
   glDisable(GL_BLEND);
+  // Everything the frame's 384 instanced draws read (64 directions, a shadow and a light
+  // pass each, three groups per pass) is computed and sent once.
+  prepareInstances();
+  setUpCubeDrawing();
+  for (int pass = 0; pass < kLightPasses; ++pass) {
+    shadowPass(lightViews[pass], matrices);
+    lightPass(pass, lightViews[pass], matrices);
+  }
+  tearDownCubeDrawing();
+}
 
-  // Everything the 128 draws read is computed and sent once.
-  buildCubeInstances(t, shape, *instances);
-  ringCount = fillRingPositions(t, ringPositions);
+void CubesScene::prepareInstances() {
+  buildCubeInstances(seconds, shape, *instances);
+  ringCount = fillRingPositions(seconds, ringPositions);
   uploadInstances();
+}
 
+void CubesScene::setUpCubeDrawing() {
   // State the passes rely on, set here so the first frame looks the same whichever scene
-  // (or none) came before: culling of back faces, unit 0, and the clear values.
+  // (or none) came before: culling of back faces and the clear values.
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_TRUE);
   glEnable(GL_CULL_FACE);
-  glActiveTexture(GL_TEXTURE0);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClearDepth(1.0);
   checkGlError(__LINE__);
-  glBindBuffer(GL_ARRAY_BUFFER, clientArrays ? 0 : cubeVertexBuffer);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, clientArrays ? 0 : cubeIndexBuffer);
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, clientArrays ? cubeCorners : nullptr);
-  pointInstances(instances->positions, 0);
+  glBindBuffer(GL_ARRAY_BUFFER, cubeVertexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, cubeIndexBuffer);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+  pointInstances(0);
   glVertexAttribDivisor(1, 1);
   glEnableVertexAttribArray(0);
   glEnableVertexAttribArray(1);
   checkGlError(__LINE__);
+}
 
+void CubesScene::shadowPass(const Mat4& lightView, const CubesFrameMatrices& matrices) {
   const float half = instances->gridSpacing / 2.0f;
-  for (int pass = 0; pass < kLightPasses; ++pass) {
-    const Mat4& light = lightViews[pass];
+  useProgram(cubeshadowProgram);
+  setUniform3f(cubeshadowProgram, "scale", half, half, half);
+  setUniformMatrix4(cubeshadowProgram, "world", 1, false, matrices.world.m);
+  setUniformMatrix4(cubeshadowProgram, "projection", 1, false, matrices.projection.m);
+  setUniformMatrix4(cubeshadowProgram, "modelview", 1, false, lightView.m);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, shadowFramebuffer);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glViewport(0, 0, kShadowMapSide, kShadowMapSide);
+  glClear(GL_DEPTH_BUFFER_BIT);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  // The map is not bound for sampling while it is this pass's target.
+  bindTextureUnit(0, GL_TEXTURE_2D, 0);
+  drawCubes(instances->count);
+  drawCubeGroups(cubeshadowProgram);
+  pointInstances(0);
+  checkGlError(__LINE__);
+}
 
-    // The shadow map from this pass's light direction.
-    useProgram(cubeshadowProgram);
-    setUniform3f(cubeshadowProgram, "scale", half, half, half);
-    setUniformMatrix4(cubeshadowProgram, "world", 1, false, world.m);
-    setUniformMatrix4(cubeshadowProgram, "projection", 1, false, projection.m);
-    setUniformMatrix4(cubeshadowProgram, "modelview", 1, false, light.m);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, shadowFramebuffer);
-    glDepthMask(GL_TRUE);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glViewport(0, 0, kShadowMapSide, kShadowMapSide);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    drawCubes(instances->count);
-    drawCubeGroups(cubeshadowProgram);
-    pointInstances(instances->positions, 0);
-    checkGlError(__LINE__);
+void CubesScene::lightPass(int pass, const Mat4& lightView, const CubesFrameMatrices& matrices) {
+  const float half = instances->gridSpacing / 2.0f;
+  useProgram(cubeProgram);
+  setUniform4f(cubeProgram, "colour", 0.5f, 0.5f, 0.5f, 1.0f);
+  setUniform3f(cubeProgram, "scale", half, half, half);
+  setUniformMatrix4(cubeProgram, "shadow_modelview", 1, false, lightView.m);
+  setUniformMatrix4(cubeProgram, "world", 1, false, matrices.world.m);
+  setUniformMatrix4(cubeProgram, "shadow_projection", 1, false, matrices.shadowProjection.m);
+  setUniformMatrix4(cubeProgram, "projection", 1, false, matrices.projection.m);
+  setUniformMatrix4(cubeProgram, "modelview", 1, false, matrices.view.m);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glViewport(0, 0, width, height);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_CULL_FACE);
+  if (pass == 0)
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  else
+    glEnable(GL_BLEND);
+  bindTextureUnit(0, GL_TEXTURE_2D, shadowTexture);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glBlendFunc(GL_ONE, GL_ONE);
+  drawCubes(instances->count);
+  drawCubeGroups(cubeProgram);
+  pointInstances(0);
+  glDisable(GL_BLEND);
+  checkGlError(__LINE__);
+}
 
-    // The lit picture of this direction, added as 1/64 of the whole.
-    useProgram(cubeProgram);
-    setUniform4f(cubeProgram, "colour", 0.5f, 0.5f, 0.5f, 1.0f);
-    setUniform3f(cubeProgram, "scale", half, half, half);
-    setUniformMatrix4(cubeProgram, "shadow_modelview", 1, false, light.m);
-    setUniformMatrix4(cubeProgram, "world", 1, false, world.m);
-    setUniformMatrix4(cubeProgram, "shadow_projection", 1, false, shadowProjection.m);
-    setUniformMatrix4(cubeProgram, "projection", 1, false, projection.m);
-    setUniformMatrix4(cubeProgram, "modelview", 1, false, view.m);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glViewport(0, 0, width, height);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_CULL_FACE);
-    if (pass == 0)
-      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    else
-      glEnable(GL_BLEND);
-    glBindTexture(GL_TEXTURE_2D, shadowTexture);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glBlendFunc(GL_ONE, GL_ONE);
-    drawCubes(instances->count);
-    drawCubeGroups(cubeProgram);
-    pointInstances(instances->positions, 0);
-    glDisable(GL_BLEND);
-    checkGlError(__LINE__);
-  }
-
+void CubesScene::tearDownCubeDrawing() {
   glDisableVertexAttribArray(0);
   glDisableVertexAttribArray(1);
   glVertexAttribDivisor(1, 0);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-  glBindTexture(GL_TEXTURE_2D, 0);
+  bindTextureUnit(0, GL_TEXTURE_2D, 0);
   checkGlError(__LINE__);
 }

@@ -3,6 +3,7 @@
 // 64 shadow-mapped light directions added up on the screen.
 #pragma once
 
+#include "render/gl_objects.h"
 #include "render/mesh.h"
 #include "render/shader.h"
 #include "scenes/cubes/cube_instances.h"
@@ -11,26 +12,30 @@
 #include <cstdint>
 #include <memory>
 
-constexpr int kCubesGlNames = 16;       // framebuffer, texture and renderbuffer names generated at once
-constexpr int kShadowEntry = 7;         // entry of the shadow map in `framebuffers` and `textures`
+constexpr int kShadowEntry = 7;         // entry of the shadow map in the framebuffers and textures
 constexpr int kShadowMapSide = 256;     // texels of the square depth map
+
+// The matrices every pass of one frame shares.
+struct CubesFrameMatrices {
+  Mat4 projection;        // the camera's, aspect included; the shadow passes use it too
+  Mat4 view;              // the camera
+  Mat4 world;             // the shape's turn at this frame's time
+  Mat4 shadowProjection;  // shadow bias times projection: a light's clip space to the shadow map
+};
 
 class CubesScene : public Scene {
  public:
   ShaderProgram cubeProgram;        // the lit, shadowed cubes onto the screen, 1/64 per pass
   ShaderProgram cubeshadowProgram;  // the cubes into the shadow map
   Mesh shape;                       // the surface that carries the cubes, rebuilt every frame
-  uint32_t framebuffers[kCubesGlNames] = {};   // GL names; entries 0 to 5 and 7 get attachments
-  uint32_t textures[kCubesGlNames] = {};       // GL names; entries 0, 1, 2, 4, 5 and 7 get storage
-  uint32_t renderbuffers[kCubesGlNames] = {};  // GL names; none is used
+  // Framebuffers 0 to 5 and 7 get attachments, textures 0, 1, 2, 4, 5 and 7 storage; no
+  // renderbuffer is used. Only entry 7, the shadow map, is ever drawn into or read.
+  SceneGlNames glNames;
   uint32_t shadowFramebuffer = 0;   // framebuffers[7]: depth only
   uint32_t shadowTexture = 0;       // textures[7]: 256 x 256 depth with compare mode
   uint32_t cubeVertexBuffer = 0;    // GL buffer: the unit cube's 8 corners, 3 floats each
   uint32_t cubeIndexBuffer = 0;     // GL buffer: its 36 uint32 indices
   uint32_t instanceBuffer = 0;      // GL buffer: this frame's shape cubes, then ring, then wall (3 floats each)
-  // Draws every instance array from client memory instead of the buffers (the older way,
-  // kept to compare pictures and speed); set before start().
-  bool clientArrays = false;
   std::unique_ptr<CubeInstances> instances;  // this frame's shape cubes
   float ringPositions[3 * kMaxRingCubes] = {};  // x, y, z per ring cube this frame
   int ringCount = 0;                            // entries used
@@ -52,10 +57,26 @@ class CubesScene : public Scene {
   void createTextures();
   // Attaches the textures to their framebuffers.
   void createFramebuffers();
-  // Fills the cube and instance buffers for this frame (nothing in client-array mode).
+  // Generates the three buffers and fills the two that hold the unit cube.
+  void createBuffers();
+
+  // ---- the passes of a frame, in order ----
+  // Builds this frame's shape cubes and ring and sends every instance to instanceBuffer.
+  void prepareInstances();
+  // The state and vertex input all 64 pass pairs share: depth, culling, clear values, the
+  // cube's buffers on attribute 0 and the instances, one per cube, on attribute 1.
+  void setUpCubeDrawing();
+  // Draws every cube into the shadow map as seen from one light direction.
+  void shadowPass(const Mat4& lightView, const CubesFrameMatrices& matrices);
+  // Adds the lit picture of one light direction onto the screen; pass 0 replaces it instead.
+  void lightPass(int pass, const Mat4& lightView, const CubesFrameMatrices& matrices);
+  // Leaves no attribute array enabled, no divisor, and no buffer or texture bound.
+  void tearDownCubeDrawing();
+
+  // Fills instanceBuffer with this frame's shape, ring and wall positions.
   void uploadInstances();
-  // Points attribute 1 at the instances that start at entry `first` of the frame's data.
-  void pointInstances(const float* clientData, uint32_t first);
+  // Points attribute 1 at the instances that start at entry `first` of instanceBuffer.
+  void pointInstances(uint32_t first);
   // Draws the ring and wall groups with program; the caller re-points attribute 1 afterwards.
   void drawCubeGroups(const ShaderProgram& program);
   // Draws count cubes whose positions attribute 1 points at.

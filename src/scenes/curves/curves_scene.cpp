@@ -26,7 +26,7 @@ namespace {
 
 constexpr uint32_t kThickInterval = 700;   // centiseconds between spawns of the thick system
 constexpr float kThickStepX = 0.98f;       // its world x per interval: 0.14 per second, as the thin one
-constexpr float kThickZScale = 3.0f;
+constexpr float kThickZScale = 3.0f;        // the thick system's stroke weight multiplier
 constexpr int kSmoothLevels = 3;           // mip levels of smoothTexture the final pass reads
 constexpr float kRandomMaxValue = 32767.0f;
 constexpr float kDriftScale = 0.001f;      // world units per step at full velocity
@@ -100,6 +100,8 @@ void drawQuadOverMaxAlpha() {
 float halfOf(int32_t size) { return static_cast<float>(static_cast<uint32_t>(size) / 2u); }
 
 }  // namespace
+
+// ---- the curves ----
 
 void fillCurvesNoise(uint8_t bytes[kCurvesNoiseBytes]) {
   for (int i = 0; i < kCurvesNoiseBytes; ++i) bytes[i] = static_cast<uint8_t>(demoRand() & 0xFF);
@@ -176,6 +178,8 @@ void updateCurveSystem(CurveSystem& system, uint32_t c, float s) {
   slot.progress = ((c - interval * d) * kCurvePoints + interval - 1) / interval;
 }
 
+// ---- camera and greeting placement ----
+
 float wholePixels(long double value) {
   return static_cast<float>(static_cast<int64_t>(value));  // the cast truncates towards zero
 }
@@ -190,12 +194,15 @@ GreetUniforms greetPatchUniforms(const GreetPatch& patch, CurvePoint2 cameraOffs
   return u;
 }
 
+// ---- resources ----
+
 CurvesScene::~CurvesScene() {
   release();
   // The programs go with their members.
 }
 
 void CurvesScene::start() {
+  generateSceneGlNames(glNames);
   createTextures();
   createFramebuffers();
   createPrograms();
@@ -203,44 +210,28 @@ void CurvesScene::start() {
 }
 
 void CurvesScene::createTextures() {
-  glGenTextures(kCurvesGlNames, textures);
   demoSrand(0);
-  curveTexture = textures[0];
-  smoothTexture = textures[1];
-  noiseTexture = textures[2];
-  greetsTexture = textures[3];
-
+  curveTexture = glNames.textures[0];
+  smoothTexture = glNames.textures[1];
+  noiseTexture = glNames.textures[2];
+  greetsTexture = glNames.textures[3];
   allocateTargetTexture(*this, curveTexture, GL_RGBA8, kFullSize);
-
-  glBindTexture(GL_TEXTURE_2D, greetsTexture);
-  setTextureModes(GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, kGreetsWidth, kGreetsHeight, 0, GL_RED, GL_UNSIGNED_BYTE, kGreetsImage);
-  glBindTexture(GL_TEXTURE_2D, 0);
-
+  uploadTexture2D(greetsTexture, GL_R8, kGreetsWidth, kGreetsHeight, GL_RED, kGreetsImage, GL_CLAMP_TO_EDGE,
+                  GL_LINEAR, GL_LINEAR);
   allocateTexture(smoothTexture, GL_RGBA8, kSmoothLevels, width, height, GL_CLAMP_TO_EDGE, GL_LINEAR_MIPMAP_NEAREST,
                   GL_LINEAR);
   glBindTexture(GL_TEXTURE_2D, 0);
-
   uint8_t noise[kCurvesNoiseBytes];
   fillCurvesNoise(noise);
-  glBindTexture(GL_TEXTURE_2D, noiseTexture);
-  setTextureModes(GL_REPEAT, GL_LINEAR, GL_LINEAR);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, kCurvesNoiseSide, kCurvesNoiseSide, 0, GL_RED, GL_UNSIGNED_BYTE, noise);
-  checkGlError(__LINE__);
-  glBindTexture(GL_TEXTURE_2D, 0);
+  uploadTexture2D(noiseTexture, GL_R8, kCurvesNoiseSide, kCurvesNoiseSide, GL_RED, noise, GL_REPEAT, GL_LINEAR,
+                  GL_LINEAR);
 }
 
 void CurvesScene::createFramebuffers() {
-  glGenFramebuffers(kCurvesGlNames, framebuffers);
-  glGenRenderbuffers(kCurvesGlNames, renderbuffers);
-  curveFramebuffer = framebuffers[0];
-  smoothFramebuffer = framebuffers[1];
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, curveFramebuffer);
-  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, curveTexture, 0);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, smoothFramebuffer);
-  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, smoothTexture, 0);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  curveFramebuffer = glNames.framebuffers[0];
+  smoothFramebuffer = glNames.framebuffers[1];
+  attachTexture(curveFramebuffer, GL_COLOR_ATTACHMENT0, curveTexture);
+  attachTexture(smoothFramebuffer, GL_COLOR_ATTACHMENT0, smoothTexture);
 }
 
 void CurvesScene::createPrograms() {
@@ -255,6 +246,14 @@ void CurvesScene::createPrograms() {
   buildProgram(greetsProgram, "shaders/greets_v.glsl", nullptr, "shaders/greets_f.glsl");
   setUniform1i(greetsProgram, "tex0", 0);
 }
+
+void CurvesScene::release() {
+  // Names are only ever made by start(); a scene that never started has no GL objects.
+  releaseSceneGlNames(glNames);
+  curveTexture = curveFramebuffer = smoothTexture = smoothFramebuffer = noiseTexture = greetsTexture = 0;
+}
+
+// ---- the simulation ----
 
 void CurvesScene::prepareSimulation() {
   historyIndex = 0;
@@ -318,6 +317,18 @@ void CurvesScene::advanceSimulation() {
   smoothCamera();
 }
 
+void CurvesScene::reportCounters(SceneCounters& out) const {
+  out.count = 0;
+  out.add("camera_x", cameraOffset.x);
+  out.add("camera_y", cameraOffset.y);
+  int active = 0;
+  for (const CurveSystem& system : curveSystems)
+    for (const Curve& curve : system.curves) active += curve.active ? 1 : 0;
+  out.add("active_curves", active);
+}
+
+// ---- the frame ----
+
 void CurvesScene::drawCurveSystem(const CurveSystem& system) {
   for (int i = 0; i < kCurvesPerSystem; ++i) {
     const uint32_t a = (system.currentInterval + 1 + i) % kCurvesPerSystem;  // oldest first
@@ -352,80 +363,76 @@ void CurvesScene::drawGreetPatch(const GreetPatch& patch) {
 
 void CurvesScene::render() {
   advanceSimulation();
+  placeStrokes();
+  for (int k = 0; k < kCurveSystems; ++k) {
+    strokePass(curveSystems[k]);
+    smoothingPass(k == 0);
+  }
+  greetingsPass();
+  finalPass();
+}
+
+void CurvesScene::placeStrokes() {
   setUniform2f(lines2Program, "scale", 1.0f, 1.0f);
   setUniform2f(lines2Program, "translation", cameraOffset.x / halfOf(width), cameraOffset.y / halfOf(height));
+}
 
-  for (int k = 0; k < kCurveSystems; ++k) {
-    // The strokes: colour replaced, alpha keeps the minimum, so overlaps make a clean mask.
-    bindDrawTarget(curveFramebuffer, width, height);
-    // All channels writable before the clear: the mask lives in alpha, and the first frame
-    // inherits whatever mask the previous scene left.
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+void CurvesScene::strokePass(const CurveSystem& system) {
+  bindDrawTarget(curveFramebuffer, width, height);
+  // All channels writable before the clear: the mask lives in alpha, and the first frame
+  // inherits whatever mask the previous scene left.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  // Strokes are wound either way and must be filled whatever an earlier scene left.
+  glDisable(GL_CULL_FACE);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  useProgram(lines2Program);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  // Overlapping strokes make a clean mask: the minimum alpha wins.
+  glEnable(GL_BLEND);
+  glBlendEquationSeparate(GL_FUNC_ADD, GL_MIN);
+  glBlendFuncSeparate(GL_ONE, GL_ZERO, GL_ONE, GL_ONE);
+  checkGlError(__LINE__);
+  drawCurveSystem(system);
+  glDisable(GL_BLEND);
+}
+
+void CurvesScene::smoothingPass(bool first) {
+  bindDrawTarget(smoothFramebuffer, width, height);
+  if (first) {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    glDepthMask(GL_FALSE);
-    glDisable(GL_DEPTH_TEST);
-    // Strokes are wound either way and must be filled whatever an earlier scene left.
-    glDisable(GL_CULL_FACE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    useProgram(lines2Program);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    glEnable(GL_BLEND);
-    glBlendEquationSeparate(GL_FUNC_ADD, GL_MIN);
-    glBlendFuncSeparate(GL_ONE, GL_ZERO, GL_ONE, GL_ONE);
-    checkGlError(__LINE__);
-    drawCurveSystem(curveSystems[k]);
-    glDisable(GL_BLEND);
-
-    // The softened copy, blended over what the other system left; alpha keeps the maximum.
-    bindDrawTarget(smoothFramebuffer, width, height);
-    if (k == 0) {
-      glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-      glClear(GL_COLOR_BUFFER_BIT);
-    }
-    useProgram(curvesmoothProgram);
-    checkGlError(__LINE__);
-    bindPassTextures(curveTexture);
-    checkGlError(__LINE__);
-    drawQuadOverMaxAlpha();
-    checkGlError(__LINE__);
   }
+  useProgram(curvesmoothProgram);
+  checkGlError(__LINE__);
+  bindPassTextures(curveTexture);
+  checkGlError(__LINE__);
+  drawQuadOverMaxAlpha();
+  checkGlError(__LINE__);
+}
 
+void CurvesScene::greetingsPass() {
   for (const GreetPatch& patch : kGreetPatchTable) drawGreetPatch(patch);
+}
 
+void CurvesScene::finalPass() {
   useProgram(curvefinalProgram);
   setUniform2f(curvefinalProgram, "noise_offset", -cameraOffset.x, -cameraOffset.y);
   setUniform2f(curvefinalProgram, "u_scale", static_cast<float>(width) / static_cast<float>(height), 1.0f);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glViewport(0, 0, width, height);
+  // The back buffer's alpha is left alone.
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   checkGlError(__LINE__);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, noiseTexture);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, smoothTexture);
+  bindPassTextures(smoothTexture, noiseTexture);
+  // The levels the final shader reads, from the picture just finished (unit 0 holds it).
   glGenerateMipmap(GL_TEXTURE_2D);
   checkGlError(__LINE__);
   drawFullscreenQuad();
   checkGlError(__LINE__);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-}
-
-void CurvesScene::release() {
-  // Names are only ever made by start(); a scene that never started has no GL objects.
-  deleteGlNames(glDeleteTextures, textures, kCurvesGlNames);
-  deleteGlNames(glDeleteFramebuffers, framebuffers, kCurvesGlNames);
-  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kCurvesGlNames);
-  curveTexture = curveFramebuffer = smoothTexture = smoothFramebuffer = noiseTexture = greetsTexture = 0;
-}
-
-void CurvesScene::reportCounters(SceneCounters& out) const {
-  out.count = 0;
-  out.add("camera_x", cameraOffset.x);
-  out.add("camera_y", cameraOffset.y);
-  int active = 0;
-  for (const CurveSystem& system : curveSystems)
-    for (const Curve& curve : system.curves) active += curve.active ? 1 : 0;
-  out.add("active_curves", active);
 }

@@ -3,6 +3,7 @@
 // words along the scrolling world, and a final pass with world-fixed film grain.
 #pragma once
 
+#include "render/gl_objects.h"
 #include "render/shader.h"
 #include "shell/scene.h"
 
@@ -18,7 +19,6 @@ constexpr int kCurveSystems = 2;         // [0] thick and slow, [1] thin, follow
 constexpr int kCameraHistory = 256;      // look-ahead points the camera averages, one per step
 constexpr uint32_t kCurveStepsPerSecond = 60;  // fixed simulation steps of the scene's clock
 constexpr uint32_t kLookAhead = 100;     // points beyond the drawn end that the camera aims at
-constexpr int kCurvesGlNames = 16;       // framebuffer, texture and renderbuffer names made at once
 constexpr int kCurvesNoiseSide = 32;     // texels per side of the grain texture
 constexpr int kCurvesNoiseBytes = kCurvesNoiseSide * kCurvesNoiseSide;
 constexpr uint32_t kGreetsWidth = 256;   // pixels of the greetings image
@@ -40,14 +40,15 @@ struct CurvePoint3 {
 };
 static_assert(sizeof(CurvePoint3) == 12, "points are handed to OpenGL as packed float triples");
 
-// One curve slot; all zero until spawned but for zScale.
+// One curve slot. Its shape, drift, points and progress are zero until its first spawn;
+// zScale and kind belong to its system, are set at start, and no spawn changes them.
 struct Curve {
   CurvePoint2 velocities[kCurveControlPoints];     // per-step drift of each control point
   CurvePoint2 controlPoints[kCurveControlPoints];  // closed control polygon, in [-1, 1] at spawn
   CurvePoint2 offset;                              // world position of the curve
   float birthTime = 0.0f;                          // the scene's seconds at the spawn
   CurvePoint3 points[kCurvePoints];                // the curve, rebuilt every frame
-  float zScale = 1.0f;                             // multiplier of the stroke weight
+  float zScale = 1.0f;                             // multiplies the weight built into points' z: 3 thick, 1 thin
   bool active = false;                             // set by the first spawn, never cleared
   uint32_t progress = 0;                           // progress + 1 points are drawn, at most 512
   uint32_t generation = 0;                         // centiseconds / (7 interval) at the last spawn
@@ -88,9 +89,7 @@ class CurvesScene : public Scene {
   ShaderProgram curvesmoothProgram;         // softened copy of a system's strokes
   ShaderProgram curvefinalProgram;          // glowing lines on a dark ground, onto the back buffer
   ShaderProgram greetsProgram;              // one greeting patch
-  uint32_t framebuffers[kCurvesGlNames] = {};   // GL names; entries 0 and 1 used
-  uint32_t textures[kCurvesGlNames] = {};       // GL names; entries 0 to 3 used
-  uint32_t renderbuffers[kCurvesGlNames] = {};  // GL names; none used
+  SceneGlNames glNames;            // framebuffers 0 and 1 and textures 0 to 3 used; no renderbuffer
   uint32_t curveTexture = 0;       // textures[0]: one system's strokes, full size RGBA8
   uint32_t curveFramebuffer = 0;   // framebuffers[0]: draws into curveTexture
   uint32_t smoothTexture = 0;      // textures[1]: both systems and the greetings, 3 mip levels
@@ -124,6 +123,19 @@ class CurvesScene : public Scene {
   void recordLookAhead();
   // The weighted mean of the history, in whole pixels of this picture, into cameraOffset.
   void smoothCamera();
+
+  // ---- the passes of a frame, in order ----
+  // Gives lines2Program this frame's camera shift.
+  void placeStrokes();
+  // Draws one system's strokes into curveTexture: colour replaced, alpha keeps the minimum.
+  void strokePass(const CurveSystem& system);
+  // Blends a softened copy of curveTexture over smoothTexture, clearing it first when first.
+  void smoothingPass(bool first);
+  // Stamps the nine greeting patches into smoothTexture, in table order.
+  void greetingsPass();
+  // Draws the glowing lines that smoothTexture holds, with the grain, onto the back buffer.
+  void finalPass();
+
   // Draws one system's active curves, oldest first, with lines2Program.
   void drawCurveSystem(const CurveSystem& system);
   // Stamps one greeting patch into smoothFramebuffer.
