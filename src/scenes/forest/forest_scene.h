@@ -70,10 +70,10 @@ class ForrestScene : public Scene {
   // Framebuffers 0, 1, 3 to 6 (k...Framebuffer), textures 0 to 10 but 3 (k...Texture,
   // k...Entry) and renderbuffer 1, the depth buffer, are used.
   SceneGlNames glNames;
-  uint32_t noiseTexture = 0;         // textures[7]: 16^3 RGB random bytes
-  uint32_t depthTexture = 0;         // textures[8]: one float per pixel from the geometry pass
-  uint32_t smallCaptionTexture = 0;  // textures[9]: 128 x 64 caption
-  uint32_t largeCaptionTexture = 0;  // textures[10]: 256 x 128 caption
+  uint32_t noiseTexture = 0;         // glNames.textures[7]: 16^3 RGB random bytes
+  uint32_t depthTexture = 0;         // glNames.textures[8]: one float per pixel from the geometry pass
+  uint32_t smallCaptionTexture = 0;  // glNames.textures[9]: 128 x 64 caption
+  uint32_t largeCaptionTexture = 0;  // glNames.textures[10]: 256 x 128 caption
   uint32_t linearSampler = 0;        // linear and clamped to the edge: the glow's stretch
 
   ForrestScene();

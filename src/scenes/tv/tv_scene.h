@@ -72,20 +72,20 @@ class TVScene : public Scene {
   KeyframeTrack<float> scaleTrack;     // half-size of the screen quad, 1 = full target
   KeyframeTrack<float> fadeTrack;      // fade of both screen layers, 0..1
   SceneGlNames glNames;               // framebuffers 0 to 4, textures 0 to 7 and renderbuffer 0 used
-  uint32_t sceneFramebuffer = 0;      // framebuffers[0]: the composed picture, with depth
-  uint32_t depthRenderbuffer = 0;     // renderbuffers[0]: GL_DEPTH_COMPONENT24, full size
-  uint32_t sceneTexture = 0;          // textures[0]: full size
-  uint32_t halfFramebuffer = 0;       // framebuffers[1]
-  uint32_t halfTexture = 0;           // textures[1]: full size, the downsample's middle stage
-  uint32_t blurFramebuffer = 0;       // framebuffers[2]
-  uint32_t glowFramebuffer = 0;       // framebuffers[3]
-  uint32_t blurTexture = 0;           // textures[2]: quarter size, horizontally blurred
-  uint32_t glowTexture = 0;           // textures[3]: quarter size, the finished glow
-  uint32_t paletteTexture = 0;        // textures[4]: 1D, kSnowPalette
-  uint32_t screenPaletteTexture = 0;  // textures[5]: 1D, kScreenPalette
-  uint32_t noiseTexture = 0;          // textures[6]: 32 x 32 RGBA, kTVNoise
-  uint32_t screenFramebuffer = 0;     // framebuffers[4]
-  uint32_t screenTexture = 0;         // textures[7]: 512 x 512, the line picture
+  uint32_t sceneFramebuffer = 0;      // glNames.framebuffers[0]: the composed picture, with depth
+  uint32_t depthRenderbuffer = 0;     // glNames.renderbuffers[0]: GL_DEPTH_COMPONENT24, full size
+  uint32_t sceneTexture = 0;          // glNames.textures[0]: full size
+  uint32_t halfFramebuffer = 0;       // glNames.framebuffers[1]
+  uint32_t halfTexture = 0;           // glNames.textures[1]: full size, the downsample's middle stage
+  uint32_t blurFramebuffer = 0;       // glNames.framebuffers[2]
+  uint32_t glowFramebuffer = 0;       // glNames.framebuffers[3]
+  uint32_t blurTexture = 0;           // glNames.textures[2]: quarter size, horizontally blurred
+  uint32_t glowTexture = 0;           // glNames.textures[3]: quarter size, the finished glow
+  uint32_t paletteTexture = 0;        // glNames.textures[4]: 1D, kSnowPalette
+  uint32_t screenPaletteTexture = 0;  // glNames.textures[5]: 1D, kScreenPalette
+  uint32_t noiseTexture = 0;          // glNames.textures[6]: 32 x 32 RGBA, kTVNoise
+  uint32_t screenFramebuffer = 0;     // glNames.framebuffers[4]
+  uint32_t screenTexture = 0;         // glNames.textures[7]: 512 x 512, the line picture
   int cubesDrawn = 0;                 // cube copies drawn in the last frame, for the frame statistics
   int squaresDrawn = 0;               // square draws in the last frame, all copies together
 
