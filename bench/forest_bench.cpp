@@ -38,7 +38,7 @@ BENCHMARK(BM_ForestStartCpu)->Unit(benchmark::kMillisecond);
 
 // Copies the content of one mesh into another of at least the same capacity.
 void copyMesh(const Mesh& from, Mesh& to) {
-  std::copy_n(from.positions, 3 * from.vertexCount, to.positions);
+  std::copy_n(from.positions, kFloatsPerVertex * from.vertexCount, to.positions);
   std::copy_n(from.indices, 3 * from.triangleCount, to.indices);
   to.vertexCount = from.vertexCount;
   to.triangleCount = from.triangleCount;

@@ -67,8 +67,9 @@ Mat4 wideFrustumMatrix(int32_t width, int32_t height, float depthScale, float de
   return p;
 }
 
-Vec3 transformPoint(const Mat4& m, Vec3 p) {
-  const float* e = m.m;
+Vec3 transformPoint(const Mat4& m, Vec3 p) { return transformPoint(m.m, p); }
+
+Vec3 transformPoint(const float e[kMatrixElements], Vec3 p) {
   float x = e[0] * p.x + e[4] * p.y + e[8] * p.z + e[12];
   float y = e[1] * p.x + e[5] * p.y + e[9] * p.z + e[13];
   float z = e[2] * p.x + e[6] * p.y + e[10] * p.z + e[14];

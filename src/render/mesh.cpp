@@ -1,6 +1,8 @@
 // The mesh generators and editors, Loop subdivision and the buffer upload.
 #include "render/mesh.h"
 
+#include "render/matrix.h"
+
 #include "shell/gl.h"
 #include "shell/log.h"
 
@@ -11,34 +13,11 @@
 #include <cstdlib>
 #include <vector>
 
+// ---- Faults ----
+
 namespace {
 
-constexpr uint32_t kNone = 0xFFFFFFFFu;  // no triangle, no partner
 constexpr int kMeshFaultBytes = 256;     // one fault message
-
-// The corner of a cube, numbered by the bits x = 0, y = 1, z = 2 (set = +1).
-Vec3 cubeCorner(uint32_t v) {
-  return {(v & 1) ? 1.0f : -1.0f, (v & 2) ? 1.0f : -1.0f, (v & 4) ? 1.0f : -1.0f};
-}
-
-// Writes the 8 corners and 12 triangles of the cube into flat arrays.
-void writeCube(float* positions, uint32_t* indices) {
-  for (uint32_t v = 0; v < kCubeVertexCount; ++v) {
-    Vec3 p = cubeCorner(v);
-    positions[3 * v] = p.x;
-    positions[3 * v + 1] = p.y;
-    positions[3 * v + 2] = p.z;
-  }
-  uint32_t* out = indices;
-  for (uint32_t axis = 0; axis < 3; ++axis) {
-    for (uint32_t side = 0; side < 2; ++side) {
-      uint32_t d = side << axis, u = 1u << ((axis + 1) % 3), w = 1u << ((axis + 2) % 3);
-      uint32_t face[6] = {d + u, d, d + w, d + w, d + u + w, d + u};
-      if (side == 1) std::reverse(face, face + 6);
-      out = std::copy(face, face + 6, out);
-    }
-  }
-}
 
 // Writes a mesh fault to the log (which also echoes it to the terminal) and ends the program.
 [[noreturn]] void meshFault(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -52,18 +31,13 @@ void meshFault(const char* format, ...) {
   std::exit(1);
 }
 
-// Warren's weight for a vertex with n neighbours.
-float loopBeta(uint32_t n) {
-  if (n == 6) return 1.0f / 16.0f;
-  if (n == 3) return 3.0f / 16.0f;
-  return 3.0f / (8.0f * static_cast<float>(n));
-}
-
 }  // namespace
 
+// ---- Construction, capacity and upload ----
+
 Mesh::Mesh(uint32_t vertexCapacity_, uint32_t triangleCapacity_)
-    : positions(new float[3 * static_cast<size_t>(vertexCapacity_)]()),
-      normals(new float[3 * static_cast<size_t>(vertexCapacity_)]()),
+    : positions(new float[kFloatsPerVertex * static_cast<size_t>(vertexCapacity_)]()),
+      normals(new float[kFloatsPerVertex * static_cast<size_t>(vertexCapacity_)]()),
       indices(new uint32_t[3 * static_cast<size_t>(triangleCapacity_)]()),
       vertexCount(0),
       triangleCount(0),
@@ -115,12 +89,43 @@ void Mesh::upload() {
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
   if (!dirty) return;
   dirty = false;
-  auto vertexBytes = static_cast<GLsizeiptr>(12) * vertexCount;
-  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(12) * triangleCount, indices, GL_STATIC_DRAW);
+  auto vertexBytes = static_cast<GLsizeiptr>(kVertexStrideBytes) * vertexCount;
+  auto indexBytes = static_cast<GLsizeiptr>(kTriangleIndexBytes) * triangleCount;
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, indices, GL_STATIC_DRAW);
   glBufferData(GL_ARRAY_BUFFER, 2 * vertexBytes, nullptr, GL_STATIC_DRAW);
   glBufferSubData(GL_ARRAY_BUFFER, 0, vertexBytes, positions);
   glBufferSubData(GL_ARRAY_BUFFER, vertexBytes, vertexBytes, normals);
 }
+
+// ---- Generators ----
+
+namespace {
+
+// The corner of a cube, numbered by the bits x = 0, y = 1, z = 2 (set = +1).
+Vec3 cubeCorner(uint32_t v) {
+  return {(v & 1) ? 1.0f : -1.0f, (v & 2) ? 1.0f : -1.0f, (v & 4) ? 1.0f : -1.0f};
+}
+
+// Writes the 8 corners and 12 triangles of the cube into flat arrays.
+void writeCube(float* positions, uint32_t* indices) {
+  for (uint32_t v = 0; v < kCubeVertexCount; ++v) {
+    Vec3 p = cubeCorner(v);
+    positions[3 * v] = p.x;
+    positions[3 * v + 1] = p.y;
+    positions[3 * v + 2] = p.z;
+  }
+  uint32_t* out = indices;
+  for (uint32_t axis = 0; axis < 3; ++axis) {
+    for (uint32_t side = 0; side < 2; ++side) {
+      uint32_t d = side << axis, u = 1u << ((axis + 1) % 3), w = 1u << ((axis + 2) % 3);
+      uint32_t face[6] = {d + u, d, d + w, d + w, d + u + w, d + u};
+      if (side == 1) std::reverse(face, face + 6);
+      out = std::copy(face, face + 6, out);
+    }
+  }
+}
+
+}  // namespace
 
 void Mesh::makeCube() {
   requireCapacity(kCubeVertexCount, kCubeTriangleCount, "makeCube");
@@ -181,20 +186,15 @@ void Mesh::makeGrid(uint32_t columns, uint32_t rows) {
   dirty = true;
 }
 
+// ---- Editors ----
+
 void Mesh::flipWinding() {
   for (uint32_t t = 0; t < triangleCount; ++t) std::swap(indices[3 * t], indices[3 * t + 2]);
   dirty = true;
 }
 
 void Mesh::transform(const float matrix[16]) {
-  for (uint32_t i = 0; i < vertexCount; ++i) {
-    Vec3 p = position(i);
-    float x = matrix[0] * p.x + matrix[4] * p.y + matrix[8] * p.z + matrix[12];
-    float y = matrix[1] * p.x + matrix[5] * p.y + matrix[9] * p.z + matrix[13];
-    float z = matrix[2] * p.x + matrix[6] * p.y + matrix[10] * p.z + matrix[14];
-    float w = matrix[3] * p.x + matrix[7] * p.y + matrix[11] * p.z + matrix[15];
-    setPosition(i, {x / w, y / w, z / w});
-  }
+  for (uint32_t i = 0; i < vertexCount; ++i) setPosition(i, transformPoint(matrix, position(i)));
   dirty = true;
 }
 
@@ -202,14 +202,8 @@ void Mesh::appendTransformed(const Mesh& other, const float matrix[16]) {
   requireCapacity(uint64_t(vertexCount) + other.vertexCount, uint64_t(triangleCount) + other.triangleCount,
                   "appendTransformed");
   uint32_t base = vertexCount;
-  for (uint32_t i = 0; i < other.vertexCount; ++i) {
-    Vec3 p = other.position(i);
-    float x = matrix[0] * p.x + matrix[4] * p.y + matrix[8] * p.z + matrix[12];
-    float y = matrix[1] * p.x + matrix[5] * p.y + matrix[9] * p.z + matrix[13];
-    float z = matrix[2] * p.x + matrix[6] * p.y + matrix[10] * p.z + matrix[14];
-    float w = matrix[3] * p.x + matrix[7] * p.y + matrix[11] * p.z + matrix[15];
-    setPosition(vertexCount++, {x / w, y / w, z / w});
-  }
+  for (uint32_t i = 0; i < other.vertexCount; ++i)
+    setPosition(vertexCount++, transformPoint(matrix, other.position(i)));
   for (uint32_t t = 0; t < other.triangleCount; ++t) {
     const uint32_t* c = other.indices + 3 * t;
     setTriangle(triangleCount++, c[0] + base, c[1] + base, c[2] + base);
@@ -244,8 +238,29 @@ void Mesh::extrudeTriangle(uint32_t t, const float* direction, float distance) {
   dirty = true;
 }
 
+void Mesh::unshareVertices() {
+  requireCapacity(3ull * triangleCount, triangleCount, "unshareVertices");
+  std::vector<float> old(positions, positions + kFloatsPerVertex * static_cast<size_t>(vertexCount));
+  vertexCount = 0;
+  for (uint32_t t = 0; t < triangleCount; ++t) {
+    for (int k = 0; k < 3; ++k) {
+      const float* p = old.data() + kFloatsPerVertex * static_cast<size_t>(indices[3 * t + k]);
+      setPosition(vertexCount, {p[0], p[1], p[2]});
+      indices[3 * t + k] = vertexCount++;
+    }
+  }
+  dirty = true;
+}
+
+void Mesh::wobble() {
+  for (uint32_t i = 0; i < vertexCount; ++i) positions[3 * i + 1] += std::cos(static_cast<float>(i)) * 0.05f;
+  dirty = true;
+}
+
+// ---- Normals, areas and sampling ----
+
 void Mesh::computeNormals() {
-  std::fill(normals, normals + 3 * static_cast<size_t>(vertexCount), 0.0f);
+  std::fill(normals, normals + kFloatsPerVertex * static_cast<size_t>(vertexCount), 0.0f);
   for (uint32_t t = 0; t < triangleCount; ++t) {
     const uint32_t* c = indices + 3 * t;
     Vec3 p0 = position(c[0]);
@@ -302,158 +317,6 @@ void Mesh::triangleAreas(float* out) const {
   }
 }
 
-void Mesh::unshareVertices() {
-  requireCapacity(3ull * triangleCount, triangleCount, "unshareVertices");
-  std::vector<float> old(positions, positions + 3 * static_cast<size_t>(vertexCount));
-  vertexCount = 0;
-  for (uint32_t t = 0; t < triangleCount; ++t) {
-    for (int k = 0; k < 3; ++k) {
-      const float* p = old.data() + 3 * static_cast<size_t>(indices[3 * t + k]);
-      setPosition(vertexCount, {p[0], p[1], p[2]});
-      indices[3 * t + k] = vertexCount++;
-    }
-  }
-  dirty = true;
-}
-
-void Mesh::subdivide() {
-  const uint32_t n = vertexCount, m = triangleCount;
-  const uint32_t halfEdges = 3 * m;  // half-edge h is edge h % 3 of triangle h / 3
-  requireCapacity(n, 4ull * m, "subdivide");
-  for (uint32_t h = 0; h < halfEdges; ++h)
-    if (indices[h] >= n) meshFault("Mesh subdivide: triangle %u uses vertex %u of %u.\n", h / 3, indices[h], n);
-
-  auto from = [&](uint32_t h) { return indices[h]; };
-  auto to = [&](uint32_t h) { return indices[h - h % 3 + (h + 1) % 3]; };
-
-  // Group the half-edges by their lower end point, keeping triangle order inside a group.
-  // Pairing inside the groups then behaves like an ordered map of edge keys walked in
-  // triangle order: the first and second use of a key pair up, a third starts over.
-  std::vector<uint32_t> groupStart(n + 1, 0);
-  for (uint32_t h = 0; h < halfEdges; ++h) ++groupStart[std::min(from(h), to(h)) + 1];
-  for (uint32_t v = 0; v < n; ++v) groupStart[v + 1] += groupStart[v];
-  std::vector<uint32_t> grouped(halfEdges);
-  {
-    std::vector<uint32_t> cursor(groupStart.begin(), groupStart.end() - 1);
-    for (uint32_t h = 0; h < halfEdges; ++h) grouped[cursor[std::min(from(h), to(h))]++] = h;
-  }
-  std::vector<uint32_t> partner(halfEdges, kNone);  // the half-edge across the same edge
-  for (uint32_t v = 0; v < n; ++v) {
-    for (uint32_t a = groupStart[v]; a < groupStart[v + 1]; ++a) {
-      uint32_t h = grouped[a];
-      if (partner[h] != kNone) continue;
-      uint32_t high = std::max(from(h), to(h));
-      for (uint32_t b = a + 1; b < groupStart[v + 1]; ++b) {
-        uint32_t g = grouped[b];
-        if (partner[g] == kNone && std::max(from(g), to(g)) == high) {
-          partner[h] = g;
-          partner[g] = h;
-          break;
-        }
-      }
-    }
-  }
-
-  // Edge points: shared edges in the order their second triangle comes, then open edges
-  // in ascending (lower, higher) end-point order.
-  std::vector<uint32_t> edgePoint(halfEdges, kNone);
-  uint32_t next = n;
-  for (uint32_t h = 0; h < halfEdges; ++h)
-    if (partner[h] != kNone && partner[h] < h) edgePoint[h] = edgePoint[partner[h]] = next++;
-  std::vector<uint32_t> open;
-  for (uint32_t v = 0; v < n; ++v) {
-    open.clear();
-    for (uint32_t a = groupStart[v]; a < groupStart[v + 1]; ++a)
-      if (partner[grouped[a]] == kNone) open.push_back(grouped[a]);
-    std::sort(open.begin(), open.end(),
-              [&](uint32_t x, uint32_t y) { return std::max(from(x), to(x)) < std::max(from(y), to(y)); });
-    for (uint32_t h : open) edgePoint[h] = next++;
-  }
-  requireCapacity(next, 4ull * m, "subdivide");
-
-  std::vector<float> old(positions, positions + 3 * static_cast<size_t>(n));
-  auto oldPosition = [&](uint32_t i) { return Vec3(old[3 * i], old[3 * i + 1], old[3 * i + 2]); };
-
-  for (uint32_t h = 0; h < halfEdges; ++h) {
-    if (h > partner[h] && partner[h] != kNone) continue;  // placed from its second half-edge
-    if (partner[h] == kNone) {
-      setPosition(edgePoint[h], (oldPosition(from(h)) + oldPosition(to(h))) * 0.5f);
-      continue;
-    }
-    // h is the first use; the formula names the second triangle t and the first t2.
-    uint32_t second = partner[h], t = second / 3, k = second % 3, t2 = h / 3;
-    uint32_t a = indices[3 * t + k], b = indices[3 * t + (k + 1) % 3];
-    uint32_t oppositeT = indices[3 * t + (k + 2) % 3];
-    uint32_t oppositeT2 = a;
-    for (uint32_t c = 0; c < 3; ++c)
-      if (indices[3 * t2 + c] == a) oppositeT2 = indices[3 * t2 + (c + 1) % 3];
-    Vec3 p = (oldPosition(a) + oldPosition(b)) * 0.375f + (oldPosition(oppositeT) + oldPosition(oppositeT2)) * 0.125f;
-    setPosition(edgePoint[h], p);
-  }
-
-  // Old vertices: the neighbours are gathered by walking the fan of triangles around each.
-  std::vector<uint32_t> vertexTriangle(n, kNone);  // the last triangle that uses the vertex
-  for (uint32_t h = 0; h < halfEdges; ++h) vertexTriangle[indices[h]] = h / 3;
-  auto cornerOf = [&](uint32_t t, uint32_t i) {
-    for (uint32_t c = 0; c < 3; ++c)
-      if (indices[3 * t + c] == i) return c;
-    return kNone;
-  };
-  for (uint32_t i = 0; i < n; ++i) {
-    uint32_t r0 = vertexTriangle[i];
-    if (r0 == kNone) continue;  // used by no triangle: nothing to average, it stays
-    Vec3 sum;
-    uint32_t visits = 0;
-    bool closed = false;
-    // The step limits stop a walk that a non-manifold fan would send round in circles.
-    for (uint32_t t = r0, steps = 0; steps <= m; ++steps) {
-      uint32_t c = cornerOf(t, i);
-      sum = sum + oldPosition(indices[3 * t + (c + 2) % 3]);
-      ++visits;
-      uint32_t across = partner[3 * t + (c + 2) % 3];  // the edge that ends at i
-      if (across == kNone) break;
-      t = across / 3;
-      if (t == r0) {
-        closed = true;
-        break;
-      }
-      if (cornerOf(t, i) == kNone) break;
-    }
-    if (!closed) {
-      for (uint32_t t = r0, steps = 0; steps <= m; ++steps) {
-        uint32_t c = cornerOf(t, i);
-        sum = sum + oldPosition(indices[3 * t + (c + 1) % 3]);
-        ++visits;
-        uint32_t across = partner[3 * t + c];  // the edge that starts at i
-        if (across == kNone) break;
-        t = across / 3;
-        if (cornerOf(t, i) == kNone) break;
-      }
-    }
-    float beta = loopBeta(visits);
-    setPosition(i, oldPosition(i) * (1.0f - static_cast<float>(visits) * beta) + sum * beta);
-  }
-
-  // Each triangle becomes its centre triangle and three corner triangles, same orientation.
-  // Going backwards never overwrites a triangle that is still to be read.
-  for (uint32_t t = m; t-- > 0;) {
-    uint32_t a0 = indices[3 * t], a1 = indices[3 * t + 1], a2 = indices[3 * t + 2];
-    uint32_t e0 = edgePoint[3 * t], e1 = edgePoint[3 * t + 1], e2 = edgePoint[3 * t + 2];
-    setTriangle(4 * t, e0, e1, e2);
-    setTriangle(4 * t + 1, a0, e0, e2);
-    setTriangle(4 * t + 2, a1, e1, e0);
-    setTriangle(4 * t + 3, a2, e2, e1);
-  }
-  triangleCount = 4 * m;
-  vertexCount = next;
-  dirty = true;
-}
-
-void Mesh::wobble() {
-  for (uint32_t i = 0; i < vertexCount; ++i) positions[3 * i + 1] += std::cos(static_cast<float>(i)) * 0.05f;
-  dirty = true;
-}
-
 Vec3 Mesh::samplePoint(uint32_t t, float a, float b) const {
   if (a + b > 1.0f) {
     a = 1.0f - a;
@@ -461,4 +324,213 @@ Vec3 Mesh::samplePoint(uint32_t t, float a, float b) const {
   }
   const uint32_t* c = indices + 3 * t;
   return position(c[0]) * a + position(c[1]) * b + position(c[2]) * (1.0f - a - b);
+}
+
+// ---- Loop subdivision ----
+
+namespace {
+
+constexpr uint32_t kNone = 0xFFFFFFFFu;  // no triangle, no partner, no edge point yet
+
+// Warren's weight for a vertex with n neighbours.
+float loopBeta(uint32_t n) {
+  if (n == 6) return 1.0f / 16.0f;
+  if (n == 3) return 3.0f / 16.0f;
+  return 3.0f / (8.0f * static_cast<float>(n));
+}
+
+// The working state of one Loop step, its stages in the order subdivide runs them. Half-edge h
+// is edge h % 3 of triangle h / 3, running from corner h % 3 to the next corner.
+class LoopStep {
+ public:
+  Mesh& mesh;
+  const uint32_t n;                   // vertices on entry
+  const uint32_t m;                   // triangles on entry
+  const uint32_t halfEdges;           // three per triangle
+  std::vector<uint32_t> grouped;      // half-edges by lower end point, triangle order inside a group
+  std::vector<uint32_t> groupStart;   // n + 1 entries: group v is grouped[groupStart[v]] up to groupStart[v + 1]
+  std::vector<uint32_t> partner;      // the half-edge across the same edge; kNone on an open edge
+  std::vector<uint32_t> edgePoint;    // the new vertex on each half-edge
+  std::vector<float> old;             // the positions on entry
+  uint32_t next;                      // the next new vertex number
+
+  // Takes the counts on entry; the stages fill the tables.
+  explicit LoopStep(Mesh& mesh_)
+      : mesh(mesh_), n(mesh_.vertexCount), m(mesh_.triangleCount), halfEdges(3 * m), next(n) {}
+
+  // Start vertex of half-edge h.
+  uint32_t from(uint32_t h) const { return mesh.indices[h]; }
+  // End vertex of half-edge h.
+  uint32_t to(uint32_t h) const { return mesh.indices[h - h % 3 + (h + 1) % 3]; }
+  // The lower end point of h's edge, which names its group.
+  uint32_t lower(uint32_t h) const { return std::min(from(h), to(h)); }
+  // The higher end point of h's edge.
+  uint32_t higher(uint32_t h) const { return std::max(from(h), to(h)); }
+  // Position of vertex i on entry.
+  Vec3 oldPosition(uint32_t i) const { return Vec3(old[3 * i], old[3 * i + 1], old[3 * i + 2]); }
+
+  // The corner of triangle t that holds vertex i, or kNone.
+  uint32_t cornerOf(uint32_t t, uint32_t i) const {
+    for (uint32_t c = 0; c < 3; ++c)
+      if (mesh.indices[3 * t + c] == i) return c;
+    return kNone;
+  }
+
+  // Groups the half-edges by their lower end point, keeping triangle order inside a group.
+  void groupByLowerEnd() {
+    groupStart.assign(n + 1, 0);
+    for (uint32_t h = 0; h < halfEdges; ++h) ++groupStart[lower(h) + 1];
+    for (uint32_t v = 0; v < n; ++v) groupStart[v + 1] += groupStart[v];
+    grouped.resize(halfEdges);
+    std::vector<uint32_t> cursor(groupStart.begin(), groupStart.end() - 1);
+    for (uint32_t h = 0; h < halfEdges; ++h) grouped[cursor[lower(h)]++] = h;
+  }
+
+  // Pairs the half-edges of each edge. Inside the groups this behaves like an ordered map of
+  // edge keys walked in triangle order: the first and second use of a key pair up, a third
+  // starts over.
+  void pairHalfEdges() {
+    groupByLowerEnd();
+    partner.assign(halfEdges, kNone);
+    for (uint32_t v = 0; v < n; ++v) {
+      for (uint32_t a = groupStart[v]; a < groupStart[v + 1]; ++a) {
+        uint32_t h = grouped[a];
+        if (partner[h] != kNone) continue;
+        uint32_t high = higher(h);
+        for (uint32_t b = a + 1; b < groupStart[v + 1]; ++b) {
+          uint32_t g = grouped[b];
+          if (partner[g] == kNone && higher(g) == high) {
+            partner[h] = g;
+            partner[g] = h;
+            break;
+          }
+        }
+      }
+    }
+  }
+
+  // Numbers the edge points: shared edges in the order their second triangle comes, then open
+  // edges in ascending (lower, higher) end-point order.
+  void numberEdgePoints() {
+    edgePoint.assign(halfEdges, kNone);
+    for (uint32_t h = 0; h < halfEdges; ++h)
+      if (partner[h] != kNone && partner[h] < h) edgePoint[h] = edgePoint[partner[h]] = next++;
+    std::vector<uint32_t> open;
+    for (uint32_t v = 0; v < n; ++v) {
+      open.clear();
+      for (uint32_t a = groupStart[v]; a < groupStart[v + 1]; ++a)
+        if (partner[grouped[a]] == kNone) open.push_back(grouped[a]);
+      std::sort(open.begin(), open.end(), [&](uint32_t x, uint32_t y) { return higher(x) < higher(y); });
+      for (uint32_t h : open) edgePoint[h] = next++;
+    }
+  }
+
+  // Keeps the entry positions: the new ones are written over them.
+  void keepOldPositions() {
+    old.assign(mesh.positions, mesh.positions + kFloatsPerVertex * static_cast<size_t>(n));
+  }
+
+  // The position of a shared edge's point, h being its first use: 3/8 of its end points and 1/8
+  // of the two opposite vertices. The formula names the second triangle t and the first t2.
+  Vec3 sharedEdgePoint(uint32_t h) const {
+    const uint32_t* indices = mesh.indices;
+    uint32_t second = partner[h], t = second / 3, k = second % 3, t2 = h / 3;
+    uint32_t a = indices[3 * t + k], b = indices[3 * t + (k + 1) % 3];
+    uint32_t oppositeT = indices[3 * t + (k + 2) % 3];
+    uint32_t oppositeT2 = a;
+    for (uint32_t c = 0; c < 3; ++c)
+      if (indices[3 * t2 + c] == a) oppositeT2 = indices[3 * t2 + (c + 1) % 3];
+    return (oldPosition(a) + oldPosition(b)) * 0.375f + (oldPosition(oppositeT) + oldPosition(oppositeT2)) * 0.125f;
+  }
+
+  // Places every edge point, once per edge: open edges at their midpoints.
+  void placeEdgePoints() {
+    for (uint32_t h = 0; h < halfEdges; ++h) {
+      if (h > partner[h] && partner[h] != kNone) continue;  // placed from its first half-edge
+      if (partner[h] == kNone)
+        mesh.setPosition(edgePoint[h], (oldPosition(from(h)) + oldPosition(to(h))) * 0.5f);
+      else
+        mesh.setPosition(edgePoint[h], sharedEdgePoint(h));
+    }
+  }
+
+  // Walks the fan of vertex i from triangle r0 across the edges that end at i, adding the
+  // vertex before i in each triangle; true when the walk came back round to r0. The step
+  // limit stops a walk that a non-manifold fan would send round in circles.
+  bool walkEdgesEndingAt(uint32_t i, uint32_t r0, Vec3& sum, uint32_t& visits) const {
+    for (uint32_t t = r0, steps = 0; steps <= m; ++steps) {
+      uint32_t c = cornerOf(t, i);
+      sum = sum + oldPosition(mesh.indices[3 * t + (c + 2) % 3]);
+      ++visits;
+      uint32_t across = partner[3 * t + (c + 2) % 3];
+      if (across == kNone) return false;
+      t = across / 3;
+      if (t == r0) return true;
+      if (cornerOf(t, i) == kNone) return false;
+    }
+    return false;
+  }
+
+  // Walks the other way from r0, across the edges that start at i, adding the vertex after i.
+  void walkEdgesStartingAt(uint32_t i, uint32_t r0, Vec3& sum, uint32_t& visits) const {
+    for (uint32_t t = r0, steps = 0; steps <= m; ++steps) {
+      uint32_t c = cornerOf(t, i);
+      sum = sum + oldPosition(mesh.indices[3 * t + (c + 1) % 3]);
+      ++visits;
+      uint32_t across = partner[3 * t + c];
+      if (across == kNone) return;
+      t = across / 3;
+      if (cornerOf(t, i) == kNone) return;
+    }
+  }
+
+  // Moves every old vertex towards its neighbours, gathered by walking its fan of triangles
+  // from the last triangle that uses it; an open fan is walked both ways.
+  void moveOldVertices() {
+    std::vector<uint32_t> vertexTriangle(n, kNone);
+    for (uint32_t h = 0; h < halfEdges; ++h) vertexTriangle[mesh.indices[h]] = h / 3;
+    for (uint32_t i = 0; i < n; ++i) {
+      uint32_t r0 = vertexTriangle[i];
+      if (r0 == kNone) continue;  // used by no triangle: nothing to average, it stays
+      Vec3 sum;
+      uint32_t visits = 0;
+      if (!walkEdgesEndingAt(i, r0, sum, visits)) walkEdgesStartingAt(i, r0, sum, visits);
+      float beta = loopBeta(visits);
+      mesh.setPosition(i, oldPosition(i) * (1.0f - static_cast<float>(visits) * beta) + sum * beta);
+    }
+  }
+
+  // Rewrites each triangle as its centre triangle and three corner triangles, same orientation.
+  // Going backwards never overwrites a triangle that is still to be read.
+  void splitTriangles() {
+    const uint32_t* indices = mesh.indices;
+    for (uint32_t t = m; t-- > 0;) {
+      uint32_t a0 = indices[3 * t], a1 = indices[3 * t + 1], a2 = indices[3 * t + 2];
+      uint32_t e0 = edgePoint[3 * t], e1 = edgePoint[3 * t + 1], e2 = edgePoint[3 * t + 2];
+      mesh.setTriangle(4 * t, e0, e1, e2);
+      mesh.setTriangle(4 * t + 1, a0, e0, e2);
+      mesh.setTriangle(4 * t + 2, a1, e1, e0);
+      mesh.setTriangle(4 * t + 3, a2, e2, e1);
+    }
+  }
+};
+
+}  // namespace
+
+void Mesh::subdivide() {
+  requireCapacity(vertexCount, 4ull * triangleCount, "subdivide");
+  for (uint32_t h = 0; h < 3 * triangleCount; ++h)
+    if (indices[h] >= vertexCount)
+      meshFault("Mesh subdivide: triangle %u uses vertex %u of %u.\n", h / 3, indices[h], vertexCount);
+  LoopStep step(*this);
+  step.pairHalfEdges();
+  step.numberEdgePoints();
+  requireCapacity(step.next, 4ull * step.m, "subdivide");
+  step.keepOldPositions();
+  step.placeEdgePoints();
+  step.moveOldVertices();
+  step.splitTriangles();
+  triangleCount = 4 * step.m;
+  vertexCount = step.next;
+  dirty = true;
 }

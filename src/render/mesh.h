@@ -15,6 +15,12 @@ constexpr uint32_t kExtrudeAddedVertices = 6;      // moved face and three wall 
 constexpr uint32_t kExtrudeAddedTriangles = 12;    // four per side wall
 constexpr float kGridSpacing = 1.2f;               // distance between makeGrid's vertices
 
+// Vertex buffer layout: every position and every normal is three tightly packed floats, so
+// the normals start kVertexStrideBytes * vertexCount bytes in; scenes use this for attribute 2.
+constexpr uint32_t kFloatsPerVertex = 3;                                   // x, y, z
+constexpr uint32_t kVertexStrideBytes = kFloatsPerVertex * sizeof(float);  // 12
+constexpr uint32_t kTriangleIndexBytes = 3 * sizeof(uint32_t);             // 12 per triangle in the index buffer
+
 class Mesh {
  public:
   float* positions;           // x, y, z per vertex, vertexCapacity vertices
@@ -22,7 +28,7 @@ class Mesh {
   uint32_t* indices;          // three vertex numbers per triangle, counter-clockwise from the front
   uint32_t vertexCount;       // vertices in use
   uint32_t triangleCount;     // triangles in use
-  uint32_t vertexBuffer;      // GL buffer: positions, then normals at 12 * vertexCount; 0 before upload
+  uint32_t vertexBuffer;      // GL buffer: positions, then normals at kVertexStrideBytes * vertexCount; 0 before upload
   uint32_t indexBuffer;       // GL buffer: 3 uint32 per triangle; 0 before upload
   bool dirty;                 // arrays changed since the last upload
   uint32_t vertexCapacity;    // vertices positions and normals hold
@@ -71,12 +77,12 @@ class Mesh {
   Vec3 position(uint32_t i) const { return {positions[3 * i], positions[3 * i + 1], positions[3 * i + 2]}; }
   // Normal of vertex i.
   Vec3 normal(uint32_t i) const { return {normals[3 * i], normals[3 * i + 1], normals[3 * i + 2]}; }
+  // Stores p as the position of vertex i (no capacity check: the editors check first).
+  void setPosition(uint32_t i, Vec3 p);
+  // Stores the corners of triangle t (no capacity check: the editors check first).
+  void setTriangle(uint32_t t, uint32_t a, uint32_t b, uint32_t c);
 
  private:
   // Ends the program with a message unless the arrays hold the given counts.
   void requireCapacity(uint64_t vertices, uint64_t triangles, const char* operation) const;
-  // Stores p as the position of vertex i.
-  void setPosition(uint32_t i, Vec3 p);
-  // Stores the corners of triangle t.
-  void setTriangle(uint32_t t, uint32_t a, uint32_t b, uint32_t c);
 };
