@@ -76,3 +76,13 @@ Vec3 transformPoint(const float e[kMatrixElements], Vec3 p) {
   float w = e[3] * p.x + e[7] * p.y + e[11] * p.z + e[15];
   return {x / w, y / w, z / w};
 }
+
+Mat4 rotationZMatrix(double angle) {
+  Mat4 r = identityMatrix();
+  float c = static_cast<float>(std::cos(angle)), s = static_cast<float>(std::sin(angle));
+  r.m[0] = c;
+  r.m[1] = s;
+  r.m[4] = -s;
+  r.m[5] = c;
+  return r;
+}

@@ -33,3 +33,6 @@ Mat4 wideFrustumMatrix(int32_t width, int32_t height, float depthScale, float de
 Vec3 transformPoint(const Mat4& m, Vec3 p);
 // The same for a matrix held as 16 column-major floats, as the mesh editors take it.
 Vec3 transformPoint(const float m[kMatrixElements], Vec3 p);
+// Right-handed rotation by angle (radians) about the +Z axis, its cosine and sine taken in
+// double precision.
+Mat4 rotationZMatrix(double angle);

@@ -77,7 +77,7 @@ TEST(ForestGlState, GeometryPassHasNoFeedbackLoopAndPerPixelDerivatives) {
     scene.width = 64;
     scene.height = 36;
     scene.start();
-    fake.geometryFramebuffer = scene.framebuffers[kGeometryFramebuffer];
+    fake.geometryFramebuffer = scene.glNames.framebuffers[kGeometryFramebuffer];
     ASSERT_TRUE(fake.attachments[fake.geometryFramebuffer].count(scene.depthTexture));
     // Frame one, then a frame that inherits the composite's bindings; captions at both times.
     for (uint32_t ms : {0u, 1000u, 20000u}) {

@@ -60,17 +60,6 @@ void drawMeshRange(const Mesh& mesh) {
                       GL_UNSIGNED_INT, nullptr);
 }
 
-// Gives a caption texture its parameters and pixels from a record; the check names the caller's line.
-void uploadCaption(uint32_t texture, const uint8_t* record, int line = __builtin_LINE()) {
-  CaptionImage image = readCaptionRecord(record);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  setTextureModes(GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height), 0,
-               GL_RED, GL_UNSIGNED_BYTE, image.pixels);
-  checkGlError(line);
-  glBindTexture(GL_TEXTURE_2D, 0);
-}
-
 // Full-screen passes write no depth and ignore the depth test.
 void disableDepth() {
   glDepthMask(GL_FALSE);
@@ -85,6 +74,8 @@ ForrestScene::ForrestScene()
   // Every frame sets the state it draws with and reads only the clock and the tracks.
   framesIndependent = true;
 }
+
+// ---- tracks ----
 
 void fillForestTracks(ForrestScene& scene) {
   const Vec3 black(0, 0, 0), white(1, 1, 1);
@@ -132,6 +123,8 @@ void fillForestTracks(ForrestScene& scene) {
   focus.addKey(-3.5f, 0, 3000);
   focus.finish();
 }
+
+// ---- procedural content ----
 
 void fillNoiseBytes(uint8_t bytes[kNoiseBytes]) {
   for (int i = 0; i < kNoiseBytes; ++i) bytes[i] = static_cast<uint8_t>(demoRand() & 0xFF);
@@ -183,6 +176,8 @@ void buildCubeString(Mesh& cubeString) {
   cubeString.computeNormals();
 }
 
+// ---- camera and lens ----
+
 Mat4 forestProjection(int32_t width, int32_t height) {
   // -(far + near) / (far - near) = -201 / 199 and -2 far near / (far - near) = -400 / 199
   return wideFrustumMatrix(width, height, -1.0100503f, -2.0100501f);
@@ -198,7 +193,10 @@ Mat4 forestCamera(float pitch, float height, float distance, float yaw) {
   return rotationXMatrix(pitch) * translationMatrix(0.0f, height - 1.0f, -3.0f - distance) * rotationYMatrix(yaw);
 }
 
+// ---- resources ----
+
 void ForrestScene::start() {
+  generateSceneGlNames(glNames);
   createPrograms();
   createTextures();
   createFramebuffers();
@@ -226,12 +224,13 @@ void ForrestScene::createPrograms() {
   setUniform1i(compositeProgram, "tex0", 0);
   buildProgram(aoProgram, "shaders/ao_v.glsl", nullptr, "shaders/ao_f.glsl");
   setUniform1i(aoProgram, "depth_tex", 0);
-  buildProgram(stretchProgram, "shaders/stretch_v.glsl", nullptr, "shaders/stretch_f.glsl");
+  // The full-screen vertex stage is the composite's own.
+  buildProgram(stretchProgram, "shaders/composite_v.glsl", nullptr, "shaders/stretch_f.glsl");
   setUniform1i(stretchProgram, "tex0", 0);
 }
 
 void ForrestScene::createTextures() {
-  glGenTextures(kForestGlNames, textures);
+  const uint32_t* textures = glNames.textures;
   allocateTargetTexture(*this, textures[kColourTexture], GL_RGBA16F, kFullSize);
   allocateTargetTexture(*this, textures[kBokehTexture], GL_RGBA16F, kFullSize);
   allocateTargetTexture(*this, textures[kBokehSumTexture], GL_RGBA16F, kFullSize);
@@ -247,20 +246,16 @@ void ForrestScene::createTextures() {
   smallCaptionTexture = textures[kSmallCaptionEntry];
   largeCaptionTexture = textures[kLargeCaptionEntry];
 
-  uploadCaption(smallCaptionTexture, kSmallCaptionRecord);
-  uploadCaption(largeCaptionTexture, kLargeCaptionRecord);
+  const CaptionImage small = readCaptionRecord(kSmallCaptionRecord);
+  uploadTexture2D(smallCaptionTexture, GL_R8, static_cast<GLsizei>(small.width), static_cast<GLsizei>(small.height),
+                  GL_RED, small.pixels, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
+  const CaptionImage large = readCaptionRecord(kLargeCaptionRecord);
+  uploadTexture2D(largeCaptionTexture, GL_R8, static_cast<GLsizei>(large.width), static_cast<GLsizei>(large.height),
+                  GL_RED, large.pixels, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
 
   uint8_t noise[kNoiseBytes];
   fillNoiseBytes(noise);
-  glBindTexture(GL_TEXTURE_3D, noiseTexture);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGB8, kNoiseSide, kNoiseSide, kNoiseSide, 0, GL_RGB, GL_UNSIGNED_BYTE, noise);
-  checkGlError(__LINE__);
-  glBindTexture(GL_TEXTURE_3D, 0);
+  uploadTexture3D(noiseTexture, GL_RGB8, kNoiseSide, GL_RGB, noise, GL_REPEAT, GL_LINEAR);
 
   allocateTexture(depthTexture, GL_R16F, 1, width, height, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_NEAREST);
   checkGlError(__LINE__);
@@ -276,33 +271,19 @@ void ForrestScene::createTextures() {
 }
 
 void ForrestScene::createFramebuffers() {
-  glGenFramebuffers(kForestGlNames, framebuffers);
-  glGenRenderbuffers(kForestGlNames, renderbuffers);
-  glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[kDepthRenderbuffer]);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-  checkGlError(__LINE__);
-  glBindRenderbuffer(GL_RENDERBUFFER, 0);
-
-  struct Attachments {
-    int framebuffer;  // entry of framebuffers
-    int colour0;      // entry of textures
-    int colour1;      // entry of textures, or -1
-  };
-  const Attachments kLayout[] = {
-      {kColourFramebuffer, kColourTexture, -1},     {kBokehFramebuffer, kBokehTexture, kBokehSumTexture},
-      {kHalfFramebuffer, kBokehSumTexture, -1},     {kGlowFramebuffer, kGlowTexture, -1},
-      {kGlowBlurFramebuffer, kGlowBlurTexture, -1}, {kGeometryFramebuffer, kGeometryTexture, kDepthEntry},
-  };
-  for (const Attachments& a : kLayout) {
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[a.framebuffer]);
-    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[a.colour0], 0);
-    if (a.colour1 >= 0)
-      glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, textures[a.colour1], 0);
-    if (a.framebuffer == kGeometryFramebuffer)
-      glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                                renderbuffers[kDepthRenderbuffer]);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  }
+  const uint32_t* framebuffers = glNames.framebuffers;
+  const uint32_t* textures = glNames.textures;
+  allocateDepthRenderbuffer(glNames.renderbuffers[kDepthRenderbuffer], width, height);
+  attachTexture(framebuffers[kColourFramebuffer], GL_COLOR_ATTACHMENT0, textures[kColourTexture]);
+  attachTexture(framebuffers[kBokehFramebuffer], GL_COLOR_ATTACHMENT0, textures[kBokehTexture]);
+  attachTexture(framebuffers[kBokehFramebuffer], GL_COLOR_ATTACHMENT1, textures[kBokehSumTexture]);
+  attachTexture(framebuffers[kHalfFramebuffer], GL_COLOR_ATTACHMENT0, textures[kBokehSumTexture]);
+  attachTexture(framebuffers[kGlowFramebuffer], GL_COLOR_ATTACHMENT0, textures[kGlowTexture]);
+  attachTexture(framebuffers[kGlowBlurFramebuffer], GL_COLOR_ATTACHMENT0, textures[kGlowBlurTexture]);
+  attachTexture(framebuffers[kGeometryFramebuffer], GL_COLOR_ATTACHMENT0, textures[kGeometryTexture]);
+  attachTexture(framebuffers[kGeometryFramebuffer], GL_COLOR_ATTACHMENT1, depthTexture);
+  attachRenderbuffer(framebuffers[kGeometryFramebuffer], GL_DEPTH_ATTACHMENT,
+                     glNames.renderbuffers[kDepthRenderbuffer]);
   checkGlError(__LINE__);
 }
 
@@ -312,13 +293,13 @@ ForrestScene::~ForrestScene() { release(); }
 void ForrestScene::release() {
   if (linearSampler) glDeleteSamplers(1, &linearSampler);
   linearSampler = 0;
-  deleteGlNames(glDeleteTextures, textures, kForestGlNames);
-  deleteGlNames(glDeleteFramebuffers, framebuffers, kForestGlNames);
-  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kForestGlNames);
+  releaseSceneGlNames(glNames);
   noiseTexture = depthTexture = smallCaptionTexture = largeCaptionTexture = 0;
   terrain.releaseBuffers();
   cubeString.releaseBuffers();
 }
+
+// ---- geometry pass ----
 
 void ForrestScene::drawGeometry() {
   Mat4 projection = forestProjection(width, height);
@@ -338,9 +319,7 @@ void ForrestScene::drawGeometry() {
   glEnable(GL_MULTISAMPLE);
   // The last frame's composite left depthTexture on unit 1, a sampler of forrestProgram; it is
   // also the second output of this pass, and sampling it while drawing into it is undefined.
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glActiveTexture(GL_TEXTURE0);
+  bindTextureUnit(1, GL_TEXTURE_2D, 0);
   // The bump relief differentiates per pixel; drivers may default to one derivative per 2 x 2.
   glHint(GL_FRAGMENT_SHADER_DERIVATIVE_HINT, GL_NICEST);
   checkGlError(__LINE__);
@@ -352,16 +331,27 @@ void ForrestScene::drawGeometry() {
   glDepthFunc(GL_LEQUAL);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-  // Sky: an inside-out cube that only leaves its lens value in alpha and its depth.
+  // Made afresh each frame; its buffers go when this function returns.
   Mesh sky(kCubeVertexCount, kCubeTriangleCount);
+  drawSky(sky, projection, view);
+  drawTerrain(view);
+  drawCubeString(view);
+  drawCaption(view.m);
+
+  glUseProgram(0);
+  checkGlError(__LINE__);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+void ForrestScene::drawSky(Mesh& sky, const Mat4& projection, const Mat4& view) {
   sky.makeCube();
   sky.flipWinding();
   sky.upload();
   useProgram(forrestProgram);
   setUniform1f(forrestProgram, "material", 0.0f);
   setUniform1f(forrestProgram, "bump_scale", 1.0f);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_3D, noiseTexture);
+  bindTextureUnit(0, GL_TEXTURE_3D, noiseTexture);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
   glEnableVertexAttribArray(0);
   glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
@@ -373,11 +363,13 @@ void ForrestScene::drawGeometry() {
   glUseProgram(0);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   checkGlError(__LINE__);
+}
 
-  // Terrain: one buffer drawn as a 3 x 3 tiling; neighbouring tiles overlap a little.
+void ForrestScene::drawTerrain(const Mat4& view) {
+  // Neighbouring tiles overlap a little.
   useProgram(forrestProgram);
   terrain.upload();
-  glBindTexture(GL_TEXTURE_3D, noiseTexture);
+  bindTextureUnit(0, GL_TEXTURE_3D, noiseTexture);
   enableMeshAttributes(terrain);
   for (int i = -kTileRadius; i <= kTileRadius; ++i) {
     for (int j = -kTileRadius; j <= kTileRadius; ++j) {
@@ -387,20 +379,15 @@ void ForrestScene::drawGeometry() {
     }
   }
   disableMeshAttributes();
+}
 
+void ForrestScene::drawCubeString(const Mat4& view) {
   useProgram(forrestProgram);
   cubeString.upload();
   enableMeshAttributes(cubeString);
   setUniformMatrix4(forrestProgram, "modelview", 1, false, view.m);
   drawMeshRange(cubeString);
   disableMeshAttributes();
-
-  drawCaption(view.m);
-
-  glUseProgram(0);
-  checkGlError(__LINE__);
-  glBindBuffer(GL_ARRAY_BUFFER, 0);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
 void ForrestScene::drawCaption(const float V[16]) {
@@ -409,8 +396,7 @@ void ForrestScene::drawCaption(const float V[16]) {
   setUniform1f(forrestProgram, "bump_scale", 0.1f);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_3D, noiseTexture);
+  bindTextureUnit(0, GL_TEXTURE_3D, noiseTexture);
   glEnableVertexAttribArray(0);
   glEnableVertexAttribArray(1);
   glEnableVertexAttribArray(2);
@@ -419,19 +405,17 @@ void ForrestScene::drawCaption(const float V[16]) {
   glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, 0, kCaptionNormals);
 
   Mat4 model;
-  glActiveTexture(GL_TEXTURE1);
   if (seconds < kSmallCaptionUntil) {
-    glBindTexture(GL_TEXTURE_2D, smallCaptionTexture);
+    bindTextureUnit(1, GL_TEXTURE_2D, smallCaptionTexture);
     // -135 degrees about +Y, cosine and sine given exactly.
     model = translationMatrix(-1.5f, 3.0f, -4.0f) * rotationYMatrix(-0.70710677f, -0.70710677f) *
             scaleMatrix(3.0f, 1.5f, 3.0f);
   } else {
-    glBindTexture(GL_TEXTURE_2D, largeCaptionTexture);
+    bindTextureUnit(1, GL_TEXTURE_2D, largeCaptionTexture);
     // -144 degrees about +Y.
     model = translationMatrix(-3.5f, 0.3f, -6.0f) * rotationYMatrix(-0.809017f, -0.58778524f) *
             scaleMatrix(2.0f, 1.0f, 2.0f);
   }
-  glActiveTexture(GL_TEXTURE0);
   Mat4 view;
   for (int e = 0; e < kMatrixElements; ++e) view.m[e] = V[e];
   Mat4 modelview = view * model;
@@ -443,26 +427,29 @@ void ForrestScene::drawCaption(const float V[16]) {
   glDisable(GL_BLEND);
 }
 
+// ---- post-processing passes ----
+
 void ForrestScene::render() {
-  const int32_t w = width, h = height;
-  const int32_t quarterW = static_cast<int32_t>(static_cast<uint32_t>(w) >> 2);
-  const int32_t quarterH = static_cast<int32_t>(static_cast<uint32_t>(h) >> 2);
+  geometryPass();
+  occlusionPass();
+  depthOfFieldPass();
+  glowPass();
+  compositePass();
+}
 
+void ForrestScene::geometryPass() {
   glDisable(GL_BLEND);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[kGeometryFramebuffer]);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, glNames.framebuffers[kGeometryFramebuffer]);
   drawGeometry();
-
   // Colour and lens alpha into texture 0, which the next passes build on.
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[kGeometryFramebuffer]);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[kColourFramebuffer]);
-  glViewport(0, 0, w, h);
-  glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  copyColour(glNames.framebuffers[kGeometryFramebuffer], glNames.framebuffers[kColourFramebuffer], width, height);
+}
 
-  // Ambient occlusion multiplies the colour; alpha keeps the lens value.
+void ForrestScene::occlusionPass() {
+  // Draws into texture 0, still bound from the copy.
   useProgram(aoProgram);
-  setUniform4f(aoProgram, "ao_settings", kAoRadius * static_cast<float>(w) / static_cast<float>(h), kAoRadius,
-               kAoStrength, 0.0f);
+  setUniform4f(aoProgram, "ao_settings", kAoRadius * static_cast<float>(width) / static_cast<float>(height),
+               kAoRadius, kAoStrength, 0.0f);
   glEnable(GL_BLEND);
   glBlendFunc(GL_ZERO, GL_SRC_COLOR);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
@@ -471,12 +458,15 @@ void ForrestScene::render() {
   drawFullscreenQuad();
   glDisable(GL_BLEND);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
 
-  // Depth of field, first pass: two blurred images from texture 0.
+void ForrestScene::depthOfFieldPass() {
+  const uint32_t* textures = glNames.textures;
+  // First: two blurred images from texture 0.
   const GLenum bokehOutputs[2] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[kBokehFramebuffer]);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, glNames.framebuffers[kBokehFramebuffer]);
   glDrawBuffers(2, bokehOutputs);
-  glViewport(0, 0, w, h);
+  glViewport(0, 0, width, height);
   checkGlError(__LINE__);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   disableDepth();
@@ -487,24 +477,23 @@ void ForrestScene::render() {
   drawFullscreenQuad();
   checkGlError(__LINE__);
 
-  // Second pass: combined from those two back into texture 0's colour.
-  bindDrawTarget(framebuffers[kColourFramebuffer], w, h);
+  // Second: combined from those two back into texture 0's colour.
+  bindDrawTarget(glNames.framebuffers[kColourFramebuffer], width, height);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   disableDepth();
   useProgram(bokeh2Program);
-  glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_2D, textures[kBokehSumTexture]);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, textures[kBokehTexture]);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, textures[kColourTexture]);
+  bindPassTextures(textures[kColourTexture], textures[kBokehTexture], textures[kBokehSumTexture]);
   drawFullscreenQuad();
   checkGlError(__LINE__);
+}
 
+void ForrestScene::glowPass() {
+  const uint32_t* framebuffers = glNames.framebuffers;
+  const uint32_t* textures = glNames.textures;
+  const int32_t quarterW = targetSide(width, kQuarterSize), quarterH = targetSide(height, kQuarterSize);
   downsample(*this, textures[kColourTexture], framebuffers[kHalfFramebuffer], textures[kBokehSumTexture],
              framebuffers[kGlowFramebuffer]);
 
-  // Glow: a horizontal, then a tinted vertical blur at quarter size.
   setUniform4f(gaussblurProgram, "tint", 1.0f, 1.0f, 1.0f, 1.0f);
   bindDrawTarget(framebuffers[kGlowBlurFramebuffer], quarterW, quarterH);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -524,16 +513,18 @@ void ForrestScene::render() {
   bindPassTextures(textures[kGlowBlurTexture]);
   drawFullscreenQuad();
   checkGlError(__LINE__);
+}
 
+void ForrestScene::compositePass() {
   // The glow fills the back buffer; no clear is needed. It is drawn, not blitted: a scaled
   // blit may not go into a multisampled default framebuffer, and where the window system
   // stands in a framebuffer object of its own for it, the back buffer cannot be named.
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glViewport(0, 0, w, h);
+  glViewport(0, 0, width, height);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   disableDepth();
   useProgram(stretchProgram);
-  bindPassTextures(textures[kGlowTexture]);
+  bindPassTextures(glNames.textures[kGlowTexture]);
   glBindSampler(0, linearSampler);
   drawFullscreenQuad();
   glBindSampler(0, 0);
@@ -544,16 +535,12 @@ void ForrestScene::render() {
   glBlendFunc(GL_ONE, GL_ONE);
   useProgram(compositeProgram);
   setUniform1f(compositeProgram, "darken", kDarken);
-  tint = tintTrack.evaluate(centiseconds);
+  Vec3 tint = tintTrack.evaluate(centiseconds);
   setUniform4f(compositeProgram, "tint", tint.x, tint.y, tint.z, 1.0f);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   disableDepth();
-  glActiveTexture(GL_TEXTURE2);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, depthTexture);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, textures[kColourTexture]);
+  // depthTexture on unit 1 is not sampled here; the next frame's geometry pass unbinds it.
+  bindPassTextures(glNames.textures[kColourTexture], depthTexture);
   drawFullscreenQuad();
   glDisable(GL_BLEND);
 }

@@ -3,6 +3,7 @@
 // of field, a tinted glow and a composite.
 #pragma once
 
+#include "render/gl_objects.h"
 #include "render/matrix.h"
 #include "render/mesh.h"
 #include "render/shader.h"
@@ -10,8 +11,6 @@
 #include "shell/scene.h"
 
 #include <cstdint>
-
-constexpr int kForestGlNames = 16;  // framebuffer, texture and renderbuffer names generated at once
 
 constexpr uint32_t kTerrainVertexCapacity = 100000;
 constexpr uint32_t kTerrainTriangleCapacity = 200000;
@@ -27,7 +26,7 @@ constexpr uint32_t kForestSeed = 99991;       // seeds the terrain and cube reci
 constexpr int kNoiseSide = 16;                // texels per side of the 3D noise texture
 constexpr int kNoiseBytes = kNoiseSide * kNoiseSide * kNoiseSide * 3;  // RGB
 
-// Entries of `textures`.
+// Entries of `glNames.textures`.
 constexpr int kColourTexture = 0;        // scene colour after the geometry pass, AO and depth of field
 constexpr int kBokehTexture = 1;         // first output of the first depth-of-field pass
 constexpr int kBokehSumTexture = 2;      // its second output; later the half-size downsample stage
@@ -38,14 +37,14 @@ constexpr int kNoiseEntry = 7;
 constexpr int kDepthEntry = 8;
 constexpr int kSmallCaptionEntry = 9;
 constexpr int kLargeCaptionEntry = 10;
-// Entries of `framebuffers`.
+// Entries of `glNames.framebuffers`.
 constexpr int kColourFramebuffer = 0;    // texture 0
 constexpr int kBokehFramebuffer = 1;     // textures 1 and 2
 constexpr int kHalfFramebuffer = 3;      // texture 2
 constexpr int kGlowFramebuffer = 4;      // texture 4
 constexpr int kGlowBlurFramebuffer = 5;  // texture 5
 constexpr int kGeometryFramebuffer = 6;  // textures 6 and 8, depth renderbuffer
-// Entry of `renderbuffers`.
+// Entry of `glNames.renderbuffers`.
 constexpr int kDepthRenderbuffer = 1;    // GL_DEPTH_COMPONENT24 for the geometry pass
 
 constexpr float kSmallCaptionUntil = 16.0f;  // seconds; the large caption from then on
@@ -56,7 +55,7 @@ class ForrestScene : public Scene {
   ShaderProgram bokehProgram;      // first depth-of-field pass
   ShaderProgram bokeh2Program;     // second depth-of-field pass
   ShaderProgram gaussblurProgram;  // separable blur of the glow image
-  ShaderProgram compositeProgram;  // final image onto the back buffer
+  ShaderProgram compositeProgram;  // the tinted scene added onto the glow on the back buffer
   ShaderProgram flatProgram;       // built at start, drawn with by no pass
   ShaderProgram aoProgram;         // screen-space ambient occlusion
   ShaderProgram stretchProgram;    // the quarter-size glow stretched over the back buffer
@@ -68,33 +67,54 @@ class ForrestScene : public Scene {
   KeyframeTrack<float> pitchTrack;     // camera rotation about +X, radians
   KeyframeTrack<float> focusTrack;     // focus distance offset
   KeyframeTrack<float> heightTrack;    // camera height offset
-  uint32_t framebuffers[kForestGlNames] = {};   // GL names; entries 0, 1, 3 to 6 used (k...Framebuffer)
-  uint32_t textures[kForestGlNames] = {};       // GL names; entries 0 to 10 but 3 used (k...Texture, k...Entry)
-  uint32_t renderbuffers[kForestGlNames] = {};  // GL names; entry 1 is the depth buffer
-  uint32_t noiseTexture = 0;         // textures[7]: 16^3 RGB random bytes
-  uint32_t depthTexture = 0;         // textures[8]: one float per pixel from the geometry pass
-  uint32_t smallCaptionTexture = 0;  // textures[9]: 128 x 64 caption
-  uint32_t largeCaptionTexture = 0;  // textures[10]: 256 x 128 caption
+  // Framebuffers 0, 1, 3 to 6 (k...Framebuffer), textures 0 to 10 but 3 (k...Texture,
+  // k...Entry) and renderbuffer 1, the depth buffer, are used.
+  SceneGlNames glNames;
+  uint32_t noiseTexture = 0;         // glNames.textures[7]: 16^3 RGB random bytes
+  uint32_t depthTexture = 0;         // glNames.textures[8]: one float per pixel from the geometry pass
+  uint32_t smallCaptionTexture = 0;  // glNames.textures[9]: 128 x 64 caption
+  uint32_t largeCaptionTexture = 0;  // glNames.textures[10]: 256 x 128 caption
   uint32_t linearSampler = 0;        // linear and clamped to the edge: the glow's stretch
 
   ForrestScene();
   ~ForrestScene() override;
+  // Generates the GL names, builds programs, textures and framebuffers, then tracks and meshes.
   void start() override;
+  // The frame as its passes: geometry, occlusion, depth of field, glow, composite.
   void render() override;
-  // Deletes the targets, the noise, depth and caption textures, the framebuffers, the depth
-  // renderbuffer and the meshes' buffers, and zeroes their names.
+  // Deletes the glow's sampler, the scene's GL name set (targets, noise, depth and caption
+  // textures, framebuffers, depth renderbuffer) and the meshes' buffers, and zeroes their names.
   void release() override;
 
-  // Builds the seven programs and gives their samplers texture units.
+  // Builds the eight programs and gives their samplers texture units.
   void createPrograms();
-  // Allocates the targets, uploads the noise and the captions, allocates depthTexture.
+  // Allocates the targets, uploads the noise and the captions, allocates depthTexture, makes
+  // the glow's sampler.
   void createTextures();
-  // Makes the depth renderbuffer and attaches the targets to their framebuffers.
+  // Gives the depth renderbuffer storage and attaches the targets to their framebuffers.
   void createFramebuffers();
+
   // Draws sky, terrain, cubes and caption into the bound framebuffer (framebuffer 6).
   void drawGeometry();
+  // Builds the inside-out sky cube into sky and draws only its lens value (alpha) and depth.
+  void drawSky(Mesh& sky, const Mat4& projection, const Mat4& view);
+  // Draws the terrain as a 3 x 3 tiling of one buffer.
+  void drawTerrain(const Mat4& view);
+  // Draws the string of cubes.
+  void drawCubeString(const Mat4& view);
   // Draws the caption of the moment as a relief quad seen through camera V.
   void drawCaption(const float V[16]);
+
+  // Geometry into framebuffer 6, then its colour and lens alpha copied into texture 0.
+  void geometryPass();
+  // Ambient occlusion multiplies texture 0's colour; alpha keeps the lens value.
+  void occlusionPass();
+  // Depth of field: two blurred images from texture 0, combined back into its colour.
+  void depthOfFieldPass();
+  // Texture 0 reduced to quarter size, blurred across, then up with the tint: the glow in texture 4.
+  void glowPass();
+  // The glow stretched over the back buffer, the tinted scene added on top.
+  void compositePass();
 };
 
 // Fills the six tracks with their keys and finishes them.

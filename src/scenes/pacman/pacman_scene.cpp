@@ -41,6 +41,8 @@ void PacmanScene::start() {
 }
 
 void PacmanScene::render() {
+  // The picture goes into the draw framebuffer as bound: the default one, which every scene
+  // before this one leaves bound. Only the read binding is reset.
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   // The television scene's last frame leaves this state; set it here as well so the scene
   // looks the same when it is the first one rendered (capture from its own start).

@@ -1,5 +1,5 @@
 // The television scene: its resources, the line drawing on the screen target and the frame
-// passes (snow, lines added on top, downsample, quarter-size blur, blit, flickering glow).
+// passes (snow, lines added on top, quarter-size glow, copy to the back buffer, flickering glow added).
 #include "scenes/tv/tv_scene.h"
 
 #include "render/gl_objects.h"
@@ -24,7 +24,6 @@ namespace {
 
 constexpr float kLineRadius = 0.02f;  // "radii": stroke half-width in view-space units
 constexpr double kCubeYawRate = 0.33;  // radians of Ry per radian of Rx
-constexpr int kQuadFloats = 8;         // x, y of a quad's four corners
 
 // Cube corner k = 4 zi + 2 yi + xi, -1 for bit 0 and +1 for bit 1.
 const float kCubeCornerPositions[kCubeCorners * 3] = {
@@ -34,17 +33,6 @@ const uint16_t kCubeEdges[kCubeEdgeIndices] = {
     0, 1, 1, 3, 3, 2, 2, 0, 4, 5, 5, 7, 7, 6, 6, 4, 0, 4, 1, 5, 3, 7, 2, 6,
 };
 const float kSquareCornerPositions[kSquareCorners * 3] = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
-
-// Right-handed rotation about +Z with the cosine and sine taken in double precision.
-Mat4 rotationZMatrix(double angle) {
-  Mat4 r = identityMatrix();
-  float c = static_cast<float>(std::cos(angle)), s = static_cast<float>(std::sin(angle));
-  r.m[0] = c;
-  r.m[1] = s;
-  r.m[4] = -s;
-  r.m[5] = c;
-  return r;
-}
 
 }  // namespace
 
@@ -58,6 +46,8 @@ TVScene::~TVScene() {
   release();
   // The programs go with their members.
 }
+
+// ---- tracks, camera and shapes ----
 
 void fillTVTracks(TVScene& scene) {
   KeyframeTrack<float>& distance = scene.distanceTrack;
@@ -82,8 +72,6 @@ Mat4 tvProjection(int32_t width, int32_t height) {
   // -(far + near) / (far - near) = -101 / 99 and -2 far near / (far - near) = -200 / 99.
   return wideFrustumMatrix(width, height, -1.0202020f, -2.0202019f);
 }
-
-int32_t quarterSide(int32_t side) { return static_cast<int32_t>(static_cast<uint32_t>(side) / kQuarterSize); }
 
 float snowTime(float seconds) { return static_cast<float>(static_cast<uint32_t>(20.0f * seconds)) * 0.05f; }
 
@@ -147,7 +135,10 @@ Mat4 tunnelModelview(const TunnelSquare& square) {
          rotationZMatrix(square.spin);
 }
 
+// ---- resources ----
+
 void TVScene::start() {
+  generateSceneGlNames(glNames);
   createPrograms();
   createTextures();
   createFramebuffers();
@@ -174,7 +165,7 @@ void TVScene::createPrograms() {
 }
 
 void TVScene::createTextures() {
-  glGenTextures(kTVGlNames, textures);
+  const uint32_t* textures = glNames.textures;
   sceneTexture = textures[0];
   halfTexture = textures[1];
   blurTexture = textures[2];
@@ -191,12 +182,8 @@ void TVScene::createTextures() {
 
   uploadPalette(paletteTexture, GL_RGB8, kPaletteEntries, GL_RGB, kSnowPalette);
   uploadPalette(screenPaletteTexture, GL_RGBA8, kScreenPaletteEntries, GL_RGBA, kScreenPalette);
-
-  glBindTexture(GL_TEXTURE_2D, noiseTexture);
-  setTextureModes(GL_REPEAT, GL_NEAREST, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kNoiseTextureSide, kNoiseTextureSide, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               kTVNoise.bytes);
-  checkGlError(__LINE__);
+  uploadTexture2D(noiseTexture, GL_RGBA8, kNoiseTextureSide, kNoiseTextureSide, GL_RGBA, kTVNoise.bytes, GL_REPEAT,
+                  GL_NEAREST, GL_NEAREST);
 
   allocateTexture(screenTexture, GL_RGBA8, 1, kScreenTargetSide, kScreenTargetSide, GL_CLAMP_TO_BORDER, GL_LINEAR,
                   GL_LINEAR);
@@ -205,45 +192,26 @@ void TVScene::createTextures() {
 }
 
 void TVScene::createFramebuffers() {
-  glGenFramebuffers(kTVGlNames, framebuffers);
-  glGenRenderbuffers(kTVGlNames, renderbuffers);
-  sceneFramebuffer = framebuffers[0];
-  halfFramebuffer = framebuffers[1];
-  blurFramebuffer = framebuffers[2];
-  glowFramebuffer = framebuffers[3];
-  screenFramebuffer = framebuffers[4];
-  depthRenderbuffer = renderbuffers[0];
+  sceneFramebuffer = glNames.framebuffers[0];
+  halfFramebuffer = glNames.framebuffers[1];
+  blurFramebuffer = glNames.framebuffers[2];
+  glowFramebuffer = glNames.framebuffers[3];
+  screenFramebuffer = glNames.framebuffers[4];
+  depthRenderbuffer = glNames.renderbuffers[0];
 
-  glBindRenderbuffer(GL_RENDERBUFFER, depthRenderbuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+  allocateDepthRenderbuffer(depthRenderbuffer, width, height);
+  attachTexture(sceneFramebuffer, GL_COLOR_ATTACHMENT0, sceneTexture);
+  attachRenderbuffer(sceneFramebuffer, GL_DEPTH_ATTACHMENT, depthRenderbuffer);
+  attachTexture(halfFramebuffer, GL_COLOR_ATTACHMENT0, halfTexture);
+  attachTexture(blurFramebuffer, GL_COLOR_ATTACHMENT0, blurTexture);
+  attachTexture(glowFramebuffer, GL_COLOR_ATTACHMENT0, glowTexture);
+  attachTexture(screenFramebuffer, GL_COLOR_ATTACHMENT0, screenTexture);
   checkGlError(__LINE__);
-  glBindRenderbuffer(GL_RENDERBUFFER, 0);
-
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, sceneFramebuffer);
-  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, sceneTexture, 0);
-  glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthRenderbuffer);
-  checkGlError(__LINE__);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-
-  const uint32_t colourOnly[][2] = {  // framebuffer, texture
-      {halfFramebuffer, halfTexture},
-      {blurFramebuffer, blurTexture},
-      {glowFramebuffer, glowTexture},
-      {screenFramebuffer, screenTexture},
-  };
-  for (const auto& target : colourOnly) {
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target[0]);
-    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target[1], 0);
-    checkGlError(__LINE__);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  }
 }
 
 void TVScene::release() {
   // A scene that never started (or was released already) holds no names and makes no call.
-  deleteGlNames(glDeleteTextures, textures, kTVGlNames);
-  deleteGlNames(glDeleteFramebuffers, framebuffers, kTVGlNames);
-  deleteGlNames(glDeleteRenderbuffers, renderbuffers, kTVGlNames);
+  releaseSceneGlNames(glNames);
   sceneFramebuffer = depthRenderbuffer = sceneTexture = halfFramebuffer = halfTexture = 0;
   blurFramebuffer = glowFramebuffer = blurTexture = glowTexture = 0;
   paletteTexture = screenPaletteTexture = noiseTexture = screenFramebuffer = screenTexture = 0;
@@ -254,6 +222,8 @@ void TVScene::reportCounters(SceneCounters& out) const {
   out.add("cube_copies", cubesDrawn);
   out.add("square_draws", squaresDrawn);
 }
+
+// ---- line picture ----
 
 void TVScene::renderScreen() {
   Mat4 projection = tvProjection(width, height);
@@ -307,8 +277,10 @@ void TVScene::drawScreenShapes(float t) {
   checkGlError(__LINE__);
 }
 
+// ---- frame passes ----
+
 void TVScene::blurQuarter(uint32_t source) {
-  const int32_t w = quarterSide(width), h = quarterSide(height);
+  const int32_t w = targetSide(width, kQuarterSize), h = targetSide(height, kQuarterSize);
   bindDrawTarget(blurFramebuffer, w, h);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthMask(GL_FALSE);
@@ -331,6 +303,18 @@ void TVScene::blurQuarter(uint32_t source) {
 }
 
 void TVScene::render() {
+  float v = scaleTrack.evaluate(centiseconds);
+  float screenQuad[kQuadFloats];
+  for (int k = 0; k < kQuadFloats; ++k) screenQuad[k] = kFullscreenQuadPositions[k] * v;
+  float fade = fadeTrack.evaluate(centiseconds);
+  snowPass(screenQuad, fade);
+  linesPass(screenQuad, fade);
+  glowPass();
+  copyPass();
+  compositePass();
+}
+
+void TVScene::snowPass(const float screenQuad[kQuadFloats], float fade) {
   // The state every later frame starts with, set here too: the first frame would otherwise
   // inherit it from whatever ran before (the forest, or nothing when capture skips ahead).
   glDisable(GL_BLEND);
@@ -340,50 +324,41 @@ void TVScene::render() {
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 
-  float v = scaleTrack.evaluate(centiseconds);
-  float screenQuad[kQuadFloats];
-  for (int k = 0; k < kQuadFloats; ++k) screenQuad[k] = kFullscreenQuadPositions[k] * v;
-  float fade = fadeTrack.evaluate(centiseconds);
-
-  // Snow: replaces every pixel the screen quad covers.
+  // Replaces every pixel the screen quad covers.
   bindDrawTarget(sceneFramebuffer, width, height);
   useProgram(screenProgram);
   setUniform1f(screenProgram, "time", snowTime(seconds));
   setUniform1f(screenProgram, "tint", fade + 0.001f);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_1D, paletteTexture);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, noiseTexture);
+  bindTextureUnit(1, GL_TEXTURE_1D, paletteTexture);
+  bindTextureUnit(0, GL_TEXTURE_2D, noiseTexture);
   drawQuad(screenQuad, kFullscreenQuadCoords);
   checkGlError(__LINE__);
+}
 
+void TVScene::linesPass(const float screenQuad[kQuadFloats], float fade) {
   renderScreen();
-
-  // The line picture, through its palette, added on top.
   bindDrawTarget(sceneFramebuffer, width, height);
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE);
   useProgram(screen2Program);
   setUniform1f(screen2Program, "time", seconds);
   setUniform1f(screen2Program, "tint", fade);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_1D, screenPaletteTexture);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, screenTexture);
+  bindTextureUnit(1, GL_TEXTURE_1D, screenPaletteTexture);
+  bindTextureUnit(0, GL_TEXTURE_2D, screenTexture);
   drawQuad(screenQuad, kFullscreenQuadCoords);
   checkGlError(__LINE__);
   glDisable(GL_BLEND);
+}
 
+void TVScene::glowPass() {
+  // The blur reads the full-size picture again; the downsample's result keeps only its alpha.
   downsample(*this, sceneTexture, halfFramebuffer, halfTexture, glowFramebuffer);
   blurQuarter(sceneTexture);
+}
 
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneFramebuffer);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glViewport(0, 0, width, height);
-  glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+void TVScene::copyPass() { copyColour(sceneFramebuffer, 0, width, height); }
 
-  // The glow, warm and flickering, added onto the copied picture.
+void TVScene::compositePass() {
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE);
   useProgram(compositeProgram);

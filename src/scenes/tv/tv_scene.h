@@ -2,6 +2,7 @@
 // cube, then a tunnel of squares) added over it, a blurred glow and a flickering warm tint.
 #pragma once
 
+#include "render/gl_objects.h"
 #include "render/matrix.h"
 #include "render/shader.h"
 #include "render/track.h"
@@ -9,7 +10,6 @@
 
 #include <cstdint>
 
-constexpr int kTVGlNames = 16;            // framebuffer, texture and renderbuffer names generated at once
 constexpr int kPaletteEntries = 8;        // colours of the snow
 constexpr int kScreenPaletteEntries = 5;  // colours of the line picture: background and four copies
 constexpr int kNoiseTextureSide = 32;     // texels per side of the snow texture
@@ -28,6 +28,7 @@ constexpr float kFirstSquare = 30.0f;     // numbers of the squares drawn
 constexpr float kLastSquare = 120.0f;
 constexpr float kStyleRun = 30.0f;        // squares of one style in a row
 constexpr int kTunnelStyles = 3;
+constexpr int kQuadFloats = 8;            // x, y of a quad's four corners
 
 // The palettes, R G B (A) bytes per texel in texel order.
 extern const uint8_t kSnowPalette[kPaletteEntries * 3];
@@ -70,29 +71,29 @@ class TVScene : public Scene {
   KeyframeTrack<float> distanceTrack;  // wire cube's z, units (negative: in front)
   KeyframeTrack<float> scaleTrack;     // half-size of the screen quad, 1 = full target
   KeyframeTrack<float> fadeTrack;      // fade of both screen layers, 0..1
-  uint32_t framebuffers[kTVGlNames] = {};   // GL names; entries 0 to 4 used
-  uint32_t textures[kTVGlNames] = {};       // GL names; entries 0 to 7 used
-  uint32_t renderbuffers[kTVGlNames] = {};  // GL names; entry 0 used
-  uint32_t sceneFramebuffer = 0;      // framebuffers[0]: the composed picture, with depth
-  uint32_t depthRenderbuffer = 0;     // renderbuffers[0]: GL_DEPTH_COMPONENT24, full size
-  uint32_t sceneTexture = 0;          // textures[0]: full size
-  uint32_t halfFramebuffer = 0;       // framebuffers[1]
-  uint32_t halfTexture = 0;           // textures[1]: full size, the downsample's middle stage
-  uint32_t blurFramebuffer = 0;       // framebuffers[2]
-  uint32_t glowFramebuffer = 0;       // framebuffers[3]
-  uint32_t blurTexture = 0;           // textures[2]: quarter size, horizontally blurred
-  uint32_t glowTexture = 0;           // textures[3]: quarter size, the finished glow
-  uint32_t paletteTexture = 0;        // textures[4]: 1D, kSnowPalette
-  uint32_t screenPaletteTexture = 0;  // textures[5]: 1D, kScreenPalette
-  uint32_t noiseTexture = 0;          // textures[6]: 32 x 32 RGBA, kTVNoise
-  uint32_t screenFramebuffer = 0;     // framebuffers[4]
-  uint32_t screenTexture = 0;         // textures[7]: 512 x 512, the line picture
+  SceneGlNames glNames;               // framebuffers 0 to 4, textures 0 to 7 and renderbuffer 0 used
+  uint32_t sceneFramebuffer = 0;      // glNames.framebuffers[0]: the composed picture, with depth
+  uint32_t depthRenderbuffer = 0;     // glNames.renderbuffers[0]: GL_DEPTH_COMPONENT24, full size
+  uint32_t sceneTexture = 0;          // glNames.textures[0]: full size
+  uint32_t halfFramebuffer = 0;       // glNames.framebuffers[1]
+  uint32_t halfTexture = 0;           // glNames.textures[1]: full size, the downsample's middle stage
+  uint32_t blurFramebuffer = 0;       // glNames.framebuffers[2]
+  uint32_t glowFramebuffer = 0;       // glNames.framebuffers[3]
+  uint32_t blurTexture = 0;           // glNames.textures[2]: quarter size, horizontally blurred
+  uint32_t glowTexture = 0;           // glNames.textures[3]: quarter size, the finished glow
+  uint32_t paletteTexture = 0;        // glNames.textures[4]: 1D, kSnowPalette
+  uint32_t screenPaletteTexture = 0;  // glNames.textures[5]: 1D, kScreenPalette
+  uint32_t noiseTexture = 0;          // glNames.textures[6]: 32 x 32 RGBA, kTVNoise
+  uint32_t screenFramebuffer = 0;     // glNames.framebuffers[4]
+  uint32_t screenTexture = 0;         // glNames.textures[7]: 512 x 512, the line picture
   int cubesDrawn = 0;                 // cube copies drawn in the last frame, for the frame statistics
   int squaresDrawn = 0;               // square draws in the last frame, all copies together
 
   TVScene();
   ~TVScene() override;
+  // Generates the GL names, builds programs, textures and framebuffers, fills the tracks.
   void start() override;
+  // The frame as its passes: snow, lines, glow, copy, composite.
   void render() override;
   // Deletes the textures, framebuffers and renderbuffer and zeroes their names; safe to repeat.
   void release() override;
@@ -102,7 +103,7 @@ class TVScene : public Scene {
   void createPrograms();
   // Allocates the targets and uploads the palettes and the snow.
   void createTextures();
-  // Makes the depth renderbuffer and attaches the targets to their framebuffers.
+  // Gives the depth renderbuffer storage and attaches the targets to their framebuffers.
   void createFramebuffers();
   // Draws the line picture, four copies 0.04 s apart, into screenTexture.
   void renderScreen();
@@ -110,6 +111,18 @@ class TVScene : public Scene {
   void drawScreenShapes(float t);
   // Blurs source into blurTexture (across), then glowTexture (up, alpha kept), at quarter size.
   void blurQuarter(uint32_t source);
+
+  // Sets the state every frame starts with, then draws the snow through its palette into
+  // sceneTexture wherever the screen quad covers.
+  void snowPass(const float screenQuad[kQuadFloats], float fade);
+  // Draws the line picture into screenTexture and adds it, through its palette, onto the snow.
+  void linesPass(const float screenQuad[kQuadFloats], float fade);
+  // Reduces sceneTexture to quarter size and blurs it into glowTexture.
+  void glowPass();
+  // Copies the composed picture onto the back buffer.
+  void copyPass();
+  // Adds the glow, warm and flickering, onto the back buffer.
+  void compositePass();
 };
 
 // Fills the three tracks with their keys and finishes them.
@@ -117,8 +130,6 @@ void fillTVTracks(TVScene& scene);
 // The line picture's frustum: near 1, far 100, 90 degrees across, the vertical scale times
 // width / height so the picture looks right once stretched over the window.
 Mat4 tvProjection(int32_t width, int32_t height);
-// A quarter-size target's side for a window side (unsigned division by 4).
-int32_t quarterSide(int32_t side);
 // The snow's "time": seconds rounded down to a multiple of 1/20 s.
 float snowTime(float seconds);
 // The glow's RGBA multiplier at scene time seconds: warm, swinging by 3 % at 30 rad/s.
