@@ -13,7 +13,7 @@ Scene* cubesScene = new CubesScene();
 namespace {
 
 constexpr int kCubeIndexCount = 3 * kCubeTriangleCount;  // indices of one cube draw
-constexpr GLsizeiptr kPositionBytes = 12;                // 3 floats per instance
+constexpr GLsizeiptr kPositionBytes = kVertexStrideBytes;  // an instance position, laid out as a vertex
 constexpr float kWallScale = 6.0f;                       // half-edge of a wall cube
 constexpr float kRingScale = 1.0f;                       // half-edge of a ring cube
 
@@ -143,7 +143,7 @@ void CubesScene::uploadInstances() {
 
 void CubesScene::pointInstances(uint32_t first) {
   glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
-  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 0, bufferOffset(kPositionBytes * first));
+  glVertexAttribPointer(1, kFloatsPerVertex, GL_FLOAT, GL_FALSE, 0, bufferOffset(kPositionBytes * first));
   glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
@@ -199,7 +199,7 @@ void CubesScene::setUpCubeDrawing() {
   checkGlError(__LINE__);
   glBindBuffer(GL_ARRAY_BUFFER, cubeVertexBuffer);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, cubeIndexBuffer);
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+  glVertexAttribPointer(0, kFloatsPerVertex, GL_FLOAT, GL_FALSE, 0, nullptr);
   pointInstances(0);
   glVertexAttribDivisor(1, 1);
   glEnableVertexAttribArray(0);

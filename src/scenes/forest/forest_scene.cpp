@@ -43,9 +43,9 @@ const float kCaptionNormals[12] = {-0.1f, -0.1f, 1, -0.1f, 0.1f, 1, 0, 0, 1, 0, 
 void enableMeshAttributes(const Mesh& mesh) {
   glEnableVertexAttribArray(0);
   glEnableVertexAttribArray(2);
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-  glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, 0,
-                        reinterpret_cast<const void*>(static_cast<uintptr_t>(mesh.vertexCount) * 12));
+  glVertexAttribPointer(0, kFloatsPerVertex, GL_FLOAT, GL_FALSE, 0, nullptr);
+  glVertexAttribPointer(2, kFloatsPerVertex, GL_FLOAT, GL_FALSE, 0,
+                        reinterpret_cast<const void*>(static_cast<uintptr_t>(mesh.vertexCount) * kVertexStrideBytes));
 }
 
 // Switches the two mesh attributes off again.
@@ -354,7 +354,7 @@ void ForrestScene::drawSky(Mesh& sky, const Mat4& projection, const Mat4& view) 
   bindTextureUnit(0, GL_TEXTURE_3D, noiseTexture);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
   glEnableVertexAttribArray(0);
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+  glVertexAttribPointer(0, kFloatsPerVertex, GL_FLOAT, GL_FALSE, 0, nullptr);
   setUniformMatrix4(forrestProgram, "projection", 1, false, projection.m);
   Mat4 skyModelview = view * scaleMatrix(kSkyScale, kSkyScale, kSkyScale);
   setUniformMatrix4(forrestProgram, "modelview", 1, false, skyModelview.m);
