@@ -18,3 +18,8 @@ void drawQuad(const float* positions, const float* coords) {
 }
 
 void drawFullscreenQuad() { drawQuad(kFullscreenQuadPositions, kFullscreenQuadCoords); }
+
+void disableDepth() {
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+}

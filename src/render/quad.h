@@ -12,3 +12,5 @@ extern const unsigned char kQuadIndices[4];      // 3, 0, 2, 1 as one triangle s
 void drawQuad(const float* positions, const float* coords);
 // Draws the full-screen quad.
 void drawFullscreenQuad();
+// Full-screen passes write no depth and ignore the depth test.
+void disableDepth();

@@ -41,8 +41,7 @@ void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, 
   checkGlError(line);
   // Alpha of the half-size stage is left alone; only the quarter image's alpha matters.
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
-  glDepthMask(GL_FALSE);
-  glDisable(GL_DEPTH_TEST);
+  disableDepth();
   if (!scene.downsampleProgram.built) {
     buildProgram(scene.downsampleProgram, "shaders/downsample_v.glsl", nullptr, "shaders/downsample_f.glsl");
     setUniform1i(scene.downsampleProgram, "tex0", 0);
@@ -58,8 +57,7 @@ void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, 
   glViewport(0, 0, quarterWidth, quarterHeight);
   checkGlError(line);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_FALSE);
-  glDisable(GL_DEPTH_TEST);
+  disableDepth();
   useProgram(scene.downsampleProgram);
   bindPassTextures(halfTexture);
   drawQuad(kQuarterPassPositions, kQuarterPassCoords);

@@ -384,8 +384,7 @@ void CurvesScene::strokePass(const CurveSystem& system) {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
-  glDepthMask(GL_FALSE);
-  glDisable(GL_DEPTH_TEST);
+  disableDepth();
   // Strokes are wound either way and must be filled whatever an earlier scene left.
   glDisable(GL_CULL_FACE);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);

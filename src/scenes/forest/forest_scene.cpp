@@ -60,12 +60,6 @@ void drawMeshRange(const Mesh& mesh) {
                       GL_UNSIGNED_INT, nullptr);
 }
 
-// Full-screen passes write no depth and ignore the depth test.
-void disableDepth() {
-  glDepthMask(GL_FALSE);
-  glDisable(GL_DEPTH_TEST);
-}
-
 }  // namespace
 
 ForrestScene::ForrestScene()

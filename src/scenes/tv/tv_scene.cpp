@@ -283,8 +283,7 @@ void TVScene::blurQuarter(uint32_t source) {
   const int32_t w = targetSide(width, kQuarterSize), h = targetSide(height, kQuarterSize);
   bindDrawTarget(blurFramebuffer, w, h);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_FALSE);
-  glDisable(GL_DEPTH_TEST);
+  disableDepth();
   useProgram(gaussblur2Program);
   setUniform2f(gaussblur2Program, "direction", 0.1f, 0.0f);
   bindPassTextures(source);
@@ -293,8 +292,7 @@ void TVScene::blurQuarter(uint32_t source) {
   bindDrawTarget(glowFramebuffer, w, h);
   // Alpha keeps what the downsample wrote.
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
-  glDepthMask(GL_FALSE);
-  glDisable(GL_DEPTH_TEST);
+  disableDepth();
   useProgram(gaussblur2Program);
   setUniform2f(gaussblur2Program, "direction", 0.0f, 0.1f);
   bindPassTextures(blurTexture);
