@@ -13,6 +13,7 @@
 #include "shell/log.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
+#include "synth/sample_rate.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -29,8 +30,6 @@
 
 namespace {
 
-constexpr int kSampleRate = kWavSampleRate;
-
 using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
@@ -38,9 +37,6 @@ double secondsSince(Clock::time_point start) {
 }
 
 constexpr int kProbeSeconds = 300;  // for ffprobe to read a finished video back
-
-// The first music sample frame at or after the tick ms, rounded to the nearest.
-int64_t sampleAt(uint32_t ms) { return (static_cast<int64_t>(ms) * kSampleRate + 500) / 1000; }
 
 // Writes the span's music to a tracked temporary WAV for the encoder to read; false after a
 // message.
@@ -171,8 +167,8 @@ SpanPlan planSpan(const CaptureOptions& options) {
   SpanPlan plan;
   spanMilliseconds(options, plan.fromMs, plan.toMs);
   plan.frameCount = plan.toMs > plan.fromMs ? firstFrameAtOrAfter(plan.toMs, options.fps, plan.fromMs) : 0;
-  plan.firstSample = sampleAt(plan.fromMs);
-  plan.endSample = sampleAt(plan.toMs);
+  plan.firstSample = sampleFrameAt(plan.fromMs);
+  plan.endSample = sampleFrameAt(plan.toMs);
   return plan;
 }
 
