@@ -28,13 +28,6 @@ typedef int64_t Mask2 __attribute__((vector_size(16)));
 // A vector with x in both lanes.
 inline Double2 splat(double x) { return Double2{x, x}; }
 
-// Loads two doubles from p.
-inline Double2 load2(const double* p) {
-  Double2 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
 // Stores two doubles to p.
 inline void store2(double* p, Double2 v) { std::memcpy(p, &v, sizeof v); }
 
