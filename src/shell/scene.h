@@ -39,7 +39,9 @@ class Scene {
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;
   virtual void start() = 0;    // build programs, GL objects, tracks and geometry
-  virtual void render() = 0;   // draw the whole frame into the bound draw framebuffer
+  // Draws the whole frame, leaving it in the default framebuffer (framebuffer 0: the window's
+  // back buffer, or the capture tool's pbuffer); scenes bind 0 themselves for their last passes.
+  virtual void render() = 0;
   // Deletes the scene's textures, framebuffers, renderbuffers, buffer and sampler objects and
   // zeroes their names; safe to call twice and before start(). Every scene's destructor calls it
   // (the base cannot: the derived part is gone by then); programs go with their members.
