@@ -4,7 +4,7 @@
 // where start() reads ./shaders); and one curve's points alone.
 #include "scenes/curves/curves_scene.h"
 #include "shell/noop_gl.h"
-#include "synth/process_state.h"
+#include "shell/random.h"
 
 #include <benchmark/benchmark.h>
 

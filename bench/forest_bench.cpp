@@ -4,7 +4,6 @@
 // start() reads ./shaders).
 #include "scenes/forest/forest_scene.h"
 #include "shell/noop_gl.h"
-#include "synth/process_state.h"
 
 #include <benchmark/benchmark.h>
 

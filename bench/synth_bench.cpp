@@ -3,6 +3,7 @@
 #include "synth/audio.h"
 #include "synth/mixer.h"
 #include "synth/process_state.h"
+#include "synth/sample_rate.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,12 +14,11 @@
 
 namespace {
 
-constexpr int kRate = 44100;                    // frames per second
 constexpr int kShowSeconds = 192;
-constexpr int kShowFrames = kShowSeconds * kRate;
+constexpr int kShowFrames = kShowSeconds * kSampleRate;
 constexpr int kCallbackFrames = 4096;            // the device buffer
 constexpr int kCallbackBytes = kCallbackFrames * 4;
-constexpr double kCallbackBudgetMs = 1000.0 * kCallbackFrames / kRate;
+constexpr double kCallbackBudgetMs = 1000.0 * kCallbackFrames / kSampleRate;
 
 // A process state with the noise table filled and the song built, as after initAudio.
 const ProcessState& preparedState() {
@@ -36,7 +36,7 @@ void reportRates(benchmark::State& state, int64_t frames) {
   state.counters["samples_per_second"] =
       benchmark::Counter(static_cast<double>(state.iterations() * frames * 2), benchmark::Counter::kIsRate);
   state.counters["realtime_factor"] =
-      benchmark::Counter(static_cast<double>(state.iterations() * frames) / kRate, benchmark::Counter::kIsRate);
+      benchmark::Counter(static_cast<double>(state.iterations() * frames) / kSampleRate, benchmark::Counter::kIsRate);
 }
 
 // The whole show's music with the block renderer the callback uses.

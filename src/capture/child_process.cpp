@@ -66,6 +66,32 @@ void closeIfOpen(int& fd) {
   fd = -1;
 }
 
+// The child's standard streams: input from inputEnd and output to outputEnd, or /dev/null
+// where they are -1; errors always to errorEnd.
+void setChildStreams(posix_spawn_file_actions_t& actions, int inputEnd, int outputEnd, int errorEnd) {
+  if (inputEnd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, inputEnd, STDIN_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (outputEnd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, outputEnd, STDOUT_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, errorEnd, STDERR_FILENO);
+}
+
+// Default actions for all signals (SIGPIPE and SIGCHLD are ignored here, and ignoring is
+// inherited) but stop signals ignored on entry, none blocked (the capture blocks its stop
+// signals), and a group of its own.
+void setChildSignals(posix_spawnattr_t& attributes) {
+  sigset_t reset = signalsToReset(), nothing;
+  sigemptyset(&nothing);
+  posix_spawnattr_setsigdefault(&attributes, &reset);
+  posix_spawnattr_setsigmask(&attributes, &nothing);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+}
+
 }  // namespace
 
 bool startChild(ChildProcess& child, const std::vector<std::string>& args, bool feedInput, bool readOutput,
@@ -84,27 +110,10 @@ bool startChild(ChildProcess& child, const std::vector<std::string>& args, bool 
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (feedInput)
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-  else
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  if (readOutput)
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  else
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-
+  setChildStreams(actions, feedInput ? in[0] : -1, readOutput ? out[1] : -1, err[1]);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  sigset_t reset = signalsToReset(), nothing;
-  sigemptyset(&nothing);
-  // Default actions for all signals (SIGPIPE and SIGCHLD are ignored here, and ignoring is
-  // inherited) but stop signals ignored on entry, none blocked (the capture blocks its stop
-  // signals), and a group of its own.
-  posix_spawnattr_setsigdefault(&attributes, &reset);
-  posix_spawnattr_setsigmask(&attributes, &nothing);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+  setChildSignals(attributes);
 
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
 #include <vector>
 
@@ -66,8 +65,8 @@ bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, i
   }
   args.insert(args.end(), {"-f", container, toolPath(outputPath)});
   encoder.messages.clear();
-  // A dead encoder must show up as a failed write, not kill the capture.
-  std::signal(SIGPIPE, SIG_IGN);
+  // A dead encoder shows up as a failed write, not a killed capture: installCaptureCleanup
+  // ignores SIGPIPE before any output is written.
   if (!startChild(encoder.process, args, true, false, error)) return false;
   encoder.frameBytes = static_cast<size_t>(width) * height * 3;
   encoder.framesSent = 0;

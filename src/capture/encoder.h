@@ -4,18 +4,18 @@
 #pragma once
 
 #include "capture/child_process.h"
+#include "capture/options.h"
 
 #include <cstdint>
 #include <string>
 
-constexpr int kDefaultEncoderStallSeconds = 60;  // no progress of ffmpeg's own this long: give up
 constexpr size_t kMaxEncoderMessageBytes = 8192;  // of ffmpeg's stderr kept for the report
 
 struct VideoEncoder {
   ChildProcess process;              // ffmpeg
   size_t frameBytes = 0;             // one RGB frame
   int64_t framesSent = 0;
-  double stallSeconds = kDefaultEncoderStallSeconds;
+  double stallSeconds = kDefaultEncoderTimeout;  // --encoder-timeout
   std::string watchedFile;           // the file ffmpeg writes, whose changes count as progress; may be empty
   std::string messages;              // what ffmpeg wrote on stderr, at most kMaxEncoderMessageBytes
 };

@@ -82,6 +82,90 @@ bool parseTimes(const char* text, std::vector<uint32_t>& out) {
   }
 }
 
+// Takes one option that has a value into options; false with error set when the option is
+// unknown; valid is false when the value is refused.
+bool takeValueOption(const std::string& flag, const char* value, CaptureOptions& options, bool& valid,
+                     std::string& error) {
+  if (flag == "--size") {
+    valid = parseSize(value, options.width, options.height);
+  } else if (flag == "--fps") {
+    valid = parseInt(value, 1, kMaxCaptureFps, options.fps);
+  } else if (flag == "--at") {
+    valid = parseTimes(value, options.atMs);
+  } else if (flag == "--out") {
+    options.out = value;
+    valid = *value != '\0';
+  } else if (flag == "--audio") {
+    options.audio = value;
+    valid = *value != '\0';
+  } else if (flag == "--frames") {
+    options.frames = value;
+    valid = *value != '\0';
+  } else if (flag == "--encoder-timeout") {
+    valid = parseInt(value, 1, kMaxEncoderTimeout, options.encoderTimeout);
+  } else if (flag == "--from") {
+    valid = parseSeconds(value, options.fromSeconds);
+  } else if (flag == "--to") {
+    valid = parseSeconds(value, options.toSeconds);
+  } else if (flag == "--stats") {
+    options.stats = value;
+    valid = *value != '\0';
+  } else if (flag == "--samples") {
+    valid = parseInt(value, 0, kMaxCaptureSamples, options.samples);
+  } else {
+    error = "unknown option " + flag;
+    return false;
+  }
+  return true;
+}
+
+// Notes flag as given; false with error set when it was given before.
+bool noteGiven(std::set<std::string>& given, const std::string& flag, std::string& error) {
+  if (given.insert(flag).second) return true;
+  error = flag + " is given more than once";
+  return false;
+}
+
+// Reads the arguments into options and given; false with error set at the first bad one.
+bool readArguments(int argc, char** argv, CaptureOptions& options, std::set<std::string>& given, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string flag = argv[i];
+    if (flag == "--help" || flag == "-h") {
+      options.help = true;
+      continue;
+    }
+    if (flag == "--gl-debug") {
+      options.glDebug = true;
+      if (!noteGiven(given, flag, error)) return false;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      error = flag.rfind("--", 0) == 0 ? flag + " needs a value" : "unknown argument " + flag;
+      return false;
+    }
+    const char* value = argv[++i];
+    bool valid = true;
+    if (!takeValueOption(flag, value, options, valid, error) || !noteGiven(given, flag, error)) return false;
+    if (!valid) {
+      error = "bad value for " + flag + ": '" + value + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+// The refusals of options that do nothing or need one another; empty when they fit together.
+std::string checkCombination(const CaptureOptions& options) {
+  if (options.toSeconds >= 0 && options.toSeconds <= options.fromSeconds) return "--to must be after --from";
+  if (!options.atMs.empty() && options.out.empty()) return "--at needs --out DIR";
+  if (options.atMs.empty() && options.out.empty() && options.audio.empty() && options.frames.empty())
+    return "nothing to do: give --at with --out, --out FILE, --frames DIR or --audio FILE";
+  // The music alone renders no frame to measure.
+  if (!options.stats.empty() && options.atMs.empty() && options.out.empty() && options.frames.empty())
+    return "--stats needs frames to measure: give --at, --out or --frames";
+  return "";
+}
+
 }  // namespace
 
 const char* captureUsage() {
@@ -113,84 +197,10 @@ const char* captureUsage() {
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
   std::set<std::string> given;  // each option once: a second value would silently win
-  for (int i = 1; i < argc; ++i) {
-    std::string flag = argv[i];
-    if (flag == "--help" || flag == "-h") {
-      options.help = true;
-      continue;
-    }
-    if (flag == "--gl-debug") {
-      options.glDebug = true;
-      if (!given.insert(flag).second) {
-        error = flag + " is given more than once";
-        return false;
-      }
-      continue;
-    }
-    if (i + 1 >= argc) {
-      error = flag.rfind("--", 0) == 0 ? flag + " needs a value" : "unknown argument " + flag;
-      return false;
-    }
-    const char* value = argv[++i];
-    bool ok = true;
-    if (flag == "--size") {
-      ok = parseSize(value, options.width, options.height);
-    } else if (flag == "--fps") {
-      ok = parseInt(value, 1, kMaxCaptureFps, options.fps);
-    } else if (flag == "--at") {
-      ok = parseTimes(value, options.atMs);
-    } else if (flag == "--out") {
-      options.out = value;
-      ok = *value != '\0';
-    } else if (flag == "--audio") {
-      options.audio = value;
-      ok = *value != '\0';
-    } else if (flag == "--frames") {
-      options.frames = value;
-      ok = *value != '\0';
-    } else if (flag == "--encoder-timeout") {
-      ok = parseInt(value, 1, kMaxEncoderTimeout, options.encoderTimeout);
-    } else if (flag == "--from") {
-      ok = parseSeconds(value, options.fromSeconds);
-    } else if (flag == "--to") {
-      ok = parseSeconds(value, options.toSeconds);
-    } else if (flag == "--stats") {
-      options.stats = value;
-      ok = *value != '\0';
-    } else if (flag == "--samples") {
-      ok = parseInt(value, 0, kMaxCaptureSamples, options.samples);
-    } else {
-      error = "unknown option " + flag;
-      return false;
-    }
-    if (!given.insert(flag).second) {
-      error = flag + " is given more than once";
-      return false;
-    }
-    if (!ok) {
-      error = "bad value for " + flag + ": '" + value + "'";
-      return false;
-    }
-  }
+  if (!readArguments(argc, argv, options, given, error)) return false;
   if (options.help) return true;
-  if (options.toSeconds >= 0 && options.toSeconds <= options.fromSeconds) {
-    error = "--to must be after --from";
-    return false;
-  }
-  if (!options.atMs.empty() && options.out.empty()) {
-    error = "--at needs --out DIR";
-    return false;
-  }
-  if (options.atMs.empty() && options.out.empty() && options.audio.empty() && options.frames.empty()) {
-    error = "nothing to do: give --at with --out, --out FILE, --frames DIR or --audio FILE";
-    return false;
-  }
-  // The music alone renders no frame to measure.
-  if (!options.stats.empty() && options.atMs.empty() && options.out.empty() && options.frames.empty()) {
-    error = "--stats needs frames to measure: give --at, --out or --frames";
-    return false;
-  }
-  error = checkRequest(options, given);
+  error = checkCombination(options);
+  if (error.empty()) error = checkRequest(options, given);
   return error.empty();
 }
 

@@ -13,6 +13,7 @@
 #include "shell/log.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
+#include "synth/sample_rate.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -29,8 +30,6 @@
 
 namespace {
 
-constexpr int kSampleRate = kWavSampleRate;
-
 using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
@@ -38,9 +37,6 @@ double secondsSince(Clock::time_point start) {
 }
 
 constexpr int kProbeSeconds = 300;  // for ffprobe to read a finished video back
-
-// The first music sample frame at or after the tick ms, rounded to the nearest.
-int64_t sampleAt(uint32_t ms) { return (static_cast<int64_t>(ms) * kSampleRate + 500) / 1000; }
 
 // Writes the span's music to a tracked temporary WAV for the encoder to read; false after a
 // message.
@@ -156,10 +152,10 @@ class SpanHost : public VirtualClockHost {
     if (!last && std::chrono::duration<double>(Clock::now() - lastReport).count() < 0.25) return;
     lastReport = Clock::now();
     double elapsed = secondsSince(started);
-    double fps = elapsed > 0 ? done / elapsed : 0;
-    double left = fps > 0 ? (total - done) / fps : 0;
+    double rate = elapsed > 0 ? done / elapsed : 0;
+    double left = rate > 0 ? (total - done) / rate : 0;
     std::fprintf(stderr, "\rframe %lld/%lld  %.1f fps  %d:%02d left   ", static_cast<long long>(done),
-                 static_cast<long long>(total), fps, static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+                 static_cast<long long>(total), rate, static_cast<int>(left) / 60, static_cast<int>(left) % 60);
     if (last) std::fputc('\n', stderr);
     std::fflush(stderr);
   }
@@ -171,8 +167,8 @@ SpanPlan planSpan(const CaptureOptions& options) {
   SpanPlan plan;
   spanMilliseconds(options, plan.fromMs, plan.toMs);
   plan.frameCount = plan.toMs > plan.fromMs ? firstFrameAtOrAfter(plan.toMs, options.fps, plan.fromMs) : 0;
-  plan.firstSample = sampleAt(plan.fromMs);
-  plan.endSample = sampleAt(plan.toMs);
+  plan.firstSample = sampleFrameAt(plan.fromMs);
+  plan.endSample = sampleFrameAt(plan.toMs);
   return plan;
 }
 
@@ -197,6 +193,126 @@ bool addMusicOutput(const CaptureOptions& options, PendingOutputs& pending, std:
                         error);
 }
 
+namespace {
+
+// Makes sure the output can be written before any rendering: the video file (a tracked
+// placeholder that ffmpeg writes over) or the frames folder, cleared of an earlier sequence.
+// Marks the capture as running; false after a message.
+bool prepareSpanOutput(const CaptureOptions& options, bool video, SpanScratch& scratch) {
+  if (!video) {
+    if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return false;
+    scratch.begin(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
+    return true;
+  }
+  OutputFile& out = scratch.video;
+  out = planOutput(options.out, false);
+  scratch.begin(options.out);
+  if (out.inPlace) return true;
+  std::string error;
+  int placeholder = createOutput(out, error);  // created and tracked; ffmpeg writes over it
+  if (placeholder < 0) {
+    std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+    return false;
+  }
+  close(placeholder);
+  return true;
+}
+
+// Starts ffmpeg on the span's frames and the music written for it; false after a message.
+bool startSpanEncoder(VideoEncoder& encoder, const CaptureOptions& options, const VideoTools& tools,
+                      const SpanScratch& scratch) {
+  const OutputFile& out = scratch.video;
+  encoder.stallSeconds = options.encoderTimeout;
+  encoder.watchedFile = out.inPlace ? "" : out.writePath;
+  std::string error;
+  if (startEncoder(encoder, tools.ffmpeg, options.width, options.height, options.fps, scratch.musicPath, out.writePath,
+                   videoContainer(options.out), !out.inPlace, error))
+    return true;
+  std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+  return false;
+}
+
+// Sets the host up to hand every frame of the span to the encoder, or to PNGs when there is none.
+void setUpSpanHost(SpanHost& host, Show& show, const CaptureOptions& options, const SpanPlan& plan,
+                   VideoEncoder* encoder) {
+  host.width = options.width;
+  host.height = options.height;
+  host.encoder = encoder;
+  host.folder = options.frames;
+  host.total = plan.frameCount;
+  host.interactive = isatty(STDERR_FILENO);
+  std::vector<int64_t> frames;
+  for (int64_t k = 0; k < plan.frameCount; ++k) frames.push_back(k);
+  host.begin(show, options.fps, frames, plan.fromMs);
+  host.started = Clock::now();
+}
+
+// Waits for ffmpeg (even after a failed run: its own account says more than a closed pipe)
+// and reads a finished video back; returns whether all went well so far, with the reason in
+// error under the names the user knows. The music written for the encoder goes.
+bool finishSpanVideo(bool ok, VideoEncoder& encoder, const CaptureOptions& options, const VideoTools& tools,
+                     const SpanPlan& plan, SpanScratch& scratch, std::string& error) {
+  const OutputFile& out = scratch.video;
+  std::string finishError;
+  if (encoder.process.pid > 0 && !finishEncoder(encoder, finishError)) {
+    ok = false;
+    error = finishError;
+  }
+  if (ok) {
+    VideoExpectation expected;
+    expected.width = options.width;
+    expected.height = options.height;
+    expected.frames = plan.frameCount;
+    expected.audioFrames = plan.endSample - plan.firstSample;
+    expected.seconds = std::max(static_cast<double>(plan.frameCount) / options.fps,
+                                static_cast<double>(expected.audioFrames) / kSampleRate);
+    // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
+    if (!out.inPlace && !probeVideo(tools.ffprobe, out.writePath, expected, options.encoderTimeout, error)) ok = false;
+  }
+  error = replaceAll(error, toolPath(out.writePath), options.out);
+  error = replaceAll(error, toolPath(scratch.musicPath), "the music of the span");
+  error = replaceAll(replaceAll(error, out.writePath, options.out), scratch.musicPath, "the music of the span");
+  scratch.dropMusic();
+  return ok;
+}
+
+// Finishes and checks the remaining outputs, then renames them all together: the statistics,
+// --audio's music, a sequence's music.wav, and last the video (the last marks a finished
+// capture). False with the reason in error.
+bool commitSpanOutputs(FrameStatsRecorder& stats, const CaptureOptions& options, const SpanPlan& plan, bool video,
+                       SpanScratch& scratch, std::string& error) {
+  if (!stats.finish(scratch.pending, error)) return false;
+  if (!addMusicOutput(options, scratch.pending, error)) return false;
+  if (!video) {
+    std::vector<int16_t> music;
+    renderMusicSlice(plan.firstSample, plan.endSample, music);
+    if (!writeWavOutput(planOutput(options.frames + "/music.wav", false), music.data(),
+                        static_cast<int64_t>(music.size() / 2), scratch.pending, error))
+      return false;
+  } else {
+    scratch.pending.files.push_back(scratch.video);
+    scratch.video = OutputFile();
+  }
+  return scratch.pending.commitAll(error);
+}
+
+// Prints the capture's summary line and, after success, the statistics and what was written.
+void reportSpan(const SpanHost& host, const FrameStatsRecorder& stats, const CaptureOptions& options,
+                const SpanPlan& plan, bool video, bool ok) {
+  double elapsed = secondsSince(host.started);
+  std::fprintf(stderr, "captured %lld frame%s (%.3f s of show, %dx%d at %d fps) in %.1f s: %.2f frames per second%s\n",
+               static_cast<long long>(host.done), host.done == 1 ? "" : "s", (plan.toMs - plan.fromMs) / 1000.0,
+               options.width, options.height, options.fps, elapsed, elapsed > 0 ? host.done / elapsed : 0.0,
+               ok ? "" : " (failed)");
+  if (!ok) return;
+  stats.report();
+  if (!options.audio.empty())
+    std::fprintf(stderr, "wrote %s\n", options.audio == "-" ? "the music to standard output" : options.audio.c_str());
+  std::fprintf(stderr, "wrote %s\n", video ? options.out.c_str() : options.frames.c_str());
+}
+
+}  // namespace
+
 int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   SpanPlan plan = planSpan(options);
   if (plan.frameCount <= 0) {
@@ -204,38 +320,19 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
     return 2;
   }
   bool video = options.frames.empty();
-  std::string container = videoContainer(options.out);
   SpanScratch scratch;  // undoes what is unfinished on every return
-  OutputFile& out = scratch.video;
-  std::string error;
-  if (video) {
-    out = planOutput(options.out, false);
-    scratch.begin(options.out);
-    // Whether the output can be written at all is known before any rendering.
-    if (!out.inPlace) {
-      int placeholder = createOutput(out, error);  // created and tracked; ffmpeg writes over it
-      if (placeholder < 0) {
-        std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
-        return 1;
-      }
-      close(placeholder);
-    }
-  } else {
-    if (!ensureFolder(options.frames) || !clearEarlierSequence(options.frames)) return 1;
-    scratch.begin(options.frames, "the frames written so far stay, without music.wav, which only a finished capture writes");
-  }
+  if (!prepareSpanOutput(options, video, scratch)) return 1;
   // Opened once the folders exist, still before any rendering.
   FrameStatsRecorder stats;  // removes its temporary file on every early return
-  std::string statsError;
-  if (!options.stats.empty() && !stats.open(options.stats, statsError)) {
-    std::fprintf(stderr, "demo-capture: %s\n", statsError.c_str());
+  std::string error;
+  if (!options.stats.empty() && !stats.open(options.stats, error)) {
+    std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     return 1;
   }
-
   // The music of the span: the encoder reads it as a file; a sequence gets it last, so a
   // folder with music.wav holds a finished capture.
-  std::vector<int16_t> music;
   if (video) {
+    std::vector<int16_t> music;
     renderMusicSlice(plan.firstSample, plan.endSample, music);
     if (!writeMusicForEncoder(music, scratch.musicPath, scratch.musicSlot)) return 1;
   }
@@ -243,86 +340,24 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   EglContext egl;
   Show show;
   if (!startOffscreenShow(egl, show, options.width, options.height, eglRequest(options))) return 1;
-
   VideoEncoder encoder;
-  if (video) {
-    encoder.stallSeconds = options.encoderTimeout;
-    encoder.watchedFile = out.inPlace ? "" : out.writePath;
-    if (!startEncoder(encoder, tools.ffmpeg, options.width, options.height, options.fps, scratch.musicPath, out.writePath,
-                      container, !out.inPlace, error)) {
-      std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
-      destroyEglContext(egl);
-      return 1;
-    }
+  if (video && !startSpanEncoder(encoder, options, tools, scratch)) {
+    destroyEglContext(egl);
+    return 1;
   }
-
   SpanHost host;
-  host.width = options.width;
-  host.height = options.height;
-  host.encoder = video ? &encoder : nullptr;
-  host.folder = options.frames;
-  host.total = plan.frameCount;
-  host.interactive = isatty(STDERR_FILENO);
-  std::vector<int64_t> frames;
-  for (int64_t k = 0; k < plan.frameCount; ++k) frames.push_back(k);
-  host.begin(show, options.fps, frames, plan.fromMs);
-  Clock::time_point started = Clock::now();
-  host.started = started;
+  setUpSpanHost(host, show, options, plan, video ? &encoder : nullptr);
   runShow(show, stats.wrap(show, host));
   host.report(true);
   bool ok = !host.failed && host.done == plan.frameCount;
   error = host.error;
 
   // Everything is finished and checked first; only then does anything take its name.
-  if (video) {
-    // ffmpeg's own account of a failure says more than a closed pipe.
-    std::string finishError;
-    if (encoder.process.pid > 0 && !finishEncoder(encoder, finishError)) {
-      ok = false;
-      error = finishError;
-    }
-    if (ok) {
-      VideoExpectation expected;
-      expected.width = options.width;
-      expected.height = options.height;
-      expected.frames = plan.frameCount;
-      expected.audioFrames = plan.endSample - plan.firstSample;
-      expected.seconds = std::max(static_cast<double>(plan.frameCount) / options.fps,
-                                  static_cast<double>(expected.audioFrames) / kSampleRate);
-      // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
-      if (!out.inPlace && !probeVideo(tools.ffprobe, out.writePath, expected, options.encoderTimeout, error))
-        ok = false;
-    }
-    error = replaceAll(error, toolPath(out.writePath), options.out);
-    error = replaceAll(error, toolPath(scratch.musicPath), "the music of the span");
-    error = replaceAll(replaceAll(error, out.writePath, options.out), scratch.musicPath, "the music of the span");
-    scratch.dropMusic();
-  }
-  if (ok && !stats.finish(scratch.pending, error)) ok = false;
-  if (ok) ok = addMusicOutput(options, scratch.pending, error);
-  if (ok && !video) {
-    renderMusicSlice(plan.firstSample, plan.endSample, music);
-    ok = writeWavOutput(planOutput(options.frames + "/music.wav", false), music.data(),
-                        static_cast<int64_t>(music.size() / 2), scratch.pending, error);
-  }
-  if (ok && video) {
-    scratch.pending.files.push_back(out);  // last: the video (or music.wav) marks a finished capture
-    out = OutputFile();
-  }
-  if (ok && !scratch.pending.commitAll(error)) ok = false;
+  if (video) ok = finishSpanVideo(ok, encoder, options, tools, plan, scratch, error);
+  if (ok) ok = commitSpanOutputs(stats, options, plan, video, scratch, error);
   scratch.end();
   if (!ok && !error.empty()) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
-  double elapsed = secondsSince(started);
-  std::fprintf(stderr, "captured %lld frame%s (%.3f s of show, %dx%d at %d fps) in %.1f s: %.2f frames per second%s\n",
-               static_cast<long long>(host.done), host.done == 1 ? "" : "s", (plan.toMs - plan.fromMs) / 1000.0,
-               options.width, options.height, options.fps, elapsed, elapsed > 0 ? host.done / elapsed : 0.0,
-               ok ? "" : " (failed)");
-  if (ok) {
-    stats.report();
-    if (!options.audio.empty())
-      std::fprintf(stderr, "wrote %s\n", options.audio == "-" ? "the music to standard output" : options.audio.c_str());
-    std::fprintf(stderr, "wrote %s\n", video ? options.out.c_str() : options.frames.c_str());
-  }
+  reportSpan(host, stats, options, plan, video, ok);
   destroyEglContext(egl);
   return ok ? 0 : 1;
 }

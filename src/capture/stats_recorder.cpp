@@ -72,6 +72,11 @@ uint32_t FrameStatsRecorder::ticks() {
   return tick;
 }
 
+// The capture's host decides, as it does without statistics.
+uint32_t FrameStatsRecorder::sceneClockStart(uint32_t entryMs, uint32_t now) {
+  return inner->sceneClockStart(entryMs, now);
+}
+
 void FrameStatsRecorder::present() {
   double cpuMs = std::chrono::duration<double, std::milli>(Clock::now() - frameStart).count();
   endQuery();

@@ -75,6 +75,7 @@ class FrameStatsRecorder : public ShowHost {
   bool pollQuit() override;
   uint32_t ticks() override;
   void present() override;
+  uint32_t sceneClockStart(uint32_t entryMs, uint32_t now) override;
 
  private:
   void writeRow(const FrameRecord& record);

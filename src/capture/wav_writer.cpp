@@ -25,8 +25,8 @@ void buildHeader(uint8_t (&header)[kWavHeaderBytes], uint32_t dataBytes) {
   putLittleEndian(header + 16, 16, 4);  // size of the format chunk
   putLittleEndian(header + 20, 1, 2);   // PCM
   putLittleEndian(header + 22, kWavChannels, 2);
-  putLittleEndian(header + 24, kWavSampleRate, 4);
-  putLittleEndian(header + 28, kWavSampleRate * blockAlign, 4);
+  putLittleEndian(header + 24, kSampleRate, 4);
+  putLittleEndian(header + 28, kSampleRate * blockAlign, 4);
   putLittleEndian(header + 32, blockAlign, 2);
   putLittleEndian(header + 34, 8 * kWavBytesPerSample, 2);
   std::memcpy(header + 36, "data", 4);

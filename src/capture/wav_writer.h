@@ -2,12 +2,12 @@
 #pragma once
 
 #include "capture/output_file.h"
+#include "synth/sample_rate.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-constexpr int kWavSampleRate = 44100;  // frames per second
 constexpr int kWavChannels = 2;        // interleaved, left first
 constexpr int kWavBytesPerSample = 2;  // signed 16-bit
 constexpr int kWavHeaderBytes = 44;

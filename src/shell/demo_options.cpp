@@ -13,6 +13,67 @@ constexpr double kShowSeconds = kShowEndMs / 1000.0;
 // True when argv[i] exists and is a value rather than the next option.
 bool valueFollows(int argc, char** argv, int i) { return i + 1 < argc && argv[i + 1][0] != '-'; }
 
+// Takes --window and its size, if one follows at argv[i + 1] (i then moves past it); false
+// with error set for a bad size.
+bool takeWindow(int argc, char** argv, int& i, DemoOptions& options, std::string& error) {
+  options.window = true;
+  if (!valueFollows(argc, argv, i)) return true;
+  const char* value = argv[++i];
+  if (!parseSize(value, kMaxWindowSide, options.width, options.height)) {
+    error = "bad value for --window: '" + std::string(value) + "' (expected WxH, such as 1280x720)";
+    return false;
+  }
+  if (options.width < kMinWindowSide || options.height < kMinWindowSide) {
+    error = "--window " + std::string(value) + " is too small: the scenes need at least " +
+            std::to_string(kMinWindowSide) + " pixels a side";
+    return false;
+  }
+  return true;
+}
+
+// Takes --from and its seconds at argv[i + 1] (i then moves past it); false with error set
+// when the value is missing or outside the show.
+bool takeFrom(int argc, char** argv, int& i, DemoOptions& options, std::string& error) {
+  if (i + 1 >= argc) {
+    error = "--from needs a value in seconds";
+    return false;
+  }
+  const char* value = argv[++i];
+  double seconds;
+  uint32_t ms = 0;
+  bool ok = parseSeconds(value, kShowSeconds, seconds);
+  if (ok) ms = static_cast<uint32_t>(std::llround(seconds * 1000.0));
+  if (!ok || ms >= kShowEndMs) {
+    error = "bad value for --from: '" + std::string(value) + "' (seconds, 0 <= S < 192)";
+    return false;
+  }
+  options.seek = true;
+  options.fromMs = ms;
+  return true;
+}
+
+// Takes the option flag found at argv[i] (and its value, moving i past it); false with error
+// set for an unknown option or a bad value.
+bool takeOption(const std::string& flag, int argc, char** argv, int& i, DemoOptions& options, std::string& error) {
+  if (flag == "--help") {
+    options.help = true;
+  } else if (flag == "--window") {
+    return takeWindow(argc, argv, i, options, error);
+  } else if (flag == "--from") {
+    return takeFrom(argc, argv, i, options, error);
+  } else if (flag == "--loop") {
+    options.loop = true;
+  } else if (flag == "--mute") {
+    options.mute = true;
+  } else if (flag == "--gl-info") {
+    options.glInfo = true;
+  } else {
+    error = "unknown option " + flag;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* demoUsage() {
@@ -44,47 +105,7 @@ bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
       error = flag + " is given twice";
       return false;
     }
-    if (flag == "--help") {
-      options.help = true;
-    } else if (flag == "--window") {
-      options.window = true;
-      if (!valueFollows(argc, argv, i)) continue;
-      const char* value = argv[++i];
-      if (!parseSize(value, kMaxWindowSide, options.width, options.height)) {
-        error = "bad value for --window: '" + std::string(value) + "' (expected WxH, such as 1280x720)";
-        return false;
-      }
-      if (options.width < kMinWindowSide || options.height < kMinWindowSide) {
-        error = "--window " + std::string(value) + " is too small: the scenes need at least " +
-                std::to_string(kMinWindowSide) + " pixels a side";
-        return false;
-      }
-    } else if (flag == "--from") {
-      if (i + 1 >= argc) {
-        error = "--from needs a value in seconds";
-        return false;
-      }
-      const char* value = argv[++i];
-      double seconds;
-      uint32_t ms = 0;
-      bool ok = parseSeconds(value, kShowSeconds, seconds);
-      if (ok) ms = static_cast<uint32_t>(std::llround(seconds * 1000.0));
-      if (!ok || ms >= kShowEndMs) {
-        error = "bad value for --from: '" + std::string(value) + "' (seconds, 0 <= S < 192)";
-        return false;
-      }
-      options.seek = true;
-      options.fromMs = ms;
-    } else if (flag == "--loop") {
-      options.loop = true;
-    } else if (flag == "--mute") {
-      options.mute = true;
-    } else if (flag == "--gl-info") {
-      options.glInfo = true;
-    } else {
-      error = "unknown option " + flag;
-      return false;
-    }
+    if (!takeOption(flag, argc, argv, i, options, error)) return false;
   }
   if (options.help) return true;
   if (options.glInfo && (options.seek || options.loop || options.mute)) {

@@ -44,5 +44,3 @@ void logClose() {
   logStream = nullptr;
   logOwned = false;
 }
-
-bool logIsOpen() { return logStream != nullptr; }

@@ -14,5 +14,3 @@ void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logAttach(FILE* stream);
 // Closes the log if it is open.
 void logClose();
-// True while the log is open.
-bool logIsOpen();

@@ -8,6 +8,7 @@
 #include "shell/sdl_host.h"
 #include "shell/show.h"
 #include "synth/audio.h"
+#include "synth/sample_rate.h"
 
 #include <SDL.h>
 
@@ -16,11 +17,7 @@
 
 namespace {
 
-constexpr int kSampleRate = 44100;  // the music's stereo frames per second
-constexpr int kGlInfoSide = 64;     // pixels: the window --gl-info opens when no size is given
-
-// The music's first stereo frame at show time ms, rounded as the capture tool rounds it.
-int64_t musicFrameAt(uint32_t ms) { return (static_cast<int64_t>(ms) * kSampleRate + 500) / 1000; }
+constexpr int kGlInfoSide = 64;  // pixels: the window --gl-info opens when no size is given
 
 // Opens a window with the show's attributes, prints what OpenGL came with it, and ends.
 int showGlInfo(SdlHost& host) {
@@ -70,7 +67,7 @@ int main(int argc, char** argv) {
 
   if (options.mute) {
     prepareMusic();  // no device, but the music's random draws still come before the scenes'
-  } else if (initAudio(musicFrameAt(options.fromMs)) != 0) {
+  } else if (initAudio(sampleFrameAt(options.fromMs)) != 0) {
     logMessage("initAudio failed.\n");
     return -1;
   }

@@ -39,7 +39,10 @@ class Scene {
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;
   virtual void start() = 0;    // build programs, GL objects, tracks and geometry
-  virtual void render() = 0;   // draw the whole frame into the bound draw framebuffer
+  // Draws the whole frame, which ends up in the default framebuffer (framebuffer 0: the
+  // window's back buffer, or the capture tool's pbuffer); four scenes bind 0 themselves for
+  // their last passes, and Pacman draws into the draw framebuffer the previous scene left at 0.
+  virtual void render() = 0;
   // Deletes the scene's textures, framebuffers, renderbuffers, buffer and sampler objects and
   // zeroes their names; safe to call twice and before start(). Every scene's destructor calls it
   // (the base cannot: the derived part is gone by then); programs go with their members.

@@ -46,9 +46,9 @@ FrameResult stepFrame(Show& show, ShowHost& host) {
       ++show.position;
       if (now < show.timeline[show.position].startMs) break;
     }
-    bool fromEntryTick = show.clocksFromEntryTicks || show.nextClockFromEntryTick;
+    uint32_t entryMs = show.timeline[show.position - 1].startMs;
+    show.sceneStartTick = show.nextClockFromEntryTick ? entryMs : host.sceneClockStart(entryMs, now);
     show.nextClockFromEntryTick = false;
-    show.sceneStartTick = fromEntryTick ? show.timeline[show.position - 1].startMs : now;
   }
   if (quit) return FrameResult::Quit;
 

@@ -24,6 +24,10 @@ class ShowHost {
   virtual uint32_t ticks() = 0;
   // Shows the finished frame (swap buffers, or read it back).
   virtual void present() = 0;
+  // The tick from which a scene that became current in the frame at tick now counts its
+  // clock; entryMs is its timeline entry's tick. Counting from the frame keeps a late switch
+  // from skipping the scene's opening; an off-line host may count from the entry instead.
+  virtual uint32_t sceneClockStart(uint32_t /*entryMs*/, uint32_t now) { return now; }
 };
 
 // The shell's own state besides the log.
@@ -38,9 +42,6 @@ struct Show {
   uint32_t startTick = 0;
   int32_t width = 0;            // video surface, pixels, handed to each scene
   int32_t height = 0;
-  // A scene's clock counts from its entry's tick rather than from the frame in which it
-  // became current. The capture tool's virtual clock sets it; the demo counts from the frame.
-  bool clocksFromEntryTicks = false;
   // The next scene switch's clock counts from its entry's tick (set by seekShow): the scene
   // a show started part-way in runs as if the show had run from 0.
   bool nextClockFromEntryTick = false;

@@ -24,7 +24,6 @@ int64_t lastFrameAtOrBefore(uint32_t ms, int fps, uint32_t originMs) {
 
 void VirtualClockHost::begin(Show& target, int framesPerSecond, std::vector<int64_t> frames, uint32_t origin) {
   show = &target;
-  show->clocksFromEntryTicks = true;
   fps = framesPerSecond;
   originMs = origin;
   std::sort(frames.begin(), frames.end());
@@ -58,6 +57,8 @@ int64_t VirtualClockHost::nextFrame() const {
 bool VirtualClockHost::pollQuit() { return nextWanted >= wanted.size(); }
 
 uint32_t VirtualClockHost::ticks() { return frameTick(frame, fps, originMs); }
+
+uint32_t VirtualClockHost::sceneClockStart(uint32_t entryMs, uint32_t /*now*/) { return entryMs; }
 
 void VirtualClockHost::present() {
   ++framesRendered;

@@ -31,13 +31,14 @@ class VirtualClockHost : public ShowHost {
   int64_t frame = 0;            // frame being run
   int64_t framesRendered = 0;   // frames presented, wanted or not
 
-  // Sets the frames to capture (sorted, duplicates dropped) and the first frame to run, and
-  // has each scene's clock count from its own timeline tick, so that frame k shows show time
-  // origin + k / fps exactly even where the grid misses the tick of a scene switch.
+  // Sets the frames to capture (sorted, duplicates dropped) and the first frame to run.
   void begin(Show& target, int framesPerSecond, std::vector<int64_t> frames, uint32_t origin = 0);
   bool pollQuit() override;
   uint32_t ticks() override;
   void present() override;
+  // Each scene's clock counts from its own timeline tick, so that frame k shows show time
+  // origin + k / fps exactly even where the grid misses the tick of a scene switch.
+  uint32_t sceneClockStart(uint32_t entryMs, uint32_t now) override;
   // Receives a wanted frame, rendered and bound as the default framebuffer.
   virtual void onFrame(int64_t frameIndex) = 0;
 

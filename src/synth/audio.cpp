@@ -5,6 +5,7 @@
 #include "shell/log.h"
 #include "synth/mixer.h"
 #include "synth/process_state.h"
+#include "synth/sample_rate.h"
 #include "synth/song.h"
 
 #include <SDL.h>
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr int kOutputRate = 44100;          // Hz
 constexpr int kDeviceBufferFrames = 4096;   // frames per callback, about 92.9 ms
 constexpr int kCallbackChunkFrames = 1024;  // frames converted to bytes at a time
 constexpr int kBytesPerFrame = kOutputChannels * 2;
@@ -52,7 +52,7 @@ void skipMusic(ProcessState& state, int64_t frames) {
 int initAudio(int64_t firstFrame) {
   SDL_AudioSpec request;
   std::memset(&request, 0, sizeof request);
-  request.freq = kOutputRate;
+  request.freq = kSampleRate;
   request.format = AUDIO_S16LSB;
   request.channels = kOutputChannels;  // what the library defaults to; said outright so every build agrees
   request.samples = kDeviceBufferFrames;

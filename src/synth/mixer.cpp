@@ -20,6 +20,8 @@ constexpr int kLanes = 2;                  // doubles per vector
 constexpr double kExactFraction = 0x1p52;  // below this a double's fractional part subtracts exactly
 constexpr double kVectorTruncLimit = 0x1p31;  // vector truncation goes through 32-bit integers
 
+// ---- Two-lane vectors ----
+
 // Two doubles processed together; every lane rounds exactly as the scalar operation does.
 typedef double Double2 __attribute__((vector_size(16)));
 // Per-lane comparison results: all ones for true, 0 for false.
@@ -27,13 +29,6 @@ typedef int64_t Mask2 __attribute__((vector_size(16)));
 
 // A vector with x in both lanes.
 inline Double2 splat(double x) { return Double2{x, x}; }
-
-// Loads two doubles from p.
-inline Double2 load2(const double* p) {
-  Double2 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
 
 // Stores two doubles to p.
 inline void store2(double* p, Double2 v) { std::memcpy(p, &v, sizeof v); }
@@ -73,6 +68,8 @@ inline Double2 truncLanes(Double2 x) {
   return __builtin_convertvector(__builtin_convertvector(x, Int2), Double2);
 #endif
 }
+
+// ---- Pieces of the voice rule, scalar and for two lanes ----
 
 // Left share of a voice at pan: linear, half at the centre.
 inline double leftGain(double pan) { return 0.5 - 0.5 * pan; }
@@ -116,6 +113,8 @@ inline Double2 envelope2(Double2 t, double s, double p, double e) {
 // clipUnit for both lanes: min(1, x) then max(-1, x) in the operand order that keeps a NaN.
 inline Double2 clipUnit2(Double2 w) { return maxLanes(splat(-1.0), minLanes(splat(1.0), w)); }
 
+// ---- Work whose result is known: sleeping voices, closed envelopes ----
+
 // True when, from time on, the voice's filter cannot move (a is 0) and its output is 0:
 // it then changes nothing until its next note.
 inline bool voiceAsleep(const Instrument& in, double time) {
@@ -140,6 +139,8 @@ inline bool filterHeldThrough(const Instrument& in, double time0, double timeLas
 inline bool silentThrough(const Instrument& in, double time0, double timeLast) {
   return in.ampEnvelope && envelopeClosed(time0, timeLast, in.ampStart, in.ampPeak, in.ampEnd);
 }
+
+// ---- A block's filter inputs ----
 
 // scale * envelope(t, s, p, e) for the frames time0 .. time0 + count - 1 (an even count is
 // written). Within one segment the segment tests are dropped; the arithmetic is the same.
@@ -230,6 +231,8 @@ void prepareInputs(const Instrument& in, double time0, int count, const double* 
   }
   fillInput(in, time0, count, noiseTable, out.input);
 }
+
+// ---- Blocks: planning, running the filters, storing the stages ----
 
 // Two voices whose filters run side by side in one block. A lone voice fills both lanes and
 // the second lane's results are dropped.
@@ -375,6 +378,8 @@ void finishBlock(const Block& block, Synth& synth) {
 
 }  // namespace
 
+// ---- Samples and note starts ----
+
 int16_t toSample16(double mix) {
   double clipped = clipUnit(mix);
   if (clipped != clipped) return 0;  // a NaN would make the conversion undefined; write silence
@@ -392,6 +397,8 @@ int startDueNotes(Synth& synth, double time) {
   return started;
 }
 
+// ---- The plain rule ----
+
 void renderFramesPlain(Synth& synth, int16_t* samples, int frames) {
   for (int f = 0; f < frames; ++f) {
     double t = synth.sampleCounter;
@@ -407,6 +414,8 @@ void renderFramesPlain(Synth& synth, int16_t* samples, int frames) {
     ++synth.sampleCounter;
   }
 }
+
+// ---- The block renderer ----
 
 void mixFrames(Synth& synth, double* mix, int frames) {
   // Nothing carries over between blocks but the voices, so how the stream is split
@@ -439,6 +448,8 @@ void renderFrames(Synth& synth, int16_t* samples, int frames) {
     done += count;
   }
 }
+
+// ---- Bytes for the device ----
 
 void storeLittleEndian(const int16_t* samples, int count, uint8_t* bytes) {
   for (int i = 0; i < count; ++i) {

@@ -2,7 +2,7 @@
 // instance, so a test can make a fresh one.
 #pragma once
 
-#include "synth/random.h"
+#include "shell/random.h"
 #include "synth/synth.h"
 
 struct ProcessState {
@@ -11,8 +11,3 @@ struct ProcessState {
 };
 
 extern ProcessState process;
-
-// Next value of the shared sequence, 0..32767.
-inline int demoRand() { return nextRandom(process.random); }
-// Reseeds the shared sequence.
-inline void demoSrand(uint32_t seed) { seedRandom(process.random, seed); }

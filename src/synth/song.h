@@ -2,9 +2,9 @@
 // voices, expanded into one sorted list of note events before playback.
 #pragma once
 
+#include "synth/sample_rate.h"
 #include "synth/synth.h"
 
-constexpr double kSampleRate = 44100.0;               // samples per second
 constexpr double kBeatsPerMinute = 130.0;
 constexpr double kBeatSamples = 20353.846153846156;   // 60 / 130 * 44100
 constexpr int kSongEventCount = 2572;                 // what buildSong yields

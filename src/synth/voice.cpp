@@ -8,7 +8,7 @@
 void fillNoiseTable(double* noiseTable, RandomGenerator& random) {
   // Computed in extended precision and rounded once to double.
   for (int i = 0; i < kNoiseTableSize; ++i)
-    noiseTable[i] = static_cast<double>(2.0L * nextRandom(random) / 32767.0L - 1.0L);
+    noiseTable[i] = static_cast<double>(2.0L * nextRandom(random) / static_cast<long double>(kRandomMax) - 1.0L);
 }
 
 namespace {

@@ -2,7 +2,7 @@
 // and the rule that computes one sample of one voice, all in double precision.
 #pragma once
 
-#include "synth/random.h"
+#include "shell/random.h"
 
 #include <cstdint>
 
@@ -77,7 +77,7 @@ inline double clipUnit(double x) {
   return x;
 }
 
-// Fills the noise table with 2r/32767 - 1 for the next kNoiseTableSize draws of random.
+// Fills the noise table with 2r/kRandomMax - 1 for the next kNoiseTableSize draws of random.
 void fillNoiseTable(double* noiseTable, RandomGenerator& random);
 
 // One sample of a voice at whole sample index time, sample by sample as the rule is

@@ -6,8 +6,8 @@
 #include "render/quad.h"
 #include "render/target.h"
 #include "shell/gl.h"
+#include "shell/random.h"
 #include "shell/scenes.h"
-#include "synth/process_state.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,7 +28,6 @@ constexpr uint32_t kThickInterval = 700;   // centiseconds between spawns of the
 constexpr float kThickStepX = 0.98f;       // its world x per interval: 0.14 per second, as the thin one
 constexpr float kThickZScale = 3.0f;        // the thick system's stroke weight multiplier
 constexpr int kSmoothLevels = 3;           // mip levels of smoothTexture the final pass reads
-constexpr float kRandomMaxValue = 32767.0f;
 constexpr float kDriftScale = 0.001f;      // world units per step at full velocity
 constexpr double kRipple = 0.01;            // stroke weight's ripple amplitude
 constexpr double kBaseWeight = 0.015;      // thin base of the stroke
@@ -81,7 +80,7 @@ const CameraWeights kCameraWindow = makeCameraWeights();
 // One random value mapped to [-1, 1], the quotient taken in extended precision.
 float randomSigned() {
   long double r = static_cast<long double>(demoRand());
-  float share = static_cast<float>(r / static_cast<long double>(kRandomMaxValue));
+  float share = static_cast<float>(r / static_cast<long double>(kRandomMax));
   return share * 2.0f - 1.0f;
 }
 

@@ -7,8 +7,8 @@
 #include "render/target.h"
 #include "scenes/forest/captions.h"
 #include "shell/gl.h"
+#include "shell/random.h"
 #include "shell/scenes.h"
-#include "synth/process_state.h"
 
 #include <cmath>
 #include <cstdint>
@@ -162,8 +162,8 @@ void buildCubeString(Mesh& cubeString) {
     float t = static_cast<float>(k) / static_cast<float>(kStringCubes - 1);
     float s = 1.0f - t;
     Vec3 b = p0 * (s * s * s) + p1 * (3 * t * s * s) + p2 * (3 * t * t * s) + p3 * (t * t * t);
-    float a1 = static_cast<float>(demoRand()) / 32767.0f * kPi;
-    float a2 = static_cast<float>(demoRand()) / 32767.0f * kPi;
+    float a1 = static_cast<float>(demoRand()) / static_cast<float>(kRandomMax) * kPi;
+    float a2 = static_cast<float>(demoRand()) / static_cast<float>(kRandomMax) * kPi;
     Mat4 m = translationMatrix(b.x, b.y, b.z) * rotationXMatrix(a2) * rotationYMatrix(a1);
     cubeString.appendTransformed(cube, m.m);
   }

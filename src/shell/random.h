@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-constexpr int kRandomMax = 32767;
+constexpr int kRandomMax = 32767;  // the largest value the sequence yields
 
 struct RandomGenerator {
   uint32_t state = 1;  // the state of seed 1
@@ -18,3 +18,8 @@ inline int nextRandom(RandomGenerator& generator) {
 
 // Restarts the sequence from seed.
 inline void seedRandom(RandomGenerator& generator, uint32_t seed) { generator.state = seed; }
+
+// Next value of the process-wide sequence (ProcessState's), 0..kRandomMax.
+int demoRand();
+// Reseeds the process-wide sequence.
+void demoSrand(uint32_t seed);
