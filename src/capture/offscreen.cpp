@@ -165,7 +165,7 @@ bool shadersPresent() {
   if (shaderFolderFound()) return true;  // here, or installed beside the program
   char here[4096];
   std::fprintf(stderr, "demo-capture: no %s/ folder in %s: run it from the folder that holds the show's %s/ (the repository root), or install it\n",
-               kShaderFolder, getcwd(here, sizeof here) ? here : ".", kShaderFolder);
+               kShaderFolderName, getcwd(here, sizeof here) ? here : ".", kShaderFolderName);
   return false;
 }
 

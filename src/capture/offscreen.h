@@ -18,7 +18,6 @@ bool startOffscreenOpenGl(EglContext& egl, int width, int height, const EglReque
 bool startOffscreenShow(EglContext& egl, Show& show, int width, int height, const EglRequest& request = EglRequest());
 // The context the options ask for: --samples and --gl-debug.
 EglRequest eglRequest(const CaptureOptions& options);
-constexpr const char* kShaderFolder = "shaders";  // read by the scenes, relative to the working folder
 
 // True when the driver renders width x height (GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS);
 // otherwise false after a message on stderr. Asks through a small context of its own.

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <set>
 
 namespace {
 
@@ -29,16 +28,16 @@ std::string secondsText(uint32_t ms) {
 }
 
 // The refusals that need the whole command line; empty when the request can be met.
-std::string checkRequest(const CaptureOptions& options, const std::set<std::string>& given) {
-  bool fromGiven = given.count("--from"), toGiven = given.count("--to");
+std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given) {
+  bool fromGiven = given.has("--from"), toGiven = given.has("--to");
   bool stills = !options.atMs.empty();
   bool video = wantsVideo(options);
   bool frames = stills || video || !options.frames.empty();
-  if (!frames && (given.count("--size") || given.count("--fps")))
+  if (!frames && (given.has("--size") || given.has("--fps")))
     return "--size and --fps shape frames, and the music alone has none: give --at, --out or --frames";
-  if (!frames && (given.count("--samples") || given.count("--gl-debug")))
+  if (!frames && (given.has("--samples") || given.has("--gl-debug")))
     return "--samples and --gl-debug shape the rendering, and the music alone renders nothing: give --at, --out or --frames";
-  if (!video && given.count("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
+  if (!video && given.has("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
   if (options.atMs.size() > static_cast<size_t>(kMaxAtTimes))
     return "--at takes at most " + std::to_string(kMaxAtTimes) + " times";
   if (options.audio == "-" && options.stats == "-") return "--audio - and --stats - cannot both use standard output";
@@ -120,14 +119,14 @@ bool takeValueOption(const std::string& flag, const char* value, CaptureOptions&
 }
 
 // Notes flag as given; false with error set when it was given before.
-bool noteGiven(std::set<std::string>& given, const std::string& flag, std::string& error) {
-  if (given.insert(flag).second) return true;
+bool noteGiven(OptionsSeen& given, const std::string& flag, std::string& error) {
+  if (given.first(flag)) return true;
   error = flag + " is given more than once";
   return false;
 }
 
 // Reads the arguments into options and given; false with error set at the first bad one.
-bool readArguments(int argc, char** argv, CaptureOptions& options, std::set<std::string>& given, std::string& error) {
+bool readArguments(int argc, char** argv, CaptureOptions& options, OptionsSeen& given, std::string& error) {
   for (int i = 1; i < argc; ++i) {
     std::string flag = argv[i];
     if (flag == "--help" || flag == "-h") {
@@ -196,7 +195,7 @@ const char* captureUsage() {
 }
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
-  std::set<std::string> given;  // each option once: a second value would silently win
+  OptionsSeen given;  // each option once: a second value would silently win
   if (!readArguments(argc, argv, options, given, error)) return false;
   if (options.help) return true;
   error = checkCombination(options);

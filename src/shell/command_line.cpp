@@ -55,10 +55,3 @@ bool parseSize(const char* text, int maxSide, int& width, int& height) {
   height = parsedHeight;
   return true;
 }
-
-bool OptionsSeen::first(const std::string& flag) {
-  std::string entry = flag + " ";
-  if ((" " + names).find(" " + entry) != std::string::npos) return false;
-  names += entry;
-  return true;
-}

@@ -3,6 +3,7 @@
 // is accepted is exactly what the usage text shows.
 #pragma once
 
+#include <set>
 #include <string>
 
 constexpr int kMaxDecimalDigits = 9;  // fits an int with room to spare
@@ -16,7 +17,9 @@ bool parseSize(const char* text, int maxSide, int& width, int& height);
 
 // The options met so far on one command line, so that a repeated one can be refused.
 struct OptionsSeen {
-  std::string names;  // each name followed by a space
+  std::set<std::string> names;  // the flags given so far
   // Records flag; false when it was already given.
-  bool first(const std::string& flag);
+  bool first(const std::string& flag) { return names.insert(flag).second; }
+  // True when flag was given.
+  bool has(const std::string& flag) const { return names.count(flag) != 0; }
 };
