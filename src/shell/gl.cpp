@@ -60,7 +60,7 @@ const char* const kCalledEntryPoints[] = {
     "glProgramUniform1i", "glProgramUniform1f", "glProgramUniform2f", "glProgramUniform3f",
     "glProgramUniform4f", "glProgramUniformMatrix4fv",
     // read-back of finished frames by the capture tool
-    "glReadPixels", "glPixelStorei", "glReadBuffer", "glFinish",
+    "glReadPixels", "glPixelStorei", "glReadBuffer",
 };
 
 // Functions called only where the place of use has checked that they work; a driver
@@ -88,8 +88,6 @@ const NewerEntryPoint kNewerEntryPoints[] = {
     {"glProgramUniform4f", 41, "GL_ARB_separate_shader_objects"},
     {"glProgramUniformMatrix4fv", 41, "GL_ARB_separate_shader_objects"},
     {"glTexStorage2D", 42, "GL_ARB_texture_storage"},
-    {"glQueryCounter", 33, "GL_ARB_timer_query"},
-    {"glGetQueryObjecti64v", 33, "GL_ARB_timer_query"},
     {"glGetQueryObjectui64v", 33, "GL_ARB_timer_query"},
 };
 
