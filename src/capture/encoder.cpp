@@ -3,6 +3,7 @@
 #include "capture/encoder.h"
 
 #include "capture/output_file.h"
+#include "synth/sample_rate.h"
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -57,7 +58,7 @@ bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, i
                                    "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", rate, "-i", "pipe:0",
                                    "-i", toolPath(audioPath), "-map", "0:v", "-map", "1:a",
                                    "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
-                                   "-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2",
+                                   "-c:a", "aac", "-b:a", "192k", "-ar", std::to_string(kSampleRate), "-ac", "2",
                                    "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact"};
   if (container == "mp4") {
     // Moving the index to the front reads the file back, which a device or FIFO cannot do.

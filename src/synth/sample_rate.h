@@ -6,5 +6,5 @@
 
 constexpr int kSampleRate = 44100;  // stereo frames per second
 
-// The first music frame at or after show time ms, rounded to the nearest.
+// The music frame nearest show time ms (halves round up).
 constexpr int64_t sampleFrameAt(uint32_t ms) { return (static_cast<int64_t>(ms) * kSampleRate + 500) / 1000; }

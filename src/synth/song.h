@@ -6,7 +6,7 @@
 #include "synth/synth.h"
 
 constexpr double kBeatsPerMinute = 130.0;
-constexpr double kBeatSamples = 20353.846153846156;   // 60 / 130 * 44100
+constexpr double kBeatSamples = 60.0 / kBeatsPerMinute * kSampleRate;  // 20353.846153846156
 constexpr int kSongEventCount = 2572;                 // what buildSong yields
 
 // Sample position of a bar and beat at 130 beats per minute, 4 beats to the bar.
