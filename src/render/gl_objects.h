@@ -1,7 +1,8 @@
 // The GL objects every scene makes the same way: its set of generated names, texture
 // uploads, framebuffer attachments, texture units, and the same-size colour copy.
-// Each helper binds what it needs and leaves the binding points it used at 0 (texture
-// units: unit 0 active), so a caller never depends on what a helper left bound.
+// A helper that makes or attaches an object leaves the binding points it used at 0; one that
+// exists to bind (texture units, the colour copy's target) says what it leaves bound. Texture
+// units are always left with unit 0 active.
 #pragma once
 
 #include <cstdint>

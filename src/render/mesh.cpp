@@ -193,12 +193,12 @@ void Mesh::flipWinding() {
   dirty = true;
 }
 
-void Mesh::transform(const float matrix[16]) {
+void Mesh::transform(const float matrix[kMatrixElements]) {
   for (uint32_t i = 0; i < vertexCount; ++i) setPosition(i, transformPoint(matrix, position(i)));
   dirty = true;
 }
 
-void Mesh::appendTransformed(const Mesh& other, const float matrix[16]) {
+void Mesh::appendTransformed(const Mesh& other, const float matrix[kMatrixElements]) {
   requireCapacity(uint64_t(vertexCount) + other.vertexCount, uint64_t(triangleCount) + other.triangleCount,
                   "appendTransformed");
   uint32_t base = vertexCount;

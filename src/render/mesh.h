@@ -3,6 +3,7 @@
 // OpenGL buffers. An edit that would overflow an array ends the program with a message.
 #pragma once
 
+#include "render/matrix.h"
 #include "render/vec.h"
 
 #include <cstdint>
@@ -54,9 +55,9 @@ class Mesh {
   // Reverses every triangle.
   void flipWinding();
   // Transforms every position by a column-major matrix, with the perspective divide; normals stay.
-  void transform(const float matrix[16]);
+  void transform(const float matrix[kMatrixElements]);
   // Appends other's vertices transformed by matrix and its triangles renumbered after ours.
-  void appendTransformed(const Mesh& other, const float matrix[16]);
+  void appendTransformed(const Mesh& other, const float matrix[kMatrixElements]);
   // Moves triangle t by direction * distance (its unit normal when direction is null) and walls
   // the gap in: 6 vertices and 12 triangles more.
   void extrudeTriangle(uint32_t t, const float* direction, float distance);

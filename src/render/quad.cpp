@@ -3,8 +3,8 @@
 
 #include "shell/gl.h"
 
-const float kFullscreenQuadPositions[8] = {-1, -1, 1, -1, 1, 1, -1, 1};
-const float kFullscreenQuadCoords[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+const float kFullscreenQuadPositions[kQuadFloats] = {-1, -1, 1, -1, 1, 1, -1, 1};
+const float kFullscreenQuadCoords[kQuadFloats] = {0, 0, 1, 0, 1, 1, 0, 1};
 const unsigned char kQuadIndices[4] = {3, 0, 2, 1};
 
 void drawQuad(const float* positions, const float* coords) {

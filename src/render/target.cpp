@@ -10,11 +10,11 @@
 namespace {
 
 // Pass 1 draws the whole source into the lower-left quarter of the full-size viewport.
-const float kHalfPassPositions[8] = {-1, -1, 0, -1, 0, 0, -1, 0};    // x, y per vertex
-const float kHalfPassCoords[8] = {0, 0, 1, 0, 1, 1, 0, 1};           // u, v per vertex
+const float kHalfPassPositions[kQuadFloats] = {-1, -1, 0, -1, 0, 0, -1, 0};    // x, y per vertex
+const float kHalfPassCoords[kQuadFloats] = {0, 0, 1, 0, 1, 1, 0, 1};           // u, v per vertex
 // Pass 2 fills the quarter viewport from that lower-left quarter.
-const float kQuarterPassPositions[8] = {-1, -1, 1, -1, 1, 1, -1, 1};  // x, y per vertex
-const float kQuarterPassCoords[8] = {0, 0, 0.5f, 0, 0.5f, 0.5f, 0, 0.5f};  // u, v per vertex
+const float kQuarterPassPositions[kQuadFloats] = {-1, -1, 1, -1, 1, 1, -1, 1};  // x, y per vertex
+const float kQuarterPassCoords[kQuadFloats] = {0, 0, 0.5f, 0, 0.5f, 0.5f, 0, 0.5f};  // u, v per vertex
 
 }  // namespace
 

@@ -11,13 +11,13 @@ struct RandomGenerator {
 };
 
 // Advances the sequence: state * 214013 + 2531011, result (state >> 16) & 0x7FFF.
-inline int nextRandom(RandomGenerator& generator) {
+constexpr int nextRandom(RandomGenerator& generator) {
   generator.state = generator.state * 214013u + 2531011u;
   return static_cast<int>((generator.state >> 16) & 0x7FFF);
 }
 
 // Restarts the sequence from seed.
-inline void seedRandom(RandomGenerator& generator, uint32_t seed) { generator.state = seed; }
+constexpr void seedRandom(RandomGenerator& generator, uint32_t seed) { generator.state = seed; }
 
 // Next value of the process-wide sequence (ProcessState's), 0..kRandomMax.
 int demoRand();

@@ -330,7 +330,7 @@ void ForrestScene::drawGeometry() {
   drawSky(sky, projection, view);
   drawTerrain(view);
   drawCubeString(view);
-  drawCaption(view.m);
+  drawCaption(view);
 
   glUseProgram(0);
   checkGlError(__LINE__);
@@ -384,7 +384,7 @@ void ForrestScene::drawCubeString(const Mat4& view) {
   disableMeshAttributes();
 }
 
-void ForrestScene::drawCaption(const float V[16]) {
+void ForrestScene::drawCaption(const Mat4& view) {
   useProgram(forrestProgram);
   setUniform1f(forrestProgram, "material", 1.0f);
   setUniform1f(forrestProgram, "bump_scale", 0.1f);
@@ -410,8 +410,6 @@ void ForrestScene::drawCaption(const float V[16]) {
     model = translationMatrix(-3.5f, 0.3f, -6.0f) * rotationYMatrix(-0.809017f, -0.58778524f) *
             scaleMatrix(2.0f, 1.0f, 2.0f);
   }
-  Mat4 view;
-  for (int e = 0; e < kMatrixElements; ++e) view.m[e] = V[e];
   Mat4 modelview = view * model;
   setUniformMatrix4(forrestProgram, "modelview", 1, false, modelview.m);
   glDrawRangeElements(GL_TRIANGLE_STRIP, 0, 3, 4, GL_UNSIGNED_BYTE, kQuadIndices);
@@ -421,7 +419,7 @@ void ForrestScene::drawCaption(const float V[16]) {
   glDisable(GL_BLEND);
 }
 
-// ---- post-processing passes ----
+// ---- the frame's passes ----
 
 void ForrestScene::render() {
   geometryPass();

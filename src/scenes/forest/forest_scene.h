@@ -102,8 +102,8 @@ class ForrestScene : public Scene {
   void drawTerrain(const Mat4& view);
   // Draws the string of cubes.
   void drawCubeString(const Mat4& view);
-  // Draws the caption of the moment as a relief quad seen through camera V.
-  void drawCaption(const float V[16]);
+  // Draws the caption of the moment as a relief quad seen through the camera.
+  void drawCaption(const Mat4& view);
 
   // Geometry into framebuffer 6, then its colour and lens alpha copied into texture 0.
   void geometryPass();

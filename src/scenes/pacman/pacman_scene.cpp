@@ -46,8 +46,7 @@ void PacmanScene::render() {
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   // The television scene's last frame leaves this state; set it here as well so the scene
   // looks the same when it is the first one rendered (capture from its own start).
-  glDisable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
+  disableDepth();
   glDisable(GL_BLEND);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   glBindBuffer(GL_ARRAY_BUFFER, 0);

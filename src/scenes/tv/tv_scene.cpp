@@ -253,8 +253,7 @@ void TVScene::drawScreenShapes(float t) {
     setUniformMatrix4(linesProgram, "modelview", 1, false, modelview.m);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, kCubeCornerPositions);
-    glDisable(GL_DEPTH_TEST);
-    glDepthMask(GL_FALSE);
+    disableDepth();
     glDrawElements(GL_LINES, kCubeEdgeIndices, GL_UNSIGNED_SHORT, kCubeEdges);
     glDisableVertexAttribArray(0);
     ++cubesDrawn;
@@ -262,8 +261,7 @@ void TVScene::drawScreenShapes(float t) {
   if (t > kTunnelStart) {
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, kSquareCornerPositions);
-    glDisable(GL_DEPTH_TEST);
-    glDepthMask(GL_FALSE);
+    disableDepth();
     TunnelSquare squares[kTunnelSlots];
     int count = tunnelSquares(t, squares);
     for (int i = 0; i < count; ++i) {
@@ -316,8 +314,7 @@ void TVScene::snowPass(const float screenQuad[kQuadFloats], float fade) {
   // The state every later frame starts with, set here too: the first frame would otherwise
   // inherit it from whatever ran before (the forest, or nothing when capture skips ahead).
   glDisable(GL_BLEND);
-  glDisable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
+  disableDepth();
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);

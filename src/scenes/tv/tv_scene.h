@@ -4,8 +4,10 @@
 
 #include "render/gl_objects.h"
 #include "render/matrix.h"
+#include "render/quad.h"
 #include "render/shader.h"
 #include "render/track.h"
+#include "shell/random.h"
 #include "shell/scene.h"
 
 #include <cstdint>
@@ -28,25 +30,20 @@ constexpr float kFirstSquare = 30.0f;     // numbers of the squares drawn
 constexpr float kLastSquare = 120.0f;
 constexpr float kStyleRun = 30.0f;        // squares of one style in a row
 constexpr int kTunnelStyles = 3;
-constexpr int kQuadFloats = 8;            // x, y of a quad's four corners
 
 // The palettes, R G B (A) bytes per texel in texel order.
 extern const uint8_t kSnowPalette[kPaletteEntries * 3];
 extern const uint8_t kScreenPalette[kScreenPaletteEntries * 4];
 
-// The snow texture's bytes: the low 8 bits of the first values of the runtime generator's rule
-// (state * 214013 + 2531011, result (state >> 16) & 0x7FFF) from the state of seed 1. Computed
-// by the compiler on a state of its own, so the shared random sequence is never touched.
+// The snow texture's bytes: the low 8 bits of the first values of the random sequence from
+// seed 1. Computed by the compiler on a generator of its own, so the shared one is never touched.
 struct TVNoiseTable {
   uint8_t bytes[kTVNoiseBytes];  // row by row, R G B A per texel
 };
 constexpr TVNoiseTable makeTVNoiseTable() {
   TVNoiseTable table{};
-  uint32_t state = 1;
-  for (int i = 0; i < kTVNoiseBytes; ++i) {
-    state = state * 214013u + 2531011u;
-    table.bytes[i] = static_cast<uint8_t>((state >> 16) & 0xFF);
-  }
+  RandomGenerator generator;
+  for (int i = 0; i < kTVNoiseBytes; ++i) table.bytes[i] = static_cast<uint8_t>(nextRandom(generator) & 0xFF);
   return table;
 }
 inline constexpr TVNoiseTable kTVNoise = makeTVNoiseTable();
