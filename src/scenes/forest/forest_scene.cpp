@@ -60,6 +60,14 @@ void drawMeshRange(const Mesh& mesh) {
                       GL_UNSIGNED_INT, nullptr);
 }
 
+// Uploads a caption record's image into texture: one byte of relief per texel, read linearly
+// and clamped at the edges.
+void uploadCaption(uint32_t texture, const uint8_t* record) {
+  const CaptionImage image = readCaptionRecord(record);
+  uploadTexture2D(texture, GL_R8, static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height), GL_RED,
+                  image.pixels, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
+}
+
 }  // namespace
 
 ForrestScene::ForrestScene()
@@ -240,12 +248,8 @@ void ForrestScene::createTextures() {
   smallCaptionTexture = textures[kSmallCaptionEntry];
   largeCaptionTexture = textures[kLargeCaptionEntry];
 
-  const CaptionImage small = readCaptionRecord(kSmallCaptionRecord);
-  uploadTexture2D(smallCaptionTexture, GL_R8, static_cast<GLsizei>(small.width), static_cast<GLsizei>(small.height),
-                  GL_RED, small.pixels, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
-  const CaptionImage large = readCaptionRecord(kLargeCaptionRecord);
-  uploadTexture2D(largeCaptionTexture, GL_R8, static_cast<GLsizei>(large.width), static_cast<GLsizei>(large.height),
-                  GL_RED, large.pixels, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
+  uploadCaption(smallCaptionTexture, kSmallCaptionRecord);
+  uploadCaption(largeCaptionTexture, kLargeCaptionRecord);
 
   uint8_t noise[kNoiseBytes];
   fillNoiseBytes(noise);
