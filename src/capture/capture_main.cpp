@@ -60,7 +60,7 @@ int captureStills(const CaptureOptions& options) {
   std::string error;
   PendingOutputs pending;    // removes what is not committed on every return
   FrameStatsRecorder stats;  // removes its temporary file unless finished
-  if (!options.stats.empty() && !stats.open(options.stats, error)) {
+  if (!stats.open(options.stats, options.passStats, error)) {
     std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     endCapture();
     return 1;
@@ -132,6 +132,7 @@ bool checkOutputs(const CaptureOptions& options) {
   }
   if (ok && !options.audio.empty()) ok = checkOutput(planOutput(options.audio, true), error);
   if (ok && !options.stats.empty()) ok = checkOutput(planOutput(options.stats, true), error);
+  if (ok && !options.passStats.empty()) ok = checkOutput(planOutput(options.passStats, true), error);
   if (ok) return true;
   if (made) rmdir(folder.c_str());
   std::fprintf(stderr, "demo-capture: %s\n", error.c_str());

@@ -40,7 +40,10 @@ std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given
   if (!video && given.has("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
   if (options.atMs.size() > static_cast<size_t>(kMaxAtTimes))
     return "--at takes at most " + std::to_string(kMaxAtTimes) + " times";
-  if (options.audio == "-" && options.stats == "-") return "--audio - and --stats - cannot both use standard output";
+  int toStdout = (options.audio == "-") + (options.stats == "-") + (options.passStats == "-");
+  if (toStdout > 1) return "only one of --audio, --stats and --pass-stats can use standard output (-)";
+  if (!options.passStats.empty() && (options.passStats == options.stats || options.passStats == options.audio))
+    return "--pass-stats needs a file of its own";
   if (stills && (!options.frames.empty() || fromGiven || toGiven))
     return "--at captures single frames: it does not go with --frames, --from or --to";
   if (video && !options.frames.empty()) return "--frames and a video --out cannot be made in one run";
@@ -109,6 +112,9 @@ bool takeValueOption(const std::string& flag, const char* value, CaptureOptions&
   } else if (flag == "--stats") {
     options.stats = value;
     valid = *value != '\0';
+  } else if (flag == "--pass-stats") {
+    options.passStats = value;
+    valid = *value != '\0';
   } else if (flag == "--samples") {
     valid = parseInt(value, 0, kMaxCaptureSamples, options.samples);
   } else {
@@ -160,8 +166,10 @@ std::string checkCombination(const CaptureOptions& options) {
   if (options.atMs.empty() && options.out.empty() && options.audio.empty() && options.frames.empty())
     return "nothing to do: give --at with --out, --out FILE, --frames DIR or --audio FILE";
   // The music alone renders no frame to measure.
-  if (!options.stats.empty() && options.atMs.empty() && options.out.empty() && options.frames.empty())
-    return "--stats needs frames to measure: give --at, --out or --frames";
+  bool frames = !options.atMs.empty() || !options.out.empty() || !options.frames.empty();
+  if (!options.stats.empty() && !frames) return "--stats needs frames to measure: give --at, --out or --frames";
+  if (!options.passStats.empty() && !frames)
+    return "--pass-stats needs frames to measure: give --at, --out or --frames";
   return "";
 }
 
@@ -187,6 +195,9 @@ const char* captureUsage() {
          "  --stats FILE     with frames: write each frame's CPU and GPU time and scene\n"
          "                   figures to a CSV file (- for standard output), and a\n"
          "                   per-scene summary to stderr\n"
+         "  --pass-stats FILE  with frames: write each frame's passes (GPU time, vertices,\n"
+         "                   primitives, fragment shader runs) to a CSV file (- for\n"
+         "                   standard output), and a per-scene, per-pass summary to stderr\n"
          "  --samples N      a multisampled default framebuffer of N samples per pixel,\n"
          "                   as a driver that forces antialiasing gives (default: none)\n"
          "  --gl-debug       an OpenGL debug context: each distinct driver message goes\n"

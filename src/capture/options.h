@@ -25,6 +25,7 @@ struct CaptureOptions {
   double toSeconds = -1.0;         // --to: end of the span; negative = the whole show
   int encoderTimeout = kDefaultEncoderTimeout;  // --encoder-timeout: seconds
   std::string stats;               // --stats: CSV of per-frame times and scene figures
+  std::string passStats;           // --pass-stats: CSV of each frame's passes: GPU time and pipeline counts
   int samples = 0;                 // --samples: samples per pixel of the default framebuffer; 0 = not multisampled
   bool glDebug = false;            // --gl-debug: a debug context whose messages go to stderr
   bool help = false;               // --help

@@ -325,7 +325,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   // Opened once the folders exist, still before any rendering.
   FrameStatsRecorder stats;  // removes its temporary file on every early return
   std::string error;
-  if (!options.stats.empty() && !stats.open(options.stats, error)) {
+  if (!stats.open(options.stats, options.passStats, error)) {
     std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     return 1;
   }

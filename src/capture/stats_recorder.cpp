@@ -5,65 +5,49 @@
 #include "shell/gl.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
-bool timerQueriesOffered() {
-  // Optional entry points: a driver without them still captures, only gpu_ms stays empty.
-  if (!glGenQueries || !glDeleteQueries || !glBeginQuery || !glEndQuery || !glGetQueryiv ||
-      !glGetQueryObjectui64v || !glGetError)
-    return false;
-  checkGlError(__LINE__);  // nothing pending, so an error below is the query's own
-  GLint bits = 0;
-  glGetQueryiv(GL_TIME_ELAPSED, GL_QUERY_COUNTER_BITS, &bits);
-  return glGetError() == GL_NO_ERROR && bits > 0;
-}
+// Optional entry points: a driver without them still captures, only gpu_ms stays empty.
+bool timerQueriesOffered() { return queryTargetOffered(GL_TIME_ELAPSED); }
 
 FrameStatsRecorder::~FrameStatsRecorder() {
-  if (!file) return;
-  std::string ignored;
-  finishOutput(output, file, false, 0, ignored);
+  if (activePassProbe == &probe) activePassProbe = nullptr;
 }
 
-bool FrameStatsRecorder::open(const std::string& csvPath, std::string& error) {
-  path = csvPath;
-  // A regular file is written under a temporary name tracked for clean-up on an interrupt;
-  // a device or FIFO is written in place.
-  output = planOutput(csvPath, true);
-  file = openOutput(output, error);
-  if (!file) return false;
-  if (std::fputs(kFrameStatsHeader, file) < 0) {
-    writeFailed = true;
-    writeErrno = errno;
-  }
-  return true;
+bool FrameStatsRecorder::open(const std::string& framesPath, const std::string& passesPath, std::string& error) {
+  if (!framesPath.empty() && !frames.open(framesPath, kFrameStatsHeader, error)) return false;
+  return passesPath.empty() || passes.open(passesPath, kPassStatsHeader, error);
 }
 
 ShowHost& FrameStatsRecorder::wrap(Show& target, VirtualClockHost& host) {
-  if (!file) return host;
+  if (!frames.file && !passes.file) return host;
   show = &target;
   inner = &host;
-  timers = timerQueriesOffered();
+  timers = frames.file && timerQueriesOffered();
   if (timers) {
     glGenQueries(kTimerRing, queries);
     checkGlError(__LINE__);
+  }
+  if (passes.file) {
+    // A driver with neither timestamps nor statistics still names every pass, with empty figures.
+    probe.start(kTimerRing);
+    activePassProbe = &probe;
+    perPass = true;
   }
   return *this;
 }
 
 bool FrameStatsRecorder::pollQuit() {
+  // The slot's last frame was issued kTimerRing frames ago: read it before reusing the
+  // queries, and before the clock starts, so the read-back is not charged to this frame.
+  int slot = static_cast<int>(framesBegun % kTimerRing);
+  settle(slot);
+  frameStart = Clock::now();
   if (timers) {
-    // The slot's last frame was issued kTimerRing frames ago: read it before reusing the
-    // query, and before the clock starts, so the read-back is not charged to this frame.
-    int slot = static_cast<int>(framesBegun % kTimerRing);
-    settle(slot);
-    frameStart = Clock::now();
     glBeginQuery(GL_TIME_ELAPSED, queries[slot]);
     checkGlError(__LINE__);
     queryOpen = true;
-  } else {
-    frameStart = Clock::now();
   }
+  if (perPass) probe.beginFrame(slot);
   return inner->pollQuit();
 }
 
@@ -80,6 +64,7 @@ uint32_t FrameStatsRecorder::sceneClockStart(uint32_t entryMs, uint32_t now) {
 void FrameStatsRecorder::present() {
   double cpuMs = std::chrono::duration<double, std::milli>(Clock::now() - frameStart).count();
   endQuery();
+  if (perPass) probe.endFrame();
   int slot = static_cast<int>(framesBegun % kTimerRing);
   ++framesBegun;
 
@@ -93,8 +78,11 @@ void FrameStatsRecorder::present() {
 
   size_t captured = inner->nextWanted;
   inner->present();
-  if (inner->nextWanted == captured) return;  // a frame run only to reach the capture's first
-  if (timers) {
+  if (inner->nextWanted == captured) {
+    probe.collect(slot);  // a frame run only to reach the capture's first: its passes go unread
+    return;
+  }
+  if (timers || perPass) {
     ring[slot].record = record;
     ring[slot].begun = frameStart;
     ring[slot].waiting = true;
@@ -104,53 +92,66 @@ void FrameStatsRecorder::present() {
 }
 
 bool FrameStatsRecorder::finish(PendingOutputs& pending, std::string& error) {
-  if (!file) return true;
+  if (!frames.file && !passes.file) return true;
   endQuery();
+  for (int64_t n = std::max<int64_t>(0, framesBegun - kTimerRing); n < framesBegun; ++n)
+    settle(static_cast<int>(n % kTimerRing));
   if (timers) {
-    for (int64_t n = std::max<int64_t>(0, framesBegun - kTimerRing); n < framesBegun; ++n)
-      settle(static_cast<int>(n % kTimerRing));
     glDeleteQueries(kTimerRing, queries);
     checkGlError(__LINE__);
     timers = false;
   }
-  FILE* written = file;
-  file = nullptr;
-  int failure = writeFailed ? (writeErrno ? writeErrno : EIO) : 0;
-  if (!closeOutput(output, written, !writeFailed, failure, error)) return false;
-  pending.files.push_back(output);
-  output = OutputFile();
-  finished = true;
-  return true;
+  if (perPass) {
+    probe.stop();
+    checkGlError(__LINE__);
+    perPass = false;
+  }
+  return frames.finish(pending, error) && passes.finish(pending, error);
 }
 
 void FrameStatsRecorder::report() const {
-  if (!finished) return;
-  std::fputs(formatSummary(summarizeFrames(records)).c_str(), stderr);
-  std::fprintf(stderr, "wrote %s\n", path == "-" ? "the statistics to standard output" : path.c_str());
+  if (frames.finished) std::fputs(formatSummary(summarizeFrames(records)).c_str(), stderr);
+  if (passes.finished) std::fputs(formatPassSummary(summarizePasses(passRecords)).c_str(), stderr);
+  frames.reportWritten("statistics");
+  passes.reportWritten("per-pass statistics");
 }
 
 // Appends a finished frame's row and keeps it for the summary.
 void FrameStatsRecorder::writeRow(const FrameRecord& record) {
+  if (!frames.file) return;
   records.push_back(record);
-  if (std::fputs(formatFrameRow(record).c_str(), file) < 0 && !writeFailed) {
-    writeFailed = true;
-    writeErrno = errno;
+  frames.write(formatFrameRow(record));
+}
+
+// Appends a finished frame's pass rows and keeps them for the summary.
+void FrameStatsRecorder::writePassRows(const FrameRecord& record, const std::vector<PassFigures>& figures) {
+  for (const PassFigures& f : figures) {
+    PassRecord pass;
+    pass.frame = record.frame;
+    pass.showMs = record.showMs;
+    pass.scene = record.scene;
+    pass.figures = f;
+    passes.write(formatPassRow(pass));
+    passRecords.push_back(pass);
   }
 }
 
-// Reads the GPU time of the captured frame in slot, if one waits there, and writes its row.
+// Reads the GPU figures of the captured frame in slot, if one waits there, and writes its rows.
 void FrameStatsRecorder::settle(int slot) {
   PendingFrame& pending = ring[slot];
   if (!pending.waiting) return;
-  GLuint64 nanoseconds = 0;
-  glGetQueryObjectui64v(queries[slot], GL_QUERY_RESULT, &nanoseconds);
-  checkGlError(__LINE__);
-  // The GPU cannot have spent longer on a frame than the wall time from issuing its query
-  // to reading the result; a larger figure is the driver's fault (llvmpipe reports a
-  // context's first query as the time since boot) and is left out rather than believed.
-  double gpuMs = nanoseconds / 1e6;
-  double heldMs = std::chrono::duration<double, std::milli>(Clock::now() - pending.begun).count();
-  pending.record.gpuMs = gpuMs <= heldMs * 1.01 + kGpuClockSlackMs ? gpuMs : -1;
+  if (timers) {
+    GLuint64 nanoseconds = 0;
+    glGetQueryObjectui64v(queries[slot], GL_QUERY_RESULT, &nanoseconds);
+    checkGlError(__LINE__);
+    // The GPU cannot have spent longer on a frame than the wall time from issuing its query
+    // to reading the result; a larger figure is the driver's fault (llvmpipe reports a
+    // context's first query as the time since boot) and is left out rather than believed.
+    double gpuMs = nanoseconds / 1e6;
+    double heldMs = std::chrono::duration<double, std::milli>(Clock::now() - pending.begun).count();
+    pending.record.gpuMs = gpuMs <= heldMs * 1.01 + kGpuClockSlackMs ? gpuMs : -1;
+  }
+  if (perPass) writePassRows(pending.record, probe.collect(slot));
   pending.waiting = false;
   writeRow(pending.record);
 }

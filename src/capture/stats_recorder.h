@@ -1,9 +1,13 @@
 // Recording frame statistics during a capture: a host that wraps the capture's own host,
-// times each frame on the CPU and (through timer queries) on the GPU, and writes the CSV.
+// times each frame on the CPU and (through timer queries) on the GPU, and writes the CSV;
+// asked for per-pass figures, it also installs the scenes' pass probe and writes its CSV.
 #pragma once
 
+#include "capture/csv_output.h"
 #include "capture/frame_stats.h"
 #include "capture/output_file.h"
+#include "capture/pass_stats.h"
+#include "render/pass_probe.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
 
@@ -17,6 +21,7 @@
 // Frames whose GPU time is still in flight: a frame's timer query is read back this many
 // frames after it was issued, when the GPU has long finished it, so reading never stalls.
 constexpr int kTimerRing = 4;
+static_assert(kTimerRing <= kPassProbeSlots, "the pass probe holds a slot per frame in flight");
 
 // True when the driver offers GL_TIME_ELAPSED timer queries. They are optional: their
 // entry points are deliberately not among the functions the show requires, so this checks
@@ -37,15 +42,13 @@ class FrameStatsRecorder : public ShowHost {
  public:
   using Clock = std::chrono::steady_clock;
 
-  std::string path;                  // the CSV asked for
-  OutputFile output;                 // where rows go until the capture succeeds
-  FILE* file = nullptr;              // open temporary file; null when not recording or finished
-  bool finished = false;             // finish() closed the file
-  bool writeFailed = false;          // a row could not be written
-  int writeErrno = 0;                // why, when known
+  CsvOutput frames;                  // --stats: a row per captured frame
+  CsvOutput passes;                  // --pass-stats: a row per captured frame and pass
   Show* show = nullptr;              // the show being run
   VirtualClockHost* inner = nullptr; // the capture's host, which every call is handed on to
-  bool timers = false;               // GPU times are being measured
+  bool timers = false;               // frames' GPU times are being measured
+  bool perPass = false;              // the pass probe is installed
+  PassProbe probe;                   // the scenes' passes, slot by slot like the ring
   GLuint queries[kTimerRing] = {};   // one timer query per ring slot
   PendingFrame ring[kTimerRing];     // captured frames by slot
   int64_t framesBegun = 0;           // frames started; frame n uses slot n % kTimerRing
@@ -53,23 +56,25 @@ class FrameStatsRecorder : public ShowHost {
   Clock::time_point frameStart;      // when the current frame started
   uint32_t tick = 0;                 // the current frame's tick
   std::vector<FrameRecord> records;  // every captured frame, for the summary
+  std::vector<PassRecord> passRecords;  // every captured frame's passes, for their summary
 
   FrameStatsRecorder() = default;
   FrameStatsRecorder(const FrameStatsRecorder&) = delete;
   FrameStatsRecorder& operator=(const FrameStatsRecorder&) = delete;
-  // Removes the temporary file unless commit() renamed it.
+  // Removes the probe if it is still installed; the files remove their temporaries.
   ~FrameStatsRecorder() override;
 
-  // Creates the temporary file and writes the header; false with a message in error.
-  bool open(const std::string& csvPath, std::string& error);
+  // Creates the temporary files of the CSVs asked for (an empty path: none) and writes their
+  // headers; false with a message in error.
+  bool open(const std::string& framesPath, const std::string& passesPath, std::string& error);
   // The host to run the show with: this recorder around host when open, else host itself.
   // Needs the OpenGL context current (it sets up the timer queries).
   ShowHost& wrap(Show& target, VirtualClockHost& host);
-  // Writes the rows still waiting for their GPU time and closes the file, checking every row
-  // reached it; the file then waits in pending to be renamed with the capture's other
+  // Writes the rows still waiting for their GPU figures and closes the files, checking every
+  // row reached them; the files then wait in pending to be renamed with the capture's other
   // outputs. True when not recording. Needs the OpenGL context.
   bool finish(PendingOutputs& pending, std::string& error);
-  // Prints the per-scene summary on stderr, once the outputs are committed.
+  // Prints the per-scene summaries on stderr, once the outputs are committed.
   void report() const;
 
   bool pollQuit() override;
@@ -79,6 +84,7 @@ class FrameStatsRecorder : public ShowHost {
 
  private:
   void writeRow(const FrameRecord& record);
+  void writePassRows(const FrameRecord& record, const std::vector<PassFigures>& figures);
   void settle(int slot);
   void endQuery();
 };

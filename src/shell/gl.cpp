@@ -68,6 +68,8 @@ const char* const kCalledEntryPoints[] = {
 const char* const kOptionalEntryPoints[] = {
     // timer queries for the capture tool's frame statistics
     "glGenQueries", "glDeleteQueries", "glBeginQuery", "glEndQuery", "glGetQueryObjectui64v", "glGetQueryiv",
+    // timestamps between a scene's passes for the capture tool's per-pass statistics
+    "glQueryCounter",
     // the capture tool's --gl-debug, after it found a debug context with debug output
     "glDebugMessageCallbackARB", "glDebugMessageControlARB", "glDebugMessageInsertARB",
 };
@@ -89,6 +91,7 @@ const NewerEntryPoint kNewerEntryPoints[] = {
     {"glProgramUniformMatrix4fv", 41, "GL_ARB_separate_shader_objects"},
     {"glTexStorage2D", 42, "GL_ARB_texture_storage"},
     {"glGetQueryObjectui64v", 33, "GL_ARB_timer_query"},
+    {"glQueryCounter", 33, "GL_ARB_timer_query"},
 };
 
 // True when the context's extension list names extension (OpenGL 3.0 query by index).

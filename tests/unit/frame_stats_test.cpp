@@ -190,7 +190,7 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   show.height = 36;
   NullCaptureHost host;
   FrameStatsRecorder recorder;
-  ASSERT_TRUE(recorder.open(path, error)) << error;
+  ASSERT_TRUE(recorder.open(path, "", error)) << error;
   std::vector<int64_t> frames;
   for (int k = 0; k < 12; ++k) frames.push_back(k);  // 1.2 s at 10 fps from 33.9 s, longer than the ring
   host.begin(show, 10, frames, 33900);

@@ -2,6 +2,7 @@
 // the 64 pairs of a shadow-map pass and an additive main pass that make the soft shadows.
 #include "scenes/cubes/cubes_scene.h"
 
+#include "render/pass_probe.h"
 #include "render/target.h"
 #include "shell/gl.h"
 #include "shell/scenes.h"
@@ -173,13 +174,13 @@ void CubesScene::render() {
   glDisable(GL_BLEND);
   // Everything the frame's 384 instanced draws read (64 directions, a shadow and a light
   // pass each, three groups per pass) is computed and sent once.
-  prepareInstances();
-  setUpCubeDrawing();
+  MEASURED_PASS(prepareInstances());
+  MEASURED_PASS(setUpCubeDrawing());
   for (int pass = 0; pass < kLightPasses; ++pass) {
-    shadowPass(lightViews[pass], matrices);
-    lightPass(pass, lightViews[pass], matrices);
+    MEASURED_PASS(shadowPass(lightViews[pass], matrices));
+    MEASURED_PASS(lightPass(pass, lightViews[pass], matrices));
   }
-  tearDownCubeDrawing();
+  MEASURED_PASS(tearDownCubeDrawing());
 }
 
 void CubesScene::prepareInstances() {

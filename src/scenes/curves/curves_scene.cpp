@@ -3,6 +3,7 @@
 #include "scenes/curves/curves_scene.h"
 
 #include "render/gl_objects.h"
+#include "render/pass_probe.h"
 #include "render/quad.h"
 #include "render/target.h"
 #include "shell/gl.h"
@@ -361,14 +362,14 @@ void CurvesScene::drawGreetPatch(const GreetPatch& patch) {
 }
 
 void CurvesScene::render() {
-  advanceSimulation();
-  placeStrokes();
+  MEASURED_PASS(advanceSimulation());
+  MEASURED_PASS(placeStrokes());
   for (int k = 0; k < kCurveSystems; ++k) {
-    strokePass(curveSystems[k]);
-    smoothingPass(k == 0);
+    MEASURED_PASS(strokePass(curveSystems[k]));
+    MEASURED_PASS(smoothingPass(k == 0));
   }
-  greetingsPass();
-  finalPass();
+  MEASURED_PASS(greetingsPass());
+  MEASURED_PASS(finalPass());
 }
 
 void CurvesScene::placeStrokes() {

@@ -3,6 +3,7 @@
 #include "scenes/forest/forest_scene.h"
 
 #include "render/gl_objects.h"
+#include "render/pass_probe.h"
 #include "render/quad.h"
 #include "render/target.h"
 #include "scenes/forest/captions.h"
@@ -426,11 +427,11 @@ void ForrestScene::drawCaption(const Mat4& view) {
 // ---- the frame's passes ----
 
 void ForrestScene::render() {
-  geometryPass();
-  occlusionPass();
-  depthOfFieldPass();
-  glowPass();
-  compositePass();
+  MEASURED_PASS(geometryPass());
+  MEASURED_PASS(occlusionPass());
+  MEASURED_PASS(depthOfFieldPass());
+  MEASURED_PASS(glowPass());
+  MEASURED_PASS(compositePass());
 }
 
 void ForrestScene::geometryPass() {

@@ -2,6 +2,7 @@
 #include "scenes/pacman/pacman_scene.h"
 
 #include "render/gl_objects.h"
+#include "render/pass_probe.h"
 #include "render/quad.h"
 #include "shell/gl.h"
 #include "shell/scenes.h"
@@ -40,7 +41,9 @@ void PacmanScene::start() {
   fillPacmanTracks(*this);
 }
 
-void PacmanScene::render() {
+void PacmanScene::render() { MEASURED_PASS(worldPass()); }
+
+void PacmanScene::worldPass() {
   // The picture goes into the draw framebuffer as bound: the default one, which every scene
   // before this one leaves bound. Only the read binding is reset.
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);

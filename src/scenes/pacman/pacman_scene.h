@@ -16,8 +16,12 @@ class PacmanScene : public Scene {
   PacmanScene();
   ~PacmanScene() override;
   void start() override;
+  // The frame as its one pass: the world.
   void render() override;
   void release() override;  // holds no textures, framebuffers or buffers
+
+  // The whole picture from one full-screen quad of the world's program.
+  void worldPass();
 };
 
 // Fills the three tracks with their keys and finishes them (part of start()).

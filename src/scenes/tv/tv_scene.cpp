@@ -3,6 +3,7 @@
 #include "scenes/tv/tv_scene.h"
 
 #include "render/gl_objects.h"
+#include "render/pass_probe.h"
 #include "render/quad.h"
 #include "render/target.h"
 #include "shell/gl.h"
@@ -303,11 +304,11 @@ void TVScene::render() {
   float screenQuad[kQuadFloats];
   for (int k = 0; k < kQuadFloats; ++k) screenQuad[k] = kFullscreenQuadPositions[k] * v;
   float fade = fadeTrack.evaluate(centiseconds);
-  snowPass(screenQuad, fade);
-  linesPass(screenQuad, fade);
-  glowPass();
-  copyPass();
-  compositePass();
+  MEASURED_PASS(snowPass(screenQuad, fade));
+  MEASURED_PASS(linesPass(screenQuad, fade));
+  MEASURED_PASS(glowPass());
+  MEASURED_PASS(copyPass());
+  MEASURED_PASS(compositePass());
 }
 
 void TVScene::snowPass(const float screenQuad[kQuadFloats], float fade) {
