@@ -78,10 +78,8 @@ void FrameStatsRecorder::present() {
 
   size_t captured = inner->nextWanted;
   inner->present();
-  if (inner->nextWanted == captured) {
-    probe.collect(slot);  // a frame run only to reach the capture's first: its passes go unread
-    return;
-  }
+  // A frame run only to reach the capture's first: its queries are reused unread.
+  if (inner->nextWanted == captured) return;
   if (timers || perPass) {
     ring[slot].record = record;
     ring[slot].begun = frameStart;

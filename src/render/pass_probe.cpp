@@ -91,7 +91,7 @@ void PassProbe::beginPass(const char* pass) {
     for (int k = 0; k < kPassCounts; ++k)
       glBeginQuery(kPassCountTargets[k], nextQuery(slot.counters, first + k));
   }
-  checkGlError(__LINE__);
+  if (timestamps || statistics) checkGlError(__LINE__);
 }
 
 void PassProbe::endPass() {
@@ -100,7 +100,7 @@ void PassProbe::endPass() {
   if (statistics)
     for (int k = 0; k < kPassCounts; ++k) glEndQuery(kPassCountTargets[k]);
   if (timestamps) glQueryCounter(nextQuery(slot.timestamps, slot.runs.size()), GL_TIMESTAMP);
-  checkGlError(__LINE__);
+  if (timestamps || statistics) checkGlError(__LINE__);
 }
 
 std::vector<PassFigures> PassProbe::collect(int slot) {
@@ -127,7 +127,7 @@ std::vector<PassFigures> PassProbe::collect(int slot) {
       f.counts[k] += static_cast<int64_t>(count);
     }
   }
-  checkGlError(__LINE__);
+  if (timestamps || statistics) checkGlError(__LINE__);
   return figures;
 }
 

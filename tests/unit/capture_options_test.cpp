@@ -67,6 +67,13 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
       {{"--at", "5", "--out", "d", "--encoder-timeout", "5"}, "--encoder-timeout"},
       {{"--frames", "d", "--encoder-timeout", "5"}, "--encoder-timeout"},
       {{"--audio", "-", "--frames", "d", "--stats", "-"}, "standard output"},
+      // Per-pass figures: frames to measure, one file of their own, given once.
+      {{"--audio", "m.wav", "--pass-stats", "p.csv"}, "--pass-stats"},
+      {{"--frames", "d", "--pass-stats", "p.csv", "--pass-stats", "q.csv"}, "--pass-stats"},
+      {{"--frames", "d", "--pass-stats", ""}, "--pass-stats"},
+      {{"--frames", "d", "--stats", "-", "--pass-stats", "-"}, "standard output"},
+      {{"--audio", "-", "--frames", "d", "--pass-stats", "-"}, "standard output"},
+      {{"--frames", "d", "--stats", "s.csv", "--pass-stats", "s.csv"}, "--pass-stats"},
       {{"--frames", "d", "--from", "0x10"}, "0x10"}, {{"--frames", "d", "--from", " 16"}, "--from"},
       {{"--frames", "d", "--fps", "+10"}, "--fps"}, {{"--frames", "d", "--size", "64x 36"}, "--size"},
       {{"--at", "1e1", "--out", "d"}, "--at"}, {{"--at", "5", "--out", "dir", "--samples"}, "--samples needs a value"},
@@ -88,7 +95,8 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
       {"--audio", "a.wav", "--from", "191.999"}, {"--at", "5", "--out", "d", "--audio", "a.wav"},
       {"--out", "V.MKV", "--size", "4x4", "--encoder-timeout", "5"}, {"--audio", "-"},
       {"--frames", "seq", "--stats", "s.csv"}, {"--frames", "d", "--stats", "-"}, {"--out", "d", "--at", most},
-      {"--samples", "0", "--at", "5", "--out", "dir"},
+      {"--samples", "0", "--at", "5", "--out", "dir"}, {"--at", "5", "--out", "d", "--pass-stats", "p.csv"},
+      {"--frames", "d", "--stats", "s.csv", "--pass-stats", "-"},
   };
   for (const auto& words : accepted) {
     CaptureOptions o;
