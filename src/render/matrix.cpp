@@ -67,6 +67,27 @@ Mat4 wideFrustumMatrix(int32_t width, int32_t height, float depthScale, float de
   return p;
 }
 
+bool boxOutsideClipVolume(const Mat4& clip, Vec3 lo, Vec3 hi) {
+  constexpr float kMargin = 1e-3f;  // share of |coordinate| + |w| a corner must clear a plane by
+  constexpr int kPlanes = 6;        // x, y and z against -w and +w
+  bool outside[kPlanes] = {true, true, true, true, true, true};
+  for (int corner = 0; corner < 8; ++corner) {
+    const float p[3] = {corner & 1 ? hi.x : lo.x, corner & 2 ? hi.y : lo.y, corner & 4 ? hi.z : lo.z};
+    float c[4];
+    for (int row = 0; row < 4; ++row)
+      c[row] = clip.m[row] * p[0] + clip.m[4 + row] * p[1] + clip.m[8 + row] * p[2] + clip.m[12 + row];
+    const float w = c[3];
+    for (int axis = 0; axis < 3; ++axis) {
+      const float margin = kMargin * (std::fabs(c[axis]) + std::fabs(w));
+      if (!(c[axis] < -w - margin)) outside[2 * axis] = false;
+      if (!(c[axis] > w + margin)) outside[2 * axis + 1] = false;
+    }
+  }
+  for (bool beyond : outside)
+    if (beyond) return true;
+  return false;
+}
+
 Vec3 transformPoint(const Mat4& m, Vec3 p) { return transformPoint(m.m, p); }
 
 Vec3 transformPoint(const float e[kMatrixElements], Vec3 p) {

@@ -29,6 +29,10 @@ Mat4 rotationYMatrix(float cosine, float sine);
 // The scenes' perspective frustum, 90 degrees across at any aspect: x scale one ulp below 1,
 // y scale from height / width, and the depth terms of its near and far planes (m[10], m[14]).
 Mat4 wideFrustumMatrix(int32_t width, int32_t height, float depthScale, float depthOffset);
+// True when every point of the axis-aligned box [lo, hi], taken to clip space by clip, lies
+// beyond one and the same plane of the clip volume (with a margin for the GPU's own rounding):
+// nothing drawn inside the box can then reach a pixel.
+bool boxOutsideClipVolume(const Mat4& clip, Vec3 lo, Vec3 hi);
 // The point p transformed by m, divided by its w.
 Vec3 transformPoint(const Mat4& m, Vec3 p);
 // The same for a matrix held as 16 column-major floats, as the mesh editors take it.

@@ -534,3 +534,22 @@ void Mesh::subdivide() {
   vertexCount = step.next;
   dirty = true;
 }
+
+std::vector<MeshChunk> meshChunks(const Mesh& mesh, uint32_t chunkTriangles) {
+  std::vector<MeshChunk> chunks;
+  if (chunkTriangles == 0) return chunks;
+  for (uint32_t first = 0; first < mesh.triangleCount; first += chunkTriangles) {
+    MeshChunk chunk;
+    chunk.firstTriangle = first;
+    chunk.triangles = std::min(chunkTriangles, mesh.triangleCount - first);
+    for (uint32_t i = 3 * first; i < 3 * (first + chunk.triangles); ++i) {
+      const float* p = mesh.positions + kFloatsPerVertex * mesh.indices[i];
+      Vec3 v(p[0], p[1], p[2]);
+      if (i == 3 * first) chunk.low = chunk.high = v;
+      chunk.low = Vec3(std::min(chunk.low.x, v.x), std::min(chunk.low.y, v.y), std::min(chunk.low.z, v.z));
+      chunk.high = Vec3(std::max(chunk.high.x, v.x), std::max(chunk.high.y, v.y), std::max(chunk.high.z, v.z));
+    }
+    chunks.push_back(chunk);
+  }
+  return chunks;
+}

@@ -7,6 +7,7 @@
 #include "render/vec.h"
 
 #include <cstdint>
+#include <vector>
 
 constexpr uint32_t kCubeVertexCount = 8;           // corners of makeCube
 constexpr uint32_t kCubeTriangleCount = 12;        // two per face
@@ -87,3 +88,13 @@ class Mesh {
   // Ends the program with a message unless the arrays hold the given counts.
   void requireCapacity(uint64_t vertices, uint64_t triangles, const char* operation) const;
 };
+
+// A run of a mesh's triangles and the smallest axis-aligned box around their corners.
+struct MeshChunk {
+  uint32_t firstTriangle = 0;
+  uint32_t triangles = 0;
+  Vec3 low, high;
+};
+
+// The mesh's triangles in runs of chunkTriangles (the last may be shorter), in index order.
+std::vector<MeshChunk> meshChunks(const Mesh& mesh, uint32_t chunkTriangles);

@@ -61,6 +61,25 @@ void drawMeshRange(const Mesh& mesh) {
                       GL_UNSIGNED_INT, nullptr);
 }
 
+// Draws, in index order, the triangles of the chunks that may be seen through clip (one draw
+// per unbroken run of them): most of the frame's vertices are the terrain's, and a chunk
+// wholly outside the view would not reach a pixel.
+void drawVisibleChunks(const Mesh& mesh, const std::vector<MeshChunk>& chunks, const Mat4& clip) {
+  size_t k = 0;
+  while (k < chunks.size()) {
+    if (boxOutsideClipVolume(clip, chunks[k].low, chunks[k].high)) {
+      ++k;
+      continue;
+    }
+    const uint32_t first = chunks[k].firstTriangle;
+    uint32_t triangles = 0;
+    for (; k < chunks.size() && !boxOutsideClipVolume(clip, chunks[k].low, chunks[k].high); ++k)
+      triangles += chunks[k].triangles;
+    glDrawRangeElements(GL_TRIANGLES, 0, mesh.vertexCount - 1, static_cast<GLsizei>(triangles * 3), GL_UNSIGNED_INT,
+                        reinterpret_cast<const void*>(static_cast<uintptr_t>(first) * kTriangleIndexBytes));
+  }
+}
+
 // Uploads a caption record's image into texture: one byte of relief per texel, read linearly
 // and clamped at the edges.
 void uploadCaption(uint32_t texture, const uint8_t* record) {
@@ -73,7 +92,8 @@ void uploadCaption(uint32_t texture, const uint8_t* record) {
 
 ForrestScene::ForrestScene()
     : terrain(kTerrainVertexCapacity, kTerrainTriangleCapacity),
-      cubeString(kCubeStringVertexCapacity, kCubeStringTriangleCapacity) {
+      cubeString(kCubeStringVertexCapacity, kCubeStringTriangleCapacity),
+      sky(kCubeVertexCount, kCubeTriangleCount) {
   // Every frame sets the state it draws with and reads only the clock and the tracks.
   framesIndependent = true;
 }
@@ -296,6 +316,8 @@ void ForrestScene::release() {
   noiseTexture = depthTexture = smallCaptionTexture = largeCaptionTexture = 0;
   terrain.releaseBuffers();
   cubeString.releaseBuffers();
+  sky.releaseBuffers();
+  terrainChunks.clear();
 }
 
 // ---- geometry pass ----
@@ -330,10 +352,8 @@ void ForrestScene::drawGeometry() {
   glDepthFunc(GL_LEQUAL);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-  // Made afresh each frame; its buffers go when this function returns.
-  Mesh sky(kCubeVertexCount, kCubeTriangleCount);
-  drawSky(sky, projection, view);
-  drawTerrain(view);
+  drawSky(projection, view);
+  drawTerrain(projection, view);
   drawCubeString(view);
   drawCaption(view);
 
@@ -343,9 +363,12 @@ void ForrestScene::drawGeometry() {
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
-void ForrestScene::drawSky(Mesh& sky, const Mat4& projection, const Mat4& view) {
-  sky.makeCube();
-  sky.flipWinding();
+void ForrestScene::drawSky(const Mat4& projection, const Mat4& view) {
+  // The same cube every frame: built once, and sent again only after release().
+  if (sky.triangleCount == 0) {
+    sky.makeCube();
+    sky.flipWinding();
+  }
   sky.upload();
   useProgram(forrestProgram);
   setUniform1f(forrestProgram, "material", 0.0f);
@@ -364,7 +387,8 @@ void ForrestScene::drawSky(Mesh& sky, const Mat4& projection, const Mat4& view) 
   checkGlError(__LINE__);
 }
 
-void ForrestScene::drawTerrain(const Mat4& view) {
+void ForrestScene::drawTerrain(const Mat4& projection, const Mat4& view) {
+  if (terrainChunks.empty()) terrainChunks = meshChunks(terrain, kTerrainChunkTriangles);
   // Neighbouring tiles overlap a little.
   useProgram(forrestProgram);
   terrain.upload();
@@ -374,7 +398,7 @@ void ForrestScene::drawTerrain(const Mat4& view) {
     for (int j = -kTileRadius; j <= kTileRadius; ++j) {
       Mat4 modelview = view * translationMatrix(kTileStep * j, 0.0f, kTileStep * i);
       setUniformMatrix4(forrestProgram, "modelview", 1, false, modelview.m);
-      drawMeshRange(terrain);
+      drawVisibleChunks(terrain, terrainChunks, projection * modelview);
     }
   }
   disableMeshAttributes();

@@ -11,12 +11,14 @@
 #include "shell/scene.h"
 
 #include <cstdint>
+#include <vector>
 
 constexpr uint32_t kTerrainVertexCapacity = 100000;
 constexpr uint32_t kTerrainTriangleCapacity = 200000;
 constexpr uint32_t kCubeStringVertexCapacity = 4096;
 constexpr uint32_t kCubeStringTriangleCapacity = 4096;
 
+constexpr uint32_t kTerrainChunkTriangles = 256;   // triangles per run tested against the view
 constexpr uint32_t kTerrainColumns = 32;      // grid vertices per side
 constexpr int kTrunkCount = 80;               // extrusions pushed 10 units up
 constexpr int kDentCount = 16;                // shallow extrusions into the ground
@@ -61,6 +63,10 @@ class ForrestScene : public Scene {
   ShaderProgram stretchProgram;    // the quarter-size glow stretched over the back buffer
   Mesh terrain;                    // ground with tree trunks
   Mesh cubeString;                 // 16 small cubes along a curve
+  Mesh sky;                        // the inside-out sky cube, built and sent on its first draw
+  // Boxes around the terrain's runs of kTerrainChunkTriangles triangles, in index order;
+  // found on the first terrain draw.
+  std::vector<MeshChunk> terrainChunks;
   KeyframeTrack<Vec3> tintTrack;   // colour of the glow and the composite; fades to black
   KeyframeTrack<float> distanceTrack;  // camera distance
   KeyframeTrack<float> yawTrack;       // camera rotation about +Y, radians
@@ -96,10 +102,11 @@ class ForrestScene : public Scene {
 
   // Draws sky, terrain, cubes and caption into the bound framebuffer (framebuffer 6).
   void drawGeometry();
-  // Builds the inside-out sky cube into sky and draws only its lens value (alpha) and depth.
-  void drawSky(Mesh& sky, const Mat4& projection, const Mat4& view);
-  // Draws the terrain as a 3 x 3 tiling of one buffer.
-  void drawTerrain(const Mat4& view);
+  // Draws the inside-out sky cube, only its lens value (alpha) and depth.
+  void drawSky(const Mat4& projection, const Mat4& view);
+  // Draws the terrain as a 3 x 3 tiling of one buffer, leaving out the runs of triangles
+  // wholly outside the view, which could not reach a pixel; the rest keep their order.
+  void drawTerrain(const Mat4& projection, const Mat4& view);
   // Draws the string of cubes.
   void drawCubeString(const Mat4& view);
   // Draws the caption of the moment as a relief quad seen through the camera.
