@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the show on a machine with a real GPU: renders a short stretch of every scene at
-# 1920x1080 and 60 fps through EGL with --stats and --gl-debug, prints the per-scene table of
-# CPU and GPU milliseconds per frame and whatever the driver reported, then renders the first
+# 1920x1080 and 60 fps through EGL with --stats, --pass-stats and --gl-debug, prints the
+# per-scene table of CPU and GPU milliseconds per frame, the per-pass table (GPU time and share,
+# vertices, primitives, fragment shader runs) and whatever the driver reported, then renders the first
 # frame of each stretch again with the software renderer (Mesa's llvmpipe through EGL, on the
 # same machine) and reports how far the two pictures differ (ImageMagick's RMSE).
 # It runs wherever the capture tool does, slowly with the software renderer alone; there both
@@ -19,7 +20,7 @@ size=1920x1080
 build="$ROOT/build"
 keep=""
 
-usage() { sed -n '9,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '10,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) [ $# -ge 2 ] || usage; seconds=$2; shift 2 ;;
@@ -60,6 +61,8 @@ echo "GPU check: $seconds s of each scene at $size, 60 fps; device: ${renderer:-
 
 header=""
 rows=()
+pass_header=""
+pass_rows=()
 messages=0
 failed=0
 for i in "${!scenes[@]}"; do
@@ -67,7 +70,7 @@ for i in "${!scenes[@]}"; do
   from=${starts[$i]}
   to=$(awk -v f="$from" -v s="$seconds" 'BEGIN { printf "%.3f", f + s }')
   started=$(date +%s)
-  if ! "$capture" --gl-debug --stats "$work/$name.csv" --size "$size" --fps 60 --frames "$work/$name" \
+  if ! "$capture" --gl-debug --stats "$work/$name.csv" --pass-stats "$work/$name-passes.csv" --size "$size" --fps 60 --frames "$work/$name" \
       --from "$from" --to "$to" 2>"$work/$name.log"; then
     echo "gpu_check: the $name capture failed:" >&2
     cat "$work/$name.log" >&2
@@ -77,6 +80,8 @@ for i in "${!scenes[@]}"; do
   echo "  $name: $(( $(date +%s) - started )) s"
   [ -n "$header" ] || header=$(grep -m1 '^frame statistics' "$work/$name.log")
   rows+=("$(grep -m1 "^  $name " "$work/$name.log")")
+  [ -n "$pass_header" ] || pass_header=$(grep -m1 '^pass statistics' "$work/$name.log")
+  pass_rows+=("$(grep -E "^  $name [a-zA-Z]" "$work/$name.log")")
   count=$(grep -c 'GL debug (' "$work/$name.log")
   messages=$((messages + count))
   [ "$count" -eq 0 ] || grep 'GL debug (' "$work/$name.log" | sed "s/^/  $name: /"
@@ -84,6 +89,9 @@ done
 echo
 echo "$header"
 printf '%s\n' "${rows[@]}"
+echo
+echo "$pass_header"
+printf '%s\n' "${pass_rows[@]}"
 echo "driver messages (--gl-debug): $messages"
 
 # The same first frames with the software renderer: Mesa's EGL vendor forced, llvmpipe.

@@ -1,5 +1,5 @@
-# tools/gpu_check.sh in its short try: a stretch of every scene with --stats and --gl-debug,
-# the per-scene table, no driver message, and (the software renderer on both sides here) the
+# tools/gpu_check.sh in its short try: a stretch of every scene with --stats, --pass-stats and
+# --gl-debug, the per-scene and per-pass tables, no driver message, and (the software renderer on both sides here) the
 # same first frames as the software renderer's. Bad arguments are refused before any work.
 set -euo pipefail
 source "$(dirname "$0")/common.bash"
@@ -15,7 +15,8 @@ cat "$WORK/out"
 for scene in forest tv pacman cubes curves; do
   expect "$scene row with 6 frames" "$(awk -v s="$scene" '$1 == s && NF >= 9 { print $2 }' "$WORK/out" | head -n1)" "==" 6
   expect "$scene same as the software renderer" "$(awk -v s="$scene" '$1 == s && NF == 3 { print $3 }' "$WORK/out")" "==" 0
-  [ -f "$WORK/kept/$scene.csv" ] || fail "no $scene.csv kept"
+  expect "$scene passes in the per-pass table" "$(grep -cE "^  $scene [a-zA-Z]+Pass +6 .*%" "$WORK/out")" ">" 0
+  [ -f "$WORK/kept/$scene.csv" ] && [ -f "$WORK/kept/$scene-passes.csv" ] || fail "no $scene.csv or $scene-passes.csv kept"
 done
 expect "driver messages" "$(sed -n 's/^driver messages (--gl-debug): //p' "$WORK/out")" "==" 0
 finish_checks
