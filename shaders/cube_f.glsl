@@ -4,6 +4,7 @@
 #version 400
 
 in vec3 worldPosition;
+flat in float passNumber;  // 0 to 63, from the light's two angles (the vertex stage works it out)
 
 uniform vec4 colour;             // base colour of the cubes being drawn
 uniform mat4 modelview;          // the camera
@@ -56,15 +57,12 @@ void main() {
 
   vec3 shade = colour.rgb * (kAmbient + kSky * (0.5 + 0.5 * n.y) + kKey * facing * lit);
 
-  // The pass number, recovered from the light's two angles (1/8 radian steps): each pass
+  // The pass number (recovered by the vertex stage from the light's two angles): each pass
   // moves the rounding threshold on by the golden ratio, so the thresholds of the 64 passes
   // spread evenly over a step and the rounded parts add up to close to the exact sum. Each
   // part is rounded here, to a whole step plus a quarter, so that the screen's own
   // conversion (to nearest or truncating) keeps it as it is.
-  float a1 = atan(shadow_modelview[1][2], shadow_modelview[1][1]);
-  float a2 = atan(shadow_modelview[2][0], shadow_modelview[0][0]);
-  float pass = round(a1 * 8.0) * 8.0 + round(a2 * 8.0);
-  float threshold = fract(pixelNoise(gl_FragCoord.xy) + pass * kGolden);
+  float threshold = fract(pixelNoise(gl_FragCoord.xy) + passNumber * kGolden);
   vec4 part = vec4(shade, 1.0) * (kLevels / kPasses);
   output0 = (floor(part + threshold) + 0.25) / kLevels;
 }
