@@ -543,9 +543,15 @@ std::vector<MeshChunk> meshChunks(const Mesh& mesh, uint32_t chunkTriangles) {
     chunk.firstTriangle = first;
     chunk.triangles = std::min(chunkTriangles, mesh.triangleCount - first);
     for (uint32_t i = 3 * first; i < 3 * (first + chunk.triangles); ++i) {
-      const float* p = mesh.positions + kFloatsPerVertex * mesh.indices[i];
+      const uint32_t vertex = mesh.indices[i];
+      const float* p = mesh.positions + kFloatsPerVertex * vertex;
       Vec3 v(p[0], p[1], p[2]);
-      if (i == 3 * first) chunk.low = chunk.high = v;
+      if (i == 3 * first) {
+        chunk.low = chunk.high = v;
+        chunk.firstVertex = chunk.lastVertex = vertex;
+      }
+      chunk.firstVertex = std::min(chunk.firstVertex, vertex);
+      chunk.lastVertex = std::max(chunk.lastVertex, vertex);
       chunk.low = Vec3(std::min(chunk.low.x, v.x), std::min(chunk.low.y, v.y), std::min(chunk.low.z, v.z));
       chunk.high = Vec3(std::max(chunk.high.x, v.x), std::max(chunk.high.y, v.y), std::max(chunk.high.z, v.z));
     }

@@ -93,6 +93,8 @@ class Mesh {
 struct MeshChunk {
   uint32_t firstTriangle = 0;
   uint32_t triangles = 0;
+  uint32_t firstVertex = 0;  // smallest vertex index its triangles use
+  uint32_t lastVertex = 0;   // largest
   Vec3 low, high;
 };
 

@@ -28,7 +28,7 @@ TEST(Culling, BoxesOutsideOnePlaneOnlyAreLeftOut) {
   EXPECT_FALSE(outside(Vec3(-11.0f, 0, -10), 1.0f));
 }
 
-TEST(Culling, ChunksCoverEveryTriangleInOrderInsideTheirBoxes) {
+TEST(Culling, ChunksCoverEveryTriangleInOrderInsideTheirBoxesAndVertexRanges) {
   Mesh grid(1100, 2000);
   grid.makeGrid(20, 20);
   std::vector<MeshChunk> chunks = meshChunks(grid, 100);
@@ -38,6 +38,8 @@ TEST(Culling, ChunksCoverEveryTriangleInOrderInsideTheirBoxes) {
     EXPECT_EQ(chunk.firstTriangle, next);
     next += chunk.triangles;
     for (uint32_t i = 3 * chunk.firstTriangle; i < 3 * (chunk.firstTriangle + chunk.triangles); ++i) {
+      EXPECT_GE(grid.indices[i], chunk.firstVertex);
+      EXPECT_LE(grid.indices[i], chunk.lastVertex);
       const float* p = grid.positions + 3 * grid.indices[i];
       EXPECT_TRUE(p[0] >= chunk.low.x && p[0] <= chunk.high.x && p[1] >= chunk.low.y && p[1] <= chunk.high.y &&
                   p[2] >= chunk.low.z && p[2] <= chunk.high.z)

@@ -11,6 +11,7 @@
 #include "shell/random.h"
 #include "shell/scenes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -64,7 +65,7 @@ void drawMeshRange(const Mesh& mesh) {
 // Draws, in index order, the triangles of the chunks that may be seen through clip (one draw
 // per unbroken run of them): most of the frame's vertices are the terrain's, and a chunk
 // wholly outside the view would not reach a pixel.
-void drawVisibleChunks(const Mesh& mesh, const std::vector<MeshChunk>& chunks, const Mat4& clip) {
+void drawVisibleChunks(const std::vector<MeshChunk>& chunks, const Mat4& clip) {
   size_t k = 0;
   while (k < chunks.size()) {
     if (boxOutsideClipVolume(clip, chunks[k].low, chunks[k].high)) {
@@ -72,10 +73,13 @@ void drawVisibleChunks(const Mesh& mesh, const std::vector<MeshChunk>& chunks, c
       continue;
     }
     const uint32_t first = chunks[k].firstTriangle;
-    uint32_t triangles = 0;
-    for (; k < chunks.size() && !boxOutsideClipVolume(clip, chunks[k].low, chunks[k].high); ++k)
+    uint32_t triangles = 0, firstVertex = chunks[k].firstVertex, lastVertex = chunks[k].lastVertex;
+    for (; k < chunks.size() && !boxOutsideClipVolume(clip, chunks[k].low, chunks[k].high); ++k) {
       triangles += chunks[k].triangles;
-    glDrawRangeElements(GL_TRIANGLES, 0, mesh.vertexCount - 1, static_cast<GLsizei>(triangles * 3), GL_UNSIGNED_INT,
+      firstVertex = std::min(firstVertex, chunks[k].firstVertex);
+      lastVertex = std::max(lastVertex, chunks[k].lastVertex);
+    }
+    glDrawRangeElements(GL_TRIANGLES, firstVertex, lastVertex, static_cast<GLsizei>(triangles * 3), GL_UNSIGNED_INT,
                         reinterpret_cast<const void*>(static_cast<uintptr_t>(first) * kTriangleIndexBytes));
   }
 }
@@ -398,7 +402,7 @@ void ForrestScene::drawTerrain(const Mat4& projection, const Mat4& view) {
     for (int j = -kTileRadius; j <= kTileRadius; ++j) {
       Mat4 modelview = view * translationMatrix(kTileStep * j, 0.0f, kTileStep * i);
       setUniformMatrix4(forrestProgram, "modelview", 1, false, modelview.m);
-      drawVisibleChunks(terrain, terrainChunks, projection * modelview);
+      drawVisibleChunks(terrainChunks, projection * modelview);
     }
   }
   disableMeshAttributes();
