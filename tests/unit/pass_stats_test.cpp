@@ -3,18 +3,11 @@
 // and the per-scene summary.
 #include "capture/pass_stats.h"
 #include "capture/stats_recorder.h"
+#include "fresh_scenes.h"
 #include "render/pass_probe.h"
-#include "scenes/cubes/cubes_scene.h"
-#include "scenes/curves/curves_scene.h"
-#include "scenes/forest/forest_scene.h"
-#include "scenes/pacman/pacman_scene.h"
-#include "scenes/tv/tv_scene.h"
 #include "shell/noop_gl.h"
-#include "shell/scenes.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
-#include "synth/audio.h"
-#include "synth/process_state.h"
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>
@@ -137,15 +130,7 @@ class CountingCaptureHost : public VirtualClockHost {
 
 // Fresh scene objects on the show's timeline, as the capture tool makes them.
 void freshScenes(Show& show) {
-  Scene** pointers[] = {&forrestScene, &tvScene, &pacmanScene, &cubesScene, &curvesScene};
-  for (Scene** pointer : pointers) delete *pointer;
-  forrestScene = new ForrestScene();
-  tvScene = new TVScene();
-  pacmanScene = new PacmanScene();
-  cubesScene = new CubesScene();
-  curvesScene = new CurvesScene();
-  process = ProcessState();
-  prepareMusic();
+  makeFreshScenes();
   buildDemoTimeline(show);
   show.width = 64;
   show.height = 36;

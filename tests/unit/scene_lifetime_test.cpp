@@ -1,17 +1,10 @@
 // Every scene of the show frees what it creates: the whole timeline runs against a fake
 // OpenGL that keeps the set of live names of each kind, and --loop's rewinds (which destroy
 // the last scene; the others went at their switches) leave none live.
-#include "scenes/cubes/cubes_scene.h"
-#include "scenes/curves/curves_scene.h"
-#include "scenes/forest/forest_scene.h"
-#include "scenes/pacman/pacman_scene.h"
-#include "scenes/tv/tv_scene.h"
+#include "fresh_scenes.h"
 #include "shell/noop_gl.h"
 #include "shell/replay.h"
-#include "shell/scenes.h"
 #include "shell/show.h"
-#include "synth/audio.h"
-#include "synth/process_state.h"
 
 #include <gtest/gtest.h>
 
@@ -98,15 +91,7 @@ TEST(SceneLifetime, EveryObjectOfARoundIsFreedAndRewindsStartAfresh) {
   glCreateShader = createShader;
   glDeleteShader = removeOne<kShaders>;
   // Objects of their own, whatever an earlier test left in the pointers.
-  Scene** pointers[] = {&forrestScene, &tvScene, &pacmanScene, &cubesScene, &curvesScene};
-  for (Scene** pointer : pointers) delete *pointer;
-  forrestScene = new ForrestScene();
-  tvScene = new TVScene();
-  pacmanScene = new PacmanScene();
-  cubesScene = new CubesScene();
-  curvesScene = new CurvesScene();
-  process = ProcessState();
-  prepareMusic();
+  makeFreshScenes();
   const ProcessState atStart = process;
 
   Show show;
