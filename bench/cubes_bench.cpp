@@ -4,8 +4,8 @@
 // from the repository root for shaders/), one render() call and whole frames at 640x360.
 #include "capture/offscreen.h"
 #include "scenes/cubes/cubes_scene.h"
-#include "shell/gl.h"
-#include "shell/noop_gl.h"
+#include "base/gl.h"
+#include "base/noop_gl.h"
 
 #include <benchmark/benchmark.h>
 

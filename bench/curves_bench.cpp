@@ -3,8 +3,8 @@
 // the whole render() call against the no-op OpenGL table (run from the repository root,
 // where start() reads ./shaders); and one curve's points alone.
 #include "scenes/curves/curves_scene.h"
-#include "shell/noop_gl.h"
-#include "shell/random.h"
+#include "base/noop_gl.h"
+#include "base/random.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,7 @@
 // one render() call against the no-op OpenGL table (run from the repository root, where
 // start() reads ./shaders).
 #include "scenes/forest/forest_scene.h"
-#include "shell/noop_gl.h"
+#include "base/noop_gl.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,9 +7,9 @@
 #include "capture/egl_context.h"
 #include "capture/offscreen.h"
 #include "scenes/tv/tv_scene.h"
-#include "shell/gl.h"
-#include "shell/log.h"
-#include "shell/noop_gl.h"
+#include "base/gl.h"
+#include "base/log.h"
+#include "base/noop_gl.h"
 
 #include <benchmark/benchmark.h>
 

@@ -10,10 +10,10 @@
 #include "capture/span.h"
 #include "capture/stats_recorder.h"
 #include "capture/wav_writer.h"
-#include "shell/gl.h"
-#include "shell/log.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "base/gl.h"
+#include "base/log.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 
 #include <sys/stat.h>
 

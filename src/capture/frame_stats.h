@@ -2,8 +2,8 @@
 // time and the scene's own figures), the CSV row it becomes, and the per-scene summary.
 #pragma once
 
-#include "shell/scene.h"
-#include "shell/show.h"
+#include "render/scene.h"
+#include "show/show.h"
 
 #include <cstdint>
 #include <string>

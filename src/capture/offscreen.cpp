@@ -4,7 +4,7 @@
 #include "capture/gl_debug.h"
 #include "capture/output_file.h"
 #include "render/shader_folder.h"
-#include "shell/gl.h"
+#include "base/gl.h"
 #include "synth/audio.h"
 
 #include <dirent.h>

@@ -10,9 +10,9 @@
 #include "capture/stats_recorder.h"
 #include "capture/video_probe.h"
 #include "capture/wav_writer.h"
-#include "shell/log.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "base/log.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 #include "synth/sample_rate.h"
 
 #include <fcntl.h>

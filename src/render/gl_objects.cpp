@@ -2,7 +2,7 @@
 #include "render/gl_objects.h"
 
 #include "render/target.h"
-#include "shell/gl.h"
+#include "base/gl.h"
 
 void generateSceneGlNames(SceneGlNames& names) {
   glGenFramebuffers(kSceneGlNames, names.framebuffers);

@@ -2,8 +2,8 @@
 #include "render/shader.h"
 
 #include "render/shader_folder.h"
-#include "shell/gl.h"
-#include "shell/log.h"
+#include "base/gl.h"
+#include "base/log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

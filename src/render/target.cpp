@@ -4,8 +4,8 @@
 #include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/shader.h"
-#include "shell/gl.h"
-#include "shell/scene.h"
+#include "base/gl.h"
+#include "render/scene.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // attached to it is bound to a texture unit (a feedback loop), even in a frame that follows
 // one whose composite left depthTexture on unit 1; and per-pixel derivatives are asked for.
 #include "scenes/forest/forest_scene.h"
-#include "shell/noop_gl.h"
+#include "base/noop_gl.h"
 #include "synth/process_state.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // a scripted stand-in for the driver's timer queries.
 #include "capture/frame_stats.h"
 #include "capture/stats_recorder.h"
-#include "shell/gl.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "base/gl.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The timeline, the main loop and --from's seek, driven by fake scenes and a scripted clock.
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 
 #include <gtest/gtest.h>
 

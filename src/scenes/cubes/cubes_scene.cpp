@@ -3,8 +3,8 @@
 #include "scenes/cubes/cubes_scene.h"
 
 #include "render/target.h"
-#include "shell/gl.h"
-#include "shell/scenes.h"
+#include "base/gl.h"
+#include "scenes/scenes.h"
 
 #include <cstdint>
 

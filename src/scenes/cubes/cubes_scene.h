@@ -7,7 +7,7 @@
 #include "render/mesh.h"
 #include "render/shader.h"
 #include "scenes/cubes/cube_instances.h"
-#include "shell/scene.h"
+#include "render/scene.h"
 
 #include <cstdint>
 #include <memory>

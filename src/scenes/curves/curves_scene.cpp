@@ -5,9 +5,9 @@
 #include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
-#include "shell/gl.h"
-#include "shell/random.h"
-#include "shell/scenes.h"
+#include "base/gl.h"
+#include "base/random.h"
+#include "scenes/scenes.h"
 
 #include <algorithm>
 #include <cmath>

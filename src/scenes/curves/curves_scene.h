@@ -5,7 +5,7 @@
 
 #include "render/gl_objects.h"
 #include "render/shader.h"
-#include "shell/scene.h"
+#include "render/scene.h"
 
 #include <cstdint>
 

@@ -6,9 +6,9 @@
 #include "render/quad.h"
 #include "render/target.h"
 #include "scenes/forest/captions.h"
-#include "shell/gl.h"
-#include "shell/random.h"
-#include "shell/scenes.h"
+#include "base/gl.h"
+#include "base/random.h"
+#include "scenes/scenes.h"
 
 #include <cmath>
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include "render/mesh.h"
 #include "render/shader.h"
 #include "render/track.h"
-#include "shell/scene.h"
+#include "render/scene.h"
 
 #include <cstdint>
 

@@ -3,8 +3,8 @@
 
 #include "render/gl_objects.h"
 #include "render/quad.h"
-#include "shell/gl.h"
-#include "shell/scenes.h"
+#include "base/gl.h"
+#include "scenes/scenes.h"
 
 Scene* pacmanScene = new PacmanScene();
 

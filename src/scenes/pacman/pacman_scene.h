@@ -4,7 +4,7 @@
 
 #include "render/shader.h"
 #include "render/track.h"
-#include "shell/scene.h"
+#include "render/scene.h"
 
 class PacmanScene : public Scene {
  public:

@@ -5,8 +5,8 @@
 #include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
-#include "shell/gl.h"
-#include "shell/scenes.h"
+#include "base/gl.h"
+#include "scenes/scenes.h"
 
 #include <cmath>
 

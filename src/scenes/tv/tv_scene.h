@@ -7,8 +7,8 @@
 #include "render/quad.h"
 #include "render/shader.h"
 #include "render/track.h"
-#include "shell/random.h"
-#include "shell/scene.h"
+#include "base/random.h"
+#include "render/scene.h"
 
 #include <cstdint>
 

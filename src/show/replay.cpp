@@ -1,12 +1,12 @@
 // Restarting the show from 0 with fresh scene objects and the music from its first sample.
-#include "shell/replay.h"
+#include "show/replay.h"
 
 #include "scenes/cubes/cubes_scene.h"
 #include "scenes/curves/curves_scene.h"
 #include "scenes/forest/forest_scene.h"
 #include "scenes/pacman/pacman_scene.h"
 #include "scenes/tv/tv_scene.h"
-#include "shell/scenes.h"
+#include "scenes/scenes.h"
 #include "synth/audio.h"
 #include "synth/process_state.h"
 

@@ -2,7 +2,7 @@
 // presenting) so that the demo, the capture tool and the tests share one loop.
 #pragma once
 
-#include "shell/scene.h"
+#include "render/scene.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 // The process-wide sequence lives in the one ProcessState, beside the synthesizer that takes
 // its first values, so that a rewind restores both together.
-#include "shell/random.h"
+#include "base/random.h"
 
 #include "synth/process_state.h"
 

@@ -1,7 +1,7 @@
 // The timeline and the main loop.
-#include "shell/show.h"
+#include "show/show.h"
 
-#include "shell/scenes.h"
+#include "scenes/scenes.h"
 
 void buildTimeline(Show& show, Scene* forest, Scene* tv, Scene* pacman, Scene* cubes, Scene* curves) {
   show.timeline[0] = {forest, 0};
