@@ -4,7 +4,7 @@
 // where start() reads ./shaders); and one curve's points alone.
 #include "scenes/curves/curves_scene.h"
 #include "base/noop_gl.h"
-#include "base/random.h"
+#include "synth/demo_random.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,10 +9,7 @@
 #include <string>
 #include <vector>
 
-constexpr int kStatsScenes = kTimelineEntries - 1;  // timeline entries that hold a scene
-
-// Short names of the scenes by timeline entry, as the CSV and the summary print them.
-extern const char* const kSceneShortNames[kStatsScenes];
+constexpr int kStatsScenes = kTimelineEntries - 1;  // timeline entries that hold a scene; named by kSceneTable
 
 // The header line of the statistics CSV, newline included.
 extern const char* const kFrameStatsHeader;

@@ -1,6 +1,5 @@
-// The process-wide sequence lives in the one ProcessState, beside the synthesizer that takes
-// its first values, so that a rewind restores both together.
-#include "base/random.h"
+// The process-wide sequence, drawn from the one ProcessState.
+#include "synth/demo_random.h"
 
 #include "synth/process_state.h"
 

@@ -185,7 +185,9 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   TempFolder folder;
   std::string path = folder.at("gpu.csv"), error;
   Show show;
-  buildTimeline(show, new ClockScene, new ClockScene, new ClockScene, new ClockScene, new ClockScene);
+  Scene* scenes[kSceneCount];
+  for (Scene*& scene : scenes) scene = new ClockScene;
+  buildTimeline(show, scenes);
   show.width = 64;
   show.height = 36;
   NullCaptureHost host;

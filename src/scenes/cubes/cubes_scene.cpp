@@ -4,7 +4,6 @@
 
 #include "render/target.h"
 #include "base/gl.h"
-#include "scenes/scenes.h"
 
 #include <cstdint>
 

@@ -6,8 +6,7 @@
 #include "render/quad.h"
 #include "render/target.h"
 #include "base/gl.h"
-#include "base/random.h"
-#include "scenes/scenes.h"
+#include "synth/demo_random.h"
 
 #include <algorithm>
 #include <cmath>

@@ -142,6 +142,9 @@ class CurvesScene : public Scene {
   void drawGreetPatch(const GreetPatch& patch);
 };
 
+// The show's curves, created before main; the show's scene table points at it.
+extern Scene* curvesScene;
+
 // The scene tick of simulation step k: floor(k * 1000 / 60) milliseconds (wide, so that the
 // loop that runs the steps due ends even at the clock's largest value).
 uint64_t curveStepTick(uint32_t step);

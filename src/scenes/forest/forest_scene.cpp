@@ -7,8 +7,7 @@
 #include "render/target.h"
 #include "scenes/forest/captions.h"
 #include "base/gl.h"
-#include "base/random.h"
-#include "scenes/scenes.h"
+#include "synth/demo_random.h"
 
 #include <cmath>
 #include <cstdint>

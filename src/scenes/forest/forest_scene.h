@@ -117,6 +117,9 @@ class ForrestScene : public Scene {
   void compositePass();
 };
 
+// The show's forest, created before main; the show's scene table points at it.
+extern Scene* forrestScene;
+
 // Fills the six tracks with their keys and finishes them.
 void fillForestTracks(ForrestScene& scene);
 // Fills bytes with the low 8 bits of the next kNoiseBytes values of the shared random sequence.

@@ -4,7 +4,6 @@
 #include "render/gl_objects.h"
 #include "render/quad.h"
 #include "base/gl.h"
-#include "scenes/scenes.h"
 
 Scene* pacmanScene = new PacmanScene();
 

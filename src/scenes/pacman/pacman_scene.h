@@ -20,5 +20,8 @@ class PacmanScene : public Scene {
   void release() override;  // holds no textures, framebuffers or buffers
 };
 
+// The show's Pacman, created before main; the show's scene table points at it.
+extern Scene* pacmanScene;
+
 // Fills the three tracks with their keys and finishes them (part of start()).
 void fillPacmanTracks(PacmanScene& scene);

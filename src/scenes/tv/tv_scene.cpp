@@ -6,7 +6,6 @@
 #include "render/quad.h"
 #include "render/target.h"
 #include "base/gl.h"
-#include "scenes/scenes.h"
 
 #include <cmath>
 

@@ -122,6 +122,9 @@ class TVScene : public Scene {
   void compositePass();
 };
 
+// The show's television, created before main; the show's scene table points at it.
+extern Scene* tvScene;
+
 // Fills the three tracks with their keys and finishes them.
 void fillTVTracks(TVScene& scene);
 // The line picture's frustum: near 1, far 100, 90 degrees across, the vertical scale times
