@@ -2,8 +2,8 @@
 // curves of 512 points with their transcendental functions) and the camera's 256-term sum;
 // the whole render() call against the no-op OpenGL table (run from the repository root,
 // where start() reads ./shaders); and one curve's points alone.
-#include "scenes/curves/curves_scene.h"
 #include "base/noop_gl.h"
+#include "scenes/curves/curves_scene.h"
 #include "synth/demo_random.h"
 
 #include <benchmark/benchmark.h>

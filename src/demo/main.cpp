@@ -1,11 +1,11 @@
 // The demo: reads its options, opens the log and the window, starts the music and plays the
 // timeline until it ends or the viewer quits (and again from the start with --loop).
-#include "demo/demo_options.h"
 #include "base/gl.h"
-#include "demo/gl_info.h"
 #include "base/log.h"
-#include "show/replay.h"
+#include "demo/demo_options.h"
+#include "demo/gl_info.h"
 #include "demo/sdl_host.h"
+#include "show/replay.h"
 #include "show/show.h"
 #include "synth/audio.h"
 #include "synth/sample_rate.h"

@@ -3,8 +3,8 @@
 // rounds started part-way, the next round's first frames are the first round's; a round
 // started part-way (--from) shows at its first frame what a round from 0 shows then.
 // Usage (from the repository root, for shaders/): loop_restart [WIDTH HEIGHT]
-#include "capture/offscreen.h"
 #include "base/log.h"
+#include "capture/offscreen.h"
 #include "show/replay.h"
 #include "show/show.h"
 

@@ -1,8 +1,8 @@
 // Frame statistics: CSV rows, the per-scene summary, and the recorder run over fake scenes with
 // a scripted stand-in for the driver's timer queries.
+#include "base/gl.h"
 #include "capture/frame_stats.h"
 #include "capture/stats_recorder.h"
-#include "base/gl.h"
 #include "show/show.h"
 #include "show/virtual_clock.h"
 #include "test_helpers.h"

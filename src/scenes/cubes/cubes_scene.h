@@ -5,9 +5,9 @@
 
 #include "render/gl_objects.h"
 #include "render/mesh.h"
+#include "render/scene.h"
 #include "render/shader.h"
 #include "scenes/cubes/cube_instances.h"
-#include "render/scene.h"
 
 #include <cstdint>
 #include <memory>

@@ -2,10 +2,10 @@
 // the greeting patches, and the passes that turn strokes into glowing lines.
 #include "scenes/curves/curves_scene.h"
 
+#include "base/gl.h"
 #include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
-#include "base/gl.h"
 #include "synth/demo_random.h"
 
 #include <algorithm>

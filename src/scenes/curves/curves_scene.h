@@ -4,8 +4,8 @@
 #pragma once
 
 #include "render/gl_objects.h"
-#include "render/shader.h"
 #include "render/scene.h"
+#include "render/shader.h"
 
 #include <cstdint>
 

@@ -2,11 +2,11 @@
 // pass and the post-processing chain that finishes each frame.
 #include "scenes/forest/forest_scene.h"
 
+#include "base/gl.h"
 #include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
 #include "scenes/forest/captions.h"
-#include "base/gl.h"
 #include "synth/demo_random.h"
 
 #include <cmath>

@@ -6,9 +6,9 @@
 #include "render/gl_objects.h"
 #include "render/matrix.h"
 #include "render/mesh.h"
+#include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
-#include "render/scene.h"
 
 #include <cstdint>
 

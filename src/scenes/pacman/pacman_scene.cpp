@@ -1,9 +1,9 @@
 // The Pacman scene: camera and tint tracks on the CPU, the whole picture in one shader.
 #include "scenes/pacman/pacman_scene.h"
 
+#include "base/gl.h"
 #include "render/gl_objects.h"
 #include "render/quad.h"
-#include "base/gl.h"
 
 Scene* pacmanScene = new PacmanScene();
 

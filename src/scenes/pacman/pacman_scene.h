@@ -2,9 +2,9 @@
 // animated vectors (tint, camera position, camera rotation).
 #pragma once
 
+#include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
-#include "render/scene.h"
 
 class PacmanScene : public Scene {
  public:

@@ -2,13 +2,13 @@
 // cube, then a tunnel of squares) added over it, a blurred glow and a flickering warm tint.
 #pragma once
 
+#include "base/random.h"
 #include "render/gl_objects.h"
 #include "render/matrix.h"
 #include "render/quad.h"
+#include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
-#include "base/random.h"
-#include "render/scene.h"
 
 #include <cstdint>
 
