@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-constexpr int kStatsScenes = kTimelineEntries - 1;  // timeline entries that hold a scene; named by kSceneTable
+constexpr int kStatsScenes = kTimelineEntries - 1;  // timeline entries that hold a scene (kSceneTable's rows)
 
 // The header line of the statistics CSV, newline included.
 extern const char* const kFrameStatsHeader;

@@ -17,11 +17,13 @@ Scene* makeScene() {
   return new SceneClass();
 }
 
-// True when every row is filled and the start times rise from 0 to before the show's end.
+// True when every row is filled (a row left out has no name) and the start times rise from 0
+// to before the show's end. The pointers are left alone: a sanitized build cannot compare a
+// global's address at compile time.
 constexpr bool rowsInOrder(const SceneRow* rows, int count) {
   for (int i = 0; i < count; ++i) {
     const SceneRow& row = rows[i];
-    if (!row.object || !row.make || !row.shortName || row.startMs >= kShowEndMs) return false;
+    if (!row.shortName || row.startMs >= kShowEndMs) return false;
     if (i == 0 ? row.startMs != 0 : row.startMs <= rows[i - 1].startMs) return false;
   }
   return true;
