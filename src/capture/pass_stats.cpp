@@ -32,7 +32,7 @@ std::string cell(const FigureSummary& figure, double value, const char* format) 
 }  // namespace
 
 std::string formatPassRow(const PassRecord& record) {
-  const char* scene = record.scene >= 0 && record.scene < kStatsScenes ? kSceneShortNames[record.scene] : "none";
+  const char* scene = record.scene >= 0 && record.scene < kStatsScenes ? kSceneTable[record.scene].shortName : "none";
   char text[256];
   std::snprintf(text, sizeof text, "%lld,%u,%s,%s,", static_cast<long long>(record.frame), record.showMs, scene,
                 record.figures.name.c_str());
@@ -86,7 +86,7 @@ std::string formatPassSummary(const std::vector<PassSummary>& summaries) {
       "pass statistics                  frames  gpu mean   gpu max  share  vertices mean/max      primitives mean/max"
       "     fragments mean/max\n";
   for (const PassSummary& s : summaries) {
-    std::string name = std::string(kSceneShortNames[s.scene]) + " " + s.pass;
+    std::string name = std::string(kSceneTable[s.scene].shortName) + " " + s.pass;
     char line[512];
     std::string share = s.share < 0 ? "-" : cell(s.gpu, s.share * 100, "%.1f%%");
     std::snprintf(line, sizeof line, "  %-30s %6d %9s %9s %6s", name.c_str(), s.frames,

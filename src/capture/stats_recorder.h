@@ -8,8 +8,8 @@
 #include "capture/output_file.h"
 #include "capture/pass_stats.h"
 #include "render/pass_probe.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 
 #include <GL/glcorearb.h>
 

@@ -4,7 +4,7 @@
 // frame slots and are read back a few frames later, so measuring never waits on the GPU.
 #pragma once
 
-#include "shell/gl.h"
+#include "base/gl.h"
 
 #include <cstdint>
 #include <string>

@@ -5,9 +5,10 @@
 #include "capture/stats_recorder.h"
 #include "fresh_scenes.h"
 #include "render/pass_probe.h"
-#include "shell/noop_gl.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "base/noop_gl.h"
+#include "show/scene_table.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>
@@ -140,7 +141,7 @@ void freshScenes(Show& show) {
 void dropScenes(Show& show) {
   for (int i = show.position; i < kStatsScenes; ++i) delete show.timeline[i].scene;
   delete show.current;
-  forrestScene = tvScene = pacmanScene = cubesScene = curvesScene = nullptr;
+  for (const SceneRow& row : kSceneTable) *row.object = nullptr;
 }
 
 // Two captured frames at 10 fps in each scene, stills-like: 5 s, 40 s, 85 s, 112 s and 130 s.

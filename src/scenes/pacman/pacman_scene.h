@@ -2,9 +2,9 @@
 // animated vectors (tint, camera position, camera rotation).
 #pragma once
 
+#include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
-#include "shell/scene.h"
 
 class PacmanScene : public Scene {
  public:
@@ -23,6 +23,9 @@ class PacmanScene : public Scene {
   // The whole picture from one full-screen quad of the world's program.
   void worldPass();
 };
+
+// The show's Pacman, created before main; the show's scene table points at it.
+extern Scene* pacmanScene;
 
 // Fills the three tracks with their keys and finishes them (part of start()).
 void fillPacmanTracks(PacmanScene& scene);

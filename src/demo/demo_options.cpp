@@ -1,8 +1,8 @@
 // Command-line parsing for the demo.
-#include "shell/demo_options.h"
+#include "demo/demo_options.h"
 
-#include "shell/command_line.h"
-#include "shell/show.h"
+#include "base/command_line.h"
+#include "show/show.h"
 
 #include <cmath>
 
