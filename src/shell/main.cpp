@@ -1,6 +1,8 @@
 // The demo: reads its options, opens the log and the window, starts the music and plays the
 // timeline until it ends or the viewer quits (and again from the start with --loop).
+#include "render/shader_folder.h"
 #include "shell/demo_options.h"
+#include "shell/display_check.h"
 #include "shell/gl.h"
 #include "shell/gl_info.h"
 #include "shell/log.h"
@@ -47,6 +49,12 @@ int main(int argc, char** argv) {
     std::fputs(demoUsage(), stdout);
     return 0;
   }
+  // Before SDL starts: without a display it would take the terminal over, then fail.
+  if (!displayReachable()) {
+    std::fprintf(stderr, "%s\n", kNoDisplayMessage);
+    return -1;
+  }
+  if (!options.shaders.empty()) useShaderFolder(options.shaders);
   SdlHost host;
   if (options.window) {
     host.fullScreen = false;
