@@ -38,6 +38,7 @@ ShaderWatcher* watcher = nullptr;  // while watching
 std::string lastError;             // the message lastShaderError() gives
 uint64_t failuresSeen = 0;         // orders the live programs' errors
 
+// The remembered entry of program, or null.
 LiveProgram* findLive(const ShaderProgram& program) {
   for (LiveProgram& live : livePrograms())
     if (live.program == &program) return &live;
@@ -207,16 +208,24 @@ bool splitPlace(const char* line, int& lineNumber, std::string& rest) {
   return false;
 }
 
-}  // namespace
-
-std::string placeShaderMessage(const char* path, const char* infoLog) {
-  std::string placed;
+// The non-empty lines of a driver's info log.
+std::vector<std::string> messageLines(const char* infoLog) {
+  std::vector<std::string> lines;
   const char* line = infoLog;
   while (*line) {
     const char* end = std::strchr(line, '\n');
     std::string text = end ? std::string(line, end) : std::string(line);
     line = end ? end + 1 : line + text.size();
-    if (text.empty()) continue;
+    if (!text.empty()) lines.push_back(text);
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string placeShaderMessage(const char* path, const char* infoLog) {
+  std::string placed;
+  for (const std::string& text : messageLines(infoLog)) {
     int lineNumber = 0;
     std::string rest;
     if (splitPlace(text.c_str(), lineNumber, rest))
@@ -235,13 +244,7 @@ std::string placeLinkMessage(const char* const paths[3], const char* infoLog) {
     if (paths[stage]) named.paths[stage] = paths[stage];
   std::string lead = fileList(named, false) + ": link: ";
   std::string placed;
-  const char* line = infoLog;
-  while (*line) {
-    const char* end = std::strchr(line, '\n');
-    std::string text = end ? std::string(line, end) : std::string(line);
-    line = end ? end + 1 : line + text.size();
-    if (!text.empty()) placed += lead + text + "\n";
-  }
+  for (const std::string& text : messageLines(infoLog)) placed += lead + text + "\n";
   if (placed.empty()) placed = lead + "failed (the driver gives no message)\n";
   return placed;
 }
