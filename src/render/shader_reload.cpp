@@ -297,7 +297,10 @@ bool startShaderWatch() {
   stopShaderWatch();
   watcher = new ShaderWatcher();
   std::string error;
-  if (watcher->open(shaderFolderPath(), error)) return true;
+  if (watcher->open(shaderFolderPath(), error)) {
+    setGlErrorsFatal(false);
+    return true;
+  }
   logMessage("%s; saved shaders will not be reloaded.\n", error.c_str());
   delete watcher;
   watcher = nullptr;
@@ -317,4 +320,5 @@ const std::string& lastShaderError() { return lastError; }
 void stopShaderWatch() {
   delete watcher;  // closes the inotify instance
   watcher = nullptr;
+  setGlErrorsFatal(true);
 }

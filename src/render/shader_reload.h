@@ -12,7 +12,8 @@
 
 // Starts watching the shader folder the programs read (inotify); false, with a log line, when
 // it cannot. While watching, a program whose first build fails draws with a plain stand-in
-// (magenta) instead of the failed program, so that the show goes on until the file is fixed.
+// (magenta) instead of the failed program, and an OpenGL error is logged once rather than
+// ending the process, so that the show goes on until the file is fixed.
 bool startShaderWatch();
 // Once per frame: rebuilds every live program whose stage files changed since the last call
 // (all scenes, current or not; a scene not started yet simply builds from the new files); true

@@ -178,6 +178,16 @@ void checkForest(Scene& forest, const ShaderProgram& composite) {
   saveInPlace("composite_f.glsl", original);
   check(awaitReload() >= 0 && lastShaderError().empty(), "and is cleared by the fix");
 
+  // A new sampler of another type left on unit 0 links, then fails at the draw: logged, and
+  // the show goes on (this check would end here otherwise).
+  saveInPlace("composite_f.glsl", replaced(replaced(original, "uniform float darken;", "uniform float darken;\nuniform sampler3D extra;"),
+                                           "* tint;", "* tint + texture(extra, vec3(uv, 0.0));"));
+  check(awaitReload() >= 0 && lastShaderError().empty(), "a sampler that conflicts at the draw links");
+  renderAt(forest, kForestMs);
+  saveInPlace("composite_f.glsl", original);
+  check(awaitReload() >= 0, "the show went on past the failed draw");
+  check(renderAt(forest, kForestMs) == first, "and draws as before once the file is back");
+
   // A deleted file keeps the program and says so; writing it back clears it.
   const std::string bokeh = readText("bokeh_f.glsl");
   std::remove((folder + "/bokeh_f.glsl").c_str());

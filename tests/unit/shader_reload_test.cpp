@@ -2,6 +2,7 @@
 // saves (editors that save in place, by renaming over, or by moving the old file aside), how
 // compiler messages are given their file and line, and which remembered programs a changed
 // file rebuilds, with their setup run again and the replaced program freed.
+#include "render/shader_folder.h"
 #include "render/shader_reload.h"
 #include "render/shader_watch.h"
 #include "shell/log.h"
@@ -251,6 +252,32 @@ TEST_F(Remembered, WithoutAWatchAFailedFirstBuildIsStoredAsBefore) {
   EXPECT_TRUE(builds.deleted.empty());
   EXPECT_TRUE(lastShaderError().empty());  // nothing is kept for an overlay the plain show lacks
   EXPECT_FALSE(reloadChangedShaders());    // and nothing is watched
+}
+
+// ---- OpenGL errors while watching ----
+
+GLenum APIENTRY fakeGetError() { return GL_INVALID_OPERATION; }
+
+// A shader that links can still fail at its draws: while watching, the error is logged once
+// per place and the show goes on; without the watch it ends the process as always.
+TEST(GlErrorsWhileWatching, AreLoggedOncePerPlaceAndTheShowGoesOn) {
+  NoopGlScope gl;
+  glGetError = fakeGetError;
+  TempFolder folder;
+  logOpen(folder.at("log.txt").c_str());
+  useShaderFolder(folder.path);
+  ASSERT_TRUE(startShaderWatch());
+  checkGlError(12);
+  checkGlError(12);
+  checkGlError(13);
+  stopShaderWatch();
+  useShaderFolder("");
+  EXPECT_EXIT(checkGlError(14), ::testing::ExitedWithCode(1), "");
+  logClose();
+  EXPECT_EQ(readFile(folder.at("log.txt")),
+            "*** Line 00012: OpenGL Error Code 0x00000502 *** (the show goes on)\n"
+            "*** Line 00013: OpenGL Error Code 0x00000502 *** (the show goes on)\n"
+            "*** Line 00014: OpenGL Error Code 0x00000502 ***\n");  // from the ended child
 }
 
 }  // namespace
