@@ -4,7 +4,7 @@
 
 #include "capture/egl_context.h"
 #include "capture/options.h"
-#include "shell/show.h"
+#include "show/show.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
 // Command-line parsing for the capture tool.
 #include "capture/options.h"
 
+#include "base/command_line.h"
 #include "render/shader_folder.h"
-#include "shell/command_line.h"
-#include "shell/show.h"
+#include "show/show.h"
 
 #include <cctype>
 #include <cmath>

@@ -1,6 +1,7 @@
 // Span capture: the virtual clock drives the show; each frame goes to ffmpeg or to a PNG.
 #include "capture/span.h"
 
+#include "base/log.h"
 #include "capture/cleanup.h"
 #include "capture/encoder.h"
 #include "capture/music.h"
@@ -10,9 +11,8 @@
 #include "capture/stats_recorder.h"
 #include "capture/video_probe.h"
 #include "capture/wav_writer.h"
-#include "shell/log.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 #include "synth/sample_rate.h"
 
 #include <fcntl.h>

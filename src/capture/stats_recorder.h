@@ -4,8 +4,8 @@
 
 #include "capture/frame_stats.h"
 #include "capture/output_file.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 
 #include <GL/glcorearb.h>
 

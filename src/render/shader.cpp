@@ -1,10 +1,10 @@
 // Shader program building and the uniform setters.
 #include "render/shader.h"
 
+#include "base/gl.h"
+#include "base/log.h"
 #include "render/shader_folder.h"
 #include "render/shader_reload.h"
-#include "shell/gl.h"
-#include "shell/log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

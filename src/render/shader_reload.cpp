@@ -1,10 +1,10 @@
 // Live reload: the remembered programs, their rebuilds and the messages a maker sees.
 #include "render/shader_reload.h"
 
+#include "base/gl.h"
+#include "base/log.h"
 #include "render/shader_folder.h"
 #include "render/shader_watch.h"
-#include "shell/gl.h"
-#include "shell/log.h"
 
 #include <sys/stat.h>
 

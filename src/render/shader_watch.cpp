@@ -1,7 +1,7 @@
 // The shader folder's watch: inotify events gathered into bursts.
 #include "render/shader_watch.h"
 
-#include "shell/log.h"
+#include "base/log.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>

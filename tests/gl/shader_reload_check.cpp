@@ -7,14 +7,14 @@
 // fails draws a stand-in until its file is fixed, and 50 reloads leave as many live program
 // and shader objects as before. Prints the time from each save to the rebuilt program.
 // Usage: shader_reload_check SCRATCH_SHADER_FOLDER   (the folder is edited and left edited)
+#include "base/gl.h"
+#include "base/log.h"
 #include "capture/offscreen.h"
 #include "render/shader_folder.h"
 #include "render/shader_reload.h"
 #include "render/shader_watch.h"
 #include "scenes/forest/forest_scene.h"
-#include "shell/gl.h"
-#include "shell/log.h"
-#include "shell/scenes.h"
+#include "scenes/pacman/pacman_scene.h"
 
 #include <unistd.h>
 
@@ -282,6 +282,7 @@ int main(int argc, char** argv) {
   stopShaderWatch();
   delete forrestScene;  // freed while the context is alive
   delete pacmanScene;
+  forrestScene = pacmanScene = nullptr;
   destroyEglContext(egl);
   std::printf(failures == 0 ? "shader reload: ok\n" : "shader reload: %d FAILED\n", failures);
   return failures == 0 ? 0 : 1;

@@ -1,10 +1,9 @@
 // The demo's command line and the strict value parsers it shares with the capture tool;
 // where the installed shaders are looked for, and the folder --shaders names.
+#include "base/command_line.h"
+#include "demo/demo_options.h"
+#include "demo/display_check.h"
 #include "render/shader_folder.h"
-#include "shell/command_line.h"
-#include "shell/demo_options.h"
-#include "shell/display_check.h"
-
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>

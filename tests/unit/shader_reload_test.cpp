@@ -2,11 +2,11 @@
 // saves (editors that save in place, by renaming over, or by moving the old file aside), how
 // compiler messages are given their file and line, and which remembered programs a changed
 // file rebuilds, with their setup run again and the replaced program freed.
+#include "base/log.h"
+#include "base/noop_gl.h"
 #include "render/shader_folder.h"
 #include "render/shader_reload.h"
 #include "render/shader_watch.h"
-#include "shell/log.h"
-#include "shell/noop_gl.h"
 #include "test_helpers.h"
 
 #include <unistd.h>

@@ -13,7 +13,7 @@ typedef void(APIENTRYP GlUntypedProc)(void);
 // driver library's exported functions of the same names.
 namespace glapi {
 #define GL_ENTRY(name, type) extern type name;
-#include "shell/gl_entry_points.inc"
+#include "base/gl_entry_points.inc"
 #undef GL_ENTRY
 }  // namespace glapi
 using namespace glapi;

@@ -1,5 +1,5 @@
 // Strict parsing of the values the programs' options take.
-#include "shell/command_line.h"
+#include "base/command_line.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,14 +1,14 @@
 // The demo: reads its options, opens the log and the window, starts the music and plays the
 // timeline until it ends or the viewer quits (and again from the start with --loop).
+#include "base/gl.h"
+#include "base/log.h"
+#include "demo/demo_options.h"
+#include "demo/display_check.h"
+#include "demo/gl_info.h"
+#include "demo/sdl_host.h"
 #include "render/shader_folder.h"
-#include "shell/demo_options.h"
-#include "shell/display_check.h"
-#include "shell/gl.h"
-#include "shell/gl_info.h"
-#include "shell/log.h"
-#include "shell/replay.h"
-#include "shell/sdl_host.h"
-#include "shell/show.h"
+#include "show/replay.h"
+#include "show/show.h"
 #include "synth/audio.h"
 #include "synth/sample_rate.h"
 

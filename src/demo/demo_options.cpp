@@ -1,9 +1,9 @@
 // Command-line parsing for the demo.
-#include "shell/demo_options.h"
+#include "demo/demo_options.h"
 
+#include "base/command_line.h"
 #include "render/shader_folder.h"
-#include "shell/command_line.h"
-#include "shell/show.h"
+#include "show/show.h"
 
 #include <cmath>
 

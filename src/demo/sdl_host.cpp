@@ -1,8 +1,8 @@
 // SDL start-up, the window and the demo's per-frame host calls.
-#include "shell/sdl_host.h"
+#include "demo/sdl_host.h"
 
-#include "shell/gl.h"
-#include "shell/log.h"
+#include "base/gl.h"
+#include "base/log.h"
 
 #include <SDL.h>
 

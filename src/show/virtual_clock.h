@@ -4,7 +4,7 @@
 // bring a scene up to it.
 #pragma once
 
-#include "shell/show.h"
+#include "show/show.h"
 
 #include <cstddef>
 #include <cstdint>

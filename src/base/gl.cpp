@@ -1,7 +1,7 @@
 // Entry-point loading, the version test and the fatal OpenGL error check.
-#include "shell/gl.h"
+#include "base/gl.h"
 
-#include "shell/log.h"
+#include "base/log.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -9,7 +9,7 @@
 
 namespace glapi {
 #define GL_ENTRY(name, type) type name = nullptr;
-#include "shell/gl_entry_points.inc"
+#include "base/gl_entry_points.inc"
 #undef GL_ENTRY
 }  // namespace glapi
 
@@ -28,7 +28,7 @@ struct EntrySlot {
 
 const EntrySlot kEntrySlots[kGlEntryPointCount] = {
 #define GL_ENTRY(name, type) {#name, reinterpret_cast<void**>(&glapi::name)},
-#include "shell/gl_entry_points.inc"
+#include "base/gl_entry_points.inc"
 #undef GL_ENTRY
 };
 

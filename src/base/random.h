@@ -1,5 +1,6 @@
-// The program's one random sequence: the classic linear congruential rule, implemented
-// here so generated pictures and sounds come out the same on every host library.
+// The rule of the program's random sequences: the classic linear congruential rule, implemented
+// here so generated pictures and sounds come out the same on every host library. The one
+// process-wide sequence (demoRand) lives with the synthesizer's state, in synth/demo_random.h.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +19,3 @@ constexpr int nextRandom(RandomGenerator& generator) {
 
 // Restarts the sequence from seed.
 constexpr void seedRandom(RandomGenerator& generator, uint32_t seed) { generator.state = seed; }
-
-// Next value of the process-wide sequence (ProcessState's), 0..kRandomMax.
-int demoRand();
-// Reseeds the process-wide sequence.
-void demoSrand(uint32_t seed);

@@ -2,7 +2,7 @@
 // sequence as the first time, with nothing held over from the round before.
 #pragma once
 
-#include "shell/show.h"
+#include "show/show.h"
 
 // Destroys the current scene, gives every scene that the ended round made current (the
 // timeline entries from firstEntry on) a fresh object in its pointer, and rebuilds the

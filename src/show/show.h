@@ -2,11 +2,12 @@
 // presenting) so that the demo, the capture tool and the tests share one loop.
 #pragma once
 
-#include "shell/scene.h"
+#include "render/scene.h"
+#include "show/scene_table.h"
 
 #include <cstdint>
 
-constexpr int kTimelineEntries = 6;
+constexpr int kTimelineEntries = kSceneCount + 1;  // the scenes, then the end
 constexpr uint32_t kShowEndMs = 192000;
 
 struct TimelineEntry {
@@ -30,7 +31,7 @@ class ShowHost {
   virtual uint32_t sceneClockStart(uint32_t /*entryMs*/, uint32_t now) { return now; }
 };
 
-// The shell's own state besides the log.
+// The show's own state besides the log.
 struct Show {
   TimelineEntry timeline[kTimelineEntries] = {};
   int position = 0;             // next timeline entry to apply
@@ -49,9 +50,9 @@ struct Show {
 
 enum class FrameResult { Rendered, Quit, Ended };
 
-// Fills the timeline with the five scenes at their fixed ticks and the end at 192000.
-void buildTimeline(Show& show, Scene* forest, Scene* tv, Scene* pacman, Scene* cubes, Scene* curves);
-// The scene objects of the show, created before main.
+// Fills the timeline with scenes[i] at kSceneTable[i]'s tick for each row, and the end at kShowEndMs.
+void buildTimeline(Show& show, Scene* const (&scenes)[kSceneCount]);
+// The scene objects of the show (kSceneTable's), created before main.
 void buildDemoTimeline(Show& show);
 // Makes the host's tick now show time fromMs (0: the show's zero); called the moment the
 // music starts from the same point.

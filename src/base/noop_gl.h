@@ -3,7 +3,7 @@
 // time a scene's own CPU work per frame with no driver behind the calls.
 #pragma once
 
-#include "shell/gl.h"
+#include "base/gl.h"
 
 // The do-nothing function of one entry point's exact type.
 template <typename F>
@@ -16,7 +16,7 @@ struct GlNoop<R(APIENTRYP)(Args...)> {
 // Fills the whole table with do-nothing functions and reports OpenGL 4.5.
 inline void installNoopGl() {
 #define GL_ENTRY(name, type) glapi::name = &GlNoop<type>::call;
-#include "shell/gl_entry_points.inc"
+#include "base/gl_entry_points.inc"
 #undef GL_ENTRY
   glMajorVersion = 4;
   glMinorVersion = 5;
@@ -28,7 +28,7 @@ inline void APIENTRY noopGlReportSuccess(GLuint, GLenum, GLint* params) { *param
 // The whole table and the version as they were when the copy was made.
 struct SavedGlTable {
 #define GL_ENTRY(name, type) type name = glapi::name;
-#include "shell/gl_entry_points.inc"
+#include "base/gl_entry_points.inc"
 #undef GL_ENTRY
   int32_t majorVersion = glMajorVersion;
   int32_t minorVersion = glMinorVersion;
@@ -36,7 +36,7 @@ struct SavedGlTable {
   // Puts the copied table and version back.
   void restore() const {
 #define GL_ENTRY(name, type) glapi::name = name;
-#include "shell/gl_entry_points.inc"
+#include "base/gl_entry_points.inc"
 #undef GL_ENTRY
     glMajorVersion = majorVersion;
     glMinorVersion = minorVersion;

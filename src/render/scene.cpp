@@ -1,4 +1,4 @@
 // The Scene base: its destructor deletes the shared downsample program.
-#include "shell/scene.h"
+#include "render/scene.h"
 
 Scene::~Scene() { deleteProgram(downsampleProgram); }

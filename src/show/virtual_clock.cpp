@@ -1,5 +1,5 @@
 // The capture tool's clock and frame skipping.
-#include "shell/virtual_clock.h"
+#include "show/virtual_clock.h"
 
 #include <algorithm>
 

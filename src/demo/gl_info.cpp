@@ -1,7 +1,7 @@
 // The current context's description.
-#include "shell/gl_info.h"
+#include "demo/gl_info.h"
 
-#include "shell/gl.h"
+#include "base/gl.h"
 
 namespace {
 

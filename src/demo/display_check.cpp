@@ -1,5 +1,5 @@
 // The display check made before SDL starts.
-#include "shell/display_check.h"
+#include "demo/display_check.h"
 
 #include <cstdlib>
 

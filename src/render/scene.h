@@ -1,5 +1,6 @@
-// The abstract scene the shell drives: started once when the timeline makes it current,
-// rendered once per frame with its own clock, destroyed when the next entry applies.
+// The abstract scene the show drives: started once when the timeline makes it current,
+// rendered once per frame with its own clock, destroyed when the next entry applies. It sits
+// with the render helpers, which read its size and build its downsample program.
 #pragma once
 
 #include "render/shader.h"

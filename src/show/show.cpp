@@ -1,22 +1,18 @@
 // The timeline and the main loop.
-#include "shell/show.h"
+#include "show/show.h"
 
-#include "shell/scenes.h"
-
-void buildTimeline(Show& show, Scene* forest, Scene* tv, Scene* pacman, Scene* cubes, Scene* curves) {
-  show.timeline[0] = {forest, 0};
-  show.timeline[1] = {tv, 34000};
-  show.timeline[2] = {pacman, 78000};
-  show.timeline[3] = {cubes, 110000};
-  show.timeline[4] = {curves, 126000};
-  show.timeline[5] = {nullptr, kShowEndMs};
+void buildTimeline(Show& show, Scene* const (&scenes)[kSceneCount]) {
+  for (int i = 0; i < kSceneCount; ++i) show.timeline[i] = {scenes[i], kSceneTable[i].startMs};
+  show.timeline[kSceneCount] = {nullptr, kShowEndMs};
   show.position = 0;
   show.current = nullptr;
   show.sceneStartTick = 0;
 }
 
 void buildDemoTimeline(Show& show) {
-  buildTimeline(show, forrestScene, tvScene, pacmanScene, cubesScene, curvesScene);
+  Scene* scenes[kSceneCount];
+  for (int i = 0; i < kSceneCount; ++i) scenes[i] = *kSceneTable[i].object;
+  buildTimeline(show, scenes);
 }
 
 void startShowClock(Show& show, ShowHost& host, uint32_t fromMs) { show.startTick = host.ticks() - fromMs; }

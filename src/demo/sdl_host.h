@@ -1,7 +1,7 @@
 // The demo's host: SDL 1.2's full-screen OpenGL window, its millisecond clock and input.
 #pragma once
 
-#include "shell/show.h"
+#include "show/show.h"
 
 #include <cstdint>
 

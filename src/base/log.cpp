@@ -1,5 +1,5 @@
 // The process-wide log stream.
-#include "shell/log.h"
+#include "base/log.h"
 
 #include <cstdarg>
 
