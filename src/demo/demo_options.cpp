@@ -2,6 +2,7 @@
 #include "demo/demo_options.h"
 
 #include "base/command_line.h"
+#include "render/shader_folder.h"
 #include "show/show.h"
 
 #include <cmath>
@@ -67,6 +68,13 @@ bool takeOption(const std::string& flag, int argc, char** argv, int& i, DemoOpti
     options.mute = true;
   } else if (flag == "--gl-info") {
     options.glInfo = true;
+  } else if (flag == "--shaders") {
+    if (i + 1 >= argc) {
+      error = "--shaders needs a folder";
+      return false;
+    }
+    options.shaders = argv[++i];
+    return checkShaderFolder(options.shaders.c_str(), error);
   } else {
     error = "unknown option " + flag;
     return false;
@@ -86,10 +94,12 @@ const char* demoUsage() {
          "  --loop          when the show ends, play it again from the start\n"
          "  --mute          open no audio device; the pictures run on the clock alone\n"
          "  --gl-info       print the OpenGL renderer, version and profile, and exit\n"
+         "  --shaders DIR   read the shaders from DIR instead\n"
          "  --help          this text\n"
          "\n"
-         "Shaders are read from shaders/ in the working folder, else from the installed\n"
-         "copy; error_log.txt is written in the working folder.\n";
+         "Shaders are read from the --shaders folder, else from shaders/ in the working\n"
+         "folder, else from the installed copy; error_log.txt is written in the working\n"
+         "folder.\n";
 }
 
 bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& error) {
@@ -110,6 +120,10 @@ bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
   if (options.help) return true;
   if (options.glInfo && (options.seek || options.loop || options.mute)) {
     error = "--gl-info plays nothing: it does not go with --from, --loop or --mute";
+    return false;
+  }
+  if (options.glInfo && !options.shaders.empty()) {
+    error = "--gl-info reads no shaders: it does not go with --shaders";
     return false;
   }
   return true;
