@@ -8,17 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-bool timerQueriesOffered() {
-  // Optional entry points: a driver without them still captures, only gpu_ms stays empty.
-  if (!glGenQueries || !glDeleteQueries || !glBeginQuery || !glEndQuery || !glGetQueryiv ||
-      !glGetQueryObjectui64v || !glGetError)
-    return false;
-  checkGlError(__LINE__);  // nothing pending, so an error below is the query's own
-  GLint bits = 0;
-  glGetQueryiv(GL_TIME_ELAPSED, GL_QUERY_COUNTER_BITS, &bits);
-  return glGetError() == GL_NO_ERROR && bits > 0;
-}
-
 FrameStatsRecorder::~FrameStatsRecorder() {
   if (!file) return;
   std::string ignored;
@@ -145,12 +134,10 @@ void FrameStatsRecorder::settle(int slot) {
   GLuint64 nanoseconds = 0;
   glGetQueryObjectui64v(queries[slot], GL_QUERY_RESULT, &nanoseconds);
   checkGlError(__LINE__);
-  // The GPU cannot have spent longer on a frame than the wall time from issuing its query
-  // to reading the result; a larger figure is the driver's fault (llvmpipe reports a
-  // context's first query as the time since boot) and is left out rather than believed.
-  double gpuMs = nanoseconds / 1e6;
+  // A figure longer than the wall time that held the query is the driver's fault and is
+  // left out rather than believed.
   double heldMs = std::chrono::duration<double, std::milli>(Clock::now() - pending.begun).count();
-  pending.record.gpuMs = gpuMs <= heldMs * 1.01 + kGpuClockSlackMs ? gpuMs : -1;
+  pending.record.gpuMs = plausibleGpuMs(nanoseconds, heldMs);
   pending.waiting = false;
   writeRow(pending.record);
 }

@@ -67,6 +67,8 @@ bool takeOption(const std::string& flag, int argc, char** argv, int& i, DemoOpti
     options.mute = true;
   } else if (flag == "--gl-info") {
     options.glInfo = true;
+  } else if (flag == "--dev") {
+    options.dev = true;
   } else {
     error = "unknown option " + flag;
     return false;
@@ -86,6 +88,11 @@ const char* demoUsage() {
          "  --loop          when the show ends, play it again from the start\n"
          "  --mute          open no audio device; the pictures run on the clock alone\n"
          "  --gl-info       print the OpenGL renderer, version and profile, and exit\n"
+         "  --dev           the maker's mode, in a window (1280x720 unless --window\n"
+         "                  gives a size): Space pauses, Left/Right step 1 s (Shift:\n"
+         "                  10 s), Page Up/Down go to a scene's start, Home to 0 s,\n"
+         "                  ',' and '.' step a frame while paused, F1 shows the\n"
+         "                  overlay, F12 saves the frame as frame-<ms>.png\n"
          "  --help          this text\n"
          "\n"
          "Shaders are read from shaders/ in the working folder, else from the installed\n"
@@ -108,9 +115,14 @@ bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
     if (!takeOption(flag, argc, argv, i, options, error)) return false;
   }
   if (options.help) return true;
-  if (options.glInfo && (options.seek || options.loop || options.mute)) {
-    error = "--gl-info plays nothing: it does not go with --from, --loop or --mute";
+  if (options.glInfo && (options.seek || options.loop || options.mute || options.dev)) {
+    error = "--gl-info plays nothing: it does not go with --from, --loop, --mute or --dev";
     return false;
   }
+  if (options.dev && options.loop) {
+    error = "--dev holds the last frame at the end of the show: it does not go with --loop";
+    return false;
+  }
+  if (options.dev) options.window = true;
   return true;
 }

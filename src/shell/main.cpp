@@ -1,6 +1,7 @@
 // The demo: reads its options, opens the log and the window, starts the music and plays the
 // timeline until it ends or the viewer quits (and again from the start with --loop).
 #include "shell/demo_options.h"
+#include "shell/dev_mode.h"
 #include "shell/gl.h"
 #include "shell/gl_info.h"
 #include "shell/log.h"
@@ -58,6 +59,12 @@ int main(int argc, char** argv) {
 
   logOpen("error_log.txt");
   if (startWindow(host) != 0) return -1;
+  if (options.dev) {
+    int status = runDevMode(options, host);
+    logClose();
+    SDL_Quit();
+    return status;
+  }
 
   Show show;
   buildDemoTimeline(show);
