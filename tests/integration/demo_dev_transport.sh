@@ -136,5 +136,23 @@ song_at "$resume2" "$(sample_at 34016)" $((jump - resume2)) ||
   fail "before the jump the song from 34016 ms has a gap or a repeat"
 echo "ok   seek: $((jump - resume2)) buffers from 34016 ms, then the song from sample 0 without a gap"
 
+# ---- without --dev: the keys do nothing ----
+rm -f "$raw"
+pictures=$(ls "$dir" | grep -c '^frame-')
+(cd "$dir" && exec "$DEMO" --window 320x180 --from 110 >"$WORK/stdout" 2>"$WORK/stderr") &
+pid=$!
+wait_until_playing "$pid" "$raw" || fail "the plain demo did not start playing: $(cat "$WORK/stderr")"
+start=$(next_buffer 0 1)
+wait_buffers 4
+press space F1 F12 Right Home Next period
+wait_buffers 10
+press Escape
+wait_for_exit "$pid" 60
+[ "$EXIT_STATUS" = 0 ] || fail "plain demo: status $EXIT_STATUS: $(cat "$WORK/stderr")"
+[ "$(ls "$dir" | grep -c '^frame-')" = "$pictures" ] || fail "the plain demo saved a picture"
+song_at "$start" "$(sample_at 110000)" $(($(buffers) - start)) ||
+  fail "the plain demo's music is not the song from 110 s without a break: a key moved it"
+echo "ok   without --dev: the keys neither save, pause nor move the music ($(($(buffers) - start)) buffers from 110 s)"
+
 finish_checks
 echo "demo --dev transport: ok"
