@@ -3,13 +3,13 @@
 
 #include "capture/frame_stats.h"
 #include "shell/gl.h"
+#include "shell/transport.h"
 
 #include <SDL.h>
 #include <backends/imgui_impl_opengl3.h>
 #include <imgui.h>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -85,18 +85,6 @@ int64_t drawTimelineBar(const TimelineEntry* timeline, uint32_t showMs, int widt
 
 }  // namespace
 
-std::string formatShowTime(uint32_t ms) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%02u:%02u.%03u", ms / 60000, ms / 1000 % 60, ms % 1000);
-  return text;
-}
-
-uint32_t timelineBarMs(float x, float width) {
-  if (!(width > 0)) return 0;
-  double share = std::clamp(static_cast<double>(x) / width, 0.0, 1.0);
-  return static_cast<uint32_t>(std::min<double>(share * kShowEndMs, kShowEndMs - 1));
-}
-
 void DevOverlay::start() {
   IMGUI_CHECKVERSION();
   ImGui::CreateContext();
@@ -144,7 +132,10 @@ void DevOverlay::draw(const TimelineEntry* timeline, const OverlayFacts& facts, 
   barWidth = width - 2 * kMargin;
   barTop = height - kMargin - kBarHeight;
   if (!visible || !started) return;
-  if (!rendererUp) rendererUp = ImGui_ImplOpenGL3_Init(kGlslVersion);
+  if (!rendererUp && !rendererFailed) {
+    rendererUp = ImGui_ImplOpenGL3_Init(kGlslVersion);
+    rendererFailed = !rendererUp;  // said once on stderr by the renderer; the show goes on without it
+  }
   if (!rendererUp) return;
   ImGuiIO& io = ImGui::GetIO();
   io.DisplaySize = ImVec2(static_cast<float>(width), static_cast<float>(height));

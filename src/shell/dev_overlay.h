@@ -8,7 +8,6 @@
 #include "shell/show.h"
 
 #include <cstdint>
-#include <string>
 
 union SDL_Event;
 
@@ -31,6 +30,7 @@ class DevOverlay {
   bool visible = false;    // toggled by F1
   bool started = false;    // the ImGui context exists
   bool rendererUp = false; // the OpenGL 3 renderer has made its objects
+  bool rendererFailed = false;  // it could not start; not tried again
   int64_t seekRequestMs = -1;  // show time clicked or dragged to on the timeline bar; -1 when none
   float barTop = 0;            // window pixels of the bar's top edge, from the last draw
   float barWidth = 0;          // pixels
@@ -50,8 +50,3 @@ class DevOverlay {
   // Frees the renderer's OpenGL objects and the context.
   void stop();
 };
-
-// Show time as mm:ss.mmm.
-std::string formatShowTime(uint32_t ms);
-// The show time at x on a timeline bar width pixels wide, within [0, kShowEndMs - 1].
-uint32_t timelineBarMs(float x, float width);

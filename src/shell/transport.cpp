@@ -4,6 +4,7 @@
 #include "shell/virtual_clock.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -74,4 +75,16 @@ uint32_t stepFrames(uint32_t ms, int frames) {
 
 bool jumpNeedsRewind(const TimelineEntry* timeline, uint32_t fromMs, uint32_t toMs) {
   return toMs < fromMs || entryAt(timeline, toMs) != entryAt(timeline, fromMs);
+}
+
+std::string formatShowTime(uint32_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02u:%02u.%03u", ms / 60000, ms / 1000 % 60, ms % 1000);
+  return text;
+}
+
+uint32_t timelineBarMs(float x, float width) {
+  if (!(width > 0)) return 0;
+  double share = std::clamp(static_cast<double>(x) / width, 0.0, 1.0);
+  return clampShowMs(static_cast<int64_t>(share * kShowEndMs));
 }

@@ -6,6 +6,7 @@
 #include "shell/show.h"
 
 #include <cstdint>
+#include <string>
 
 constexpr int kTransportFps = 60;               // the frame grid: the capture tool's default rate
 constexpr uint32_t kLastShowMs = kShowEndMs - 1;  // the latest time a jump or the clock reaches
@@ -51,3 +52,9 @@ uint32_t stepFrames(uint32_t ms, int frames);
 // has: toMs lies earlier (a scene's state only runs forward) or in another entry (the
 // scenes between would be started for nothing).
 bool jumpNeedsRewind(const TimelineEntry* timeline, uint32_t fromMs, uint32_t toMs);
+
+// Show time as mm:ss.mmm.
+std::string formatShowTime(uint32_t ms);
+// The show time at x pixels along a timeline bar width pixels wide (the whole show), within
+// [0, kLastShowMs]; 0 for a bar of no width.
+uint32_t timelineBarMs(float x, float width);

@@ -63,6 +63,7 @@ export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$raw" SDL_DISKAUDIODELAY=93
 pid=$!
 wait_until_playing "$pid" "$raw" || fail "the demo did not start playing: $(cat "$dir/error_log.txt" "$WORK/stderr")"
 screenshot >/dev/null  # the first frame is on screen: the show is under way
+press F1                # the overlay is drawn over every frame from here: in no screenshot, leaking no state
 
 # ---- pause ----
 press space
@@ -73,6 +74,18 @@ again=$(screenshot)
 [ "$again" = "$paused" ] || fail "paused at $paused ms, the clock moved on to $again ms"
 cmp -s "$WORK/paused-first.png" "$dir/frame-$paused.png" || fail "two paused frames a second apart differ"
 echo "ok   pause: frame-$paused.png twice, a second apart, the same"
+# The overlay is on the screen but not in the screenshot; hidden again, the screen is the screenshot.
+differing() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
+import -window root -crop 320x180+0+0 +repage "$WORK/with-overlay.png"
+expect "overlay: pixels it changes on screen" "$(differing "$WORK/with-overlay.png" "$WORK/paused-first.png")" ">" 500
+press F1
+for _ in $(seq 120); do  # until a frame drawn after the overlay went is on screen
+  import -window root -crop 320x180+0+0 +repage "$WORK/without-overlay.png"
+  [ "$(differing "$WORK/without-overlay.png" "$WORK/paused-first.png")" = 0 ] && break
+  sleep 0.5
+done
+expect "overlay: pixels on screen once hidden" "$(differing "$WORK/without-overlay.png" "$WORK/paused-first.png")" "==" 0
+press F1
 wait_buffers 6
 press space
 wait_buffers 12
@@ -93,6 +106,21 @@ press period
 press comma
 frame=$(screenshot)
 [ "$frame" = 34016 ] || fail "two frames on and one back from 34000 ms went to $frame ms"
+# F12 never writes over a file or through a link that is in the way, and leaves nothing behind.
+echo "not a picture" >"$WORK/victim"
+ln -s "$WORK/victim" "$dir/frame-34033.png"
+press period F12
+for _ in $(seq 600); do
+  grep -q "frame-34033.png already exists" "$WORK/stderr" && break
+  sleep 0.1
+done
+grep -q "frame-34033.png already exists" "$WORK/stderr" || fail "F12 over a link in the way: $(tail -n1 "$WORK/stderr")"
+[ -L "$dir/frame-34033.png" ] && [ "$(cat "$WORK/victim")" = "not a picture" ] || fail "F12 wrote through the link"
+[ -z "$(ls "$dir" | grep -v -e '^frame-[0-9]*\.png$' -e '^shaders$' -e '^error_log\.txt$')" ] ||
+  fail "F12 left something behind: $(ls "$dir")"
+rm "$dir/frame-34033.png"
+press comma  # back to 34016 ms
+echo "ok   F12: a link in the way is left alone, and said so"
 mkdir "$WORK/capture"
 (cd "$dir" && exec "$CAPTURE" --at "$(awk -v a="$paused,$right,$home,$next,$frame" 'BEGIN { n = split(a, t, ","); for (i = 1; i <= n; i++) printf "%s%.3f", (i > 1 ? "," : ""), t[i] / 1000 }')" \
   --size 320x180 --out "$WORK/capture" 2>"$WORK/capture.log") || fail "capture failed: $(cat "$WORK/capture.log")"

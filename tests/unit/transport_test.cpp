@@ -109,4 +109,16 @@ TEST(TransportJumps, ScenesAreRewoundForAnEarlierTimeOrAnotherEntry) {
   EXPECT_TRUE(jumpNeedsRewind(timeline, 0, 150000));      // past scenes never to be seen
 }
 
+TEST(TransportDisplay, TimesReadAsMinutesSecondsMillisAndTheBarCoversTheShow) {
+  EXPECT_EQ(formatShowTime(0), "00:00.000");
+  EXPECT_EQ(formatShowTime(61005), "01:01.005");
+  EXPECT_EQ(formatShowTime(kLastShowMs), "03:11.999");
+  EXPECT_EQ(timelineBarMs(0, 600), 0u);
+  EXPECT_EQ(timelineBarMs(300, 600), 96000u);
+  EXPECT_EQ(timelineBarMs(600, 600), kLastShowMs);  // the right edge is the last moment, not the end
+  EXPECT_EQ(timelineBarMs(-20, 600), 0u);           // a drag past either edge stays on the bar
+  EXPECT_EQ(timelineBarMs(9000, 600), kLastShowMs);
+  EXPECT_EQ(timelineBarMs(5, 0), 0u);
+}
+
 }  // namespace
