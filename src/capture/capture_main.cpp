@@ -5,7 +5,6 @@
 #include "capture/offscreen.h"
 #include "capture/options.h"
 #include "capture/output_file.h"
-#include "capture/music.h"
 #include "capture/png_writer.h"
 #include "capture/span.h"
 #include "capture/stats_recorder.h"

@@ -3,7 +3,6 @@
 
 #include "capture/cleanup.h"
 #include "capture/encoder.h"
-#include "capture/music.h"
 #include "capture/offscreen.h"
 #include "capture/output_file.h"
 #include "capture/png_writer.h"
@@ -13,6 +12,7 @@
 #include "shell/log.h"
 #include "shell/show.h"
 #include "shell/virtual_clock.h"
+#include "synth/music_slice.h"
 #include "synth/sample_rate.h"
 
 #include <fcntl.h>

@@ -1,14 +1,17 @@
 // The maker's mode's music: the song rendered in the background is the off-line render, and
 // the callback plays it from wherever the main thread points it, pausing and resuming at the
 // sample, with silence where the render has not reached yet.
-#include "capture/music.h"
+#include "synth/audio.h"
 #include "synth/mixer.h"
+#include "synth/music_slice.h"
+#include "synth/process_state.h"
 #include "synth/sample_rate.h"
 #include "synth/song_player.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -27,6 +30,14 @@ struct RenderedPlayer {
     player.scratch.assign(kMaxCallbackFrames * kOutputChannels, 0);
     renderSong(player);
     renderMusicSlice(0, kSongFrames, offline);
+  }
+  // The same frames by the mixer's literal rule in one call, on a state prepared as at start-up.
+  static std::vector<int16_t> reference() {
+    auto state = std::make_unique<ProcessState>();
+    prepareMusic(*state);
+    std::vector<int16_t> samples(kSongFrames * kOutputChannels);
+    renderFramesPlain(state->synth, samples.data(), static_cast<int>(kSongFrames));
+    return samples;
   }
   // The off-line frames [first, first + count).
   std::vector<int16_t> slice(int64_t first, int count) const {
@@ -50,8 +61,12 @@ bool silent(const std::vector<int16_t>& samples) {
 TEST(SongPlayer, TheBackgroundRenderIsTheOfflineRender) {
   RenderedPlayer r;
   EXPECT_EQ(r.player.renderedFrames.load(), kSongFrames);
+  EXPECT_EQ(r.player.samples, RenderedPlayer::reference());
   EXPECT_EQ(r.player.samples, r.offline);
   EXPECT_FALSE(silent(r.offline));
+  std::vector<int16_t> slice;
+  renderMusicSlice(5000, 9000, slice);
+  EXPECT_EQ(slice, r.slice(5000, 4000));
   // On its own thread, the same frames.
   SongPlayer threaded;
   startSongRender(threaded, kSongFrames);
