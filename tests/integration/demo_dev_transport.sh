@@ -57,6 +57,8 @@ next_buffer() {
 }
 
 "$CAPTURE" --audio "$song" --from 0 --to 192 2>/dev/null || fail "off-line render failed"
+pid=""
+trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; cleanup' EXIT  # a failed check leaves no demo running
 
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$raw" SDL_DISKAUDIODELAY=93
 (cd "$dir" && exec "$DEMO" --dev --window 320x180 --from 20 >"$WORK/stdout" 2>"$WORK/stderr") &
