@@ -2,10 +2,10 @@
 // one render() call against the no-op OpenGL table (the scene's own work: the build and the
 // 384 draws recorded) across the scene's time; and, given a headless OpenGL context (run
 // from the repository root for shaders/), one render() call and whole frames at 640x360.
+#include "base/gl.h"
+#include "base/noop_gl.h"
 #include "capture/offscreen.h"
 #include "scenes/cubes/cubes_scene.h"
-#include "shell/gl.h"
-#include "shell/noop_gl.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,9 +2,9 @@
 // curves of 512 points with their transcendental functions) and the camera's 256-term sum;
 // the whole render() call against the no-op OpenGL table (run from the repository root,
 // where start() reads ./shaders); and one curve's points alone.
+#include "base/noop_gl.h"
 #include "scenes/curves/curves_scene.h"
-#include "shell/noop_gl.h"
-#include "shell/random.h"
+#include "synth/demo_random.h"
 
 #include <benchmark/benchmark.h>
 

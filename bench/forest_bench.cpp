@@ -2,8 +2,8 @@
 // subdivisions to 196736 triangles) and the cube string; each subdivision step alone; and
 // one render() call against the no-op OpenGL table (run from the repository root, where
 // start() reads ./shaders).
+#include "base/noop_gl.h"
 #include "scenes/forest/forest_scene.h"
-#include "shell/noop_gl.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,12 +4,12 @@
 // sizes, and the line picture's per-frame arithmetic alone. The real-driver cases run
 // headless through EGL; start it from the repository root, where the shaders are read from
 // ./shaders.
+#include "base/gl.h"
+#include "base/log.h"
+#include "base/noop_gl.h"
 #include "capture/egl_context.h"
 #include "capture/offscreen.h"
 #include "scenes/tv/tv_scene.h"
-#include "shell/gl.h"
-#include "shell/log.h"
-#include "shell/noop_gl.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,18 +1,18 @@
 // demo-capture: renders the show headless, frame-exact, with the same timeline, scenes
 // and shaders as the demo, to still pictures, music and video.
-#include "capture/cleanup.h"
+#include "base/cleanup.h"
+#include "base/gl.h"
+#include "base/log.h"
+#include "base/output_file.h"
+#include "base/png_writer.h"
 #include "capture/gl_debug.h"
 #include "capture/offscreen.h"
 #include "capture/options.h"
-#include "capture/output_file.h"
-#include "capture/png_writer.h"
 #include "capture/span.h"
 #include "capture/stats_recorder.h"
 #include "capture/wav_writer.h"
-#include "shell/gl.h"
-#include "shell/log.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 
 #include <sys/stat.h>
 

@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdio>
 
-const char* const kSceneShortNames[kStatsScenes] = {"forest", "tv", "pacman", "cubes", "curves"};
-
 const char* const kFrameStatsHeader = "frame,show_ms,scene,scene_ms,cpu_ms,gpu_ms,counters\n";
 
 namespace {
@@ -47,7 +45,7 @@ std::string cell(double ms, bool known) {
 
 std::string formatFrameRow(const FrameRecord& record) {
   char head[160];
-  const char* scene = record.scene >= 0 && record.scene < kStatsScenes ? kSceneShortNames[record.scene] : "none";
+  const char* scene = record.scene >= 0 && record.scene < kStatsScenes ? kSceneTable[record.scene].shortName : "none";
   std::snprintf(head, sizeof head, "%lld,%u,%s,%u,%.3f,", static_cast<long long>(record.frame), record.showMs, scene,
                 record.sceneMs, record.cpuMs);
   std::string row = head;
@@ -113,7 +111,7 @@ std::string formatSummary(const std::vector<SceneSummary>& summaries) {
   std::string text =
       "frame statistics (ms)   frames  cpu mean   cpu p95   cpu max  gpu mean   gpu p95   gpu max  slowest at\n";
   for (const SceneSummary& s : summaries) {
-    const char* name = s.scene >= 0 && s.scene < kStatsScenes ? kSceneShortNames[s.scene] : "all";
+    const char* name = s.scene >= 0 && s.scene < kStatsScenes ? kSceneTable[s.scene].shortName : "all";
     bool gpu = s.gpu.count > 0;
     char line[256];
     std::snprintf(line, sizeof line, "  %-20s %7d %9s %9s %9s %9s %9s %9s  %.3f s (%.2f ms)\n", name, s.frames,

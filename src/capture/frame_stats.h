@@ -2,17 +2,14 @@
 // time and the scene's own figures), the CSV row it becomes, and the per-scene summary.
 #pragma once
 
-#include "shell/scene.h"
-#include "shell/show.h"
+#include "render/scene.h"
+#include "show/show.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-constexpr int kStatsScenes = kTimelineEntries - 1;  // timeline entries that hold a scene
-
-// Short names of the scenes by timeline entry, as the CSV and the summary print them.
-extern const char* const kSceneShortNames[kStatsScenes];
+constexpr int kStatsScenes = kTimelineEntries - 1;  // timeline entries that hold a scene (kSceneTable's rows)
 
 // The header line of the statistics CSV, newline included.
 extern const char* const kFrameStatsHeader;

@@ -1,7 +1,7 @@
 // Debug output for the capture tool: KHR_debug (or ARB_debug_output) messages to stderr.
 #include "capture/gl_debug.h"
 
-#include "shell/gl.h"
+#include "base/gl.h"
 
 #include <cstdio>
 #include <cstring>

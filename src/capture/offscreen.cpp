@@ -1,10 +1,10 @@
-// Headless OpenGL start-up and frame read-back.
+// Headless OpenGL start-up and the capture's folders; frames are read back by render/frame_readback.
 #include "capture/offscreen.h"
 
+#include "base/gl.h"
+#include "base/output_file.h"
 #include "capture/gl_debug.h"
-#include "capture/output_file.h"
 #include "render/shader_folder.h"
-#include "shell/gl.h"
 #include "synth/audio.h"
 
 #include <dirent.h>

@@ -1,11 +1,11 @@
 // Rendering the show off-screen for the capture tool: the headless OpenGL start-up and the
-// read-back of finished frames.
+// checks of the capture's folders; readFrame (render/frame_readback.h) reads finished frames.
 #pragma once
 
 #include "capture/egl_context.h"
 #include "capture/options.h"
 #include "render/frame_readback.h"
-#include "shell/show.h"
+#include "show/show.h"
 
 #include <cstdint>
 #include <string>

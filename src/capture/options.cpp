@@ -1,8 +1,8 @@
 // Command-line parsing for the capture tool.
 #include "capture/options.h"
 
-#include "shell/command_line.h"
-#include "shell/show.h"
+#include "base/command_line.h"
+#include "show/show.h"
 
 #include <cctype>
 #include <cmath>

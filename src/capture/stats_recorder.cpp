@@ -2,7 +2,7 @@
 // timer queries read back a few frames late, rows to a temporary file renamed on success.
 #include "capture/stats_recorder.h"
 
-#include "shell/gl.h"
+#include "base/gl.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,11 +2,11 @@
 // times each frame on the CPU and (through timer queries) on the GPU, and writes the CSV.
 #pragma once
 
+#include "base/output_file.h"
 #include "capture/frame_stats.h"
-#include "capture/output_file.h"
 #include "render/gpu_timer.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 
 #include <GL/glcorearb.h>
 

@@ -1,7 +1,7 @@
 // Frame read-back.
 #include "render/frame_readback.h"
 
-#include "shell/gl.h"
+#include "base/gl.h"
 
 #include <algorithm>
 

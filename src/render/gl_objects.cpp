@@ -1,8 +1,8 @@
 // Name sets, uploads, attachments, texture units and the colour copy shared by the scenes.
 #include "render/gl_objects.h"
 
+#include "base/gl.h"
 #include "render/target.h"
-#include "shell/gl.h"
 
 void generateSceneGlNames(SceneGlNames& names) {
   glGenFramebuffers(kSceneGlNames, names.framebuffers);

@@ -3,8 +3,8 @@
 
 #include "render/matrix.h"
 
-#include "shell/gl.h"
-#include "shell/log.h"
+#include "base/gl.h"
+#include "base/log.h"
 
 #include <algorithm>
 #include <cmath>

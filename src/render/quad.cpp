@@ -1,7 +1,7 @@
 // Client-memory quad drawing shared by the full-screen passes.
 #include "render/quad.h"
 
-#include "shell/gl.h"
+#include "base/gl.h"
 
 const float kFullscreenQuadPositions[kQuadFloats] = {-1, -1, 1, -1, 1, 1, -1, 1};
 const float kFullscreenQuadCoords[kQuadFloats] = {0, 0, 1, 0, 1, 1, 0, 1};

@@ -1,9 +1,9 @@
 // Shader program building and the uniform setters.
 #include "render/shader.h"
 
+#include "base/gl.h"
+#include "base/log.h"
 #include "render/shader_folder.h"
-#include "shell/gl.h"
-#include "shell/log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,11 +1,11 @@
 // Target texture storage and the downsample chain.
 #include "render/target.h"
 
+#include "base/gl.h"
 #include "render/gl_objects.h"
 #include "render/quad.h"
+#include "render/scene.h"
 #include "render/shader.h"
-#include "shell/gl.h"
-#include "shell/scene.h"
 
 namespace {
 

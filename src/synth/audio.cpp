@@ -2,7 +2,7 @@
 // Nothing is rendered ahead; the callback computes every frame as it is asked for.
 #include "synth/audio.h"
 
-#include "shell/log.h"
+#include "base/log.h"
 #include "synth/mixer.h"
 #include "synth/process_state.h"
 #include "synth/sample_rate.h"

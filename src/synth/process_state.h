@@ -2,7 +2,7 @@
 // instance, so a test can make a fresh one.
 #pragma once
 
-#include "shell/random.h"
+#include "base/random.h"
 #include "synth/synth.h"
 
 struct ProcessState {

@@ -2,7 +2,7 @@
 // and the rule that computes one sample of one voice, all in double precision.
 #pragma once
 
-#include "shell/random.h"
+#include "base/random.h"
 
 #include <cstdint>
 

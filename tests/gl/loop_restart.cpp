@@ -3,10 +3,10 @@
 // rounds started part-way, the next round's first frames are the first round's; a round
 // started part-way (--from) shows at its first frame what a round from 0 shows then.
 // Usage (from the repository root, for shaders/): loop_restart [WIDTH HEIGHT]
+#include "base/log.h"
 #include "capture/offscreen.h"
-#include "shell/log.h"
-#include "shell/replay.h"
-#include "shell/show.h"
+#include "show/replay.h"
+#include "show/show.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The curves simulation in fixed 1/60 s steps: the state at a tick is the same at any frame
 // rate and after any skip. Its pictures are checked against the reference frames.
 #include "scenes/curves/curves_scene.h"
-#include "shell/random.h"
+#include "synth/demo_random.h"
 #include "synth/process_state.h"
 #include "test_helpers.h"
 

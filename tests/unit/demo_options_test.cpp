@@ -1,8 +1,8 @@
 // The demo's command line and the strict value parsers it shares with the capture tool;
 // where the installed shaders are looked for.
+#include "base/command_line.h"
+#include "demo/demo_options.h"
 #include "render/shader_folder.h"
-#include "shell/command_line.h"
-#include "shell/demo_options.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // attachments and hints: no draw into the geometry framebuffer may happen while a texture
 // attached to it is bound to a texture unit (a feedback loop), even in a frame that follows
 // one whose composite left depthTexture on unit 1; and per-pixel derivatives are asked for.
+#include "base/noop_gl.h"
 #include "scenes/forest/forest_scene.h"
-#include "shell/noop_gl.h"
 #include "synth/process_state.h"
 
 #include <gtest/gtest.h>

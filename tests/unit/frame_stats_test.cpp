@@ -1,10 +1,10 @@
 // Frame statistics: CSV rows, the per-scene summary, and the recorder run over fake scenes with
 // a scripted stand-in for the driver's timer queries.
+#include "base/gl.h"
 #include "capture/frame_stats.h"
 #include "capture/stats_recorder.h"
-#include "shell/gl.h"
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>
@@ -185,7 +185,9 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   TempFolder folder;
   std::string path = folder.at("gpu.csv"), error;
   Show show;
-  buildTimeline(show, new ClockScene, new ClockScene, new ClockScene, new ClockScene, new ClockScene);
+  Scene* scenes[kSceneCount];
+  for (Scene*& scene : scenes) scene = new ClockScene;
+  buildTimeline(show, scenes);
   show.width = 64;
   show.height = 36;
   NullCaptureHost host;

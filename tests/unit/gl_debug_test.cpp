@@ -1,6 +1,6 @@
 // The --gl-debug report: each distinct message once as it first comes, counts at the end.
+#include "base/gl.h"
 #include "capture/gl_debug.h"
-#include "shell/gl.h"
 
 #include <gtest/gtest.h>
 

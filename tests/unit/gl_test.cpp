@@ -1,9 +1,9 @@
 // Entry-point loading, the version test, the list of called functions and shader building
 // with its log, against fake OpenGL functions (no GPU needed).
+#include "base/gl.h"
+#include "base/log.h"
+#include "base/noop_gl.h"
 #include "render/shader.h"
-#include "shell/gl.h"
-#include "shell/log.h"
-#include "shell/noop_gl.h"
 #include "test_helpers.h"
 
 #include <gtest/gtest.h>

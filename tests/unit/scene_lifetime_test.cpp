@@ -1,15 +1,9 @@
 // Every scene of the show frees what it creates: the whole timeline runs against a fake
 // OpenGL that keeps the set of live names of each kind, and --loop's rewinds (which destroy
 // the last scene; the others went at their switches) leave none live.
-#include "scenes/cubes/cubes_scene.h"
-#include "scenes/curves/curves_scene.h"
-#include "scenes/forest/forest_scene.h"
-#include "scenes/pacman/pacman_scene.h"
-#include "scenes/tv/tv_scene.h"
-#include "shell/noop_gl.h"
-#include "shell/replay.h"
-#include "shell/scenes.h"
-#include "shell/show.h"
+#include "base/noop_gl.h"
+#include "show/replay.h"
+#include "show/show.h"
 #include "synth/audio.h"
 #include "synth/process_state.h"
 
@@ -84,7 +78,11 @@ void play(Show& show, std::vector<uint32_t> ticks) {
   EXPECT_EQ(host.frame, ticks.size());
 }
 // Two frames in each scene of the timeline.
-const std::vector<uint32_t> kWholeShow = {0, 1500, 34000, 35500, 78000, 79500, 110000, 111500, 126000, 127500};
+std::vector<uint32_t> wholeShow() {
+  std::vector<uint32_t> ticks;
+  for (const SceneRow& row : kSceneTable) ticks.insert(ticks.end(), {row.startMs, row.startMs + 1500});
+  return ticks;
+}
 
 TEST(SceneLifetime, EveryObjectOfARoundIsFreedAndRewindsStartAfresh) {
   NoopGlScope noop;
@@ -98,13 +96,10 @@ TEST(SceneLifetime, EveryObjectOfARoundIsFreedAndRewindsStartAfresh) {
   glCreateShader = createShader;
   glDeleteShader = removeOne<kShaders>;
   // Objects of their own, whatever an earlier test left in the pointers.
-  Scene** pointers[] = {&forrestScene, &tvScene, &pacmanScene, &cubesScene, &curvesScene};
-  for (Scene** pointer : pointers) delete *pointer;
-  forrestScene = new ForrestScene();
-  tvScene = new TVScene();
-  pacmanScene = new PacmanScene();
-  cubesScene = new CubesScene();
-  curvesScene = new CurvesScene();
+  for (const SceneRow& row : kSceneTable) {
+    delete *row.object;
+    *row.object = row.make();
+  }
   process = ProcessState();
   prepareMusic();
   const ProcessState atStart = process;
@@ -113,8 +108,8 @@ TEST(SceneLifetime, EveryObjectOfARoundIsFreedAndRewindsStartAfresh) {
   buildDemoTimeline(show);
   show.width = 64;
   show.height = 36;
-  play(show, kWholeShow);
-  // The shell leaves the last scene alive at the end: releasing it twice frees all but its
+  play(show, wholeShow());
+  // The show leaves the last scene alive at the end: releasing it twice frees all but its
   // programs and shaders; the rewind destroys it and the rest goes.
   show.current->release();
   show.current->release();
@@ -126,24 +121,25 @@ TEST(SceneLifetime, EveryObjectOfARoundIsFreedAndRewindsStartAfresh) {
   rewindMusic(false);
   EXPECT_EQ(liveNames(), "");
   EXPECT_EQ(process.random.state, atStart.random.state);
-  Scene* after[5] = {forrestScene, tvScene, pacmanScene, cubesScene, curvesScene};
-  for (int i = 0; i < 5; ++i) {
+  Scene* after[kSceneCount];
+  for (int i = 0; i < kSceneCount; ++i) {
+    after[i] = *kSceneTable[i].object;
     EXPECT_NE(after[i], nullptr);
     EXPECT_EQ(show.timeline[i].scene, after[i]);
   }
 
   // --from 190 --loop: a round of the last scene alone, whose rewind keeps the scenes never
   // started (what the next round then shows: loop_restart; its music: demo_loop.sh).
-  seekShow(show, 190000);
-  play(show, {190000, 191000});
-  rewindScenes(show, 4);
+  seekShow(show, kShowEndMs - 2000);
+  play(show, {kShowEndMs - 2000, kShowEndMs - 1000});
+  rewindScenes(show, kSceneCount - 1);
   rewindMusic(false);
   EXPECT_EQ(liveNames(), "");
-  EXPECT_EQ(forrestScene, after[0]);
-  play(show, kWholeShow);
+  for (int i = 0; i < kSceneCount - 1; ++i) EXPECT_EQ(*kSceneTable[i].object, after[i]) << kSceneTable[i].shortName;
+  play(show, wholeShow());
 
-  delete show.current;  // the others went at their switches
-  forrestScene = tvScene = pacmanScene = cubesScene = curvesScene = nullptr;
+  delete show.current;  // the others went at their switches; fresh objects take their places
+  for (const SceneRow& row : kSceneTable) *row.object = row.make();
   EXPECT_EQ(liveNames(), "");
   EXPECT_EQ(faults, std::vector<std::string>{});
   EXPECT_GT(lastName, 0u);  // the show did create objects

@@ -1,6 +1,6 @@
 // The timeline, the main loop and --from's seek, driven by fake scenes and a scripted clock.
-#include "shell/show.h"
-#include "shell/virtual_clock.h"
+#include "show/show.h"
+#include "show/virtual_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -23,15 +23,14 @@ class FakeScene : public Scene {
   void release() override { events.push_back("release " + name); }
 };
 
-// The five fakes on a timeline.
+// A fake for each scene of the table, named as its row, on the show's timeline.
 struct FakeShow {
   Show show;
-  FakeScene* scenes[5];
+  Scene* scenes[kSceneCount];
   FakeShow() {
     events.clear();
-    const char* names[5] = {"forest", "tv", "pacman", "cubes", "curves"};
-    for (int i = 0; i < 5; ++i) scenes[i] = new FakeScene(names[i]);
-    buildTimeline(show, scenes[0], scenes[1], scenes[2], scenes[3], scenes[4]);
+    for (int i = 0; i < kSceneCount; ++i) scenes[i] = new FakeScene(kSceneTable[i].shortName);
+    buildTimeline(show, scenes);
     show.width = 640;
     show.height = 360;
   }
@@ -43,7 +42,7 @@ struct FakeShow {
   }
   ~FakeShow() {
     // Scenes the show never made current are still owned here.
-    for (int i = show.position; i < 5; ++i) delete scenes[i];
+    for (int i = show.position; i < kSceneCount; ++i) delete scenes[i];
     delete show.current;
   }
 };

@@ -1,9 +1,9 @@
 // The maker's mode's clock and jumps: pausing keeps the time, steps and scene jumps land
 // where the keys promise, frame steps stay on the capture tool's frame grid, and the scenes
 // are rewound exactly when a jump cannot go on with the objects drawn so far.
-#include "shell/show.h"
-#include "shell/transport.h"
-#include "shell/virtual_clock.h"
+#include "show/show.h"
+#include "show/transport.h"
+#include "show/virtual_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,11 @@ namespace {
 struct Timeline {
   Show show;
   Scene* marker = reinterpret_cast<Scene*>(0x10);  // never called: only told apart from the end's null
-  Timeline() { buildTimeline(show, marker, marker, marker, marker, marker); }
+  Timeline() {
+    Scene* scenes[kSceneCount];
+    for (Scene*& scene : scenes) scene = marker;
+    buildTimeline(show, scenes);
+  }
 };
 
 // Applies command at tick and returns the show time then.

@@ -2,7 +2,7 @@
 // groups and the pass matrices. Everything here depends on t alone.
 #include "scenes/cubes/cube_instances.h"
 
-#include "shell/random.h"
+#include "synth/demo_random.h"
 
 #include <algorithm>
 #include <cmath>

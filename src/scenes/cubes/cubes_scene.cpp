@@ -2,9 +2,8 @@
 // the 64 pairs of a shadow-map pass and an additive main pass that make the soft shadows.
 #include "scenes/cubes/cubes_scene.h"
 
+#include "base/gl.h"
 #include "render/target.h"
-#include "shell/gl.h"
-#include "shell/scenes.h"
 
 #include <cstdint>
 

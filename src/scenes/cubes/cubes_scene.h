@@ -5,9 +5,9 @@
 
 #include "render/gl_objects.h"
 #include "render/mesh.h"
+#include "render/scene.h"
 #include "render/shader.h"
 #include "scenes/cubes/cube_instances.h"
-#include "shell/scene.h"
 
 #include <cstdint>
 #include <memory>
@@ -82,3 +82,6 @@ class CubesScene : public Scene {
   // Draws count cubes whose positions attribute 1 points at.
   void drawCubes(uint32_t count);
 };
+
+// The show's cubes, created before main; the show's scene table points at it.
+extern Scene* cubesScene;

@@ -2,12 +2,11 @@
 // the greeting patches, and the passes that turn strokes into glowing lines.
 #include "scenes/curves/curves_scene.h"
 
+#include "base/gl.h"
 #include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
-#include "shell/gl.h"
-#include "shell/random.h"
-#include "shell/scenes.h"
+#include "synth/demo_random.h"
 
 #include <algorithm>
 #include <cmath>

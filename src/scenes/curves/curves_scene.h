@@ -4,8 +4,8 @@
 #pragma once
 
 #include "render/gl_objects.h"
+#include "render/scene.h"
 #include "render/shader.h"
-#include "shell/scene.h"
 
 #include <cstdint>
 
@@ -141,6 +141,9 @@ class CurvesScene : public Scene {
   // Stamps one greeting patch into smoothFramebuffer.
   void drawGreetPatch(const GreetPatch& patch);
 };
+
+// The show's curves, created before main; the show's scene table points at it.
+extern Scene* curvesScene;
 
 // The scene tick of simulation step k: floor(k * 1000 / 60) milliseconds (wide, so that the
 // loop that runs the steps due ends even at the clock's largest value).

@@ -2,13 +2,12 @@
 // pass and the post-processing chain that finishes each frame.
 #include "scenes/forest/forest_scene.h"
 
+#include "base/gl.h"
 #include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
 #include "scenes/forest/captions.h"
-#include "shell/gl.h"
-#include "shell/random.h"
-#include "shell/scenes.h"
+#include "synth/demo_random.h"
 
 #include <cmath>
 #include <cstdint>

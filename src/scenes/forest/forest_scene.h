@@ -6,9 +6,9 @@
 #include "render/gl_objects.h"
 #include "render/matrix.h"
 #include "render/mesh.h"
+#include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
-#include "shell/scene.h"
 
 #include <cstdint>
 
@@ -116,6 +116,9 @@ class ForrestScene : public Scene {
   // The glow stretched over the back buffer, the tinted scene added on top.
   void compositePass();
 };
+
+// The show's forest, created before main; the show's scene table points at it.
+extern Scene* forrestScene;
 
 // Fills the six tracks with their keys and finishes them.
 void fillForestTracks(ForrestScene& scene);

@@ -1,10 +1,9 @@
 // The Pacman scene: camera and tint tracks on the CPU, the whole picture in one shader.
 #include "scenes/pacman/pacman_scene.h"
 
+#include "base/gl.h"
 #include "render/gl_objects.h"
 #include "render/quad.h"
-#include "shell/gl.h"
-#include "shell/scenes.h"
 
 Scene* pacmanScene = new PacmanScene();
 

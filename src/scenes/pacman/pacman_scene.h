@@ -2,9 +2,9 @@
 // animated vectors (tint, camera position, camera rotation).
 #pragma once
 
+#include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
-#include "shell/scene.h"
 
 class PacmanScene : public Scene {
  public:
@@ -19,6 +19,9 @@ class PacmanScene : public Scene {
   void render() override;
   void release() override;  // holds no textures, framebuffers or buffers
 };
+
+// The show's Pacman, created before main; the show's scene table points at it.
+extern Scene* pacmanScene;
 
 // Fills the three tracks with their keys and finishes them (part of start()).
 void fillPacmanTracks(PacmanScene& scene);

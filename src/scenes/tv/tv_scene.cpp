@@ -2,11 +2,10 @@
 // passes (snow, lines added on top, quarter-size glow, copy to the back buffer, flickering glow added).
 #include "scenes/tv/tv_scene.h"
 
+#include "base/gl.h"
 #include "render/gl_objects.h"
 #include "render/quad.h"
 #include "render/target.h"
-#include "shell/gl.h"
-#include "shell/scenes.h"
 
 #include <cmath>
 

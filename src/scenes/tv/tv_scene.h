@@ -2,13 +2,13 @@
 // cube, then a tunnel of squares) added over it, a blurred glow and a flickering warm tint.
 #pragma once
 
+#include "base/random.h"
 #include "render/gl_objects.h"
 #include "render/matrix.h"
 #include "render/quad.h"
+#include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
-#include "shell/random.h"
-#include "shell/scene.h"
 
 #include <cstdint>
 
@@ -121,6 +121,9 @@ class TVScene : public Scene {
   // Adds the glow, warm and flickering, onto the back buffer.
   void compositePass();
 };
+
+// The show's television, created before main; the show's scene table points at it.
+extern Scene* tvScene;
 
 // Fills the three tracks with their keys and finishes them.
 void fillTVTracks(TVScene& scene);

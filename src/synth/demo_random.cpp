@@ -1,0 +1,8 @@
+// The process-wide sequence, drawn from the one ProcessState.
+#include "synth/demo_random.h"
+
+#include "synth/process_state.h"
+
+int demoRand() { return nextRandom(process.random); }
+
+void demoSrand(uint32_t seed) { seedRandom(process.random, seed); }

@@ -1,0 +1,126 @@
+// The folders of src/ are rooms on floors (the build's DEMO_FLOORS, ground floor first): a
+// file includes its own room and the rooms of the floors below, never a room beside or above
+// it, and a scene's folder never another scene's. So no include runs back up and no circle of
+// folders can form.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Floors = std::map<std::string, int>;  // room -> floor, 0 the ground
+
+// The rooms and their floors from "base|synth,render|...".
+Floors parseFloors(const std::string& text) {
+  Floors floors;
+  int floor = 0;
+  std::string room;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    char c = i < text.size() ? text[i] : '|';
+    if (c == ',' || c == '|') {
+      if (!room.empty()) floors[room] = floor;
+      room.clear();
+      if (c == '|') ++floor;
+    } else {
+      room += c;
+    }
+  }
+  return floors;
+}
+
+// The path up to its n-th slash ("scenes/tv/x.h", 2: "scenes/tv"); empty when it has fewer.
+std::string leadingFolders(const std::string& path, int n) {
+  size_t at = std::string::npos;
+  for (int i = 0; i < n; ++i) {
+    at = path.find('/', at + 1);  // from 0 the first time: npos + 1 wraps to 0
+    if (at == std::string::npos) return "";
+  }
+  return path.substr(0, at);
+}
+
+// What is wrong with the includes of the file at path (relative to src/) whose text is given;
+// empty when nothing is. includes counts the quoted includes seen.
+std::vector<std::string> houseFaults(const Floors& floors, const std::string& path, const std::string& text,
+                                     int& includes) {
+  std::vector<std::string> faults;
+  std::string room = leadingFolders(path, 1);
+  auto own = floors.find(room);
+  if (own == floors.end()) return {path + " is in no room"};
+  size_t lineStart = 0;
+  while (lineStart < text.size()) {
+    size_t lineEnd = text.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = text.size();
+    std::string line = text.substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 1;
+    const std::string directive = "#include \"";
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line.compare(at, directive.size(), directive) != 0) continue;
+    ++includes;
+    std::string target = line.substr(at + directive.size());
+    target = target.substr(0, target.find('"'));
+    std::string targetRoom = leadingFolders(target, 1);
+    auto other = floors.find(targetRoom);
+    if (other == floors.end()) {
+      faults.push_back(path + " includes " + target + ", which names no room");
+    } else if (targetRoom != room && other->second >= own->second) {
+      faults.push_back(path + " includes " + target + (other->second > own->second ? ", a room above" : ", a room beside"));
+    } else if (room == "scenes" && targetRoom == "scenes" && leadingFolders(target, 2) != leadingFolders(path, 2)) {
+      faults.push_back(path + " includes " + target + ", another scene's");
+    }
+  }
+  return faults;
+}
+
+TEST(HouseRules, FloorsAndTheRuleCatchEveryWayOut) {
+  Floors floors = parseFloors("base|synth,render|scenes|show|demo,capture");
+  EXPECT_EQ(floors, (Floors{{"base", 0}, {"synth", 1}, {"render", 1}, {"scenes", 2},
+                            {"show", 3}, {"demo", 4}, {"capture", 4}}));
+  struct Case {
+    const char* path;
+    const char* text;
+    int faults;
+  } cases[] = {
+      {"base/gl.cpp", "#include \"base/gl.h\"\n#include \"base/gl_entry_points.inc\"\n#include <cstdlib>\n", 0},
+      {"show/scene_table.cpp", "#include \"scenes/tv/tv_scene.h\"\n#include \"render/scene.h\"\n", 0},
+      {"capture/span.cpp", "  #include \"show/show.h\"\n#include \"synth/sample_rate.h\"\n", 0},
+      {"base/log.cpp", "#include \"synth/process_state.h\"\n", 1},            // up
+      {"render/target.cpp", "#include \"show/show.h\"\n", 1},                 // up two floors
+      {"synth/voice.h", "#include \"render/scene.h\"\n", 1},                  // beside
+      {"demo/main.cpp", "#include \"capture/offscreen.h\"\n", 1},             // beside, on the top floor
+      {"scenes/forest/a.cpp", "#include \"scenes/tv/tv_scene.h\"\n", 1},      // another scene
+      {"scenes/forest/a.cpp", "#include \"scenes/forest/captions.h\"\n", 0},  // its own
+      {"render/quad.cpp", "#include \"quad.h\"\n#include \"shell/gl.h\"\n", 2},  // no room named
+      {"player/x.cpp", "", 1},                                                // a folder that is no room
+  };
+  for (const Case& c : cases) {
+    int includes = 0;
+    EXPECT_EQ(static_cast<int>(houseFaults(floors, c.path, c.text, includes).size()), c.faults) << c.path << ": " << c.text;
+  }
+}
+
+TEST(HouseRules, NoIncludeInTheSourcesRunsUpOrAcross) {
+  Floors floors = parseFloors(DEMO_FLOORS);
+  ASSERT_EQ(floors.at("base"), 0);  // the foundation is the ground floor, alone
+  for (const auto& [room, floor] : floors) EXPECT_TRUE(room == "base" || floor > 0) << room;
+
+  const std::filesystem::path src = std::filesystem::path(DEMO_SOURCE_DIR) / "src";
+  int files = 0, includes = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(src)) {
+    std::string extension = entry.path().extension().string();
+    if (extension != ".cpp" && extension != ".h" && extension != ".inc") continue;
+    ++files;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string path = entry.path().lexically_relative(src).generic_string();
+    for (const std::string& fault : houseFaults(floors, path, text, includes)) ADD_FAILURE() << fault;
+  }
+  EXPECT_GT(files, 80);
+  EXPECT_GT(includes, 200);
+}
+
+}  // namespace
