@@ -218,7 +218,6 @@ int runDevMode(const DemoOptions& options, SdlHost& window) {
   s.audio = !options.mute;
   if (s.audio && openAudioDevice(songAudioCallback, &s.song) != 0) return -1;
 
-  SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
   s.host.overlay.start();
   s.host.gpu.start();
   seekShow(s.show, options.fromMs);
