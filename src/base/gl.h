@@ -52,5 +52,9 @@ bool isGlVersionSupported(int major, int minor);
 void deleteGlNames(void(APIENTRYP deleter)(GLsizei, const GLuint*), uint32_t* names, int count);
 
 // Returns only when no OpenGL error is pending; otherwise logs the line and the code,
-// closes the log and ends the process with status 1.
+// closes the log and ends the process with status 1. While errors are not fatal it logs
+// each line and code once and returns.
 void checkGlError(int line);
+// Whether an OpenGL error ends the process (the default). The maker's mode keeps the show
+// going while a shader is worked on: a shader that links can still fail at its draws.
+void setGlErrorsFatal(bool fatal);

@@ -11,6 +11,7 @@
 #include "capture/span.h"
 #include "capture/stats_recorder.h"
 #include "capture/wav_writer.h"
+#include "render/shader_folder.h"
 #include "show/show.h"
 #include "show/virtual_clock.h"
 
@@ -150,6 +151,7 @@ int main(int argc, char** argv) {
     std::fputs(captureUsage(), stdout);
     return 0;
   }
+  if (!options.shaders.empty()) useShaderFolder(options.shaders);
   // Before anything else: a capture without its shaders would only fail later, obscurely.
   bool renders = !options.atMs.empty() || !options.out.empty() || !options.frames.empty();
   if (renders && !shadersPresent()) return 1;

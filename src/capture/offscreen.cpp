@@ -164,7 +164,7 @@ bool clearEarlierSequence(const std::string& folder) {
 bool shadersPresent() {
   if (shaderFolderFound()) return true;  // here, or installed beside the program
   char here[4096];
-  std::fprintf(stderr, "demo-capture: no %s/ folder in %s: run it from the folder that holds the show's %s/ (the repository root), or install it\n",
+  std::fprintf(stderr, "demo-capture: no %s/ folder in %s: run it from the folder that holds the show's %s/ (the repository root), install it, or name one with --shaders\n",
                kShaderFolderName, getcwd(here, sizeof here) ? here : ".", kShaderFolderName);
   return false;
 }

@@ -2,6 +2,7 @@
 #include "capture/options.h"
 
 #include "base/command_line.h"
+#include "render/shader_folder.h"
 #include "show/show.h"
 
 #include <cctype>
@@ -37,6 +38,8 @@ std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given
     return "--size and --fps shape frames, and the music alone has none: give --at, --out or --frames";
   if (!frames && (given.has("--samples") || given.has("--gl-debug")))
     return "--samples and --gl-debug shape the rendering, and the music alone renders nothing: give --at, --out or --frames";
+  if (!frames && given.has("--shaders"))
+    return "--shaders serves the pictures, and the music alone has none: give --at, --out or --frames";
   if (!video && given.has("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
   if (options.atMs.size() > static_cast<size_t>(kMaxAtTimes))
     return "--at takes at most " + std::to_string(kMaxAtTimes) + " times";
@@ -82,7 +85,8 @@ bool parseTimes(const char* text, std::vector<uint32_t>& out) {
 }
 
 // Takes one option that has a value into options; false with error set when the option is
-// unknown; valid is false when the value is refused.
+// unknown or its value is refused with a reason of its own; valid is false when the value is
+// refused otherwise.
 bool takeValueOption(const std::string& flag, const char* value, CaptureOptions& options, bool& valid,
                      std::string& error) {
   if (flag == "--size") {
@@ -111,6 +115,10 @@ bool takeValueOption(const std::string& flag, const char* value, CaptureOptions&
     valid = *value != '\0';
   } else if (flag == "--samples") {
     valid = parseInt(value, 0, kMaxCaptureSamples, options.samples);
+  } else if (flag == "--shaders") {
+    options.shaders = value;
+    // Checked here, so that a folder that cannot serve is refused before any work.
+    if (!checkShaderFolder(value, error)) return false;
   } else {
     error = "unknown option " + flag;
     return false;
@@ -191,6 +199,8 @@ const char* captureUsage() {
          "                   as a driver that forces antialiasing gives (default: none)\n"
          "  --gl-debug       an OpenGL debug context: each distinct driver message goes\n"
          "                   to stderr once, with its count at the end\n"
+         "  --shaders DIR    read the shaders from DIR instead of shaders/ here or the\n"
+         "                   installed copy\n"
          "  --help           this text\n";
 }
 

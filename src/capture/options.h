@@ -27,6 +27,7 @@ struct CaptureOptions {
   std::string stats;               // --stats: CSV of per-frame times and scene figures
   int samples = 0;                 // --samples: samples per pixel of the default framebuffer; 0 = not multisampled
   bool glDebug = false;            // --gl-debug: a debug context whose messages go to stderr
+  std::string shaders;             // --shaders: the folder to read shaders from; "" = shaders/ or the installed copy
   bool help = false;               // --help
 };
 

@@ -2,6 +2,7 @@
 #include "demo/demo_options.h"
 
 #include "base/command_line.h"
+#include "render/shader_folder.h"
 #include "show/show.h"
 
 #include <cmath>
@@ -69,6 +70,13 @@ bool takeOption(const std::string& flag, int argc, char** argv, int& i, DemoOpti
     options.glInfo = true;
   } else if (flag == "--dev") {
     options.dev = true;
+  } else if (flag == "--shaders") {
+    if (i + 1 >= argc) {
+      error = "--shaders needs a folder";
+      return false;
+    }
+    options.shaders = argv[++i];
+    return checkShaderFolder(options.shaders.c_str(), error);
   } else {
     error = "unknown option " + flag;
     return false;
@@ -92,11 +100,14 @@ const char* demoUsage() {
          "                  gives a size): Space pauses, Left/Right step 1 s (Shift:\n"
          "                  10 s), Page Up/Down go to a scene's start, Home to 0 s,\n"
          "                  ',' and '.' step a frame while paused, F1 shows the\n"
-         "                  overlay, F12 saves the frame as frame-<ms>.png\n"
+         "                  overlay, F12 saves the frame as frame-<ms>.png; a saved\n"
+         "                  shader file is rebuilt at once\n"
+         "  --shaders DIR   read (with --dev, and watch) the shaders from DIR instead\n"
          "  --help          this text\n"
          "\n"
-         "Shaders are read from shaders/ in the working folder, else from the installed\n"
-         "copy; error_log.txt is written in the working folder.\n";
+         "Shaders are read from the --shaders folder, else from shaders/ in the working\n"
+         "folder, else from the installed copy; error_log.txt is written in the working\n"
+         "folder.\n";
 }
 
 bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& error) {
@@ -124,5 +135,9 @@ bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
     return false;
   }
   if (options.dev) options.window = true;
+  if (options.glInfo && !options.shaders.empty()) {
+    error = "--gl-info reads no shaders: it does not go with --shaders";
+    return false;
+  }
   return true;
 }

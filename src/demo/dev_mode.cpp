@@ -6,6 +6,7 @@
 #include "demo/dev_overlay.h"
 #include "render/frame_readback.h"
 #include "render/gpu_timer.h"
+#include "render/shader_reload.h"
 #include "show/replay.h"
 #include "show/show.h"
 #include "show/transport.h"
@@ -180,8 +181,10 @@ void rewindShowTo(DevSession& s, uint32_t toMs) {
   s.firstEntry = s.show.position;
 }
 
-// Draws the frame of the transport's present time.
+// Draws the frame of the transport's present time, with the shaders saved since the last one.
 void drawFrame(DevSession& s) {
+  reloadChangedShaders();
+  s.host.shaderError = lastShaderError().c_str();
   uint32_t tick = SDL_GetTicks();
   uint32_t ms = transportMs(s.transport, tick);
   if (!s.transport.paused && ms >= kLastShowMs) {
@@ -220,6 +223,7 @@ int runDevMode(const DemoOptions& options, SdlHost& window) {
 
   s.host.overlay.start();
   s.host.gpu.start();
+  startShaderWatch();  // says why when it cannot; the mode goes on without reloads
   seekShow(s.show, options.fromMs);
   s.firstEntry = s.show.position;
   startTransport(s.transport, options.fromMs, SDL_GetTicks());
@@ -231,6 +235,7 @@ int runDevMode(const DemoOptions& options, SdlHost& window) {
   // The callback stops for good before the song it reads goes.
   if (s.audio) SDL_CloseAudio();
   stopSongRender(s.song);
+  stopShaderWatch();
   s.host.gpu.stop();
   s.host.overlay.stop();
   return 0;

@@ -4,8 +4,10 @@
 #include "base/log.h"
 #include "demo/demo_options.h"
 #include "demo/dev_mode.h"
+#include "demo/display_check.h"
 #include "demo/gl_info.h"
 #include "demo/sdl_host.h"
+#include "render/shader_folder.h"
 #include "show/replay.h"
 #include "show/show.h"
 #include "synth/audio.h"
@@ -48,6 +50,12 @@ int main(int argc, char** argv) {
     std::fputs(demoUsage(), stdout);
     return 0;
   }
+  // Before SDL starts: without a display it would take the terminal over, then fail.
+  if (!displayReachable()) {
+    std::fprintf(stderr, "%s\n", kNoDisplayMessage);
+    return -1;
+  }
+  if (!options.shaders.empty()) useShaderFolder(options.shaders);
   SdlHost host;
   if (options.window) {
     host.fullScreen = false;

@@ -4,6 +4,7 @@
 #include "base/gl.h"
 #include "base/log.h"
 #include "render/shader_folder.h"
+#include "render/shader_reload.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -67,9 +68,7 @@ void loadShaderSource(uint32_t shader, const char* path, int line) {
   checkGlError(line);
 }
 
-void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geometryPath,
-                  const char* fragmentPath, int line) {
-  const char* paths[3] = {vertexPath, geometryPath, fragmentPath};
+uint32_t compileProgram(const char* const paths[3], int line, bool logFailures, std::string& failures) {
   GLuint shaders[3] = {0, 0, 0};
   GLuint program = glCreateProgram();
   for (int stage = 0; stage < 3; ++stage)
@@ -82,10 +81,11 @@ void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geomet
     GLint compiled = GL_FALSE;
     glGetShaderiv(shaders[stage], GL_COMPILE_STATUS, &compiled);
     if (!compiled) {
-      logMessage(kStages[stage].heading, paths[stage]);
+      if (logFailures) logMessage(kStages[stage].heading, paths[stage]);
       infoLog[0] = '\0';
       glGetShaderInfoLog(shaders[stage], kInfoLogBytes, nullptr, infoLog);
-      logMessage("%s", infoLog);
+      if (logFailures) logMessage("%s", infoLog);
+      failures += placeShaderMessage(locateShaderFile(paths[stage]).c_str(), infoLog);
     }
     glAttachShader(program, shaders[stage]);
   }
@@ -102,20 +102,38 @@ void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geomet
   GLint linked = GL_FALSE;
   glGetProgramiv(program, GL_LINK_STATUS, &linked);
   if (!linked) {
-    logMessage("\nProgramInfoLog: \n\n");
+    if (logFailures) logMessage("\nProgramInfoLog: \n\n");
     infoLog[0] = '\0';
     glGetProgramInfoLog(program, kInfoLogBytes, nullptr, infoLog);
-    logMessage("%s", infoLog);
+    if (logFailures) logMessage("%s", infoLog);
+    // A stage that did not compile also fails the link: its own message says more.
+    if (failures.empty()) {
+      std::string located[3];
+      const char* files[3] = {nullptr, nullptr, nullptr};
+      for (int stage = 0; stage < 3; ++stage)
+        if (paths[stage]) files[stage] = (located[stage] = locateShaderFile(paths[stage])).c_str();
+      failures = placeLinkMessage(files, infoLog);
+    }
   }
   for (int stage = 0; stage < 3; ++stage)
     if (paths[stage]) glDetachShader(program, shaders[stage]);
   for (int stage = 0; stage < 3; ++stage)
     if (paths[stage]) glDeleteShader(shaders[stage]);
   checkGlError(line);
-
-  out.id = program;
-  out.built = true;
+  return program;
 }
+
+void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geometryPath,
+                  const char* fragmentPath, const ProgramSetup& setup, int line) {
+  const char* paths[3] = {vertexPath, geometryPath, fragmentPath};
+  std::string failures;
+  out.id = compileProgram(paths, line, true, failures);
+  out.built = true;
+  rememberProgram(out, paths, setup, failures);
+  if (setup) setup(out);
+}
+
+void setTex0Unit(const ShaderProgram& program) { setUniform1i(program, "tex0", 0); }
 
 void useProgram(const ShaderProgram& program) { glUseProgram(program.id); }
 
@@ -123,6 +141,7 @@ void deleteProgram(ShaderProgram& program) {
   // Deleting 0 is a no-op in OpenGL; skipping it also keeps scenes destroyable without a context.
   if (program.id != 0 && glDeleteProgram) glDeleteProgram(program.id);
   program.id = 0;
+  forgetProgram(program);
 }
 
 void setUniform1i(const ShaderProgram& program, const char* name, int32_t value, int line) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 constexpr int kSourcePieces = 1024;     // pieces of one shader's source handed to OpenGL
 constexpr int kSourcePieceBytes = 1024; // bytes per piece, terminator included
@@ -17,10 +19,21 @@ struct ShaderProgram {
   ~ShaderProgram();
 };
 
-// Compiles and links the given stages (a null path means no such stage). Always stores a
-// usable program name in out, even when compiling or linking failed; failures are logged.
+// Sets what a program needs once after each build (sampler units, constant uniforms): it
+// runs right after buildProgram and again after every live reload of the program's files.
+using ProgramSetup = std::function<void(const ShaderProgram& program)>;
+
+// Compiles and links the given stages (a null path means no such stage), then runs setup.
+// Always stores a usable program name in out, even when compiling or linking failed;
+// failures are logged. The program is remembered so that a live reload can rebuild it.
 void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geometryPath,
-                  const char* fragmentPath, int line = __builtin_LINE());
+                  const char* fragmentPath, const ProgramSetup& setup = nullptr, int line = __builtin_LINE());
+// The setup of a pass that reads one texture: sampler "tex0" on unit 0.
+void setTex0Unit(const ShaderProgram& program);
+// Compiles and links the stages (null = none) into a new program name and returns it, logging
+// failures as buildProgram does when logFailures is set. failures gets each compiler or linker
+// message line prefixed with its file and line; it stays empty when the program linked.
+uint32_t compileProgram(const char* const paths[3], int line, bool logFailures, std::string& failures);
 // Fills one shader object's source from a file; a file that cannot be opened is logged by
 // name and leaves the shader empty.
 void loadShaderSource(uint32_t shader, const char* path, int line = __builtin_LINE());

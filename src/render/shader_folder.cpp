@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 bool isFolder(const std::string& path) {
@@ -20,6 +23,8 @@ std::string ownExecutable() {
   path[length] = '\0';
   return path;
 }
+
+std::string chosenFolder;  // --shaders, without trailing slashes; "" = none
 
 // "" to read shaders/ from the working folder, else the installed data folder with a
 // trailing slash. Worked out at the first shader read (all on the main thread).
@@ -49,7 +54,36 @@ std::string installedDataFolderFor(const std::string& executable) {
 std::string locateShaderFile(const char* path) {
   std::string prefix = std::string(kShaderFolderName) + "/";
   if (std::string(path).compare(0, prefix.size(), prefix) != 0) return path;  // not one of the show's files
+  if (!chosenFolder.empty()) return chosenFolder + "/" + (path + prefix.size());
   return shaderBase() + path;
 }
 
-bool shaderFolderFound() { return isFolder(shaderBase() + kShaderFolderName); }
+bool shaderFolderFound() { return isFolder(shaderFolderPath()); }
+
+bool checkShaderFolder(const char* folder, std::string& error) {
+  std::string name = folder;
+  struct stat info;
+  if (name.empty()) {
+    error = "--shaders needs a folder";
+  } else if (stat(folder, &info) != 0) {
+    error = "--shaders " + name + ": " + std::strerror(errno);
+  } else if (!S_ISDIR(info.st_mode)) {
+    error = "--shaders " + name + ": not a folder";
+  } else if (access(folder, R_OK | X_OK) != 0) {
+    error = "--shaders " + name + ": cannot be read (" + std::strerror(errno) + ")";
+  } else {
+    return true;
+  }
+  return false;
+}
+
+void useShaderFolder(const std::string& folder) {
+  chosenFolder = folder;
+  // "dir/" and "dir" name the same folder; "/" stays itself.
+  while (chosenFolder.size() > 1 && chosenFolder.back() == '/') chosenFolder.pop_back();
+}
+
+std::string shaderFolderPath() {
+  if (!chosenFolder.empty()) return chosenFolder;
+  return shaderBase() + kShaderFolderName;
+}

@@ -42,10 +42,9 @@ void downsample(Scene& scene, uint32_t sourceTexture, uint32_t halfFramebuffer, 
   // Alpha of the half-size stage is left alone; only the quarter image's alpha matters.
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
   disableDepth();
-  if (!scene.downsampleProgram.built) {
-    buildProgram(scene.downsampleProgram, "shaders/downsample_v.glsl", nullptr, "shaders/downsample_f.glsl");
-    setUniform1i(scene.downsampleProgram, "tex0", 0);
-  }
+  if (!scene.downsampleProgram.built)
+    buildProgram(scene.downsampleProgram, "shaders/downsample_v.glsl", nullptr, "shaders/downsample_f.glsl",
+                 setTex0Unit);
   useProgram(scene.downsampleProgram);
   bindPassTextures(sourceTexture);
   drawQuad(kHalfPassPositions, kHalfPassCoords);

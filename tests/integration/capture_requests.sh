@@ -57,12 +57,20 @@ for args in "--out $WORK/pre/v.mp4 --audio $WORK/pre/a.wav" "--out $WORK/pre/dan
 done
 [ -L "$WORK/pre/dangling.mkv" ] && [ -L "$WORK/pre/dangling.wav" ] || fail "a dangling link was replaced"
 # A read-only folder (run as an unprivileged user where this is root, which writes anyway).
-mkdir -p "$WORK/ro/seq"
+# That user may not reach the checkout (under a private folder): it runs a copy of the tool
+# and the shaders in a folder of this test's own, open to everyone whatever the umask.
+mkdir -p "$WORK/ro/seq" "$WORK/ro/tool"
+cp "$CAPTURE" "$WORK/ro/tool/demo-capture" && cp -r "$SOURCE_DIR/shaders" "$WORK/ro/tool/" ||
+  fail "cannot copy the tool and the shaders"
+chmod -R a+rX "$WORK/ro"
 chmod 0555 "$WORK/ro/seq"
 chmod 0755 "$WORK"
 as_user=()
 [ "$(id -u)" = 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-"${as_user[@]}" timeout 20 "$CAPTURE" --frames "$WORK/ro/seq" --size 64x36 --fps 10 --from 110 --to 111 2>"$WORK/err"
+"${as_user[@]}" test -x "$WORK/ro/tool/demo-capture" ||
+  fail "the unprivileged user cannot reach $WORK (is TMPDIR inside a private folder?)"
+"${as_user[@]}" env -C "$WORK/ro/tool" timeout 20 ./demo-capture --frames "$WORK/ro/seq" --size 64x36 --fps 10 \
+  --from 110 --to 111 2>"$WORK/err"
 status=$?
 [ $status = 1 ] || fail "a read-only sequence folder gave status $status: $(cat "$WORK/err")"
 grep -q "Permission denied" "$WORK/err" || fail "no reason for the read-only folder: $(cat "$WORK/err")"

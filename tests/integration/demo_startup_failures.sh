@@ -35,22 +35,41 @@ log=$(cat "$dir/error_log.txt"; echo x)
 grep -qx "initAudio failed." "$WORK/stderr" || grep -qx "SDL_Init failed." "$WORK/stderr" ||
   fail "missing audio driver: stderr holds '$(cat "$WORK/stderr")'"
 
-# No display at all: SDL cannot open a video mode (or cannot start video). SDL 2 under
-# sdl12-compat may fall back to its off-screen driver instead, where the show plays unseen:
-# then it must still be running after a few seconds and end cleanly at SIGTERM.
-(cd "$dir" && exec env -u DISPLAY TERM=dumb "$DEMO" </dev/null >"$WORK/stdout" 2>"$WORK/stderr") &
+# No display at all (as over ssh): one line that names the capture tool, before SDL starts
+# (whose text-mode drivers would take the terminal over), and nothing else; the log of an
+# earlier run is left alone. --gl-info needs a window too.
+dir=$(make_run_dir 1)
+echo "earlier run" >"$dir/error_log.txt"
+for options in "" "--window 64x36 --mute" "--gl-info"; do
+  status=$(cd "$dir" && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 60 "$DEMO" $options \
+    </dev/null >"$WORK/stdout" 2>"$WORK/stderr"; echo $?)
+  [ "$status" = 255 ] || fail "no display ($options): status $status"
+  [ "$(cat "$WORK/stderr")" = "demo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set); demo-capture renders the show without one (see demo-capture --help)" ] ||
+    fail "no display ($options): stderr '$(cat "$WORK/stderr")'"
+  [ ! -s "$WORK/stdout" ] || fail "no display ($options): stdout '$(cat "$WORK/stdout")'"
+  expect_file_text "$dir/error_log.txt" "earlier run\n"
+done
+# An empty DISPLAY names no display either.
+lines=$(cd "$dir" && env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY= timeout 60 "$DEMO" 2>&1 >/dev/null | grep -c "demo-capture")
+[ "$lines" = 1 ] || fail "an empty DISPLAY: not refused with the one line"
+
+# A video driver the user chose is theirs to try: SDL cannot open a video mode (or cannot
+# start video). SDL 2 under sdl12-compat may fall back to its off-screen driver instead,
+# where the show plays unseen: then it must still be running after a few seconds and end
+# cleanly at SIGTERM.
+(cd "$dir" && exec env -u DISPLAY SDL_VIDEODRIVER=x11 TERM=dumb "$DEMO" </dev/null >"$WORK/stdout" 2>"$WORK/stderr") &
 pid=$!
 sleep 4
 if [ "${DEMO_SDL:-}" = compat ] && kill -0 "$pid" 2>/dev/null; then
   kill -s TERM "$pid"
   wait_for_exit "$pid" 10
-  [ "$EXIT_STATUS" = 0 ] || fail "no display, off-screen: status $EXIT_STATUS"
+  [ "$EXIT_STATUS" = 0 ] || fail "a chosen driver, off-screen: status $EXIT_STATUS"
   expect_file_text "$dir/error_log.txt" ""
 else
   wait_for_exit "$pid" 300
-  [ "$EXIT_STATUS" = 255 ] || fail "no display: status $EXIT_STATUS"
+  [ "$EXIT_STATUS" = 255 ] || fail "a chosen driver without a display: status $EXIT_STATUS"
   log=$(cat "$dir/error_log.txt")
-  [ "$log" = "SDL_SetVideoMode failed." ] || [ "$log" = "SDL_Init failed." ] || fail "no display: log '$log'"
+  [ "$log" = "SDL_SetVideoMode failed." ] || [ "$log" = "SDL_Init failed." ] || fail "a chosen driver without a display: log '$log'"
 fi
 
 # A missing shader file: named first (gl_test holds the log's whole layout), and the first

@@ -6,6 +6,8 @@ BUILD_DIR="$(cd "$1" && pwd)"
 CAPTURE="$BUILD_DIR/demo-capture"
 SOURCE_DIR="$(cd "$2" && pwd)"
 WORK="$(mktemp -d)"
+# LD_PRELOAD names a file in WORK below (the loader splits it at spaces and colons).
+if [[ "$WORK" == *[[:space:]:]* ]]; then rmdir "$WORK" && WORK="$(mktemp -d -p /tmp)" || exit 1; fi
 trap 'rm -rf "$WORK"' EXIT
 
 export ASAN_OPTIONS="detect_leaks=1:exitcode=23"
@@ -14,12 +16,15 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:exitcode=23"
 # runtime must come first among preloaded libraries.
 asan_runtime="$(ldd "$CAPTURE" | awk '/libasan/ {print $3}')"
 [ -n "$asan_runtime" ] || { echo "FAIL: $CAPTURE is not built with AddressSanitizer" >&2; exit 1; }
-export LD_PRELOAD="$asan_runtime $BUILD_DIR/tests/libkeep_drivers_loaded.so"
+# The build folder's path may hold spaces or colons: the library is preloaded through a link
+# in WORK, and only into the capture tool.
+ln -s "$BUILD_DIR/tests/libkeep_drivers_loaded.so" "$WORK/libkeep_drivers_loaded.so" || exit 1
+preload="$asan_runtime $WORK/libkeep_drivers_loaded.so"
 
 # One second into each scene's slot, and the last second of the show.
 times="1,35,79,111,127,191"
 cd "$SOURCE_DIR" || exit 1
-"$CAPTURE" --size 160x90 --fps 10 --at "$times" --out "$WORK/frames" 2>"$WORK/stderr"
+LD_PRELOAD="$preload" "$CAPTURE" --size 160x90 --fps 10 --at "$times" --out "$WORK/frames" 2>"$WORK/stderr"
 status=$?
 cat "$WORK/stderr" >&2
 if [ $status -ne 0 ]; then

@@ -100,6 +100,27 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
   EXPECT_FALSE(parse({"--out", "d", "--at", most + ",100"}, tooMany, error));
 }
 
+// --shaders: the folder must be there before any work; it shapes pictures only; once.
+TEST(CaptureOptions, ShaderFolderIsCheckedAtOnce) {
+  CaptureOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--shaders", "/tmp", "--at", "5", "--out", "d"}, o, error)) << error;
+  EXPECT_EQ(o.shaders, "/tmp");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"--shaders", "/no/such/folder", "--at", "5", "--out", "d"}, "--shaders /no/such/folder: No such file"},
+      {{"--shaders", "/dev/null", "--at", "5", "--out", "d"}, "--shaders /dev/null: not a folder"},
+      {{"--shaders", "", "--at", "5", "--out", "d"}, "--shaders needs a folder"},
+      {{"--shaders", "/tmp", "--shaders", "/tmp", "--at", "5", "--out", "d"}, "--shaders is given more than once"},
+      {{"--shaders", "/tmp", "--audio", "a.wav"}, "--shaders serves the pictures"},
+      {{"--at", "5", "--out", "d", "--shaders"}, "--shaders needs a value"},
+  };
+  for (const auto& request : refused) {
+    CaptureOptions refusedOptions;
+    EXPECT_FALSE(parse(request.first, refusedOptions, error)) << testing::PrintToString(request.first);
+    EXPECT_NE(error.find(request.second), std::string::npos) << error;
+  }
+}
+
 // The span in whole milliseconds; its music starts at the tick of its frame 0, off the
 // second grid or not.
 TEST(CaptureSpan, WholeMillisecondsAndMusicFromTheFirstFramesInstant) {

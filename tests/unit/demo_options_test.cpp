@@ -1,10 +1,13 @@
 // The demo's command line and the strict value parsers it shares with the capture tool;
-// where the installed shaders are looked for.
+// where the installed shaders are looked for, and the folder --shaders names.
 #include "base/command_line.h"
 #include "demo/demo_options.h"
+#include "demo/display_check.h"
 #include "render/shader_folder.h"
+#include "test_helpers.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -109,6 +112,56 @@ TEST(ShaderFolder, InstalledCopyIsBesideTheProgramsFolder) {
   EXPECT_EQ(installedDataFolderFor("/bin/demo"), "/share/demo");
   EXPECT_EQ(installedDataFolderFor("/demo"), "");  // no folder above the program's
   EXPECT_EQ(locateShaderFile("shadersx/a.glsl"), "shadersx/a.glsl");  // not the show's: as given
+}
+
+// --shaders names a folder that must serve at once: missing, a file or an unreadable one is
+// refused with its reason; the folder named replaces shaders/ for every shader read.
+TEST(ShaderFolder, TheChosenFolderIsCheckedAndReadInsteadOfShaders) {
+  TempFolder folder;
+  std::ofstream(folder.at("file")) << "x";
+  std::string error;
+  EXPECT_TRUE(checkShaderFolder(folder.path, error)) << error;
+  EXPECT_FALSE(checkShaderFolder(folder.at("none").c_str(), error));
+  EXPECT_EQ(error, "--shaders " + folder.at("none") + ": No such file or directory");
+  EXPECT_FALSE(checkShaderFolder(folder.at("file").c_str(), error));
+  EXPECT_EQ(error, "--shaders " + folder.at("file") + ": not a folder");
+  EXPECT_FALSE(checkShaderFolder("", error));
+  ASSERT_EQ(mkdir(folder.at("closed").c_str(), 0), 0);
+  if (geteuid() != 0) {  // root reads any folder
+    EXPECT_FALSE(checkShaderFolder(folder.at("closed").c_str(), error));
+    EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
+  }
+
+  DemoOptions o;
+  ASSERT_TRUE(parse({"--shaders", folder.path, "--window"}, o, error)) << error;
+  EXPECT_EQ(o.shaders, folder.path);
+  EXPECT_FALSE(parse({"--shaders", folder.at("file")}, o, error));
+  EXPECT_EQ(error, "--shaders " + folder.at("file") + ": not a folder");
+  EXPECT_FALSE(parse({"--shaders"}, o, error));
+  EXPECT_EQ(error, "--shaders needs a folder");
+  EXPECT_FALSE(parse({"--shaders", folder.path, "--shaders", folder.path}, o, error));
+  EXPECT_EQ(error, "--shaders is given twice");
+  EXPECT_FALSE(parse({"--gl-info", "--shaders", folder.path}, o, error));
+  EXPECT_EQ(error, "--gl-info reads no shaders: it does not go with --shaders");
+
+  useShaderFolder(std::string(folder.path) + "//");
+  EXPECT_EQ(locateShaderFile("shaders/a_f.glsl"), folder.at("a_f.glsl"));
+  EXPECT_EQ(shaderFolderPath(), folder.path);
+  EXPECT_TRUE(shaderFolderFound());
+  useShaderFolder("");  // back to shaders/ for the tests after this one
+  EXPECT_EQ(locateShaderFile("shaders/a_f.glsl").find(folder.path), std::string::npos);
+}
+
+// Without a display SDL would take the terminal over; a user's own SDL_VIDEODRIVER is theirs.
+TEST(DisplayCheck, ADisplayAWaylandDisplayOrAChosenDriverIsNeeded) {
+  EXPECT_FALSE(displayReachable(nullptr, nullptr, nullptr));
+  EXPECT_FALSE(displayReachable("", "", ""));  // set but empty names nothing
+  EXPECT_TRUE(displayReachable(":0", nullptr, nullptr));
+  EXPECT_TRUE(displayReachable(nullptr, "wayland-0", nullptr));
+  EXPECT_TRUE(displayReachable(nullptr, nullptr, "dummy"));
+  const std::string message = kNoDisplayMessage;
+  EXPECT_NE(message.find("demo-capture"), std::string::npos);
+  EXPECT_EQ(message.find('\n'), std::string::npos);
 }
 
 }  // namespace

@@ -234,15 +234,14 @@ void CurvesScene::createFramebuffers() {
 
 void CurvesScene::createPrograms() {
   buildProgram(lines2Program, "shaders/lines2_v.glsl", "shaders/lines2_g.glsl", "shaders/lines2_f.glsl");
-  buildProgram(discblurProgram, "shaders/discblur_v.glsl", nullptr, "shaders/discblur_f.glsl");
-  setUniform1i(discblurProgram, "tex0", 0);
-  buildProgram(curvesmoothProgram, "shaders/curvesmooth_v.glsl", nullptr, "shaders/curvesmooth_f.glsl");
-  setUniform1i(curvesmoothProgram, "tex0", 0);
-  buildProgram(curvefinalProgram, "shaders/curvefinal_v.glsl", nullptr, "shaders/curvefinal_f.glsl");
-  setUniform1i(curvefinalProgram, "tex0", 0);
-  setUniform1i(curvefinalProgram, "tex1", 1);
-  buildProgram(greetsProgram, "shaders/greets_v.glsl", nullptr, "shaders/greets_f.glsl");
-  setUniform1i(greetsProgram, "tex0", 0);
+  buildProgram(discblurProgram, "shaders/discblur_v.glsl", nullptr, "shaders/discblur_f.glsl", setTex0Unit);
+  buildProgram(curvesmoothProgram, "shaders/curvesmooth_v.glsl", nullptr, "shaders/curvesmooth_f.glsl", setTex0Unit);
+  buildProgram(curvefinalProgram, "shaders/curvefinal_v.glsl", nullptr, "shaders/curvefinal_f.glsl",
+               [](const ShaderProgram& p) {
+                 setUniform1i(p, "tex0", 0);
+                 setUniform1i(p, "tex1", 1);
+               });
+  buildProgram(greetsProgram, "shaders/greets_v.glsl", nullptr, "shaders/greets_f.glsl", setTex0Unit);
 }
 
 void CurvesScene::release() {

@@ -67,6 +67,13 @@ void uploadCaption(uint32_t texture, const uint8_t* record) {
                   image.pixels, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_LINEAR);
 }
 
+// The setup of both depth-of-field passes: samplers tex0, tex1 and tex2 on units 0, 1 and 2.
+void setBokehUnits(const ShaderProgram& program) {
+  setUniform1i(program, "tex0", 0);
+  setUniform1i(program, "tex1", 1);
+  setUniform1i(program, "tex2", 2);
+}
+
 }  // namespace
 
 ForrestScene::ForrestScene()
@@ -207,27 +214,19 @@ void ForrestScene::start() {
 }
 
 void ForrestScene::createPrograms() {
-  buildProgram(forrestProgram, "shaders/forrest_v.glsl", nullptr, "shaders/forrest_f.glsl");
-  setUniform1i(forrestProgram, "noiseTex", 0);
-  setUniform1i(forrestProgram, "colour_tex", 1);
+  buildProgram(forrestProgram, "shaders/forrest_v.glsl", nullptr, "shaders/forrest_f.glsl", [](const ShaderProgram& p) {
+    setUniform1i(p, "noiseTex", 0);
+    setUniform1i(p, "colour_tex", 1);
+  });
   buildProgram(flatProgram, "shaders/flat_v.glsl", nullptr, "shaders/flat_f.glsl");
-  buildProgram(bokehProgram, "shaders/bokeh_v.glsl", nullptr, "shaders/bokeh_f.glsl");
-  setUniform1i(bokehProgram, "tex0", 0);
-  setUniform1i(bokehProgram, "tex1", 1);
-  setUniform1i(bokehProgram, "tex2", 2);
-  buildProgram(bokeh2Program, "shaders/bokeh2_v.glsl", nullptr, "shaders/bokeh2_f.glsl");
-  setUniform1i(bokeh2Program, "tex0", 0);
-  setUniform1i(bokeh2Program, "tex1", 1);
-  setUniform1i(bokeh2Program, "tex2", 2);
-  buildProgram(gaussblurProgram, "shaders/gaussblur_v.glsl", nullptr, "shaders/gaussblur_f.glsl");
-  setUniform1i(gaussblurProgram, "tex0", 0);
-  buildProgram(compositeProgram, "shaders/composite_v.glsl", nullptr, "shaders/composite_f.glsl");
-  setUniform1i(compositeProgram, "tex0", 0);
-  buildProgram(aoProgram, "shaders/ao_v.glsl", nullptr, "shaders/ao_f.glsl");
-  setUniform1i(aoProgram, "depth_tex", 0);
+  buildProgram(bokehProgram, "shaders/bokeh_v.glsl", nullptr, "shaders/bokeh_f.glsl", setBokehUnits);
+  buildProgram(bokeh2Program, "shaders/bokeh2_v.glsl", nullptr, "shaders/bokeh2_f.glsl", setBokehUnits);
+  buildProgram(gaussblurProgram, "shaders/gaussblur_v.glsl", nullptr, "shaders/gaussblur_f.glsl", setTex0Unit);
+  buildProgram(compositeProgram, "shaders/composite_v.glsl", nullptr, "shaders/composite_f.glsl", setTex0Unit);
+  buildProgram(aoProgram, "shaders/ao_v.glsl", nullptr, "shaders/ao_f.glsl",
+               [](const ShaderProgram& p) { setUniform1i(p, "depth_tex", 0); });
   // The full-screen vertex stage is the composite's own.
-  buildProgram(stretchProgram, "shaders/composite_v.glsl", nullptr, "shaders/stretch_f.glsl");
-  setUniform1i(stretchProgram, "tex0", 0);
+  buildProgram(stretchProgram, "shaders/composite_v.glsl", nullptr, "shaders/stretch_f.glsl", setTex0Unit);
 }
 
 void ForrestScene::createTextures() {

@@ -146,21 +146,22 @@ void TVScene::start() {
 
 void TVScene::createPrograms() {
   const float aspect = static_cast<float>(width) / static_cast<float>(height);
-  buildProgram(screenProgram, "shaders/screen_v.glsl", nullptr, "shaders/screen_f.glsl");
-  setUniform1i(screenProgram, "reveal", 0);
-  setUniform1i(screenProgram, "pal", 1);
-  setUniform1f(screenProgram, "aspect_ratio", aspect);
-  buildProgram(screen2Program, "shaders/screen2_v.glsl", nullptr, "shaders/screen2_f.glsl");
-  setUniform1i(screen2Program, "display", 0);
-  setUniform1i(screen2Program, "pal", 1);
-  setUniform1f(screen2Program, "aspect_ratio", aspect);
-  buildProgram(gaussblur2Program, "shaders/gaussblur2_v.glsl", nullptr, "shaders/gaussblur2_f.glsl");
-  setUniform1i(gaussblur2Program, "tex0", 0);
-  buildProgram(compositeProgram, "shaders/composite_v.glsl", nullptr, "shaders/composite_f.glsl");
-  setUniform1i(compositeProgram, "tex0", 0);
+  buildProgram(screenProgram, "shaders/screen_v.glsl", nullptr, "shaders/screen_f.glsl",
+               [aspect](const ShaderProgram& p) {
+                 setUniform1i(p, "reveal", 0);
+                 setUniform1i(p, "pal", 1);
+                 setUniform1f(p, "aspect_ratio", aspect);
+               });
+  buildProgram(screen2Program, "shaders/screen2_v.glsl", nullptr, "shaders/screen2_f.glsl",
+               [aspect](const ShaderProgram& p) {
+                 setUniform1i(p, "display", 0);
+                 setUniform1i(p, "pal", 1);
+                 setUniform1f(p, "aspect_ratio", aspect);
+               });
+  buildProgram(gaussblur2Program, "shaders/gaussblur2_v.glsl", nullptr, "shaders/gaussblur2_f.glsl", setTex0Unit);
+  buildProgram(compositeProgram, "shaders/composite_v.glsl", nullptr, "shaders/composite_f.glsl", setTex0Unit);
   buildProgram(linesProgram, "shaders/lines_v.glsl", "shaders/lines_g.glsl", "shaders/lines_f.glsl");
-  buildProgram(zoomblurProgram, "shaders/zoomblur_v.glsl", nullptr, "shaders/zoomblur_f.glsl");
-  setUniform1i(zoomblurProgram, "tex0", 0);
+  buildProgram(zoomblurProgram, "shaders/zoomblur_v.glsl", nullptr, "shaders/zoomblur_f.glsl", setTex0Unit);
 }
 
 void TVScene::createTextures() {
