@@ -17,20 +17,21 @@ BUFFER=$((4096 * 4))  # bytes the driver writes per callback
 sample_at() { echo $((($1 * 44100 + 500) / 1000)); }
 # Sends a key to the demo's window.
 press() { xdotool key "$@"; }
-# Asks for a screenshot and waits until a new frame-<ms>.png appears in the run folder;
-# prints its show time. The first frame may take a minute on a loaded machine.
+# Asks for a screenshot and waits until the demo says it saved one; sets SHOT to its show
+# time. The first frame may take a minute on a loaded machine. (A variable, not output: a
+# failure inside $(...) would end only the subshell.)
+SHOT=""
 screenshot() {
-  local before after
-  before=$(ls "$dir" | grep -c '^frame-' || true)
+  local before
+  before=$(grep -c 'saved frame-' "$WORK/stderr")
   press F12
   for _ in $(seq 1200); do
-    after=$(ls "$dir" | grep -c '^frame-' || true)
-    [ "$after" -gt "$before" ] && break
+    [ "$(grep -c 'saved frame-' "$WORK/stderr")" -gt "$before" ] && break
     kill -0 "$pid" 2>/dev/null || fail "the demo ended: $(cat "$WORK/stderr")"
     sleep 0.1
   done
-  [ "$after" -gt "$before" ] || fail "F12 wrote no picture: $(cat "$WORK/stderr")"
-  grep -o 'saved frame-[0-9]*\.png' "$WORK/stderr" | tail -n1 | sed 's/saved frame-\([0-9]*\)\.png/\1/'
+  [ "$(grep -c 'saved frame-' "$WORK/stderr")" -gt "$before" ] || fail "F12 wrote no picture: $(tail -n3 "$WORK/stderr")"
+  SHOT=$(grep -o 'saved frame-[0-9]*\.png' "$WORK/stderr" | tail -n1 | sed 's/saved frame-\([0-9]*\)\.png/\1/')
 }
 # Waits until the driver has written $1 more buffers.
 wait_buffers() {
@@ -64,15 +65,17 @@ export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$raw" SDL_DISKAUDIODELAY=93
 (cd "$dir" && exec "$DEMO" --dev --window 320x180 --from 20 >"$WORK/stdout" 2>"$WORK/stderr") &
 pid=$!
 wait_until_playing "$pid" "$raw" || fail "the demo did not start playing: $(cat "$dir/error_log.txt" "$WORK/stderr")"
-screenshot >/dev/null  # the first frame is on screen: the show is under way
-press F1                # the overlay is drawn over every frame from here: in no screenshot, leaking no state
+screenshot  # the first frame is on screen: the show is under way
+press F1    # the overlay is drawn over every frame from here: in no screenshot, leaking no state
 
 # ---- pause ----
 press space
-paused=$(screenshot)
+screenshot
+paused=$SHOT
 mv "$dir/frame-$paused.png" "$WORK/paused-first.png"
 sleep 1
-again=$(screenshot)
+screenshot
+again=$SHOT
 [ "$again" = "$paused" ] || fail "paused at $paused ms, the clock moved on to $again ms"
 cmp -s "$WORK/paused-first.png" "$dir/frame-$paused.png" || fail "two paused frames a second apart differ"
 echo "ok   pause: frame-$paused.png twice, a second apart, the same"
@@ -94,19 +97,24 @@ wait_buffers 12
 
 # ---- seek while paused: the pictures ----
 press space
-stepped=$(screenshot)
+screenshot
+stepped=$SHOT
 press Right
-right=$(screenshot)
+screenshot
+right=$SHOT
 [ "$right" = $((stepped + 1000)) ] || fail "Right from $stepped ms went to $right ms"
 press Home
-home=$(screenshot)
+screenshot
+home=$SHOT
 press Next
-next=$(screenshot)
+screenshot
+next=$SHOT
 [ "$home $next" = "0 34000" ] || fail "Home and Page Down went to $home and $next ms"
 press period
 press period
 press comma
-frame=$(screenshot)
+screenshot
+frame=$SHOT
 [ "$frame" = 34016 ] || fail "two frames on and one back from 34000 ms went to $frame ms"
 # F12 never writes over a file or through a link that is in the way, and leaves nothing behind.
 echo "not a picture" >"$WORK/victim"
