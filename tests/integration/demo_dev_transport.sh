@@ -136,7 +136,8 @@ mkdir "$WORK/capture"
   --size 320x180 --out "$WORK/capture" 2>"$WORK/capture.log") || fail "capture failed: $(cat "$WORK/capture.log")"
 for ms in "$paused" "$right" "$home" "$next" "$frame"; do
   cmp -s "$dir/frame-$ms.png" "$WORK/capture/frame-$ms.png" && echo "ok   F12 at $ms ms is demo-capture --at $ms's frame" ||
-    { echo "FAIL F12 at $ms ms differs from demo-capture --at"; CHECK_FAILURES=$((CHECK_FAILURES + 1)); }
+    { echo "FAIL F12 at $ms ms differs from demo-capture --at in $(differing "$dir/frame-$ms.png" "$WORK/capture/frame-$ms.png") pixels"
+      CHECK_FAILURES=$((CHECK_FAILURES + 1)); }
 done
 
 # ---- seek while playing: the music ----
