@@ -7,8 +7,9 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
 SANITIZER_BUILD="$ROOT/build-asan"
 
-# To build and play: the compiler, OpenGL and EGL (software rendering included), PNG and SDL 1.2.
-RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libpng-dev)
+# To build and play: the compiler, OpenGL and EGL (software rendering included), PNG, SDL 1.2
+# and Dear ImGui (the maker's mode's overlay; it brings stb with it).
+RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libpng-dev libimgui-dev)
 # To encode the preview video that ./run renders where there is no display.
 PREVIEW_PACKAGES=(ffmpeg)
 # To test: the frameworks, a virtual display with key presses, picture comparison, video,

@@ -63,15 +63,16 @@ const char* const kCalledEntryPoints[] = {
     "glGetProgramInfoLog", "glUseProgram", "glDeleteProgram", "glGetUniformLocation",
     "glProgramUniform1i", "glProgramUniform1f", "glProgramUniform2f", "glProgramUniform3f",
     "glProgramUniform4f", "glProgramUniformMatrix4fv",
-    // read-back of finished frames by the capture tool
+    // read-back of finished frames by the capture tool and the maker's mode's screenshots
     "glReadPixels", "glPixelStorei", "glReadBuffer",
 };
 
 // Functions called only where the place of use has checked that they work; a driver
 // without them still plays the show.
 const char* const kOptionalEntryPoints[] = {
-    // timer queries for the capture tool's frame statistics
+    // timer queries for the capture tool's frame statistics and the maker's mode's overlay
     "glGenQueries", "glDeleteQueries", "glBeginQuery", "glEndQuery", "glGetQueryObjectui64v", "glGetQueryiv",
+    "glGetQueryObjectuiv",
     // timestamps between a scene's passes for the capture tool's per-pass statistics
     "glQueryCounter",
     // the capture tool's --gl-debug, after it found a debug context with debug output

@@ -1,14 +1,13 @@
 // demo-capture: renders the show headless, frame-exact, with the same timeline, scenes
 // and shaders as the demo, to still pictures, music and video.
+#include "base/cleanup.h"
 #include "base/gl.h"
 #include "base/log.h"
-#include "capture/cleanup.h"
+#include "base/output_file.h"
+#include "base/png_writer.h"
 #include "capture/gl_debug.h"
-#include "capture/music.h"
 #include "capture/offscreen.h"
 #include "capture/options.h"
-#include "capture/output_file.h"
-#include "capture/png_writer.h"
 #include "capture/span.h"
 #include "capture/stats_recorder.h"
 #include "capture/wav_writer.h"

@@ -3,7 +3,7 @@
 // pending outputs at the end, removed when the capture fails.
 #pragma once
 
-#include "capture/output_file.h"
+#include "base/output_file.h"
 
 #include <cstdio>
 #include <string>

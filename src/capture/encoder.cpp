@@ -2,7 +2,7 @@
 // every wait.
 #include "capture/encoder.h"
 
-#include "capture/output_file.h"
+#include "base/output_file.h"
 #include "synth/sample_rate.h"
 
 #include <poll.h>

@@ -1,9 +1,9 @@
-// Headless OpenGL start-up and frame read-back.
+// Headless OpenGL start-up and the capture's folders; frames are read back by render/frame_readback.
 #include "capture/offscreen.h"
 
 #include "base/gl.h"
+#include "base/output_file.h"
 #include "capture/gl_debug.h"
-#include "capture/output_file.h"
 #include "render/shader_folder.h"
 #include "synth/audio.h"
 
@@ -167,18 +167,4 @@ bool shadersPresent() {
   std::fprintf(stderr, "demo-capture: no %s/ folder in %s: run it from the folder that holds the show's %s/ (the repository root), install it, or name one with --shaders\n",
                kShaderFolderName, getcwd(here, sizeof here) ? here : ".", kShaderFolderName);
   return false;
-}
-
-void readFrame(int width, int height, std::vector<uint8_t>& rgb) {
-  static std::vector<uint8_t> bottomUp;  // reused: frames come one after another
-  size_t row = static_cast<size_t>(width) * 3;
-  bottomUp.resize(row * height);
-  rgb.resize(bottomUp.size());
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-  checkGlError(__LINE__);
-  for (int y = 0; y < height; ++y)
-    std::copy_n(bottomUp.data() + (height - 1 - y) * row, row, rgb.data() + y * row);
 }

@@ -1,9 +1,10 @@
 // Rendering the show off-screen for the capture tool: the headless OpenGL start-up and the
-// read-back of finished frames.
+// checks of the capture's folders; readFrame (render/frame_readback.h) reads finished frames.
 #pragma once
 
 #include "capture/egl_context.h"
 #include "capture/options.h"
+#include "render/frame_readback.h"
 #include "show/show.h"
 
 #include <cstdint>
@@ -35,5 +36,3 @@ bool isSequenceFile(const char* name);
 bool clearEarlierSequence(const std::string& folder);
 // True when the shader folder is where the scenes look for it; otherwise says so in one line.
 bool shadersPresent();
-// Reads the finished default framebuffer back as upright 8-bit RGB.
-void readFrame(int width, int height, std::vector<uint8_t>& rgb);

@@ -1,18 +1,18 @@
 // Span capture: the virtual clock drives the show; each frame goes to ffmpeg or to a PNG.
 #include "capture/span.h"
 
+#include "base/cleanup.h"
 #include "base/log.h"
-#include "capture/cleanup.h"
+#include "base/output_file.h"
+#include "base/png_writer.h"
 #include "capture/encoder.h"
-#include "capture/music.h"
 #include "capture/offscreen.h"
-#include "capture/output_file.h"
-#include "capture/png_writer.h"
 #include "capture/stats_recorder.h"
 #include "capture/video_probe.h"
 #include "capture/wav_writer.h"
 #include "show/show.h"
 #include "show/virtual_clock.h"
+#include "synth/music_slice.h"
 #include "synth/sample_rate.h"
 
 #include <fcntl.h>

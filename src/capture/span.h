@@ -2,8 +2,8 @@
 // file with its music, or written as a PNG sequence with music.wav.
 #pragma once
 
+#include "base/output_file.h"
 #include "capture/options.h"
-#include "capture/output_file.h"
 
 #include <cstdint>
 #include <string>

@@ -6,9 +6,6 @@
 
 #include <algorithm>
 
-// Optional entry points: a driver without them still captures, only gpu_ms stays empty.
-bool timerQueriesOffered() { return queryTargetOffered(GL_TIME_ELAPSED); }
-
 FrameStatsRecorder::~FrameStatsRecorder() {
   if (activePassProbe == &probe) activePassProbe = nullptr;
 }
@@ -142,12 +139,10 @@ void FrameStatsRecorder::settle(int slot) {
     GLuint64 nanoseconds = 0;
     glGetQueryObjectui64v(queries[slot], GL_QUERY_RESULT, &nanoseconds);
     checkGlError(__LINE__);
-    // The GPU cannot have spent longer on a frame than the wall time from issuing its query
-    // to reading the result; a larger figure is the driver's fault (llvmpipe reports a
-    // context's first query as the time since boot) and is left out rather than believed.
-    double gpuMs = nanoseconds / 1e6;
+    // A figure longer than the wall time that held the query is the driver's fault and is
+    // left out rather than believed.
     double heldMs = std::chrono::duration<double, std::milli>(Clock::now() - pending.begun).count();
-    pending.record.gpuMs = gpuMs <= heldMs * 1.01 + kGpuClockSlackMs ? gpuMs : -1;
+    pending.record.gpuMs = plausibleGpuMs(nanoseconds, heldMs);
   }
   if (perPass) writePassRows(pending.record, probe.collect(slot));
   pending.waiting = false;

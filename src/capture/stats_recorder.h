@@ -3,10 +3,11 @@
 // asked for per-pass figures, it also installs the scenes' pass probe and writes its CSV.
 #pragma once
 
+#include "base/output_file.h"
 #include "capture/csv_output.h"
 #include "capture/frame_stats.h"
-#include "capture/output_file.h"
 #include "capture/pass_stats.h"
+#include "render/gpu_timer.h"
 #include "render/pass_probe.h"
 #include "show/show.h"
 #include "show/virtual_clock.h"
@@ -18,15 +19,7 @@
 #include <string>
 #include <vector>
 
-// Frames whose GPU time is still in flight: a frame's timer query is read back this many
-// frames after it was issued, when the GPU has long finished it, so reading never stalls.
-constexpr int kTimerRing = 4;
 static_assert(kTimerRing <= kPassProbeSlots, "the pass probe holds a slot per frame in flight");
-
-// True when the driver offers GL_TIME_ELAPSED timer queries. They are optional: their
-// entry points are deliberately not among the functions the show requires, so this checks
-// the table entries before any use.
-bool timerQueriesOffered();
 
 // A captured frame waiting for its GPU time before its row is written.
 struct PendingFrame {
@@ -34,9 +27,6 @@ struct PendingFrame {
   std::chrono::steady_clock::time_point begun;  // when its query was begun
   bool waiting = false;  // holds a captured frame whose query has not been read yet
 };
-
-// Slack allowed when checking a GPU time against the wall time that held it: the clocks differ.
-constexpr double kGpuClockSlackMs = 1.0;
 
 class FrameStatsRecorder : public ShowHost {
  public:

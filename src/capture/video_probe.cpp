@@ -1,8 +1,8 @@
 // Reading a finished video back with ffprobe and comparing it with what was encoded.
 #include "capture/video_probe.h"
 
+#include "base/output_file.h"
 #include "capture/child_process.h"
-#include "capture/output_file.h"
 
 #include <poll.h>
 #include <unistd.h>

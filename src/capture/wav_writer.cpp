@@ -1,7 +1,7 @@
 // RIFF WAV writing: a 44-byte header and the samples, all little-endian whatever the host.
 #include "capture/wav_writer.h"
 
-#include "capture/output_file.h"
+#include "base/output_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // WAV output of the captured music: 16-bit PCM, little-endian, stereo, 44100 Hz.
 #pragma once
 
-#include "capture/output_file.h"
+#include "base/output_file.h"
 #include "synth/sample_rate.h"
 
 #include <cstdint>

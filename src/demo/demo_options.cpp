@@ -68,6 +68,8 @@ bool takeOption(const std::string& flag, int argc, char** argv, int& i, DemoOpti
     options.mute = true;
   } else if (flag == "--gl-info") {
     options.glInfo = true;
+  } else if (flag == "--dev") {
+    options.dev = true;
   } else if (flag == "--shaders") {
     if (i + 1 >= argc) {
       error = "--shaders needs a folder";
@@ -94,7 +96,13 @@ const char* demoUsage() {
          "  --loop          when the show ends, play it again from the start\n"
          "  --mute          open no audio device; the pictures run on the clock alone\n"
          "  --gl-info       print the OpenGL renderer, version and profile, and exit\n"
-         "  --shaders DIR   read the shaders from DIR instead\n"
+         "  --dev           the maker's mode, in a window (1280x720 unless --window\n"
+         "                  gives a size): Space pauses, Left/Right step 1 s (Shift:\n"
+         "                  10 s), Page Up/Down go to a scene's start, Home to 0 s,\n"
+         "                  ',' and '.' step a frame while paused, F1 shows the\n"
+         "                  overlay, F12 saves the frame as frame-<ms>.png; a saved\n"
+         "                  shader file is rebuilt at once\n"
+         "  --shaders DIR   read (with --dev, and watch) the shaders from DIR instead\n"
          "  --help          this text\n"
          "\n"
          "Shaders are read from the --shaders folder, else from shaders/ in the working\n"
@@ -118,10 +126,15 @@ bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
     if (!takeOption(flag, argc, argv, i, options, error)) return false;
   }
   if (options.help) return true;
-  if (options.glInfo && (options.seek || options.loop || options.mute)) {
-    error = "--gl-info plays nothing: it does not go with --from, --loop or --mute";
+  if (options.glInfo && (options.seek || options.loop || options.mute || options.dev)) {
+    error = "--gl-info plays nothing: it does not go with --from, --loop, --mute or --dev";
     return false;
   }
+  if (options.dev && options.loop) {
+    error = "--dev holds the last frame at the end of the show: it does not go with --loop";
+    return false;
+  }
+  if (options.dev) options.window = true;
   if (options.glInfo && !options.shaders.empty()) {
     error = "--gl-info reads no shaders: it does not go with --shaders";
     return false;

@@ -19,6 +19,7 @@ struct DemoOptions {
   bool loop = false;      // --loop: start again from 0 when the show ends
   bool mute = false;      // --mute: no audio device; the timeline runs on the clock
   bool glInfo = false;    // --gl-info: print what OpenGL the demo gets, and exit
+  bool dev = false;       // --dev: the maker's mode (windowed; transport keys, overlay, screenshots)
   std::string shaders;    // --shaders: the folder to read shaders from; "" = shaders/ or the installed copy
 };
 

@@ -3,6 +3,7 @@
 #include "base/gl.h"
 #include "base/log.h"
 #include "demo/demo_options.h"
+#include "demo/dev_mode.h"
 #include "demo/display_check.h"
 #include "demo/gl_info.h"
 #include "demo/sdl_host.h"
@@ -66,6 +67,12 @@ int main(int argc, char** argv) {
 
   logOpen("error_log.txt");
   if (startWindow(host) != 0) return -1;
+  if (options.dev) {
+    int status = runDevMode(options, host);
+    logClose();
+    SDL_Quit();
+    return status;
+  }
 
   Show show;
   buildDemoTimeline(show);

@@ -10,18 +10,6 @@ const GLenum kPassCountTargets[kPassCounts] = {GL_VERTICES_SUBMITTED, GL_PRIMITI
                                                GL_FRAGMENT_SHADER_INVOCATIONS};
 const char* const kPassCountNames[kPassCounts] = {"vertices", "primitives", "fragments"};
 
-bool queryTargetOffered(GLenum target) {
-  if (!glGenQueries || !glDeleteQueries || !glBeginQuery || !glEndQuery || !glGetQueryiv ||
-      !glGetQueryObjectui64v || !glGetError)
-    return false;
-  if (target == GL_TIMESTAMP && !glQueryCounter) return false;
-  checkGlError(__LINE__);  // nothing pending, so an error below is the query's own
-  GLint bits = 0;
-  glGetQueryiv(target, GL_QUERY_COUNTER_BITS, &bits);
-  // An unknown target (a driver without pipeline statistics) is GL_INVALID_ENUM.
-  return glGetError() == GL_NO_ERROR && bits > 0;
-}
-
 std::string passName(const char* callText) {
   if (!callText) return "unnamed";
   size_t length = std::strcspn(callText, "( \t");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/gl.h"
+#include "render/gpu_timer.h"
 
 #include <cstdint>
 #include <string>
@@ -18,10 +19,6 @@ constexpr int kPassProbeSlots = 8;  // frame slots a probe can hold; a caller us
 extern const GLenum kPassCountTargets[kPassCounts];
 // Their names as the statistics print them.
 extern const char* const kPassCountNames[kPassCounts];
-
-// True when the driver answers query target with a counter of some bits. The query entry
-// points are optional (a driver without them still plays the show), so this checks them first.
-bool queryTargetOffered(GLenum target);
 
 // What one named pass cost in one frame, all its runs together.
 struct PassFigures {

@@ -17,10 +17,14 @@ void buildDemoTimeline(Show& show) {
 
 void startShowClock(Show& show, ShowHost& host, uint32_t fromMs) { show.startTick = host.ticks() - fromMs; }
 
-void seekShow(Show& show, uint32_t fromMs) {
+int entryAt(const TimelineEntry* timeline, uint32_t ms) {
   int entry = 0;
-  while (entry + 1 < kTimelineEntries && show.timeline[entry + 1].startMs <= fromMs) ++entry;
-  show.position = entry;
+  while (entry + 1 < kTimelineEntries && timeline[entry + 1].startMs <= ms) ++entry;
+  return entry;
+}
+
+void seekShow(Show& show, uint32_t fromMs) {
+  show.position = entryAt(show.timeline, fromMs);
   show.nextClockFromEntryTick = true;
 }
 

@@ -60,6 +60,8 @@ void startShowClock(Show& show, ShowHost& host, uint32_t fromMs = 0);
 // Makes the entry in force at show time fromMs (< kShowEndMs) the next to apply, its clock
 // counting from its own tick; the scenes before it are never started.
 void seekShow(Show& show, uint32_t fromMs);
+// The timeline entry in force at show time ms.
+int entryAt(const TimelineEntry* timeline, uint32_t ms);
 // Runs one frame: events, tick, scene switch, quit check, clock, render, present.
 FrameResult stepFrame(Show& show, ShowHost& host);
 // Runs frames until the timeline ends or the host asks to quit.

@@ -49,18 +49,24 @@ void skipMusic(ProcessState& state, int64_t frames) {
   }
 }
 
-int initAudio(int64_t firstFrame) {
+int openAudioDevice(void (*callback)(void*, uint8_t*, int), void* userData) {
   SDL_AudioSpec request;
   std::memset(&request, 0, sizeof request);
   request.freq = kSampleRate;
   request.format = AUDIO_S16LSB;
   request.channels = kOutputChannels;  // what the library defaults to; said outright so every build agrees
   request.samples = kDeviceBufferFrames;
-  request.callback = audioCallback;  // no user data
+  request.callback = callback;
+  request.userdata = userData;
   if (SDL_OpenAudio(&request, nullptr) != 0) {
     logMessage("SDL_OpenAudio failed.\n");
     return -1;
   }
+  return 0;
+}
+
+int initAudio(int64_t firstFrame) {
+  if (openAudioDevice(audioCallback, nullptr) != 0) return -1;  // no user data
   // The open device already has its thread: build the song under the device's lock, which
   // the callback also holds, so the thread sees it complete once unpaused.
   SDL_LockAudio();

@@ -8,6 +8,9 @@ struct ProcessState;
 // Opens the device, prepares the song and starts playback at stereo frame firstFrame of
 // the song (0: its start); 0 on success, -1 on failure.
 int initAudio(int64_t firstFrame = 0);
+// Opens the device, paused, with the show's format and buffer, its callback handed
+// userData; 0 on success, -1 after a log line.
+int openAudioDevice(void (*callback)(void*, uint8_t*, int), void* userData);
 // Advances the synthesizer of state by frames stereo frames, rendering and dropping them:
 // the voices carry state from sample to sample, so a later start has to pass through them.
 void skipMusic(ProcessState& state, int64_t frames);

@@ -2,10 +2,10 @@
 // WAV file's bytes, which earlier files a sequence replaces, how a finished video is judged, and
 // an encoder that fails or complains (stand-in programs written by the tests; one that stops
 // reading is run through the tool in tests/integration/capture_failures.sh).
+#include "base/output_file.h"
 #include "capture/child_process.h"
 #include "capture/encoder.h"
 #include "capture/offscreen.h"
-#include "capture/output_file.h"
 #include "capture/video_probe.h"
 #include "capture/wav_writer.h"
 #include "test_helpers.h"

@@ -66,6 +66,12 @@ TEST(DemoOptions, NoOptionIsTheFullScreenShowAndEachOptionSetsItsPart) {
   EXPECT_TRUE(o.glInfo);
   ASSERT_TRUE(parse({"--from", "5", "--help"}, o, error));
   EXPECT_TRUE(o.help);
+  // The maker's mode is windowed, 1280x720 unless a size is given.
+  ASSERT_TRUE(parse({"--dev", "--from", "34", "--mute"}, o, error));
+  EXPECT_TRUE(o.dev && o.window && o.mute && o.fromMs == 34000u);
+  EXPECT_EQ(std::to_string(o.width) + "x" + std::to_string(o.height), "1280x720");
+  ASSERT_TRUE(parse({"--window", "320x180", "--dev"}, o, error));
+  EXPECT_EQ(std::to_string(o.width) + "x" + std::to_string(o.height), "320x180");
 }
 
 TEST(DemoOptions, RefusalsSayWhatIsWrongOnOneLine) {
@@ -87,7 +93,10 @@ TEST(DemoOptions, RefusalsSayWhatIsWrongOnOneLine) {
       {{"--from", "1", "--from", "2"}, "--from is given twice"},
       {{"--window", "--window", "640x360"}, "--window is given twice"},
       {{"-h", "--help"}, "--help is given twice"},
-      {{"--gl-info", "--mute"}, "--gl-info plays nothing: it does not go with --from, --loop or --mute"},
+      {{"--gl-info", "--mute"}, "--gl-info plays nothing: it does not go with --from, --loop, --mute or --dev"},
+      {{"--dev", "--gl-info"}, "--gl-info plays nothing: it does not go with --from, --loop, --mute or --dev"},
+      {{"--dev", "--loop"}, "--dev holds the last frame at the end of the show: it does not go with --loop"},
+      {{"--dev", "--dev"}, "--dev is given twice"},
   };
   for (const Case& c : cases) {
     DemoOptions o;

@@ -1,8 +1,8 @@
 // Output files through an exclusively made temporary name, or in place where renaming would
 // replace a device, a FIFO or a symlink with a regular file.
-#include "capture/output_file.h"
+#include "base/output_file.h"
 
-#include "capture/cleanup.h"
+#include "base/cleanup.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

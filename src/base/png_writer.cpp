@@ -1,7 +1,7 @@
 // PNG writing through libpng.
-#include "capture/png_writer.h"
+#include "base/png_writer.h"
 
-#include "capture/output_file.h"
+#include "base/output_file.h"
 
 #include <png.h>
 

@@ -1,7 +1,7 @@
 // PNG output of captured frames.
 #pragma once
 
-#include "capture/output_file.h"
+#include "base/output_file.h"
 
 #include <cstdint>
 #include <string>

@@ -1,0 +1,242 @@
+// The maker's mode: its frame loop, keys, screenshots and the music that follows the clock.
+#include "demo/dev_mode.h"
+
+#include "base/gl.h"
+#include "base/png_writer.h"
+#include "demo/dev_overlay.h"
+#include "render/frame_readback.h"
+#include "render/gpu_timer.h"
+#include "render/shader_reload.h"
+#include "show/replay.h"
+#include "show/show.h"
+#include "show/transport.h"
+#include "synth/audio.h"
+#include "synth/sample_rate.h"
+#include "synth/song_player.h"
+
+#include <SDL.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The transport command of a key, if it has one.
+bool transportCommandFor(const SDL_keysym& key, TransportCommand& command) {
+  const bool shift = (key.mod & KMOD_SHIFT) != 0;
+  switch (key.sym) {
+    case SDLK_SPACE: command = TransportCommand::PauseResume; return true;
+    case SDLK_LEFT: command = shift ? TransportCommand::BackLong : TransportCommand::Back; return true;
+    case SDLK_RIGHT: command = shift ? TransportCommand::ForwardLong : TransportCommand::Forward; return true;
+    case SDLK_PAGEUP: command = TransportCommand::PreviousScene; return true;
+    case SDLK_PAGEDOWN: command = TransportCommand::NextScene; return true;
+    case SDLK_HOME: command = TransportCommand::Home; return true;
+    case SDLK_COMMA: command = TransportCommand::FrameBack; return true;
+    case SDLK_PERIOD: command = TransportCommand::FrameForward; return true;
+    default: return false;
+  }
+}
+
+// Writes the finished frame in the back buffer to path as the capture tool writes its
+// pictures. Never over an existing file or through a link: the picture is written under a
+// temporary name and linked to path, which fails rather than replace anything that appeared
+// meanwhile. False with a reason in error.
+bool saveFrame(const std::string& path, int width, int height, std::string& error) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) == 0) {
+    error = path + " already exists; it is left as it is";
+    return false;
+  }
+  std::vector<uint8_t> rgb;
+  readFrame(width, height, rgb);
+  PendingOutputs pending;  // removes the temporary on every return
+  if (!writePng(path, width, height, rgb.data(), error, &pending)) return false;
+  if (link(pending.files[0].writePath.c_str(), path.c_str()) != 0) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+// The show's host in the maker's mode: the frame's tick comes from the transport, every scene
+// counts from its own timeline tick (as in the capture tool), and a finished frame is saved
+// when asked, then covered by the overlay, then shown.
+class DevHost : public ShowHost {
+ public:
+  SdlHost& window;
+  Show& show;
+  const SongPlayer& song;
+  bool muted = false;
+  uint32_t frameMs = 0;            // the grid frame's tick: what is drawn
+  uint32_t showMs = 0;             // the show time it stands for: what F12's file is named after
+  bool paused = false;             // the transport stands still
+  bool screenshotWanted = false;   // F12 was pressed
+  Clock::time_point frameStart;    // when this frame's work began
+  GpuFrameTimer gpu;
+  DevOverlay overlay;
+  const char* shaderError = "";    // the last shader build failure, for the overlay
+
+  DevHost(SdlHost& w, Show& s, const SongPlayer& p) : window(w), show(s), song(p) {}
+  bool pollQuit() override { return false; }  // the loop reads the events before each frame
+  uint32_t ticks() override { return frameMs; }
+  uint32_t sceneClockStart(uint32_t entryMs, uint32_t /*now*/) override { return entryMs; }
+  void present() override;
+
+ private:
+  void saveScreenshot();
+};
+
+void DevHost::saveScreenshot() {
+  std::string path = "frame-" + std::to_string(showMs) + ".png";
+  std::string error;
+  if (saveFrame(path, show.width, show.height, error))
+    std::fprintf(stderr, "demo: saved %s\n", path.c_str());
+  else
+    std::fprintf(stderr, "demo: %s\n", error.c_str());
+}
+
+void DevHost::present() {
+  double cpuMs = std::chrono::duration<double, std::milli>(Clock::now() - frameStart).count();
+  gpu.endFrame();
+  if (screenshotWanted) saveScreenshot();  // before the overlay covers the frame
+  screenshotWanted = false;
+  if (overlay.visible) {
+    OverlayFacts facts;
+    facts.showMs = showMs;
+    facts.paused = paused;
+    facts.entry = show.position - 1;
+    facts.sceneMs = show.current->milliseconds;
+    facts.cpuMs = cpuMs;
+    facts.gpuMs = gpu.lastMs;
+    show.current->reportCounters(facts.counters);
+    facts.songRendered = song.totalFrames ? static_cast<double>(song.renderedFrames.load()) / song.totalFrames : 1.0;
+    facts.muted = muted;
+    facts.shaderError = shaderError;
+    overlay.draw(show.timeline, facts, show.width, show.height);
+  }
+  checkGlError(__LINE__);
+  window.present();
+}
+
+// The maker's session: the show, its clock and its music.
+struct DevSession {
+  Show show;
+  Transport transport;
+  SongPlayer song;
+  DevHost host;
+  bool audio = false;       // an audio device plays the song
+  int firstEntry = 0;       // the timeline entry the scenes were last rewound to
+  bool drawnAny = false;    // a frame has been drawn
+  uint32_t drawnMs = 0;     // tick of the last frame drawn
+
+  explicit DevSession(SdlHost& window) : host(window, show, song) {}
+};
+
+// Points the music at the transport: from the sample of its time, playing or paused.
+void followMusic(DevSession& s) {
+  pauseSong(s.song, s.transport.paused, sampleFrameAt(s.transport.anchorMs));
+}
+
+// Reads the pending events; false when the mode must end (Escape, the window closed).
+bool handleEvents(DevSession& s) {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (event.type == SDL_QUIT) return false;
+    if (s.host.overlay.handleEvent(event) || event.type != SDL_KEYDOWN) continue;
+    const SDL_keysym& key = event.key.keysym;
+    TransportCommand command;
+    if (key.sym == SDLK_ESCAPE) return false;
+    if (key.sym == SDLK_F1) {
+      s.host.overlay.toggle();
+    } else if (key.sym == SDLK_F12) {
+      s.host.screenshotWanted = true;
+    } else if (transportCommandFor(key, command)) {
+      applyTransport(s.transport, s.show.timeline, command, SDL_GetTicks());
+      followMusic(s);
+    }
+  }
+  int64_t clicked = s.host.overlay.takeSeekRequest();
+  if (clicked >= 0) {
+    seekTransport(s.transport, clicked, SDL_GetTicks());
+    followMusic(s);
+  }
+  return true;
+}
+
+// Makes the show ready to draw toMs: fresh scene objects and the timeline entry in force
+// there, as the capture tool starts a capture at that time (and as --loop starts a round).
+void rewindShowTo(DevSession& s, uint32_t toMs) {
+  rewindScenes(s.show, s.firstEntry);
+  rewindMusic(false);  // the random sequence as the scenes first found it; the device plays the copy
+  seekShow(s.show, toMs);
+  s.firstEntry = s.show.position;
+}
+
+// Draws the frame of the transport's present time, with the shaders saved since the last one.
+void drawFrame(DevSession& s) {
+  reloadChangedShaders();
+  s.host.shaderError = lastShaderError().c_str();
+  uint32_t tick = SDL_GetTicks();
+  uint32_t ms = transportMs(s.transport, tick);
+  if (!s.transport.paused && ms >= kLastShowMs) {
+    // The end holds the last frame, so the maker can go back from there.
+    applyTransport(s.transport, s.show.timeline, TransportCommand::PauseResume, tick);
+    followMusic(s);
+  }
+  uint32_t frameMs = frameOnScreenMs(ms);
+  if (s.drawnAny && jumpNeedsRewind(s.show.timeline, s.drawnMs, frameMs)) rewindShowTo(s, frameMs);
+  s.host.frameMs = frameMs;
+  s.host.showMs = ms;
+  s.host.paused = s.transport.paused;
+  s.host.frameStart = Clock::now();
+  s.host.gpu.beginFrame();
+  stepFrame(s.show, s.host);
+  s.drawnMs = frameMs;
+  s.drawnAny = true;
+}
+
+}  // namespace
+
+int runDevMode(const DemoOptions& options, SdlHost& window) {
+  auto session = std::make_unique<DevSession>(window);
+  DevSession& s = *session;
+  buildDemoTimeline(s.show);
+  s.show.width = window.surface->w;
+  s.show.height = window.surface->h;
+  s.host.muted = options.mute;
+
+  // The music's random draws come before the scenes', as in the plain show; the device plays
+  // a copy of the song rendered on its own synthesizer.
+  prepareMusic();
+  startSongRender(s.song, sampleFrameAt(kShowEndMs));
+  s.audio = !options.mute;
+  if (s.audio && openAudioDevice(songAudioCallback, &s.song) != 0) return -1;
+
+  s.host.overlay.start();
+  s.host.gpu.start();
+  startShaderWatch();  // says why when it cannot; the mode goes on without reloads
+  seekShow(s.show, options.fromMs);
+  s.firstEntry = s.show.position;
+  startTransport(s.transport, options.fromMs, SDL_GetTicks());
+  followMusic(s);
+  if (s.audio) SDL_PauseAudio(0);
+
+  while (handleEvents(s)) drawFrame(s);
+
+  // The callback stops for good before the song it reads goes.
+  if (s.audio) SDL_CloseAudio();
+  stopSongRender(s.song);
+  stopShaderWatch();
+  s.host.gpu.stop();
+  s.host.overlay.stop();
+  return 0;
+}

@@ -1,0 +1,146 @@
+# Live shader reload in the maker's mode, in the real demo under a virtual display, on a
+# scratch copy of the shader folder given with --shaders. Each picture is held to the capture
+# tool's picture of the same time from a folder holding the same files:
+#   a saved change to a colour constant shows in the next frames (the time from the save to
+#   the first changed picture on screen is printed);
+#   a syntax error keeps the show running, names the file and line on stderr, and leaves the
+#   last good picture; the fix, saved by renaming a new file over the old, brings in the change
+#   the broken save meant;
+#   a change to a scene that is not current shows when the scene starts.
+source "$(dirname "$0")/common.bash"
+command -v xdotool >/dev/null || fail "xdotool is not installed"
+start_xvfb 320x180
+dir=$(make_run_dir 1)
+edit="$WORK/edit"  # the folder the demo reads and watches
+cp -r "$SOURCE_DIR/shaders" "$edit"
+original="$WORK/original"
+cp -r "$SOURCE_DIR/shaders" "$original"
+changed="$WORK/changed"  # the edit's files after the colour changes, for the capture tool
+cp -r "$SOURCE_DIR/shaders" "$changed"
+sed -i 's/const float kGain = 1.8;/const float kGain = 1.1;/' "$changed/screen2_f.glsl"
+sed -i 's/const float kExposure = 1.6;/const float kExposure = 3.0;/' "$changed/curvefinal_f.glsl"
+fixed="$WORK/fixed"  # the change the broken save meant, as the fix saves it
+cp -r "$changed" "$fixed"
+sed -i 's/const float kGain = 1.1;/const float kGain = 0.6;/' "$fixed/screen2_f.glsl"
+cmp -s "$changed/screen2_f.glsl" "$original/screen2_f.glsl" && fail "the television's colour constant was not found"
+cmp -s "$changed/curvefinal_f.glsl" "$original/curvefinal_f.glsl" && fail "the curves' colour constant was not found"
+
+press() { xdotool key "$@"; }
+# The window's picture, as $1.
+grab() { import -window root -crop 320x180+0+0 +repage "$1"; }
+same_picture() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1)" = 0 ]; }
+# Saves the frame as $1 (the mode is paused, so each screenshot has the same name).
+screenshot() {
+  local name="$dir/frame-$paused.png"
+  rm -f "$name"
+  press F12
+  for _ in $(seq 600); do
+    [ -s "$name" ] && break
+    kill -0 "$pid" 2>/dev/null || fail "the demo ended: $(tail -n5 "$WORK/stderr")"
+    sleep 0.1
+  done
+  [ -s "$name" ] || fail "F12 wrote no picture: $(tail -n3 "$WORK/stderr")"
+  sleep 0.2  # written under a temporary name and linked into place: complete once there
+  mv "$name" "$1"
+}
+# Waits up to $2 seconds until the window shows a picture other than (or, with $3 = same,
+# the same as) $1; prints the seconds it took.
+wait_window() {
+  local start end
+  start=$(date +%s%N)
+  for _ in $(seq $(($2 * 10))); do
+    grab "$WORK/window.png"
+    if [ "${3:-}" = same ]; then same_picture "$WORK/window.png" "$1" && break; else same_picture "$WORK/window.png" "$1" || break; fi
+    sleep 0.05
+  done
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+# Holds picture $1 to the capture tool's frame at $paused ms from shader folder $2.
+expect_capture() {
+  local out="$WORK/capture-$(basename "$2")"
+  if [ ! -e "$out/frame-$paused.png" ]; then
+    mkdir -p "$out"
+    (cd "$dir" && exec "$CAPTURE" --shaders "$2" --at "$(awk -v m="$paused" 'BEGIN { printf "%.3f", m / 1000 }')" \
+      --size 320x180 --out "$out" 2>"$WORK/capture.log") || fail "capture failed: $(cat "$WORK/capture.log")"
+  fi
+  cmp -s "$1" "$out/frame-$paused.png"
+}
+
+(cd "$dir" && exec "$DEMO" --dev --window 320x180 --from 40 --mute --shaders "$edit" >"$WORK/stdout" 2>"$WORK/stderr") &
+pid=$!
+trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; cleanup' EXIT  # a failed check leaves no demo running
+paused=""
+for _ in $(seq 1200); do  # until the first frame is drawn: a minute or more on a loaded machine
+  kill -0 "$pid" 2>/dev/null || fail "the demo ended: $(cat "$WORK/stderr")"
+  press F12
+  sleep 0.5
+  grep -q "saved frame-" "$WORK/stderr" && break
+done
+grep -q "saved frame-" "$WORK/stderr" || fail "F12 wrote no picture"
+press space
+sleep 0.5
+saved=$(grep -c "saved frame-" "$WORK/stderr")
+press F12
+for _ in $(seq 600); do
+  [ "$(grep -c "saved frame-" "$WORK/stderr")" -gt "$saved" ] && break
+  sleep 0.1
+done
+paused=$(grep -o "saved frame-[0-9]*" "$WORK/stderr" | tail -n1 | sed 's/saved frame-//')
+[ "$(grep -c "saved frame-" "$WORK/stderr")" -gt "$saved" ] || fail "F12 wrote no picture after the pause"
+screenshot "$WORK/before.png"
+expect_capture "$WORK/before.png" "$original" || fail "the paused frame at $paused ms is not the capture tool's"
+grab "$WORK/window.png"
+
+# ---- a saved change shows ----
+cat "$changed/screen2_f.glsl" >"$edit/screen2_f.glsl"  # written in place
+ms=$(wait_window "$WORK/before.png" 30)
+screenshot "$WORK/changed.png"
+expect_capture "$WORK/changed.png" "$changed" && echo "ok   a saved change shows: the capture tool's picture from the changed folder, on screen ${ms} ms after the save" ||
+  fail "after the save the frame is not the changed folder's picture"
+
+# ---- a syntax error keeps the last good program ----
+sed 's/const float kGain = 0.6;/const float kGain = 0.6/' "$fixed/screen2_f.glsl" >"$edit/screen2_f.glsl"
+for _ in $(seq 300); do
+  grep -q "screen2_f\.glsl:[0-9]" "$WORK/stderr" && break
+  sleep 0.1
+done
+grep -q "screen2_f\.glsl:[0-9]" "$WORK/stderr" || fail "the syntax error was not reported with file and line: $(tail -n5 "$WORK/stderr")"
+echo "ok   the syntax error is named: $(grep -m1 "screen2_f\.glsl:[0-9]" "$WORK/stderr")"
+sleep 1
+kill -0 "$pid" 2>/dev/null || fail "the syntax error ended the show"
+screenshot "$WORK/broken.png"
+cmp -s "$WORK/broken.png" "$WORK/changed.png" || fail "with the syntax error the frame is not the last good one"
+echo "ok   with the syntax error the show runs on with the last good picture"
+
+# ---- the fix, saved by renaming a new file over the old ----
+cp "$fixed/screen2_f.glsl" "$edit/.screen2_f.glsl.new"
+mv "$edit/.screen2_f.glsl.new" "$edit/screen2_f.glsl"
+ms=$(wait_window "$WORK/changed.png" 30)
+screenshot "$WORK/fixed.png"
+expect_capture "$WORK/fixed.png" "$fixed" || fail "the fix saved by rename did not bring the change in"
+echo "ok   the fix, saved by rename, brings the change in: the capture tool's picture, on screen ${ms} ms after the save"
+cp "$original/screen2_f.glsl" "$edit/.screen2_f.glsl.new"
+mv "$edit/.screen2_f.glsl.new" "$edit/screen2_f.glsl"
+wait_window "$WORK/fixed.png" 30 >/dev/null
+screenshot "$WORK/restored.png"
+cmp -s "$WORK/restored.png" "$WORK/before.png" || fail "the original file saved back did not give the original picture"
+echo "ok   the original saved back gives the original picture"
+
+# ---- a scene that is not current ----
+cat "$changed/curvefinal_f.glsl" >"$edit/curvefinal_f.glsl"
+sleep 1
+press Next Next Next  # 78 s, 110 s, 126 s: the curves start
+paused=126000
+screenshot "$WORK/curves.png"
+expect_capture "$WORK/curves.png" "$changed" ||
+  fail "the curves' change made while the television played does not show when they start"
+expect_capture "$WORK/curves.png" "$original" && fail "the curves' picture is the original one"
+echo "ok   a change to a scene that is not current shows when it starts"
+
+press Escape
+wait_for_exit "$pid" 60
+[ "$EXIT_STATUS" = 0 ] || fail "status $EXIT_STATUS: $(tail -n5 "$WORK/stderr")"
+pid=""
+finish_checks
+echo "demo --dev reload: ok"
