@@ -28,6 +28,7 @@ char captureNote[kMaxNoteBytes] = "";               // what stays behind, for me
 char trackedFiles[kMaxTrackedFiles][PATH_MAX] = {};  // empty string: slot free
 pid_t trackedChild = -1;                            // -1: none
 char trackedChildName[kMaxNameBytes] = "";          // its program, for messages
+pid_t trackedWorkers[kMaxTrackedWorkers] = {};      // 0: slot free
 
 const int kStopSignals[3] = {SIGINT, SIGTERM, SIGHUP};
 sigset_t ignoredOnEntry;  // stop signals this process was started with ignored (nohup, background jobs)
@@ -68,6 +69,15 @@ bool undoCapture() {
     while (waitpid(trackedChild, &status, 0) < 0 && errno == EINTR) {
     }
     trackedChild = -1;
+  }
+  // Killed before they are waited for, so that none renders on while another is reaped.
+  for (pid_t pid : trackedWorkers)
+    if (pid > 0) kill(pid, SIGKILL);
+  for (pid_t& pid : trackedWorkers) {
+    int status;
+    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid = 0;
   }
   for (char* path : trackedFiles) {
     if (path[0]) unlink(path);
@@ -111,7 +121,13 @@ void* waitForStopSignal(void*) {
 // process through exit) has anything to undo.
 void cleanUpAtExit() {
   pthread_mutex_lock(&registryLock);
-  if (capturing) {
+  if (!capturing) {
+    for (pid_t& pid : trackedWorkers) {
+      int status;
+      if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, &status, 0);
+      pid = 0;
+    }
+  } else {
     bool stopped = undoCapture();
     char message[kMaxMessageBytes];
     std::snprintf(message, sizeof message, "demo-capture: the capture of %s ended at the error above: %s%s%sremoved its unfinished files%s%s\n",
@@ -195,6 +211,38 @@ void trackChild(pid_t pid, const std::string& name) {
 void forgetChild(pid_t pid) {
   CleanupScope scope;
   if (trackedChild == pid) trackedChild = -1;
+}
+
+bool trackWorker(pid_t pid) {
+  CleanupScope scope;
+  for (pid_t& slot : trackedWorkers) {
+    if (slot > 0) continue;
+    slot = pid;
+    return true;
+  }
+  return false;
+}
+
+void forgetWorker(pid_t pid) {
+  CleanupScope scope;
+  for (pid_t& slot : trackedWorkers)
+    if (slot == pid) slot = 0;
+}
+
+void becomeRenderWorker() {
+  // Forked while the parent's main thread held the lock (or its signal thread did): a fresh
+  // one, as this process has no other thread to release it.
+  pthread_mutex_t fresh = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
+  registryLock = fresh;
+  capturing = false;
+  for (char* path : trackedFiles) path[0] = '\0';
+  trackedChild = -1;
+  for (pid_t& pid : trackedWorkers) pid = 0;
+  sigset_t set = stopSignalSet();
+  sigaddset(&set, SIGTERM);  // how a worker is told that its parent has gone
+  for (int sig : kStopSignals)
+    if (sigismember(&set, sig)) signal(sig, SIG_DFL);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 sigset_t signalsToReset() {

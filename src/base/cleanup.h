@@ -9,6 +9,7 @@
 #include <string>
 
 constexpr int kMaxTrackedFiles = 72;  // temporary files alive at once: the stills of one run, video, music, statistics
+constexpr int kMaxTrackedWorkers = 16;  // rendering processes of one capture besides this one
 
 // Blocks SIGINT, SIGTERM and SIGHUP (those of them not ignored on entry, which stay ignored)
 // in this thread (and so in every thread started later) and
@@ -48,3 +49,13 @@ sigset_t signalsToReset();
 void trackChild(pid_t pid, const std::string& name);
 // Stops tracking the child (it has been reaped).
 void forgetChild(pid_t pid);
+// Tracks a rendering process forked by this one, killed and reaped with the child if the
+// capture is cut short; false when every slot is taken.
+bool trackWorker(pid_t pid);
+// Stops tracking the rendering process (it has been reaped).
+void forgetWorker(pid_t pid);
+// In a freshly forked rendering process: forgets everything the capture tracks (its files
+// and processes are the parent's to undo, never this one's), makes the lock usable again and
+// gives the stop signals not ignored on entry, and SIGTERM always, their default action,
+// unblocked. Call first thing after fork, in the child.
+void becomeRenderWorker();

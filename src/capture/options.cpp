@@ -41,6 +41,14 @@ std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given
   if (!frames && given.has("--shaders"))
     return "--shaders serves the pictures, and the music alone has none: give --at, --out or --frames";
   if (!video && given.has("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
+  if (given.has("--jobs")) {
+    if (stills) return "--jobs shares out the frames of a span: it does not go with --at";
+    if (!frames) return "--jobs shares out frames, and the music alone has none: give --out FILE or --frames";
+    // Each process would measure only its own share of the frames, beside the others.
+    if (given.has("--stats") || given.has("--pass-stats"))
+      return "--jobs does not go with --stats or --pass-stats: figures per frame need one rendering process";
+    if (options.glDebug) return "--jobs does not go with --gl-debug: the driver's messages need one rendering process";
+  }
   if (options.atMs.size() > static_cast<size_t>(kMaxAtTimes))
     return "--at takes at most " + std::to_string(kMaxAtTimes) + " times";
   int toStdout = (options.audio == "-") + (options.stats == "-") + (options.passStats == "-");
@@ -121,6 +129,12 @@ bool takeValueOption(const std::string& flag, const char* value, CaptureOptions&
     valid = *value != '\0';
   } else if (flag == "--samples") {
     valid = parseInt(value, 0, kMaxCaptureSamples, options.samples);
+  } else if (flag == "--jobs") {
+    if (!parseInt(value, 1, kMaxCaptureJobs, options.jobs)) {
+      error = "bad value for --jobs: '" + std::string(value) + "' (a whole number from 1 to " +
+              std::to_string(kMaxCaptureJobs) + ")";
+      return false;
+    }
   } else if (flag == "--shaders") {
     options.shaders = value;
     // Checked here, so that a folder that cannot serve is refused before any work.
@@ -212,6 +226,9 @@ const char* captureUsage() {
          "                   to stderr once, with its count at the end\n"
          "  --shaders DIR    read the shaders from DIR instead of shaders/ here or the\n"
          "                   installed copy\n"
+         "  --jobs N         with --out FILE or --frames: render the span's frames in N\n"
+         "                   processes at once (1 to 16, default 1); the pictures are the\n"
+         "                   same, frame for frame\n"
          "  --help           this text\n";
 }
 

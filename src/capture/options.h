@@ -12,6 +12,7 @@ constexpr int kDefaultEncoderTimeout = 60;    // seconds ffmpeg may take no data
 constexpr int kMaxEncoderTimeout = 86400;     // seconds
 constexpr int kMaxAtTimes = 64;               // --at times in one run: their pictures are committed together
 constexpr int kMaxCaptureSamples = 32;        // --samples: more than any driver offers
+constexpr int kMaxCaptureJobs = 16;           // --jobs: rendering processes of one span capture
 
 struct CaptureOptions {
   int width = 1920;                // pixels
@@ -29,6 +30,7 @@ struct CaptureOptions {
   int samples = 0;                 // --samples: samples per pixel of the default framebuffer; 0 = not multisampled
   bool glDebug = false;            // --gl-debug: a debug context whose messages go to stderr
   std::string shaders;             // --shaders: the folder to read shaders from; "" = shaders/ or the installed copy
+  int jobs = 1;                    // --jobs: processes rendering a span's frames; 1 = this one alone
   bool help = false;               // --help
 };
 

@@ -7,6 +7,7 @@
 #include "base/png_writer.h"
 #include "capture/encoder.h"
 #include "capture/offscreen.h"
+#include "capture/render_workers.h"
 #include "capture/stats_recorder.h"
 #include "capture/video_probe.h"
 #include "capture/wav_writer.h"
@@ -114,14 +115,17 @@ class SpanScratch {
   }
 };
 
-// Hands each frame of the span to the encoder or to a numbered PNG, reporting progress.
+// Hands each frame of the span to the encoder or to a numbered PNG, in frame order, reporting
+// progress: its own frames as they are rendered, the workers' as they arrive.
 class SpanHost : public VirtualClockHost {
  public:
   int width = 0, height = 0;
   VideoEncoder* encoder = nullptr;  // video output, or
   std::string folder;               // PNG sequence output
+  RenderWorkers* workers = nullptr; // the processes rendering the frames this one does not
   int64_t total = 0;
   int64_t done = 0;
+  int64_t nextDelivered = 0;  // the frame that goes to the output next
   bool failed = false;
   std::string error;         // why the capture failed on this side
   bool interactive = false;  // stderr is a terminal: keep a live progress line
@@ -132,8 +136,26 @@ class SpanHost : public VirtualClockHost {
   bool pollQuit() override { return failed || VirtualClockHost::pollQuit(); }
 
   void onFrame(int64_t frameIndex) override {
-    if (failed) return;
+    if (!takeWorkerFrames(frameIndex)) return;
     readFrame(width, height, pixels);
+    deliver(frameIndex);
+  }
+
+  // Takes every frame before end from the worker that rendered it, in order; false once the
+  // capture has failed.
+  bool takeWorkerFrames(int64_t end) {
+    size_t frameBytes = static_cast<size_t>(width) * height * 3;
+    while (!failed && nextDelivered < end) {
+      if (receiveWorkerFrame(*workers, nextDelivered, frameBytes, pixels, error))
+        deliver(nextDelivered);
+      else
+        failed = true;
+    }
+    return !failed;
+  }
+
+  // Sends the frame in pixels to the output.
+  void deliver(int64_t frameIndex) {
     if (encoder) {
       if (!sendFrame(*encoder, pixels.data(), error)) failed = true;
     } else {
@@ -143,6 +165,7 @@ class SpanHost : public VirtualClockHost {
     }
     if (failed) return;  // a frame that did not arrive is not counted
     ++done;
+    nextDelivered = frameIndex + 1;
     report(false);
   }
 
@@ -232,18 +255,18 @@ bool startSpanEncoder(VideoEncoder& encoder, const CaptureOptions& options, cons
   return false;
 }
 
-// Sets the host up to hand every frame of the span to the encoder, or to PNGs when there is none.
+// Sets the host up to render its share of the span and hand every frame of it to the encoder,
+// or to PNGs when there is none.
 void setUpSpanHost(SpanHost& host, Show& show, const CaptureOptions& options, const SpanPlan& plan,
-                   VideoEncoder* encoder) {
+                   VideoEncoder* encoder, RenderWorkers& workers) {
   host.width = options.width;
   host.height = options.height;
   host.encoder = encoder;
+  host.workers = &workers;
   host.folder = options.frames;
   host.total = plan.frameCount;
   host.interactive = isatty(STDERR_FILENO);
-  std::vector<int64_t> frames;
-  for (int64_t k = 0; k < plan.frameCount; ++k) frames.push_back(k);
-  host.begin(show, options.fps, frames, plan.fromMs);
+  host.begin(show, options.fps, framesOfProcess(plan.frameCount, workers.jobs, 0), plan.fromMs);
   host.started = Clock::now();
 }
 
@@ -337,6 +360,10 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
     if (!writeMusicForEncoder(music, scratch.musicPath, scratch.musicSlot)) return 1;
   }
 
+  // Forked before this process has a context of its own; stopped on every early return.
+  RenderWorkers workers;
+  shareRasterizerThreads(options.jobs);
+  if (!startRenderWorkers(workers, options, plan.frameCount, plan.fromMs)) return 1;
   EglContext egl;
   Show show;
   if (!startOffscreenShow(egl, show, options.width, options.height, eglRequest(options))) return 1;
@@ -346,11 +373,14 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
     return 1;
   }
   SpanHost host;
-  setUpSpanHost(host, show, options, plan, video ? &encoder : nullptr);
+  setUpSpanHost(host, show, options, plan, video ? &encoder : nullptr, workers);
   runShow(show, stats.wrap(show, host));
+  host.takeWorkerFrames(plan.frameCount);  // those after this process's last
   host.report(true);
   bool ok = !host.failed && host.done == plan.frameCount;
   error = host.error;
+  if (ok && !finishRenderWorkers(workers, error)) ok = false;
+  stopRenderWorkers(workers);
 
   // Everything is finished and checked first; only then does anything take its name.
   if (video) ok = finishSpanVideo(ok, encoder, options, tools, plan, scratch, error);
