@@ -1,0 +1,188 @@
+// A span shared among processes: who renders which frame, --jobs on the command line, and the
+// capture's side of the pipe from a worker (stand-in workers forked here, without OpenGL).
+#include "capture/options.h"
+#include "capture/render_workers.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool parse(std::vector<std::string> words, CaptureOptions& options, std::string& error) {
+  std::vector<char*> argv = {const_cast<char*>("demo-capture")};
+  for (std::string& w : words) argv.push_back(&w[0]);
+  return parseCaptureOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+// Every frame of the span goes to exactly one process, k mod jobs, and each process's list
+// is ascending, as the virtual clock takes it.
+TEST(RenderWorkers, EveryFrameOfTheSpanIsRenderedOnceByItsOwner) {
+  for (int64_t count : {1, 2, 7, 16, 17, 2881}) {
+    for (int jobs = 1; jobs <= kMaxCaptureJobs; ++jobs) {
+      std::vector<int> renderedBy(static_cast<size_t>(count), -1);
+      for (int process = 0; process < jobs; ++process) {
+        std::vector<int64_t> frames = framesOfProcess(count, jobs, process);
+        for (size_t i = 0; i < frames.size(); ++i) {
+          ASSERT_TRUE(frames[i] >= 0 && frames[i] < count) << frames[i];
+          ASSERT_TRUE(i == 0 || frames[i] > frames[i - 1]);
+          ASSERT_EQ(renderedBy[static_cast<size_t>(frames[i])], -1) << "frame " << frames[i] << " twice";
+          renderedBy[static_cast<size_t>(frames[i])] = process;
+        }
+      }
+      for (int64_t k = 0; k < count; ++k) {
+        ASSERT_EQ(renderedBy[static_cast<size_t>(k)], frameOwner(k, jobs)) << count << " frames, " << jobs << " jobs";
+        ASSERT_EQ(frameOwner(k, jobs), k % jobs);
+      }
+    }
+  }
+  EXPECT_EQ(framesOfProcess(10, 3, 1), (std::vector<int64_t>{1, 4, 7}));
+  EXPECT_TRUE(framesOfProcess(2, 3, 2).empty());
+}
+
+// The rasterizer threads of each process: the CPUs shared out, never none.
+TEST(RenderWorkers, RasterizerThreadsShareTheCpus) {
+  EXPECT_EQ(rasterizerThreadsPerJob(2, 2), 1);
+  EXPECT_EQ(rasterizerThreadsPerJob(2, 4), 1);
+  EXPECT_EQ(rasterizerThreadsPerJob(16, 3), 5);
+  EXPECT_EQ(rasterizerThreadsPerJob(1, 16), 1);
+  EXPECT_EQ(rasterizerThreadsPerJob(8, 1), 8);
+}
+
+// --jobs: a whole number in range, once, for a span's frames only, and not beside what needs
+// one rendering process.
+TEST(CaptureOptions, JobsForSpansOnly) {
+  CaptureOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--frames", "d"}, o, error)) << error;
+  EXPECT_EQ(o.jobs, 1);
+  CaptureOptions video;
+  ASSERT_TRUE(parse({"--out", "v.mp4", "--jobs", "16"}, video, error)) << error;
+  EXPECT_EQ(video.jobs, 16);
+  CaptureOptions frames;
+  ASSERT_TRUE(parse({"--jobs", "3", "--frames", "d", "--audio", "a.wav"}, frames, error)) << error;
+  EXPECT_EQ(frames.jobs, 3);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"--frames", "d", "--jobs", "0"}, "from 1 to 16"}, {{"--frames", "d", "--jobs", "17"}, "from 1 to 16"},
+      {{"--frames", "d", "--jobs", "2.0"}, "--jobs"}, {{"--frames", "d", "--jobs", "-2"}, "--jobs"},
+      {{"--frames", "d", "--jobs", " 2"}, "--jobs"}, {{"--frames", "d", "--jobs", ""}, "--jobs"},
+      {{"--frames", "d", "--jobs"}, "--jobs needs a value"},
+      {{"--frames", "d", "--jobs", "2", "--jobs", "3"}, "--jobs is given more than once"},
+      {{"--at", "5", "--out", "d", "--jobs", "2"}, "--at"}, {{"--audio", "a.wav", "--jobs", "2"}, "music alone"},
+      {{"--frames", "d", "--jobs", "2", "--stats", "s.csv"}, "--stats"},
+      {{"--out", "v.mkv", "--jobs", "1", "--pass-stats", "p.csv"}, "--pass-stats"},
+      {{"--frames", "d", "--gl-debug", "--jobs", "2"}, "--gl-debug"},
+  };
+  for (const auto& request : refused) {
+    CaptureOptions refusedOptions;
+    EXPECT_FALSE(parse(request.first, refusedOptions, error)) << testing::PrintToString(request.first);
+    EXPECT_NE(error.find(request.second), std::string::npos) << testing::PrintToString(request.first) << ": " << error;
+  }
+  EXPECT_NE(std::string(captureUsage()).find("--jobs N"), std::string::npos);
+}
+
+constexpr size_t kFrameBytes = 4 * 4 * 3;
+
+// A stand-in worker 1 of two: sends the frames given (index, byte count, the index as every
+// byte), then ends with status.
+void standInWorker(RenderWorkers& workers, std::vector<std::pair<int64_t, uint64_t>> frames, int status) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    close(ends[0]);
+    for (const auto& frame : frames) {
+      WorkerFrameHeader header;
+      header.frame = frame.first;
+      header.bytes = frame.second;
+      std::vector<uint8_t> pixels(frame.second, static_cast<uint8_t>(frame.first));
+      if (write(ends[1], &header, sizeof header) != sizeof header) _exit(99);
+      if (write(ends[1], pixels.data(), pixels.size()) != static_cast<ssize_t>(pixels.size())) _exit(99);
+    }
+    _exit(status);
+  }
+  close(ends[1]);
+  workers.jobs = 2;
+  workers.workers[1].pid = pid;
+  workers.workers[1].pipe = ends[0];
+}
+
+// The capture takes a worker's frames in order and fails with the worker's own account when
+// it sends something else, stops early or ends badly after its last frame.
+TEST(RenderWorkers, TheCaptureChecksWhatEachWorkerSends) {
+  std::vector<uint8_t> rgb;
+  std::string error;
+  {
+    RenderWorkers workers;
+    standInWorker(workers, {{1, kFrameBytes}, {3, kFrameBytes}}, 0);
+    ASSERT_TRUE(receiveWorkerFrame(workers, 1, kFrameBytes, rgb, error)) << error;
+    EXPECT_EQ(rgb, std::vector<uint8_t>(kFrameBytes, 1));
+    ASSERT_TRUE(receiveWorkerFrame(workers, 3, kFrameBytes, rgb, error)) << error;
+    EXPECT_EQ(rgb, std::vector<uint8_t>(kFrameBytes, 3));
+    EXPECT_TRUE(finishRenderWorkers(workers, error)) << error;
+    EXPECT_EQ(workers.workers[1].pid, -1);
+  }
+  {
+    RenderWorkers workers;
+    standInWorker(workers, {{3, kFrameBytes}}, 0);
+    EXPECT_FALSE(receiveWorkerFrame(workers, 1, kFrameBytes, rgb, error));
+    EXPECT_EQ(error, "render worker 1 sent frame 3 of 48 bytes where frame 1 of 48 was due");
+  }
+  {
+    RenderWorkers workers;
+    standInWorker(workers, {{1, kFrameBytes - 3}}, 0);
+    EXPECT_FALSE(receiveWorkerFrame(workers, 1, kFrameBytes, rgb, error));
+    EXPECT_NE(error.find("frame 1 of 45 bytes"), std::string::npos) << error;
+  }
+  {
+    RenderWorkers workers;
+    standInWorker(workers, {{1, kFrameBytes}}, 3);
+    ASSERT_TRUE(receiveWorkerFrame(workers, 1, kFrameBytes, rgb, error)) << error;
+    EXPECT_FALSE(receiveWorkerFrame(workers, 3, kFrameBytes, rgb, error));
+    EXPECT_EQ(error, "render worker 1 stopped: exit status 3 before frame 3");
+    EXPECT_EQ(workers.workers[1].pid, -1) << "not reaped";
+  }
+  {
+    RenderWorkers workers;
+    standInWorker(workers, {{1, kFrameBytes}}, 4);
+    ASSERT_TRUE(receiveWorkerFrame(workers, 1, kFrameBytes, rgb, error)) << error;
+    EXPECT_FALSE(finishRenderWorkers(workers, error));
+    EXPECT_EQ(error, "render worker 1 stopped: exit status 4 after its last frame");
+  }
+  {
+    // Killed while it sends: the signal is named; a worker's status 0 before its frames is no
+    // success either.
+    RenderWorkers workers;
+    standInWorker(workers, {{1, 1 << 20}}, 0);
+    kill(workers.workers[1].pid, SIGKILL);
+    EXPECT_FALSE(receiveWorkerFrame(workers, 1, 1 << 20, rgb, error));
+    EXPECT_NE(error.find("render worker 1 stopped: signal 9 ("), std::string::npos) << error;
+    RenderWorkers quiet;
+    standInWorker(quiet, {}, 0);
+    EXPECT_FALSE(receiveWorkerFrame(quiet, 1, kFrameBytes, rgb, error));
+    EXPECT_EQ(error, "render worker 1 stopped: exit status 0 before frame 1");
+  }
+}
+
+// Whatever still runs is killed and reaped when the capture lets its workers go.
+TEST(RenderWorkers, StoppingKillsAndReapsEveryWorker) {
+  pid_t pid;
+  {
+    RenderWorkers workers;
+    standInWorker(workers, {{1, 1 << 20}}, 0);  // blocks: nobody reads
+    pid = workers.workers[1].pid;
+  }
+  int status;
+  EXPECT_EQ(waitpid(pid, &status, WNOHANG), -1) << "the worker was not reaped";
+  EXPECT_EQ(errno, ECHILD);
+}
+
+}  // namespace
