@@ -129,6 +129,38 @@ TEST(CaptureOptions, ShaderFolderIsCheckedAtOnce) {
   }
 }
 
+// --jobs: a whole number in range, once, for a span's frames only, and not beside what needs
+// one rendering process.
+TEST(CaptureOptions, JobsForSpansOnly) {
+  CaptureOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--frames", "d"}, o, error)) << error;
+  EXPECT_EQ(o.jobs, 1);
+  CaptureOptions video;
+  ASSERT_TRUE(parse({"--out", "v.mp4", "--jobs", "16"}, video, error)) << error;
+  EXPECT_EQ(video.jobs, 16);
+  CaptureOptions frames;
+  ASSERT_TRUE(parse({"--jobs", "3", "--frames", "d", "--audio", "a.wav"}, frames, error)) << error;
+  EXPECT_EQ(frames.jobs, 3);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"--frames", "d", "--jobs", "0"}, "from 1 to 16"}, {{"--frames", "d", "--jobs", "17"}, "from 1 to 16"},
+      {{"--frames", "d", "--jobs", "2.0"}, "--jobs"}, {{"--frames", "d", "--jobs", "-2"}, "--jobs"},
+      {{"--frames", "d", "--jobs", " 2"}, "--jobs"}, {{"--frames", "d", "--jobs", ""}, "--jobs"},
+      {{"--frames", "d", "--jobs"}, "--jobs needs a value"},
+      {{"--frames", "d", "--jobs", "2", "--jobs", "3"}, "--jobs is given more than once"},
+      {{"--at", "5", "--out", "d", "--jobs", "2"}, "--at"}, {{"--audio", "a.wav", "--jobs", "2"}, "music alone"},
+      {{"--frames", "d", "--jobs", "2", "--stats", "s.csv"}, "--stats"},
+      {{"--out", "v.mkv", "--jobs", "1", "--pass-stats", "p.csv"}, "--pass-stats"},
+      {{"--frames", "d", "--gl-debug", "--jobs", "2"}, "--gl-debug"},
+  };
+  for (const auto& request : refused) {
+    CaptureOptions refusedOptions;
+    EXPECT_FALSE(parse(request.first, refusedOptions, error)) << testing::PrintToString(request.first);
+    EXPECT_NE(error.find(request.second), std::string::npos) << testing::PrintToString(request.first) << ": " << error;
+  }
+  EXPECT_NE(std::string(captureUsage()).find("--jobs N"), std::string::npos);
+}
+
 // The span in whole milliseconds; its music starts at the tick of its frame 0, off the
 // second grid or not.
 TEST(CaptureSpan, WholeMillisecondsAndMusicFromTheFirstFramesInstant) {

@@ -1,5 +1,5 @@
-// A span shared among processes: who renders which frame, --jobs on the command line, and the
-// capture's side of the pipe from a worker (stand-in workers forked here, without OpenGL).
+// A span shared among processes: who renders which frame, and the capture's side of the pipe
+// from a worker (stand-in workers forked here, without OpenGL).
 #include "capture/options.h"
 #include "capture/render_workers.h"
 
@@ -15,12 +15,6 @@
 #include <vector>
 
 namespace {
-
-bool parse(std::vector<std::string> words, CaptureOptions& options, std::string& error) {
-  std::vector<char*> argv = {const_cast<char*>("demo-capture")};
-  for (std::string& w : words) argv.push_back(&w[0]);
-  return parseCaptureOptions(static_cast<int>(argv.size()), argv.data(), options, error);
-}
 
 // Every frame of the span goes to exactly one process, k mod jobs, and each process's list
 // is ascending, as the virtual clock takes it.
@@ -54,38 +48,6 @@ TEST(RenderWorkers, RasterizerThreadsShareTheCpus) {
   EXPECT_EQ(rasterizerThreadsPerJob(16, 3), 5);
   EXPECT_EQ(rasterizerThreadsPerJob(1, 16), 1);
   EXPECT_EQ(rasterizerThreadsPerJob(8, 1), 8);
-}
-
-// --jobs: a whole number in range, once, for a span's frames only, and not beside what needs
-// one rendering process.
-TEST(CaptureOptions, JobsForSpansOnly) {
-  CaptureOptions o;
-  std::string error;
-  ASSERT_TRUE(parse({"--frames", "d"}, o, error)) << error;
-  EXPECT_EQ(o.jobs, 1);
-  CaptureOptions video;
-  ASSERT_TRUE(parse({"--out", "v.mp4", "--jobs", "16"}, video, error)) << error;
-  EXPECT_EQ(video.jobs, 16);
-  CaptureOptions frames;
-  ASSERT_TRUE(parse({"--jobs", "3", "--frames", "d", "--audio", "a.wav"}, frames, error)) << error;
-  EXPECT_EQ(frames.jobs, 3);
-  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
-      {{"--frames", "d", "--jobs", "0"}, "from 1 to 16"}, {{"--frames", "d", "--jobs", "17"}, "from 1 to 16"},
-      {{"--frames", "d", "--jobs", "2.0"}, "--jobs"}, {{"--frames", "d", "--jobs", "-2"}, "--jobs"},
-      {{"--frames", "d", "--jobs", " 2"}, "--jobs"}, {{"--frames", "d", "--jobs", ""}, "--jobs"},
-      {{"--frames", "d", "--jobs"}, "--jobs needs a value"},
-      {{"--frames", "d", "--jobs", "2", "--jobs", "3"}, "--jobs is given more than once"},
-      {{"--at", "5", "--out", "d", "--jobs", "2"}, "--at"}, {{"--audio", "a.wav", "--jobs", "2"}, "music alone"},
-      {{"--frames", "d", "--jobs", "2", "--stats", "s.csv"}, "--stats"},
-      {{"--out", "v.mkv", "--jobs", "1", "--pass-stats", "p.csv"}, "--pass-stats"},
-      {{"--frames", "d", "--gl-debug", "--jobs", "2"}, "--gl-debug"},
-  };
-  for (const auto& request : refused) {
-    CaptureOptions refusedOptions;
-    EXPECT_FALSE(parse(request.first, refusedOptions, error)) << testing::PrintToString(request.first);
-    EXPECT_NE(error.find(request.second), std::string::npos) << testing::PrintToString(request.first) << ": " << error;
-  }
-  EXPECT_NE(std::string(captureUsage()).find("--jobs N"), std::string::npos);
 }
 
 constexpr size_t kFrameBytes = 4 * 4 * 3;
