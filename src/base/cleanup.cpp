@@ -232,8 +232,11 @@ void forgetWorker(pid_t pid) {
 void becomeRenderWorker() {
   // Forked while the parent's main thread held the lock (or its signal thread did): a fresh
   // one, as this process has no other thread to release it.
-  pthread_mutex_t fresh = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
-  registryLock = fresh;
+  pthread_mutexattr_t attributes;
+  pthread_mutexattr_init(&attributes);
+  pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+  pthread_mutex_init(&registryLock, &attributes);
+  pthread_mutexattr_destroy(&attributes);
   capturing = false;
   for (char* path : trackedFiles) path[0] = '\0';
   trackedChild = -1;

@@ -1,15 +1,19 @@
-// A span shared among processes: who renders which frame, and the capture's side of the pipe
-// from a worker (stand-in workers forked here, without OpenGL).
+// A span shared among processes: who renders which frame, the capture's side of the pipe from
+// a worker (stand-in workers forked here, without OpenGL), and a worker's exit leaving the
+// capture's files alone.
+#include "base/cleanup.h"
 #include "capture/options.h"
 #include "capture/render_workers.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -148,3 +152,41 @@ TEST(RenderWorkers, StoppingKillsAndReapsEveryWorker) {
 }
 
 }  // namespace
+
+// What a forked process's exit does to the capture's temporary file (a worker's OpenGL error
+// ends it through exit, which runs the capture's clean-up): run in a process of its own that
+// sets the capture up as the tool does, so this one keeps its signals. Returns whether the
+// file outlived the forked process.
+bool fileOutlivesForkedExit(bool asWorker) {
+  char path[] = "/tmp/render-workers-test-XXXXXX";
+  int fd = mkstemp(path);
+  if (fd < 0) return false;
+  close(fd);
+  pid_t capture = fork();
+  if (capture == 0) {
+    installCaptureCleanup();
+    beginCapture(path);
+    trackTemporaryFile(path);
+    pid_t worker = fork();
+    if (worker == 0) {
+      if (asWorker) becomeRenderWorker();
+      int quiet = open("/dev/null", O_WRONLY);  // the clean-up's own message is not wanted here
+      if (quiet >= 0) dup2(quiet, STDERR_FILENO);
+      std::exit(1);
+    }
+    int status;
+    waitpid(worker, &status, 0);
+    bool kept = access(path, F_OK) == 0;
+    _exit(kept ? 0 : 1);
+  }
+  int status = -1;
+  waitpid(capture, &status, 0);
+  unlink(path);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(RenderWorkers, AWorkerThatExitsLeavesTheCapturesFilesAlone) {
+  EXPECT_TRUE(fileOutlivesForkedExit(true));
+  // Without forgetting what the capture tracks, the forked exit removes the capture's file.
+  EXPECT_FALSE(fileOutlivesForkedExit(false));
+}
