@@ -22,7 +22,8 @@
 
 namespace {
 
-constexpr int kWorkerFailed = 1;  // exit status of a worker that could not render or send
+constexpr int kWorkerFailed = 1;              // exit status of a worker that could not render or send
+constexpr size_t kMaxPipeBytes = 1 << 20;     // a pipe's room asked for: Linux's default limit for a user
 
 // Writes all of data to fd; false on any error (the capture has gone or stopped reading).
 bool writeAll(int fd, const void* data, size_t size) {
@@ -184,7 +185,7 @@ bool startRenderWorkers(RenderWorkers& workers, const CaptureOptions& options, i
     setpgid(pid, pid);  // as the worker does itself, whichever runs first
     // Room for a whole frame, where the system allows it, so a worker can render its next
     // frame while the capture has not yet taken the last one.
-    fcntl(ends[0], F_SETPIPE_SZ, static_cast<int>(std::min<size_t>(frameBytes + sizeof(WorkerFrameHeader), 1 << 20)));
+    fcntl(ends[0], F_SETPIPE_SZ, static_cast<int>(std::min(frameBytes + sizeof(WorkerFrameHeader), kMaxPipeBytes)));
     workers.workers[process].pid = pid;
     workers.workers[process].pipe = ends[0];
   }
