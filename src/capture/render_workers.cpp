@@ -129,14 +129,12 @@ std::vector<int64_t> framesOfProcess(int64_t frameCount, int jobs, int process) 
   return frames;
 }
 
-int rasterizerThreadsPerJob(int cpus, int jobs) { return std::max(1, cpus / std::max(1, jobs)); }
-
 RenderWorkers::~RenderWorkers() { stopRenderWorkers(*this); }
 
 void shareRasterizerThreads(int jobs) {
   if (jobs <= 1 || std::getenv("LP_NUM_THREADS")) return;
   long cpus = sysconf(_SC_NPROCESSORS_ONLN);
-  std::string threads = std::to_string(rasterizerThreadsPerJob(cpus > 0 ? static_cast<int>(cpus) : 1, jobs));
+  std::string threads = std::to_string(std::max(1L, cpus / jobs));
   setenv("LP_NUM_THREADS", threads.c_str(), 1);
 }
 

@@ -18,9 +18,6 @@
 int frameOwner(int64_t frame, int jobs);
 // The frames of a span of frameCount frames that process renders, ascending.
 std::vector<int64_t> framesOfProcess(int64_t frameCount, int jobs, int process);
-// llvmpipe's rasterizer threads per process when jobs processes share the online CPUs:
-// max(1, cpus / jobs).
-int rasterizerThreadsPerJob(int cpus, int jobs);
 
 // What comes before each picture on a worker's pipe; the capture checks both fields.
 struct WorkerFrameHeader {
@@ -46,8 +43,9 @@ class RenderWorkers {
   ~RenderWorkers();
 };
 
-// Sets LP_NUM_THREADS for jobs processes unless the user has: a hint to llvmpipe, which
-// would otherwise start a rasterizer thread per CPU in every process; other drivers ignore it.
+// Sets LP_NUM_THREADS to the online CPUs shared among jobs processes (at least 1) unless the
+// user has set it: a hint to llvmpipe, which would otherwise start a rasterizer thread per CPU
+// in every process; other drivers ignore it.
 void shareRasterizerThreads(int jobs);
 // Forks options.jobs - 1 workers for the span of frameCount frames starting at fromMs; each
 // one starts its own headless show, renders its frames, sends them and ends with _exit,
