@@ -4,10 +4,11 @@
 #version 400
 
 in vec3 worldPosition;
-flat in float passNumber;  // 0 to 63, from the light's two angles (the vertex stage works it out)
+flat in float passNumber;  // 0 to 63, from the light's two angles (the vertex stage works these three out)
+flat in vec3 cameraEye;    // the camera's position
+flat in vec3 lightEye;     // this pass's light's position
 
 uniform vec4 colour;             // base colour of the cubes being drawn
-uniform mat4 modelview;          // the camera
 uniform mat4 shadow_modelview;   // this pass's light
 uniform mat4 shadow_projection;  // light clip space to shadow-map texture space
 uniform sampler2DShadow shadow_map;  // unit 0
@@ -21,11 +22,6 @@ const float kAmbient = 0.22;       // light that reaches every face
 const float kSky = 0.12;           // extra ambient on faces turned up
 const float kKey = 1.15;           // the key light at full strength
 const float kNormalOffset = 0.006; // shadow lookup moved off the face, per unit of light distance
-
-// The origin of a rigid view matrix's eye space, in the space it transforms from.
-vec3 eyePosition(mat4 m) {
-  return -(transpose(mat3(m)) * m[3].xyz);
-}
 
 // A value in [0, 1) per pixel, fixed from pass to pass, with no pattern across the screen.
 float pixelNoise(vec2 p) {
@@ -41,19 +37,23 @@ float pixelNoise(vec2 p) {
 
 void main() {
   vec3 n = normalize(cross(dFdx(worldPosition), dFdy(worldPosition)));
-  vec3 toEye = eyePosition(modelview) - worldPosition;
+  vec3 toEye = cameraEye - worldPosition;
   if (dot(n, toEye) < 0.0) n = -n;
 
-  vec3 toLight = eyePosition(shadow_modelview) - worldPosition;
+  vec3 toLight = lightEye - worldPosition;
   float lightDistance = length(toLight);
   float facing = max(dot(n, toLight / lightDistance), 0.0);
 
+  // A face turned away from the light gets none of it, blocked or not: its shadow lookup,
+  // the dearest part here, is left out (the sum below is the same either way).
   float lit = 1.0;
-  vec4 s = shadow_projection * (shadow_modelview * vec4(worldPosition + n * (kNormalOffset * lightDistance), 1.0));
-  vec3 inMap = s.xyz / s.w;
-  // Outside the light's frustum nothing is known to block it.
-  if (s.w > 0.0 && all(greaterThan(inMap, vec3(0.0))) && all(lessThan(inMap, vec3(1.0))))
-    lit = textureProj(shadow_map, s);
+  if (facing > 0.0) {
+    vec4 s = shadow_projection * (shadow_modelview * vec4(worldPosition + n * (kNormalOffset * lightDistance), 1.0));
+    vec3 inMap = s.xyz / s.w;
+    // Outside the light's frustum nothing is known to block it.
+    if (s.w > 0.0 && all(greaterThan(inMap, vec3(0.0))) && all(lessThan(inMap, vec3(1.0))))
+      lit = textureProj(shadow_map, s);
+  }
 
   vec3 shade = colour.rgb * (kAmbient + kSky * (0.5 + 0.5 * n.y) + kKey * facing * lit);
 

@@ -51,6 +51,26 @@ bool wallAt(vec2 cell) {
 
 float runnerX() { return time * kRunSpeed - 8.0; }
 
+// What depends on time alone, worked out once per pixel before the march instead of at
+// every one of its steps (the same expressions, so the same values).
+float gRunnerX;          // runnerX()
+vec2 gMouth;             // the mouth wedge's direction: (-sin(open), cos(open))
+float gGhostCentreX;     // centre of the ghosts' bounding box along x
+vec3 gGhost[4];          // each ghost's centre
+float gDotsFrom;         // dots before this x are eaten
+
+void prepareTimeValues() {
+  gRunnerX = runnerX();
+  float open = 0.1 + 0.5 * abs(sin(time * 9.0));
+  gMouth = vec2(-sin(open), cos(open));
+  gGhostCentreX = runnerX() - 3.2 - 2.55;
+  for (int i = 0; i < 4; ++i) {
+    float x = runnerX() - 3.2 - float(i) * 1.7 + 0.4 * sin(time * 1.3 + float(i));
+    gGhost[i] = vec3(x, 0.62 + 0.08 * sin(time * 4.0 + float(i) * 1.7), 0.15 * sin(time * 2.0 + float(i)));
+  }
+  gDotsFrom = runnerX() + 0.2;
+}
+
 // Distance to the nearest maze wall, looking at the four cells nearest to p.
 float mazeDistance(vec3 p) {
   if (p.y > 1.5) return p.y - 1.0;  // every wall lies below y = 1
@@ -70,11 +90,10 @@ float mazeDistance(vec3 p) {
 
 // The runner: a sphere with a wedge cut for the mouth, facing +x, opening and closing.
 float runnerDistance(vec3 p, out bool isEye) {
-  vec3 q = p - vec3(runnerX(), 0.55, 0.0);
+  vec3 q = p - vec3(gRunnerX, 0.55, 0.0);
   float body = length(q) - 0.55;
-  float open = 0.1 + 0.5 * abs(sin(time * 9.0));
   // The mouth is a wedge around +x; subtracting it from the sphere opens the jaw.
-  float mouth = dot(vec2(q.x, abs(q.y)), vec2(-sin(open), cos(open)));
+  float mouth = dot(vec2(q.x, abs(q.y)), gMouth);
   float d = max(body, -mouth);
   float eye = length(q - vec3(0.25, 0.32, 0.3)) - 0.07;
   isEye = eye < d;
@@ -85,13 +104,11 @@ float runnerDistance(vec3 p, out bool isEye) {
 float ghostDistance(vec3 p, out int which) {
   which = 0;
   // Far from the group's bounding box, its distance is enough.
-  float centreX = runnerX() - 3.2 - 2.55;
-  float bound = sdBox(p - vec3(centreX, 0.65, 0.0), vec3(3.2, 0.7, 0.7), 0.0);
+  float bound = sdBox(p - vec3(gGhostCentreX, 0.65, 0.0), vec3(3.2, 0.7, 0.7), 0.0);
   if (bound > 0.5) return bound;
   float best = 1e3;
   for (int i = 0; i < 4; ++i) {
-    float x = runnerX() - 3.2 - float(i) * 1.7 + 0.4 * sin(time * 1.3 + float(i));
-    vec3 q = p - vec3(x, 0.62 + 0.08 * sin(time * 4.0 + float(i) * 1.7), 0.15 * sin(time * 2.0 + float(i)));
+    vec3 q = p - gGhost[i];
     float head = length(q - vec3(0.0, 0.1, 0.0)) - 0.45;
     float skirt = max(length(q.xz) - 0.45, abs(q.y + 0.2) - 0.3);
     float hem = q.y + 0.45 + 0.06 * sin(atan(q.z, q.x) * 7.0 + time * 10.0);
@@ -108,7 +125,7 @@ float ghostDistance(vec3 p, out int which) {
 float dotDistance(vec3 p) {
   float spacing = kCell * 0.5;
   float cellX = floor(p.x / spacing + 0.5);
-  if (cellX * spacing < runnerX() + 0.2) return 1e3;
+  if (cellX * spacing < gDotsFrom) return 1e3;
   vec3 q = p - vec3(cellX * spacing, 0.5, 0.0);
   return length(q) - 0.11;
 }
@@ -178,6 +195,7 @@ vec3 ghostColour(int i) {
 }
 
 void main() {
+  prepareTimeValues();
   // Camera: an orbit around the runner; the tracks swing it from a high aerial view down
   // to the runner's side and out again.
   vec3 target = vec3(runnerX() + 1.0, 0.4, 0.0);

@@ -57,7 +57,7 @@ bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, i
   std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostats", "-loglevel", "error", "-xerror", "-nostdin", "-y",
                                    "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", rate, "-i", "pipe:0",
                                    "-i", toolPath(audioPath), "-map", "0:v", "-map", "1:a",
-                                   "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
+                                   "-c:v", "libx264", "-preset", encoder.preset, "-crf", "18", "-pix_fmt", "yuv420p",
                                    "-c:a", "aac", "-b:a", "192k", "-ar", std::to_string(kSampleRate), "-ac", "2",
                                    "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact"};
   if (container == "mp4") {

@@ -16,6 +16,7 @@ struct VideoEncoder {
   size_t frameBytes = 0;             // one RGB frame
   int64_t framesSent = 0;
   double stallSeconds = kDefaultEncoderTimeout;  // --encoder-timeout
+  std::string preset = kDefaultEncoderPreset;    // --encoder-preset: the H.264 encoder's speed
   std::string watchedFile;           // the file ffmpeg writes, whose changes count as progress; may be empty
   std::string messages;              // what ffmpeg wrote on stderr, at most kMaxEncoderMessageBytes
 };

@@ -21,6 +21,13 @@ bool parseSeconds(const char* text, double& out) { return ::parseSeconds(text, k
 
 bool parseSize(const char* text, int& width, int& height) { return ::parseSize(text, kMaxCaptureSide, width, height); }
 
+// Whether name is one of the encoder's presets.
+bool isEncoderPreset(const char* name) {
+  for (const char* preset : kEncoderPresets)
+    if (std::strcmp(name, preset) == 0) return true;
+  return false;
+}
+
 // Milliseconds as seconds with three decimals, for messages.
 std::string secondsText(uint32_t ms) {
   char text[32];
@@ -41,6 +48,7 @@ std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given
   if (!frames && given.has("--shaders"))
     return "--shaders serves the pictures, and the music alone has none: give --at, --out or --frames";
   if (!video && given.has("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
+  if (!video && given.has("--encoder-preset")) return "--encoder-preset applies only to a video --out";
   if (given.has("--jobs")) {
     if (stills) return "--jobs shares out the frames of a span: it does not go with --at";
     if (!frames) return "--jobs shares out frames, and the music alone has none: give --out FILE or --frames";
@@ -117,6 +125,9 @@ bool takeValueOption(const std::string& flag, const char* value, CaptureOptions&
     valid = *value != '\0';
   } else if (flag == "--encoder-timeout") {
     valid = parseInt(value, 1, kMaxEncoderTimeout, options.encoderTimeout);
+  } else if (flag == "--encoder-preset") {
+    options.encoderPreset = value;
+    valid = isEncoderPreset(value);
   } else if (flag == "--from") {
     valid = parseSeconds(value, options.fromSeconds);
   } else if (flag == "--to") {
@@ -212,6 +223,9 @@ const char* captureUsage() {
          "  --fps N          frames per second (default 60)\n"
          "  --encoder-timeout S  with a video: give ffmpeg (or ffprobe) up when it makes\n"
          "                   no progress for S seconds (default 60)\n"
+         "  --encoder-preset P  with a video: the H.264 encoder's speed, ultrafast,\n"
+         "                   superfast, veryfast, faster, fast, medium (default), slow,\n"
+         "                   slower or veryslow: faster ones make larger files\n"
          "  --from S         start of the span in seconds (default 0)\n"
          "  --to S           end of the span in seconds (default 192, the whole show)\n"
          "  --stats FILE     with frames: write each frame's CPU and GPU time and scene\n"

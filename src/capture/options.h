@@ -13,6 +13,12 @@ constexpr int kMaxEncoderTimeout = 86400;     // seconds
 constexpr int kMaxAtTimes = 64;               // --at times in one run: their pictures are committed together
 constexpr int kMaxCaptureSamples = 32;        // --samples: more than any driver offers
 constexpr int kMaxCaptureJobs = 16;           // --jobs: rendering processes of one span capture
+constexpr const char* kDefaultEncoderPreset = "medium";  // x264's own default: small files, good pictures
+
+// The encoder's speed presets, fastest first: a faster one makes a larger file of the same
+// quality level with less work, which suits a preview that is played once.
+constexpr const char* kEncoderPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                           "medium",    "slow",      "slower",   "veryslow"};
 
 struct CaptureOptions {
   int width = 1920;                // pixels
@@ -25,6 +31,7 @@ struct CaptureOptions {
   double fromSeconds = 0.0;        // --from: start of the span
   double toSeconds = -1.0;         // --to: end of the span; negative = the whole show
   int encoderTimeout = kDefaultEncoderTimeout;  // --encoder-timeout: seconds
+  std::string encoderPreset = kDefaultEncoderPreset;  // --encoder-preset: one of kEncoderPresets
   std::string stats;               // --stats: CSV of per-frame times and scene figures
   std::string passStats;           // --pass-stats: CSV of each frame's passes: GPU time and pipeline counts
   int samples = 0;                 // --samples: samples per pixel of the default framebuffer; 0 = not multisampled

@@ -246,6 +246,7 @@ bool startSpanEncoder(VideoEncoder& encoder, const CaptureOptions& options, cons
                       const SpanScratch& scratch) {
   const OutputFile& out = scratch.video;
   encoder.stallSeconds = options.encoderTimeout;
+  encoder.preset = options.encoderPreset;
   encoder.watchedFile = out.inPlace ? "" : out.writePath;
   std::string error;
   if (startEncoder(encoder, tools.ffmpeg, options.width, options.height, options.fps, scratch.musicPath, out.writePath,

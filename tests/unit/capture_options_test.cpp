@@ -66,6 +66,14 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
       {{"--audio", "a.wav", "--encoder-timeout", "5"}, "--encoder-timeout"},
       {{"--at", "5", "--out", "d", "--encoder-timeout", "5"}, "--encoder-timeout"},
       {{"--frames", "d", "--encoder-timeout", "5"}, "--encoder-timeout"},
+      // The encoder's speed: a video's only, one of its names, once.
+      {{"--frames", "d", "--encoder-preset", "fast"}, "--encoder-preset"},
+      {{"--at", "5", "--out", "d", "--encoder-preset", "fast"}, "--encoder-preset"},
+      {{"--audio", "a.wav", "--encoder-preset", "fast"}, "--encoder-preset"},
+      {{"--out", "v.mp4", "--encoder-preset", "Fast"}, "--encoder-preset"},
+      {{"--out", "v.mp4", "--encoder-preset", ""}, "--encoder-preset"},
+      {{"--out", "v.mp4", "--encoder-preset", "fast -crf 0"}, "--encoder-preset"},
+      {{"--out", "v.mp4", "--encoder-preset", "fast", "--encoder-preset", "slow"}, "more than once"},
       {{"--audio", "-", "--frames", "d", "--stats", "-"}, "standard output"},
       // Per-pass figures: frames to measure, one file of their own, given once.
       {{"--audio", "m.wav", "--pass-stats", "p.csv"}, "--pass-stats"},
@@ -103,8 +111,17 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
     std::string error;
     EXPECT_TRUE(parse(words, o, error)) << testing::PrintToString(words) << ": " << error;
   }
-  CaptureOptions tooMany;
+  for (const char* preset : kEncoderPresets) {
+    CaptureOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--out", "v.mkv", "--encoder-preset", preset}, o, error)) << preset << ": " << error;
+    EXPECT_EQ(o.encoderPreset, preset);
+  }
+  CaptureOptions plain;
   std::string error;
+  ASSERT_TRUE(parse({"--out", "v.mp4"}, plain, error)) << error;
+  EXPECT_EQ(plain.encoderPreset, std::string(kDefaultEncoderPreset));
+  CaptureOptions tooMany;
   EXPECT_FALSE(parse({"--out", "d", "--at", most + ",100"}, tooMany, error));
 }
 

@@ -20,6 +20,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <iterator>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -27,6 +28,11 @@
 namespace {
 
 void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // Regular files, and the targets of links, are written under unique temporary names beside
 // them (capture_failures.sh plants links and files where one might go). Two temporaries for one
@@ -184,6 +190,26 @@ TEST(Encoder, FailureStatusAndReportedErrorsAreFailures) {
     EXPECT_EQ(ok && finished, c.second.empty()) << c.first << ": " << error << " / " << finishError;
     EXPECT_NE((ok ? finishError : error).find(c.second), std::string::npos)
         << c.first << ": " << error << " / " << finishError;
+  }
+}
+
+// The encoder's speed reaches ffmpeg as given, in place of the default.
+TEST(Encoder, PresetIsHandedToFfmpeg) {
+  signal(SIGPIPE, SIG_IGN);
+  TempFolder folder;
+  std::vector<uint8_t> frame(16 * 16 * 3, 1);
+  std::string ffmpeg = folder.at("ffmpeg");  // a stand-in that notes its arguments
+  writeText(ffmpeg, "#!/bin/sh\necho \"$@\" > '" + folder.at("args") + "'\ncat > /dev/null\n");
+  ASSERT_EQ(chmod(ffmpeg.c_str(), 0755), 0);
+  for (const char* preset : {kDefaultEncoderPreset, "ultrafast"}) {
+    VideoEncoder encoder;
+    encoder.preset = preset;
+    std::string error;
+    ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error)) << error;
+    ASSERT_TRUE(sendFrame(encoder, frame.data(), error)) << error;
+    ASSERT_TRUE(finishEncoder(encoder, error)) << error;
+    std::string args = readText(folder.at("args"));
+    EXPECT_NE(args.find(std::string("-c:v libx264 -preset ") + preset + " -crf 18"), std::string::npos) << args;
   }
 }
 
