@@ -59,7 +59,20 @@ void say(const char* text) {
   }
 }
 
-// Kills and reaps the tracked child, removes the tracked files; caller holds the lock.
+// Kills every tracked rendering process, then reaps them all (killed first, so that none
+// renders on while another is reaped). Caller holds the lock.
+void stopTrackedWorkers() {
+  for (pid_t pid : trackedWorkers)
+    if (pid > 0) kill(pid, SIGKILL);
+  for (pid_t& pid : trackedWorkers) {
+    int status;
+    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid = 0;
+  }
+}
+
+// Kills and reaps the tracked child and workers, removes the tracked files; caller holds the lock.
 // Returns true when there was a child to stop (named in trackedChildName).
 bool undoCapture() {
   bool stoppedChild = trackedChild > 0;
@@ -70,15 +83,7 @@ bool undoCapture() {
     }
     trackedChild = -1;
   }
-  // Killed before they are waited for, so that none renders on while another is reaped.
-  for (pid_t pid : trackedWorkers)
-    if (pid > 0) kill(pid, SIGKILL);
-  for (pid_t& pid : trackedWorkers) {
-    int status;
-    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid = 0;
-  }
+  stopTrackedWorkers();
   for (char* path : trackedFiles) {
     if (path[0]) unlink(path);
     path[0] = '\0';
@@ -122,11 +127,7 @@ void* waitForStopSignal(void*) {
 void cleanUpAtExit() {
   pthread_mutex_lock(&registryLock);
   if (!capturing) {
-    for (pid_t& pid : trackedWorkers) {
-      int status;
-      if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, &status, 0);
-      pid = 0;
-    }
+    stopTrackedWorkers();
   } else {
     bool stopped = undoCapture();
     char message[kMaxMessageBytes];
