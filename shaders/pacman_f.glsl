@@ -269,8 +269,8 @@ void main() {
       emit = ghostColour(ghost) * 0.25;
       // Eyes painted on the front of each ghost.
       vec3 q = p;
-      q.x -= runnerX() - 3.2 - float(ghost) * 1.7 + 0.4 * sin(time * 1.3 + float(ghost));
-      float eyes = step(0.0, q.x) * smoothstep(0.14, 0.1, length(vec2(abs(q.z - 0.15 * sin(time * 2.0 + float(ghost))) - 0.16, p.y - 0.82)));
+      q.x -= gGhost[ghost].x;
+      float eyes = step(0.0, q.x) * smoothstep(0.14, 0.1, length(vec2(abs(q.z - gGhost[ghost].z) - 0.16, p.y - 0.82)));
       albedo = mix(albedo, vec3(1.0), eyes);
     }
     colour = albedo * (0.12 + 0.95 * diffuse) + vec3(specular) * 0.6 + emit + albedo * rim * 0.25;
