@@ -3,14 +3,12 @@
 // program (<prefix>/share/demo/shaders for a program in <prefix>/bin).
 #pragma once
 
+#include "render/data_folder.h"
+
 #include <string>
 
-constexpr const char* kShaderFolderName = "shaders";        // relative to the working folder
-constexpr const char* kInstalledDataFolder = "share/demo";  // relative to the install prefix
+constexpr const char* kShaderFolderName = "shaders";  // relative to the working folder
 
-// The folder that holds the installed shaders/ for a program at executable (an absolute
-// path): the parent of the program's folder joined with kInstalledDataFolder.
-std::string installedDataFolderFor(const std::string& executable);
 // The path to open for path ("shaders/..."): the same file under the chosen folder, else
 // path itself when the working folder has shaders/, else under the installed data folder;
 // decided once per process.
