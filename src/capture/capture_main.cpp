@@ -12,6 +12,8 @@
 #include "capture/stats_recorder.h"
 #include "capture/wav_writer.h"
 #include "render/shader_folder.h"
+#include "render/track_source.h"
+#include "show/scene_table.h"
 #include "show/show.h"
 #include "show/virtual_clock.h"
 
@@ -153,9 +155,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.shaders.empty()) useShaderFolder(options.shaders);
+  if (!options.tracks.empty()) useTrackFolder(options.tracks);
   // Before anything else: a capture without its shaders would only fail later, obscurely.
   bool renders = !options.atMs.empty() || !options.out.empty() || !options.frames.empty();
   if (renders && !shadersPresent()) return 1;
+  // Every scene's tracks, also those of scenes before --from or between --at times, read
+  // once before the rendering processes are forked, so that every process draws the same keys.
+  if (renders && !loadShowTracks(error)) {
+    logMessage("%s\n", error.c_str());
+    return 1;
+  }
   VideoTools tools;  // found before any output is written
   if (wantsVideo(options) && !findVideoTools(tools)) return 1;
   installCaptureCleanup();

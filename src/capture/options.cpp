@@ -3,6 +3,7 @@
 
 #include "base/command_line.h"
 #include "render/shader_folder.h"
+#include "render/track_source.h"
 #include "show/show.h"
 
 #include <cctype>
@@ -47,6 +48,8 @@ std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given
     return "--samples and --gl-debug shape the rendering, and the music alone renders nothing: give --at, --out or --frames";
   if (!frames && given.has("--shaders"))
     return "--shaders serves the pictures, and the music alone has none: give --at, --out or --frames";
+  if (!frames && given.has("--tracks"))
+    return "--tracks serves the pictures, and the music alone has none: give --at, --out or --frames";
   if (!video && given.has("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
   if (!video && given.has("--encoder-preset")) return "--encoder-preset applies only to a video --out";
   if (given.has("--jobs")) {
@@ -150,6 +153,9 @@ bool takeValueOption(const std::string& flag, const char* value, CaptureOptions&
     options.shaders = value;
     // Checked here, so that a folder that cannot serve is refused before any work.
     if (!checkShaderFolder(value, error)) return false;
+  } else if (flag == "--tracks") {
+    options.tracks = value;
+    if (!checkTrackFolder(value, error)) return false;
   } else {
     error = "unknown option " + flag;
     return false;
@@ -240,6 +246,8 @@ const char* captureUsage() {
          "                   to stderr once, with its count at the end\n"
          "  --shaders DIR    read the shaders from DIR instead of shaders/ here or the\n"
          "                   installed copy\n"
+         "  --tracks DIR     read the scenes' track files from DIR instead of tracks/\n"
+         "                   here or the installed copy\n"
          "  --jobs N         with --out FILE or --frames: render the span's frames in N\n"
          "                   processes at once (1 to 16, default 1); the pictures are the\n"
          "                   same, frame for frame\n"

@@ -37,6 +37,7 @@ struct CaptureOptions {
   int samples = 0;                 // --samples: samples per pixel of the default framebuffer; 0 = not multisampled
   bool glDebug = false;            // --gl-debug: a debug context whose messages go to stderr
   std::string shaders;             // --shaders: the folder to read shaders from; "" = shaders/ or the installed copy
+  std::string tracks;              // --tracks: the folder to read track files from; "" = tracks/ or the installed copy
   int jobs = 1;                    // --jobs: processes rendering a span's frames; 1 = this one alone
   bool help = false;               // --help
 };

@@ -3,6 +3,7 @@
 
 #include "base/command_line.h"
 #include "render/shader_folder.h"
+#include "render/track_source.h"
 #include "show/show.h"
 
 #include <cmath>
@@ -77,6 +78,13 @@ bool takeOption(const std::string& flag, int argc, char** argv, int& i, DemoOpti
     }
     options.shaders = argv[++i];
     return checkShaderFolder(options.shaders.c_str(), error);
+  } else if (flag == "--tracks") {
+    if (i + 1 >= argc) {
+      error = "--tracks needs a folder";
+      return false;
+    }
+    options.tracks = argv[++i];
+    return checkTrackFolder(options.tracks.c_str(), error);
   } else {
     error = "unknown option " + flag;
     return false;
@@ -103,11 +111,12 @@ const char* demoUsage() {
          "                  overlay, F12 saves the frame as frame-<ms>.png; a saved\n"
          "                  shader file is rebuilt at once\n"
          "  --shaders DIR   read (with --dev, and watch) the shaders from DIR instead\n"
+         "  --tracks DIR    read the scenes' track files from DIR instead\n"
          "  --help          this text\n"
          "\n"
-         "Shaders are read from the --shaders folder, else from shaders/ in the working\n"
-         "folder, else from the installed copy; error_log.txt is written in the working\n"
-         "folder.\n";
+         "Shaders and tracks are read from the --shaders and --tracks folders, else from\n"
+         "shaders/ and tracks/ in the working folder, else from the installed copy;\n"
+         "error_log.txt is written in the working folder.\n";
 }
 
 bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& error) {
@@ -137,6 +146,10 @@ bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
   if (options.dev) options.window = true;
   if (options.glInfo && !options.shaders.empty()) {
     error = "--gl-info reads no shaders: it does not go with --shaders";
+    return false;
+  }
+  if (options.glInfo && !options.tracks.empty()) {
+    error = "--gl-info reads no tracks: it does not go with --tracks";
     return false;
   }
   return true;

@@ -21,6 +21,7 @@ struct DemoOptions {
   bool glInfo = false;    // --gl-info: print what OpenGL the demo gets, and exit
   bool dev = false;       // --dev: the maker's mode (windowed; transport keys, overlay, screenshots)
   std::string shaders;    // --shaders: the folder to read shaders from; "" = shaders/ or the installed copy
+  std::string tracks;     // --tracks: the folder to read the scenes' track files from; "" = tracks/ or the installed copy
 };
 
 // Parses argv into options. Returns false with a one-line reason in error on an unknown or

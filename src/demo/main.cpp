@@ -8,7 +8,9 @@
 #include "demo/gl_info.h"
 #include "demo/sdl_host.h"
 #include "render/shader_folder.h"
+#include "render/track_source.h"
 #include "show/replay.h"
+#include "show/scene_table.h"
 #include "show/show.h"
 #include "synth/audio.h"
 #include "synth/sample_rate.h"
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
     return -1;
   }
   if (!options.shaders.empty()) useShaderFolder(options.shaders);
+  if (!options.tracks.empty()) useTrackFolder(options.tracks);
   SdlHost host;
   if (options.window) {
     host.fullScreen = false;
@@ -66,6 +69,12 @@ int main(int argc, char** argv) {
   host.withAudio = !options.mute;
 
   logOpen("error_log.txt");
+  // Every scene's tracks, before the window opens: a file that does not read is a start-up
+  // failure, whichever scene would have needed it first.
+  if (!loadShowTracks(error)) {
+    logMessage("%s\n", error.c_str());
+    return -1;
+  }
   if (startWindow(host) != 0) return -1;
   if (options.dev) {
     int status = runDevMode(options, host);

@@ -33,8 +33,10 @@ struct KeyframeTrack {
     count = static_cast<int32_t>(keys.size());
   }
 
-  // The value at t centiseconds; the track must be finished and non-empty.
+  // The value at t centiseconds of the finished track; zero for an empty one (its file
+  // could not be read), which the programs never show: they refuse such a file at start-up.
   T evaluate(uint32_t t) {
+    if (count <= 0) return T{};
     if (cacheValid && t == cachedTime) return cachedValue;
     int32_t lo = 0, hi = count - 1;
     while (hi - 1 > lo) {

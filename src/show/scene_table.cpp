@@ -32,10 +32,16 @@ constexpr bool rowsInOrder(const SceneRow* rows, int count) {
 }  // namespace
 
 constexpr SceneRow kSceneTable[kSceneCount] = {
-    {&forrestScene, makeScene<ForrestScene>, "forest", 0},
-    {&tvScene, makeScene<TVScene>, "tv", 34000},
-    {&pacmanScene, makeScene<PacmanScene>, "pacman", 78000},
-    {&cubesScene, makeScene<CubesScene>, "cubes", 110000},
-    {&curvesScene, makeScene<CurvesScene>, "curves", 126000},
+    {&forrestScene, makeScene<ForrestScene>, "forest", 0, &forestTrackFile},
+    {&tvScene, makeScene<TVScene>, "tv", 34000, &tvTrackFile},
+    {&pacmanScene, makeScene<PacmanScene>, "pacman", 78000, &pacmanTrackFile},
+    {&cubesScene, makeScene<CubesScene>, "cubes", 110000, nullptr},
+    {&curvesScene, makeScene<CurvesScene>, "curves", 126000, nullptr},
 };
 static_assert(rowsInOrder(kSceneTable, kSceneCount), "kSceneCount filled rows, start times rising from 0");
+
+bool loadShowTracks(std::string& error) {
+  for (const SceneRow& row : kSceneTable)
+    if (row.tracks && !loadTrackFile(*row.tracks, error)) return false;
+  return true;
+}

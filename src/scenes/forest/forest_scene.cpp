@@ -15,12 +15,12 @@
 #include <cstdint>
 
 Scene* forrestScene = new ForrestScene();
+SceneTrackFile forestTrackFile = {
+    "forest.txt", {{{"tint", 3}, {"distance", 1}, {"yaw", 1}, {"pitch", 1}, {"height", 1}, {"focus", 1}}, 6}};
 
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
-constexpr uint32_t kTintRepeatAfter = 1700;   // centiseconds between the two fades
-constexpr uint32_t kTintRepeatUpTo = 1600;    // keys up to here are played again
 constexpr float kTrunkHeight = 10.0f;          // units a trunk's face is pushed up
 constexpr float kTrunkLean = 0.02f;            // sideways share of a trunk's direction
 constexpr float kDentDepth = -0.1f;            // units a dent's face is pushed along its normal
@@ -111,50 +111,12 @@ ForrestScene::ForrestScene()
 // ---- tracks ----
 
 void fillForestTracks(ForrestScene& scene) {
-  const Vec3 black(0, 0, 0), white(1, 1, 1);
-  KeyframeTrack<Vec3>& tint = scene.tintTrack;
-  tint.addKey(black, black, 0);
-  tint.addKey(white, Vec3(0, 0.5f, 1), 400);
-  tint.addKey(white, Vec3(0, -0.5f, -1), 1400);
-  tint.addKey(black, black, 1600);
-  // The fade plays twice: every key so far comes again 17 s later. The end is re-read after
-  // each append, and the copies lie past 1600, so none is copied twice.
-  for (size_t k = 0; k < tint.keys.size(); ++k) {
-    Keyframe<Vec3> key = tint.keys[k];
-    if (key.time <= kTintRepeatUpTo) tint.addKey(key.value, key.tangent, key.time + kTintRepeatAfter);
-  }
-  tint.finish();
-
-  KeyframeTrack<float>& distance = scene.distanceTrack;
-  distance.addKey(4, 0, 0);
-  distance.addKey(2, 0, 800);
-  distance.addKey(8, 0, 1600);
-  distance.addKey(8, -1, 1700);
-  distance.addKey(7, 0, 3200);
-  distance.finish();
-
-  KeyframeTrack<float>& yaw = scene.yawTrack;
-  yaw.addKey(0, 0, 0);
-  yaw.addKey(2.5132741f, 0, 1600);  // 0.8 pi
-  yaw.finish();
-
-  KeyframeTrack<float>& pitch = scene.pitchTrack;
-  pitch.addKey(0, 0, 0);
-  pitch.addKey(-0.3f, 0, 1000);
-  pitch.addKey(0.2f, 0, 1600);
-  pitch.addKey(-0.1f, 0, 1601);
-  pitch.finish();
-
-  KeyframeTrack<float>& height = scene.heightTrack;
-  height.addKey(0, 0, 900);
-  height.addKey(-4, 0, 1600);
-  height.addKey(0, 0, 1601);
-  height.finish();
-
-  KeyframeTrack<float>& focus = scene.focusTrack;
-  focus.addKey(0, 0, 2700);
-  focus.addKey(-3.5f, 0, 3000);
-  focus.finish();
+  fillTrack(forestTrackFile, "tint", scene.tintTrack);
+  fillTrack(forestTrackFile, "distance", scene.distanceTrack);
+  fillTrack(forestTrackFile, "yaw", scene.yawTrack);
+  fillTrack(forestTrackFile, "pitch", scene.pitchTrack);
+  fillTrack(forestTrackFile, "height", scene.heightTrack);
+  fillTrack(forestTrackFile, "focus", scene.focusTrack);
 }
 
 // ---- procedural content ----

@@ -9,6 +9,7 @@
 #include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
+#include "render/track_source.h"
 
 #include <cstdint>
 #include <vector>
@@ -126,8 +127,10 @@ class ForrestScene : public Scene {
 
 // The show's forest, created before main; the show's scene table points at it.
 extern Scene* forrestScene;
+// Its tracks' file, tracks/forest.txt: tint, distance, yaw, pitch, height and focus.
+extern SceneTrackFile forestTrackFile;
 
-// Fills the six tracks with their keys and finishes them.
+// Fills the six tracks with the keys of forestTrackFile and finishes them.
 void fillForestTracks(ForrestScene& scene);
 // Fills bytes with the low 8 bits of the next kNoiseBytes values of the shared random sequence.
 void fillNoiseBytes(uint8_t bytes[kNoiseBytes]);

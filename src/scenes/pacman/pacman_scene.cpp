@@ -7,32 +7,14 @@
 #include "render/quad.h"
 
 Scene* pacmanScene = new PacmanScene();
+SceneTrackFile pacmanTrackFile = {"pacman.txt", {{{"camPos", 3}, {"camRot", 3}, {"tint", 3}}, 3}};
 
 PacmanScene::PacmanScene() { framesIndependent = true; }
 
 void fillPacmanTracks(PacmanScene& scene) {
-  const Vec3 zero(0, 0, 0);
-  KeyframeTrack<Vec3>& pos = scene.camPosTrack;
-  pos.addKey(Vec3(24.8f, 0, 1.2f), zero, 0);
-  pos.addKey(Vec3(0, 0, -1), Vec3(0, 0, -2), 1000);
-  pos.addKey(Vec3(0, 0, -4), zero, 1500);
-  pos.addKey(Vec3(0, 0, -4), zero, 2500);
-  pos.addKey(Vec3(0, 0, -3.5f), Vec3(0, 0, 1), 3000);
-  pos.addKey(Vec3(0, 0, 2), Vec3(0, 0, 2), 3200);
-  pos.finish();
-
-  KeyframeTrack<Vec3>& rot = scene.camRotTrack;
-  rot.addKey(Vec3(0, 0, 1.2f), zero, 0);
-  rot.addKey(Vec3(0, 0, -1), Vec3(0, 0, 1), 800);
-  rot.addKey(zero, zero, 2000);
-  rot.finish();
-
-  KeyframeTrack<Vec3>& tint = scene.tintTrack;
-  tint.addKey(zero, zero, 0);
-  tint.addKey(Vec3(1, 1, 1), zero, 100);
-  tint.addKey(Vec3(1, 1, 1), zero, 3100);
-  tint.addKey(zero, zero, 3200);
-  tint.finish();
+  fillTrack(pacmanTrackFile, "camPos", scene.camPosTrack);
+  fillTrack(pacmanTrackFile, "camRot", scene.camRotTrack);
+  fillTrack(pacmanTrackFile, "tint", scene.tintTrack);
 }
 
 void PacmanScene::start() {

@@ -5,6 +5,7 @@
 #include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
+#include "render/track_source.h"
 
 class PacmanScene : public Scene {
  public:
@@ -26,6 +27,8 @@ class PacmanScene : public Scene {
 
 // The show's Pacman, created before main; the show's scene table points at it.
 extern Scene* pacmanScene;
+// Its tracks' file, tracks/pacman.txt: camPos, camRot and tint.
+extern SceneTrackFile pacmanTrackFile;
 
-// Fills the three tracks with their keys and finishes them (part of start()).
+// Fills the three tracks with the keys of pacmanTrackFile and finishes them (part of start()).
 void fillPacmanTracks(PacmanScene& scene);

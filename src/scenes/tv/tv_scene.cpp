@@ -11,6 +11,7 @@
 #include <cmath>
 
 Scene* tvScene = new TVScene();
+SceneTrackFile tvTrackFile = {"tv.txt", {{{"distance", 1}, {"scale", 1}, {"fade", 1}}, 3}};
 
 const uint8_t kSnowPalette[kPaletteEntries * 3] = {
     20, 17, 95, 66, 112, 54, 107, 87, 41, 72, 36, 120, 120, 93, 116, 117, 89, 83, 109, 30, 67, 6, 31, 76,
@@ -50,22 +51,9 @@ TVScene::~TVScene() {
 // ---- tracks, camera and shapes ----
 
 void fillTVTracks(TVScene& scene) {
-  KeyframeTrack<float>& distance = scene.distanceTrack;
-  distance.addKey(-40, 0, 600);
-  distance.addKey(-3, 0, 1000);
-  distance.addKey(-3, 0, 2200);
-  distance.addKey(-40, 0, 2600);
-  distance.finish();
-
-  scene.scaleTrack.addKey(1, 0, 1000);
-  scene.scaleTrack.finish();
-
-  KeyframeTrack<float>& fade = scene.fadeTrack;
-  fade.addKey(0, 0, 0);
-  fade.addKey(1, 0, 400);
-  fade.addKey(1, 0, 4250);
-  fade.addKey(0, 0, 4400);
-  fade.finish();
+  fillTrack(tvTrackFile, "distance", scene.distanceTrack);
+  fillTrack(tvTrackFile, "scale", scene.scaleTrack);
+  fillTrack(tvTrackFile, "fade", scene.fadeTrack);
 }
 
 Mat4 tvProjection(int32_t width, int32_t height) {

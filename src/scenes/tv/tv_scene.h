@@ -9,6 +9,7 @@
 #include "render/scene.h"
 #include "render/shader.h"
 #include "render/track.h"
+#include "render/track_source.h"
 
 #include <cstdint>
 
@@ -124,8 +125,10 @@ class TVScene : public Scene {
 
 // The show's television, created before main; the show's scene table points at it.
 extern Scene* tvScene;
+// Its tracks' file, tracks/tv.txt: distance, scale and fade.
+extern SceneTrackFile tvTrackFile;
 
-// Fills the three tracks with their keys and finishes them.
+// Fills the three tracks with the keys of tvTrackFile and finishes them.
 void fillTVTracks(TVScene& scene);
 // The line picture's frustum: near 1, far 100, 90 degrees across, the vertical scale times
 // width / height so the picture looks right once stretched over the window.
