@@ -125,12 +125,13 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
   EXPECT_FALSE(parse({"--out", "d", "--at", most + ",100"}, tooMany, error));
 }
 
-// --shaders: the folder must be there before any work; it shapes pictures only; once.
-TEST(CaptureOptions, ShaderFolderIsCheckedAtOnce) {
+// --shaders and --tracks: the folder must be there before any work; it shapes pictures only; once.
+TEST(CaptureOptions, ShaderAndTrackFoldersAreCheckedAtOnce) {
   CaptureOptions o;
   std::string error;
-  ASSERT_TRUE(parse({"--shaders", "/tmp", "--at", "5", "--out", "d"}, o, error)) << error;
+  ASSERT_TRUE(parse({"--shaders", "/tmp", "--tracks", "/", "--at", "5", "--out", "d"}, o, error)) << error;
   EXPECT_EQ(o.shaders, "/tmp");
+  EXPECT_EQ(o.tracks, "/");
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
       {{"--shaders", "/no/such/folder", "--at", "5", "--out", "d"}, "--shaders /no/such/folder: No such file"},
       {{"--shaders", "/dev/null", "--at", "5", "--out", "d"}, "--shaders /dev/null: not a folder"},
@@ -138,6 +139,8 @@ TEST(CaptureOptions, ShaderFolderIsCheckedAtOnce) {
       {{"--shaders", "/tmp", "--shaders", "/tmp", "--at", "5", "--out", "d"}, "--shaders is given more than once"},
       {{"--shaders", "/tmp", "--audio", "a.wav"}, "--shaders serves the pictures"},
       {{"--at", "5", "--out", "d", "--shaders"}, "--shaders needs a value"},
+      {{"--tracks", "/dev/null", "--at", "5", "--out", "d"}, "--tracks /dev/null: not a folder"},
+      {{"--tracks", "/tmp", "--audio", "a.wav"}, "--tracks serves the pictures"},
   };
   for (const auto& request : refused) {
     CaptureOptions refusedOptions;

@@ -1,5 +1,5 @@
 // The demo's command line and the strict value parsers it shares with the capture tool;
-// where the installed shaders are looked for, and the folder --shaders names.
+// where the installed shaders are looked for, and the folders --shaders and --tracks name.
 #include "base/command_line.h"
 #include "demo/demo_options.h"
 #include "demo/display_check.h"
@@ -143,6 +143,12 @@ TEST(ShaderFolder, TheChosenFolderIsCheckedAndReadInsteadOfShaders) {
   EXPECT_EQ(error, "--shaders is given twice");
   EXPECT_FALSE(parse({"--gl-info", "--shaders", folder.path}, o, error));
   EXPECT_EQ(error, "--gl-info reads no shaders: it does not go with --shaders");
+  // --tracks, by the same rules.
+  ASSERT_TRUE(parse({"--tracks", folder.path, "--shaders", folder.path}, o, error) && o.tracks == folder.path);
+  EXPECT_FALSE(parse({"--tracks", folder.at("file")}, o, error));
+  EXPECT_EQ(error, "--tracks " + folder.at("file") + ": not a folder");
+  EXPECT_FALSE(parse({"--gl-info", "--tracks", folder.path}, o, error));
+  EXPECT_EQ(error, "--gl-info reads no tracks: it does not go with --tracks");
 
   useShaderFolder(std::string(folder.path) + "//");
   EXPECT_EQ(locateShaderFile("shaders/a_f.glsl"), folder.at("a_f.glsl"));

@@ -1,0 +1,264 @@
+// Track files: the shipped files hold the show's keys as the show's design writes them; bad
+// files are refused with their line; random and broken bytes never get past the reader; the
+// document edits a line at a time and undoes back to the same bytes.
+#include "base/track_document.h"
+#include "scenes/forest/forest_scene.h"
+#include "scenes/pacman/pacman_scene.h"
+#include "scenes/tv/tv_scene.h"
+#include "show/scene_table.h"
+#include "test_helpers.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <sstream>
+
+namespace {
+
+const std::string kShippedTracks = DEMO_SOURCE_DIR "/tracks";
+
+// Every test's scenes read the shipped files, wherever the tests run from.
+class ShippedTracks : public ::testing::Environment {
+  void SetUp() override { useTrackFolder(kShippedTracks); }
+};
+const auto* const kShippedTracksEnvironment = ::testing::AddGlobalTestEnvironment(new ShippedTracks);
+
+// The words of text before any '#'.
+std::vector<std::string> wordsOf(const std::string& text) {
+  std::istringstream in(text.substr(0, text.find('#')));
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+TEST(TrackFiles, ShippedFilesHoldTheShowsKeysAsItsDesignWritesThem) {
+  // Each key "time value... tangent...", numbers as the design writes them.
+  const std::vector<std::pair<SceneTrackFile*, std::vector<std::pair<std::string, std::vector<std::string>>>>> files = {
+      {&forestTrackFile,
+       {{"tint",
+         {"0 0 0 0 0 0 0", "400 1 1 1 0 0.5 1", "1400 1 1 1 0 -0.5 -1", "1600 0 0 0 0 0 0",  // and again 17 s later
+          "1700 0 0 0 0 0 0", "2100 1 1 1 0 0.5 1", "3100 1 1 1 0 -0.5 -1", "3300 0 0 0 0 0 0"}},
+        {"distance", {"0 4 0", "800 2 0", "1600 8 0", "1700 8 -1", "3200 7 0"}},
+        {"yaw", {"0 0 0", "1600 2.5132741 0"}},
+        {"pitch", {"0 0 0", "1000 -0.3 0", "1600 0.2 0", "1601 -0.1 0"}},
+        {"height", {"900 0 0", "1600 -4 0", "1601 0 0"}},
+        {"focus", {"2700 0 0", "3000 -3.5 0"}}}},
+      {&tvTrackFile,
+       {{"distance", {"600 -40 0", "1000 -3 0", "2200 -3 0", "2600 -40 0"}},
+        {"scale", {"1000 1 0"}},
+        {"fade", {"0 0 0", "400 1 0", "4250 1 0", "4400 0 0"}}}},
+      {&pacmanTrackFile,
+       {{"camPos",
+         {"0 24.8 0 1.2 0 0 0", "1000 0 0 -1 0 0 -2", "1500 0 0 -4 0 0 0", "2500 0 0 -4 0 0 0",
+          "3000 0 0 -3.5 0 0 1", "3200 0 0 2 0 0 2"}},
+        {"camRot", {"0 0 0 1.2 0 0 0", "800 0 0 -1 0 0 1", "2000 0 0 0 0 0 0"}},
+        {"tint", {"0 0 0 0 0 0 0", "100 1 1 1 0 0 0", "3100 1 1 1 0 0 0", "3200 0 0 0 0 0 0"}}}},
+  };
+  std::string error;
+  ASSERT_TRUE(loadShowTracks(error)) << error;
+  for (const auto& [file, tracks] : files) {
+    std::istringstream in(readFile(kShippedTracks + "/" + file->fileName));
+    std::vector<std::string> lines(1);  // numbered from 1
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(file->format.count, static_cast<int>(tracks.size())) << file->fileName;
+    for (const auto& [name, expected] : tracks) {
+      int index = findTrack(file->format, name);
+      ASSERT_GE(index, 0) << name;
+      const int n = file->format.tracks[index].components;
+      const std::vector<TrackKey>& keys = file->keys.tracks[index].keys;
+      ASSERT_EQ(keys.size(), expected.size()) << file->fileName << " " << name;
+      for (size_t k = 0; k < keys.size(); ++k) {
+        const std::vector<std::string> words = wordsOf(expected[k]);
+        EXPECT_EQ(wordsOf(lines[keys[k].line]), words) << file->fileName << ":" << keys[k].line;
+        EXPECT_EQ(keys[k].time, std::stoul(words[0]));
+        for (int i = 0; i < n; ++i)
+          EXPECT_TRUE(keys[k].value[i] == std::stof(words[1 + i]) && keys[k].tangent[i] == std::stof(words[1 + n + i]))
+              << file->fileName << ":" << keys[k].line;
+      }
+    }
+  }
+  // Which member each track fills is held by the reference frames.
+}
+
+// A float track a and a 3-vector track v.
+const TrackFileFormat kFormat = {{{"a", 1}, {"v", 3}}, 2};
+const std::string kGood = "track a\n0 1 0\ntrack v\n5 1 2 3 4 5 6\n";
+
+TEST(TrackFiles, BadFilesAreRefusedWithTheLineAndWhatIsWrong) {
+  std::string huge = kGood;
+  while (huge.size() <= kMaxTrackFileBytes) huge += "# a comment line of some length, to fill the file\n";
+  const int hugeLine = std::count(huge.begin(), huge.begin() + kMaxTrackFileBytes, '\n') + 1;
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "f:1: the file ends without track a"},
+      {"track a\n0 1 0\n", "f:2: the file ends without track v"},
+      {"track a\ntrack v\n5 1 2 3 4 5 6\n", "f:1: track a has no keys"},
+      {"0 1 0\n", "f:1: a key before the first track line"},
+      {kGood + "track b\n", "f:5: unknown track 'b' (this file holds a and v)"},
+      {kGood + "track a\n", "f:5: track a again (it began at line 1)"},
+      {"track a\n0 1\n",
+       "f:2: a key of a is a time and 2 numbers (1 of the value, 1 of the tangent); this line has 1 after its time"},
+      {"track v\n0 1 2 3 4 5 6 7\n",
+       "f:2: a key of v is a time and 6 numbers (3 of the value, 3 of the tangent); this line has 7 after its time"},
+      {"track a\n0 0x10 0\n", "f:2: '0x10' is not a number"},
+      {"track a\n0 1 inf\n", "f:2: 'inf' is not a finite number"},
+      {"track a\n0 1" + std::string(80, '0') + " 0\n",
+       "f:2: '1000000000000000000000000000000000000000...' is out of a float's range"},
+      {"track a\n-5 1 0\n", "f:2: the time '-5' is negative"},
+      {"track a\n1.5 1 0\n", "f:2: the time '1.5' is not a whole number of centiseconds"},
+      {"track a\n4294967296 1 0\n", "f:2: the time '4294967296' is past 4294967295 centiseconds"},
+      {"track a\n7 1 0\n7 2 0\n", "f:3: time 7 is already a key of a (line 2)"},
+      {"track a\n0 1 0\n" + std::string("\0", 1), "f:3: not text: a NUL byte"},
+      {"track a\n0 1 0\r\r\n", "f:2: not text: the control character 0x0d"},  // a CR that ends no line
+      {"# \xc0\x80 \xed\xa0\x80\n", "f:1: not text: bytes that are not UTF-8"},  // an overlong NUL, a surrogate
+      {"# \xe2\x82", "f:1: not text: bytes that are not UTF-8"},                 // cut short
+      {"\n#" + std::string(kMaxTrackLineBytes, ' ') + "\n", "f:2: the line is longer than 4096 bytes"},
+      {std::string(kMaxTrackFileLines + 1, '\n'), "f:65537: more than 65536 lines"},
+      {huge, "f:" + std::to_string(hugeLine) + ": the file is larger than 1 MiB (1048576 bytes)"},
+  };
+  TrackFileKeys keys;
+  std::string error;
+  for (const auto& [bytes, message] : cases) {
+    EXPECT_FALSE(parseTrackFile(bytes, "f", kFormat, keys, error)) << message;
+    EXPECT_EQ(error, message);
+  }
+  // Text: tabs, comments anywhere, UTF-8, "\r\n", no end on the last line, exponents.
+  ASSERT_TRUE(parseTrackFile("# \xcf\x80 \xf0\x9f\x8e\xac\r\ntrack v  # v\t\r\n4294967295\t-0 .5 1e-3 2.5E+2 0 0\r\n"
+                             "track a\n\n  3 1 0 # last",
+                             "f", kFormat, keys, error))
+      << error;
+  EXPECT_TRUE(keys.tracks[1].keys[0].time == 4294967295u && keys.tracks[1].keys[0].value[2] == 0.001f &&
+              keys.tracks[1].keys[0].tangent[0] == 250.0f && keys.tracks[0].keys[0].line == 6);
+  // A FIFO nobody writes is not waited for.
+  TempFolder folder;
+  ASSERT_EQ(mkfifo(folder.at("fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(readTrackFile(folder.at("fifo"), kFormat, keys, error));
+  EXPECT_EQ(error, folder.at("fifo") + ": not a regular file");
+}
+
+// Whatever the bytes, the reader ends with finite keys or with one message naming a line of
+// the file; the sanitizer tree runs this too.
+TEST(TrackFiles, RandomAndBrokenBytesNeverGetPastTheReader) {
+  std::mt19937 random(20240533);
+  const std::string shipped = readFile(kShippedTracks + "/pacman.txt");
+  const std::string pieces[] = {"track tint\n", "1e39", "-4294967296", std::string(5000, '7'), std::string("\0", 1),
+                                "\xff", "\xe2\x82", "\r", "\t", "#", ".", "nan", "\n", " "};
+  int accepted = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string bytes = shipped;
+    if (round % 4 == 0) {  // random bytes
+      bytes.resize(random() % 600);
+      for (char& c : bytes) c = static_cast<char>(random());
+    } else if (round % 4 == 1) {  // cut short
+      bytes.resize(random() % bytes.size());
+    } else {  // pieces put in, bytes changed
+      for (int n = random() % 6; n >= 0; --n) {
+        size_t at = random() % bytes.size();
+        if (random() % 3 == 0) bytes[at] = static_cast<char>(random());
+        else bytes.insert(at, pieces[random() % std::size(pieces)]);
+      }
+    }
+    TrackFileKeys keys;
+    std::string error;
+    if (parseTrackFile(bytes, "fuzz", pacmanTrackFile.format, keys, error)) {
+      ++accepted;
+      for (int t = 0; t < pacmanTrackFile.format.count; ++t) {
+        ASSERT_FALSE(keys.tracks[t].keys.empty());
+        for (const TrackKey& key : keys.tracks[t].keys)
+          for (int i = 0; i < 3; ++i) ASSERT_TRUE(std::isfinite(key.value[i]) && std::isfinite(key.tangent[i]));
+      }
+      continue;
+    }
+    char* rest = nullptr;
+    unsigned long line = std::strtoul(error.c_str() + 5, &rest, 10);
+    const unsigned long lines = std::count(bytes.begin(), bytes.end(), '\n') + 1;
+    ASSERT_TRUE(error.rfind("fuzz:", 0) == 0 && line >= 1 && line <= lines && std::string(rest).rfind(": ", 0) == 0 &&
+                error.find('\n') == std::string::npos)
+        << error;
+  }
+  EXPECT_GT(accepted, 100);  // the changes reach past the first checks too
+}
+
+TEST(TrackDocument, EditsTouchOnlyTheirLinesAndUndoGivesBackTheSameBytes) {
+  const std::string original = "# the camera\ntrack a\n0      4    0   # start\n1600   2.5132741   0\r\n\ntrack v # v\n"
+                               "5\t1 2 3\t4 5 6\n9\t1 1 1\t0 0 0";
+  TempFolder folder;
+  const std::string path = folder.at("t.txt");
+  std::ofstream(path, std::ios::binary) << original;
+  TrackDocument document;
+  std::string error;
+  ASSERT_TRUE(document.open(path, kFormat, error)) << error;
+  std::vector<std::string> expected = document.lines;
+  // A key between two: laid out like the one before it, numbers in their shortest exact form.
+  TrackKey key;
+  key.time = 800;
+  key.value[0] = 0.1f;
+  key.tangent[0] = -1.0f / 3;
+  ASSERT_TRUE(document.addKey(0, key, error)) << error;
+  expected.insert(expected.begin() + 3, "800    0.1  -0.33333334\n");
+  // Changed keys keep their unchanged numbers' text, their comment and their line end.
+  key = document.keys.tracks[0].keys[2];
+  key.tangent[0] = 1e-7f;
+  ASSERT_TRUE(document.setKey(0, key, error)) << error;
+  expected[4] = "1600   2.5132741   1e-07\r\n";
+  key = document.keys.tracks[0].keys[0];
+  key.tangent[0] = 12.5f;
+  ASSERT_TRUE(document.setKey(0, key, error)) << error;
+  expected[2] = "0      4    12.5 # start\n";
+  EXPECT_EQ(document.lines, expected);
+  EXPECT_EQ(document.keys.tracks[0].keys[1].value[0], 0.1f);
+  key.time = 20;  // after the last line, which has no end
+  for (int i = 0; i < 3; ++i) key.value[i] = key.tangent[i] = 0.5f * i;
+  ASSERT_TRUE(document.addKey(1, key, error)) << error;
+  EXPECT_EQ(document.lines.back(), "20\t0 0.5 1\t0 0.5 1");
+  ASSERT_TRUE(document.removeKey(1, 5, error) && document.removeKey(0, 800, error)) << error;
+  EXPECT_EQ(readFile(path), document.text());
+  // Refusals change nothing.
+  ASSERT_TRUE(document.removeKey(1, 9, error)) << error;
+  const size_t edits = document.history.size();
+  auto refused = [&](bool done, const std::string& message) {
+    EXPECT_TRUE(!done && error == path + ": " + message) << error;
+  };
+  refused(document.addKey(0, document.keys.tracks[0].keys[0], error), "track a has a key at 0 already");
+  refused(document.removeKey(1, 5, error), "track v has no key at 5");
+  refused(document.removeKey(1, 20, error), "the key at 20 is the only one of track v");
+  key.value[1] = NAN;
+  refused(document.setKey(1, key, error), "a key's numbers must be finite");
+  EXPECT_EQ(document.history.size(), edits);
+  // The whole history back: byte for byte the file it was, and nothing left beside it.
+  while (!document.history.empty()) ASSERT_TRUE(document.undo(error)) << error;
+  EXPECT_EQ(readFile(path), original);
+  EXPECT_FALSE(document.undo(error));
+  EXPECT_EQ(std::system(("test $(ls -A " + std::string(folder.path) + " | wc -l) = 1").c_str()), 0);
+}
+
+TEST(TrackDocument, KeepsTheLastEditsAndNeverWritesOverWhatItDidNotRead) {
+  TempFolder folder;
+  const std::string path = folder.at("t.txt");
+  std::ofstream(path) << kGood;
+  chmod(path.c_str(), 0640);
+  TrackDocument document;
+  std::string error;
+  ASSERT_TRUE(document.open(path, kFormat, error)) << error;
+  TrackKey key;
+  for (key.time = 1; key.time <= kTrackUndoDepth + 8; ++key.time) ASSERT_TRUE(document.addKey(0, key, error)) << error;
+  struct stat info;
+  EXPECT_TRUE(stat(path.c_str(), &info) == 0 && (info.st_mode & 0777) == 0640);  // the old file's permissions
+  for (int i = 0; i < kTrackUndoDepth; ++i) ASSERT_TRUE(document.undo(error)) << error;
+  EXPECT_FALSE(document.undo(error));
+  EXPECT_EQ(document.keys.tracks[0].keys.size(), 9u);  // the first 8 edits stay
+  // Changed behind its back, or replaced by a link: not written, the link and its target kept.
+  std::ofstream(path) << kGood;
+  EXPECT_FALSE(document.addKey(0, key, error));
+  EXPECT_EQ(error, path + ": not written: it changed since it was read");
+  ASSERT_TRUE(document.open(path, kFormat, error) && unlink(path.c_str()) == 0);
+  std::ofstream(folder.at("target")) << kGood;
+  ASSERT_EQ(symlink(folder.at("target").c_str(), path.c_str()), 0);
+  EXPECT_FALSE(document.addKey(0, key, error));
+  EXPECT_EQ(error, path + ": not written: it is no longer a regular file (a link is not followed)");
+  EXPECT_TRUE(readFile(folder.at("target")) == kGood && exists(path));
+}
+
+}  // namespace
