@@ -54,6 +54,18 @@ bool takeFrom(int argc, char** argv, int& i, DemoOptions& options, std::string& 
   return true;
 }
 
+// Takes the folder given to flag at argv[i + 1] into folder (i then moves past it); false with
+// error set when none follows or check refuses it.
+bool takeFolder(const std::string& flag, int argc, char** argv, int& i, std::string& folder,
+                bool (*check)(const char*, std::string&), std::string& error) {
+  if (i + 1 >= argc) {
+    error = flag + " needs a folder";
+    return false;
+  }
+  folder = argv[++i];
+  return check(folder.c_str(), error);
+}
+
 // Takes the option flag found at argv[i] (and its value, moving i past it); false with error
 // set for an unknown option or a bad value.
 bool takeOption(const std::string& flag, int argc, char** argv, int& i, DemoOptions& options, std::string& error) {
@@ -72,19 +84,9 @@ bool takeOption(const std::string& flag, int argc, char** argv, int& i, DemoOpti
   } else if (flag == "--dev") {
     options.dev = true;
   } else if (flag == "--shaders") {
-    if (i + 1 >= argc) {
-      error = "--shaders needs a folder";
-      return false;
-    }
-    options.shaders = argv[++i];
-    return checkShaderFolder(options.shaders.c_str(), error);
+    return takeFolder(flag, argc, argv, i, options.shaders, checkShaderFolder, error);
   } else if (flag == "--tracks") {
-    if (i + 1 >= argc) {
-      error = "--tracks needs a folder";
-      return false;
-    }
-    options.tracks = argv[++i];
-    return checkTrackFolder(options.tracks.c_str(), error);
+    return takeFolder(flag, argc, argv, i, options.tracks, checkTrackFolder, error);
   } else {
     error = "unknown option " + flag;
     return false;
