@@ -58,10 +58,10 @@ done
 [ -L "$WORK/pre/dangling.mkv" ] && [ -L "$WORK/pre/dangling.wav" ] || fail "a dangling link was replaced"
 # A read-only folder (run as an unprivileged user where this is root, which writes anyway).
 # That user may not reach the checkout (under a private folder): it runs a copy of the tool
-# and the shaders in a folder of this test's own, open to everyone whatever the umask.
+# and the shaders and tracks in a folder of this test's own, open to everyone whatever the umask.
 mkdir -p "$WORK/ro/seq" "$WORK/ro/tool"
-cp "$CAPTURE" "$WORK/ro/tool/demo-capture" && cp -r "$SOURCE_DIR/shaders" "$WORK/ro/tool/" ||
-  fail "cannot copy the tool and the shaders"
+cp "$CAPTURE" "$WORK/ro/tool/demo-capture" && cp -r "$SOURCE_DIR/shaders" "$SOURCE_DIR/tracks" "$WORK/ro/tool/" ||
+  fail "cannot copy the tool, the shaders and the tracks"
 chmod -R a+rX "$WORK/ro"
 chmod 0555 "$WORK/ro/seq"
 chmod 0755 "$WORK"
@@ -81,11 +81,12 @@ chmod 0700 "$WORK"
 # file named "-" (run in a folder of its own to see that).
 mkdir -p "$WORK/dash"
 ln -s "$SOURCE_DIR/shaders" "$WORK/dash/shaders"
+ln -s "$SOURCE_DIR/tracks" "$WORK/dash/tracks"
 env -C "$WORK/dash" "$CAPTURE" --frames seq --size 64x36 --fps 10 --from 110 --to 110.3 --stats - >"$WORK/stats-out" \
   2>"$WORK/err" || fail "--stats - failed: $(cat "$WORK/err")"
 [ "$(head -n1 "$WORK/stats-out" | cut -c1-6)$(wc -l <"$WORK/stats-out")" = "frame,4" ] ||
   fail "--stats - wrote to standard output: $(cat "$WORK/stats-out")"
-[ "$(ls "$WORK/dash" | tr '\n' ' ')" = "seq shaders " ] || fail "--stats - made $(ls "$WORK/dash" | tr '\n' ' ')"
+[ "$(ls "$WORK/dash" | tr '\n' ' ')" = "seq shaders tracks " ] || fail "--stats - made $(ls "$WORK/dash" | tr '\n' ' ')"
 
 # No shaders/ here: one line saying so, before anything is made. The music alone needs none.
 mkdir -p "$WORK/bare"

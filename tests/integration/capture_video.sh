@@ -40,6 +40,7 @@ cmp -s "$WORK/clip.mkv" "$WORK/again.mkv" || fail "two identical mkv captures di
 # its own name, and nothing else is left.
 mkdir -p "$WORK/names" "$WORK/t:mp"
 ln -s "$SOURCE_DIR/shaders" "$WORK/names/shaders"
+ln -s "$SOURCE_DIR/tracks" "$WORK/names/tracks"
 cd "$WORK/names" || fail "no names folder"
 for name in file:z.mkv a:b.mp4 -lead.mkv; do
   TMPDIR="$WORK/t:mp" "$CAPTURE" --out "$name" --size 64x36 --fps 10 --from 80 --to 80.5 2>"$WORK/err" ||
@@ -47,7 +48,7 @@ for name in file:z.mkv a:b.mp4 -lead.mkv; do
   [ "$(streams "./$name")" = "h264,64,36,yuv420p aac,44100,2 " ] || fail "--out $name holds $(streams "./$name")"
 done
 cd "$SOURCE_DIR" || fail "no source folder"
-[ "$(ls -A "$WORK/names" | LC_ALL=C sort | tr '\n' ' ')" = "-lead.mkv a:b.mp4 file:z.mkv shaders " ] ||
+[ "$(ls -A "$WORK/names" | LC_ALL=C sort | tr '\n' ' ')" = "-lead.mkv a:b.mp4 file:z.mkv shaders tracks " ] ||
   fail "the names folder holds $(ls -A "$WORK/names" | tr '\n' ' ')"
 [ -z "$(ls -A "$WORK/t:mp")" ] || fail "the encoder's music was left in TMPDIR"
 

@@ -61,11 +61,11 @@ start_xvfb() {
   export DISPLAY=":$(head -n1 "$fdfile")"
 }
 
-# A folder to run the demo in: the shaders it reads, and room for its log.
+# A folder to run the demo in: the shaders and track files it reads, and room for its log.
 make_run_dir() {
   local dir="$WORK/run$1"
   mkdir -p "$dir"
-  cp -r "$SOURCE_DIR/shaders" "$dir/"
+  cp -r "$SOURCE_DIR/shaders" "$SOURCE_DIR/tracks" "$dir/"
   echo "$dir"
 }
 

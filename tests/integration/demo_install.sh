@@ -1,5 +1,6 @@
-# Installing: `cmake --install` into a temporary prefix puts both programs in bin/ and every
-# shader in share/demo/shaders; run from a folder without shaders/, the installed capture
+# Installing: `cmake --install` into a temporary prefix puts both programs in bin/, every
+# shader in share/demo/shaders and every track file in share/demo/tracks; run from a folder
+# without shaders/ or tracks/, the installed capture
 # tool renders the same frame as the one in the build tree, and the installed demo plays
 # with an empty log written to the working folder. `cpack -G DEB` makes a package of the
 # same files that depends on the libraries the programs need. Needs ImageMagick.
@@ -9,7 +10,8 @@ cmake --install "$BUILD_DIR" --prefix "$prefix" >"$WORK/install.log" 2>&1 ||
   fail "cmake --install failed: $(cat "$WORK/install.log")"
 [ -x "$prefix/bin/demo" ] && [ -x "$prefix/bin/demo-capture" ] || fail "the programs are not in $prefix/bin: $(ls "$prefix/bin")"
 diff -r "$SOURCE_DIR/shaders" "$prefix/share/demo/shaders" >"$WORK/diff" || fail "the installed shaders differ: $(cat "$WORK/diff")"
-echo "ok   installed: bin/demo, bin/demo-capture and $(ls "$prefix/share/demo/shaders" | wc -l) shaders"
+diff -r "$SOURCE_DIR/tracks" "$prefix/share/demo/tracks" >"$WORK/diff" || fail "the installed tracks differ: $(cat "$WORK/diff")"
+echo "ok   installed: bin/demo, bin/demo-capture, $(ls "$prefix/share/demo/shaders" | wc -l) shaders and $(ls "$prefix/share/demo/tracks" | wc -l) track files"
 
 # From another folder, found through the program's own location.
 elsewhere="$WORK/elsewhere"
@@ -50,7 +52,7 @@ for library in libsdl1.2 libegl1 libpng16-16 libgl1 libc6; do
   grep -q "$library" <<<"$depends" || fail "the package does not depend on $library: $depends"
 done
 contents=$(dpkg-deb -c "$deb")
-for path in ./usr/bin/demo ./usr/bin/demo-capture ./usr/share/demo/shaders/cube_v.glsl; do
+for path in ./usr/bin/demo ./usr/bin/demo-capture ./usr/share/demo/shaders/cube_v.glsl ./usr/share/demo/tracks/forest.txt; do
   grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
 done
 echo "ok   $(basename "$deb"): Depends: $depends"

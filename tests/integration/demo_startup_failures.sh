@@ -83,6 +83,25 @@ head -n1 <<<"$log" | grep -qx "Cannot open shader file shaders/forrest_f.glsl." 
   tail -n1 <<<"$log" | grep -Eq '\*\*\* Line [0-9]{5}: OpenGL Error Code 0x[0-9a-f]{8} \*\*\*$' ||
   fail "missing shader file: the log is '$log'"
 
+# A track file that does not read fails both programs before any frame, whichever scene
+# needs it first (the forest's from 100 s too): the same one line, naming the file's line.
+bad=$(make_run_dir 3)
+cp -r "$bad/tracks" "$WORK/good-tracks"
+for case in "forest.txt|track tint\n0 0 0 0 0 0 0 0\n|tracks/forest.txt:2: a key of tint is a time and 6 numbers (3 of the value, 3 of the tangent); this line has 7 after its time" \
+  "tv.txt|# tv\ntrack fade\n0 1\0 0\n|tracks/tv.txt:3: not text: a NUL byte" \
+  "pacman.txt||tracks/pacman.txt: cannot be opened: No such file or directory"; do
+  IFS='|' read -r file bytes message <<<"$case"
+  rm -rf "$bad/tracks" && cp -r "$WORK/good-tracks" "$bad/tracks" && rm "$bad/tracks/$file"
+  [ -n "$bytes" ] && printf "$bytes" >"$bad/tracks/$file"
+  status=$(cd "$bad" && timeout 300 "$DEMO" --window 64x36 --from 100 --mute >"$WORK/stdout" 2>"$WORK/stderr"; echo $?)
+  [ "$status" = 255 ] || fail "a bad $file: the demo's status is $status"
+  expect_file_text "$bad/error_log.txt" "$message\n"
+  (cd "$bad" && timeout 60 "$CAPTURE" --size 64x36 --at 100 --out "$WORK/bad-frames" 2>"$WORK/stderr")
+  status=$?
+  [ "$status" = 1 ] && [ "$(cat "$WORK/stderr")" = "$message" ] && [ ! -e "$WORK/bad-frames" ] ||
+    fail "a bad $file: the capture tool's status $status, its stderr '$(cat "$WORK/stderr")'"
+done
+
 # A folder in the log's place: the show still fails cleanly, and says why on stderr.
 rm "$dir/error_log.txt" && mkdir "$dir/error_log.txt"
 status=$(run_demo "$dir" MESA_GL_VERSION_OVERRIDE=3.3COMPAT)

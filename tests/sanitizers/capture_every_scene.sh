@@ -38,4 +38,16 @@ fi
 for ms in 1000 35000 79000 111000 127000 191000; do
   [ -s "$WORK/frames/frame-$ms.png" ] || { echo "FAIL: no frame at $ms ms" >&2; exit 1; }
 done
+# Broken track files (a program's bytes, a file cut in a key): refused with their line before
+# any frame, and no finding.
+cp -r "$SOURCE_DIR/tracks" "$WORK/tracks" && head -c 4096 "$CAPTURE" >"$WORK/tracks/tv.txt" &&
+  printf 'track camPos\n0 24.8 0' >"$WORK/tracks/pacman.txt" || exit 1
+for broken in tv pacman; do
+  LD_PRELOAD="$preload" "$CAPTURE" --at 1 --out "$WORK/broken" --tracks "$WORK/tracks" 2>"$WORK/stderr"
+  status=$?
+  grep -Eqx "$WORK/tracks/$broken\.txt:[0-9]+: .+" "$WORK/stderr" && [ $status = 1 ] &&
+    ! grep -q -E "ERROR: (Address|Leak)Sanitizer|runtime error:" "$WORK/stderr" ||
+    { echo "FAIL: a broken $broken.txt: status $status, stderr: $(cat "$WORK/stderr")" >&2; exit 1; }
+  cp "$SOURCE_DIR/tracks/$broken.txt" "$WORK/tracks/"
+done
 echo "sanitized capture of every scene: ok"
