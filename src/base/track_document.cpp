@@ -148,7 +148,8 @@ bool commit(TrackDocument& document, const std::vector<std::string>& newLines, b
   if (!replaceFile(document.path, document.onDisk, text, error)) return false;
   if (remember) {
     document.history.push_back(document.lines);
-    if (document.history.size() > static_cast<size_t>(kTrackUndoDepth)) document.history.erase(document.history.begin());
+    if (document.history.size() > static_cast<size_t>(kTrackUndoDepth))
+      document.history.erase(document.history.begin());
   }
   document.lines = newLines;
   document.keys = keys;
