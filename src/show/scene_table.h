@@ -15,7 +15,7 @@ struct SceneRow {
   Scene* (*make)();       // a fresh object of the same class, for a rewind
   const char* shortName;  // the statistics' scene column: "forest", "tv", ...
   uint32_t startMs;       // show time from which the scene is current, milliseconds
-  SceneTrackFile* tracks; // the file its start fills its tracks from; null for a scene without tracks
+  SceneTrackFile* tracks;  // the file its start fills its tracks from; null for a scene without tracks
 };
 
 extern const SceneRow kSceneTable[kSceneCount];
