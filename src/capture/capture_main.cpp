@@ -91,6 +91,7 @@ int captureStills(const CaptureOptions& options) {
   }
   pending.discard();
   endCapture();
+  stats.releaseGl();
   destroyEglContext(egl);
   if (!complete) {
     std::fprintf(stderr, "demo-capture: the show ended before every frame was captured\n");

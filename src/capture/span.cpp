@@ -389,6 +389,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   scratch.end();
   if (!ok && !error.empty()) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
   reportSpan(host, stats, options, plan, video, ok);
+  stats.releaseGl();
   destroyEglContext(egl);
   return ok ? 0 : 1;
 }
