@@ -177,6 +177,11 @@ bool readArguments(int argc, char** argv, CaptureOptions& options, OptionsSeen& 
       if (!noteGiven(given, flag, error)) return false;
       continue;
     }
+    if (flag == "--list-scenes") {
+      options.listScenes = true;
+      if (!noteGiven(given, flag, error)) return false;
+      continue;
+    }
     if (i + 1 >= argc) {
       error = flag.rfind("--", 0) == 0 ? flag + " needs a value" : "unknown argument " + flag;
       return false;
@@ -243,6 +248,9 @@ const char* captureUsage() {
          "  --jobs N         with --out FILE or --frames: render the span's frames in N\n"
          "                   processes at once (1 to 16, default 1); the pictures are the\n"
          "                   same, frame for frame\n"
+         "  --list-scenes    print the show's scenes, one line each: the name, the start\n"
+         "                   and the end in seconds (three decimals), separated by tabs;\n"
+         "                   it takes no other option\n"
          "  --help           this text\n";
 }
 
@@ -250,6 +258,11 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
   OptionsSeen given;  // each option once: a second value would silently win
   if (!readArguments(argc, argv, options, given, error)) return false;
   if (options.help) return true;
+  if (options.listScenes) {
+    // The listing renders and writes nothing: any other option would be ignored.
+    if (argc > 2) error = "--list-scenes takes no other option";
+    return error.empty();
+  }
   error = checkCombination(options);
   if (error.empty()) error = checkRequest(options, given);
   return error.empty();

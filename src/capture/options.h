@@ -38,6 +38,7 @@ struct CaptureOptions {
   bool glDebug = false;            // --gl-debug: a debug context whose messages go to stderr
   std::string shaders;             // --shaders: the folder to read shaders from; "" = shaders/ or the installed copy
   int jobs = 1;                    // --jobs: processes rendering a span's frames; 1 = this one alone
+  bool listScenes = false;         // --list-scenes: print the scene table and exit
   bool help = false;               // --help
 };
 

@@ -1,7 +1,8 @@
 // The show's scenes, one row each in timeline order: the one list a new scene joins. The
-// timeline, the rewind of --loop, the capture tool's statistics and the tests all read it;
-// the number of scenes is the number of rows. Pointing at each scene's object also keeps that
-// scene's object file in the program, which a static library would otherwise drop.
+// timeline, the rewind of --loop, the capture tool's statistics and its --list-scenes (which
+// the scripts read) and the tests all read it; the number of scenes is the number of rows.
+// Pointing at each scene's object also keeps that scene's object file in the program, which a
+// static library would otherwise drop.
 #pragma once
 
 #include "render/scene.h"
