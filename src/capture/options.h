@@ -1,6 +1,8 @@
 // The capture tool's command line.
 #pragma once
 
+#include "show/virtual_clock.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,7 +25,7 @@ constexpr const char* kEncoderPresets[] = {"ultrafast", "superfast", "veryfast",
 struct CaptureOptions {
   int width = 1920;                // pixels
   int height = 1080;               // pixels
-  int fps = 60;                    // frames per second of the virtual clock
+  int fps = kFrameGridFps;         // frames per second of the virtual clock
   std::vector<uint32_t> atMs;      // --at: show times of single frames, milliseconds
   std::string out;                 // --out: folder for --at frames, or a video file
   std::string audio;               // --audio: WAV file of the music
