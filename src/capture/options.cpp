@@ -3,6 +3,7 @@
 
 #include "base/command_line.h"
 #include "render/shader_folder.h"
+#include "render/target.h"
 #include "show/show.h"
 
 #include <cctype>
@@ -67,9 +68,9 @@ std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given
     return "--at captures single frames: it does not go with --frames, --from or --to";
   if (video && !options.frames.empty()) return "--frames and a video --out cannot be made in one run";
   if ((stills || video || !options.frames.empty()) &&
-      (options.width < kMinCaptureSide || options.height < kMinCaptureSide))
+      (options.width < kMinFrameSide || options.height < kMinFrameSide))
     return "--size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
-           " is too small: the scenes' quarter-size passes need at least " + std::to_string(kMinCaptureSide) +
+           " is too small: the scenes' quarter-size passes need at least " + std::to_string(kMinFrameSide) +
            " pixels a side";
   if (video) {
     if (videoContainer(options.out).empty()) return options.out + ": the video name must end in .mp4 or .mkv";

@@ -9,7 +9,6 @@
 
 constexpr int kMaxCaptureSide = 65536;  // pixels, either side: a sanity bound; the driver's own limits decide
 constexpr int kMaxCaptureFps = 1000;
-constexpr int kMinCaptureSide = 4;            // pixels: the scenes' quarter-size targets need one
 constexpr int kDefaultEncoderTimeout = 60;    // seconds ffmpeg may take no data before it is given up
 constexpr int kMaxEncoderTimeout = 86400;     // seconds
 constexpr int kMaxAtTimes = 64;               // --at times in one run: their pictures are committed together
