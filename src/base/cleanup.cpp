@@ -3,6 +3,8 @@
 // never see them; a recursive lock keeps the main thread's file and child bookkeeping whole.
 #include "base/cleanup.h"
 
+#include "base/output_file.h"
+
 #include <pthread.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -122,6 +124,11 @@ void* waitForStopSignal(void*) {
   _exit(128 + sig);
 }
 
+// The output files' hooks around the making of a temporary: the clean-up waits meanwhile.
+void holdCleanup() { pthread_mutex_lock(&registryLock); }
+
+void releaseCleanup() { pthread_mutex_unlock(&registryLock); }
+
 // Runs at exit: only a capture that never reached endCapture (the OpenGL error check ends the
 // process through exit) has anything to undo.
 void cleanUpAtExit() {
@@ -168,6 +175,12 @@ void installCaptureCleanup() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
   }
   std::atexit(cleanUpAtExit);
+  TemporaryFileHooks hooks;
+  hooks.hold = holdCleanup;
+  hooks.release = releaseCleanup;
+  hooks.made = trackTemporaryFile;
+  hooks.gone = forgetTemporaryFile;
+  setTemporaryFileHooks(hooks);
 }
 
 void beginCapture(const std::string& what, const std::string& note) {

@@ -17,7 +17,8 @@ constexpr int kMaxTrackedWorkers = 16;  // rendering processes of one capture be
 // says so on stderr and ends the process with 128 + the signal number. Also registers the
 // same clean-up to run at exit, resets SIGCHLD to its default so children can be waited for,
 // and ignores SIGPIPE and SIGXFSZ so a closed pipe or a file-size limit shows up as a failed
-// write. Call once, before any other thread starts.
+// write; the output files (base/output_file.h) then report their temporaries to it. Call
+// once, before any other thread starts.
 void installCaptureCleanup();
 // Names what is being made (the user's path) for the messages, and marks the capture as
 // running: an exit before endCapture() is reported and cleaned up. note, when not empty, is
