@@ -1,6 +1,6 @@
 // demo-capture: renders the show headless, frame-exact, with the same timeline, scenes
 // and shaders as the demo, to still pictures, music and video.
-#include "base/cleanup.h"
+#include "capture/cleanup.h"
 #include "base/gl.h"
 #include "base/log.h"
 #include "base/output_file.h"

@@ -1,7 +1,7 @@
 // Worker processes that render a share of a span's frames and send them back in order.
 #include "capture/render_workers.h"
 
-#include "base/cleanup.h"
+#include "capture/cleanup.h"
 #include "capture/egl_context.h"
 #include "capture/offscreen.h"
 #include "render/frame_readback.h"

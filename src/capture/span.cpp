@@ -1,7 +1,7 @@
 // Span capture: the virtual clock drives the show; each frame goes to ffmpeg or to a PNG.
 #include "capture/span.h"
 
-#include "base/cleanup.h"
+#include "capture/cleanup.h"
 #include "base/log.h"
 #include "base/output_file.h"
 #include "base/png_writer.h"

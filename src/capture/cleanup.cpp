@@ -1,7 +1,7 @@
 // The capture's clean-up on interrupts and fatal errors. Signals are taken by one thread with
 // sigwait rather than by a handler, so the clean-up may lock and the scenes' driver threads
 // never see them; a recursive lock keeps the main thread's file and child bookkeeping whole.
-#include "base/cleanup.h"
+#include "capture/cleanup.h"
 
 #include "base/output_file.h"
 
