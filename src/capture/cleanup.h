@@ -3,13 +3,16 @@
 // the process through exit).
 #pragma once
 
+#include "capture/options.h"
+
 #include <signal.h>
 #include <sys/types.h>
 
 #include <string>
 
-constexpr int kMaxTrackedFiles = 72;  // temporary files alive at once: the stills of one run, video, music, statistics
-constexpr int kMaxTrackedWorkers = 16;  // rendering processes of one capture besides this one
+constexpr int kMaxOtherTemporaries = 8;  // temporaries besides the stills: video, music, statistics, room to spare
+constexpr int kMaxTrackedFiles = kMaxAtTimes + kMaxOtherTemporaries;  // temporary files alive at once
+constexpr int kMaxTrackedWorkers = kMaxCaptureJobs - 1;  // rendering processes of one capture besides this one
 
 // Blocks SIGINT, SIGTERM and SIGHUP (those of them not ignored on entry, which stay ignored)
 // in this thread (and so in every thread started later) and
