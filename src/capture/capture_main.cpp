@@ -1,10 +1,11 @@
 // demo-capture: renders the show headless, frame-exact, with the same timeline, scenes
 // and shaders as the demo, to still pictures, music and video.
-#include "capture/cleanup.h"
 #include "base/gl.h"
 #include "base/log.h"
 #include "base/output_file.h"
 #include "base/png_writer.h"
+#include "capture/cleanup.h"
+#include "capture/folders.h"
 #include "capture/gl_debug.h"
 #include "capture/offscreen.h"
 #include "capture/options.h"
