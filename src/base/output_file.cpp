@@ -27,14 +27,13 @@ mode_t currentUmask() {
   return mask;
 }
 
-// The folder part of path ("." when it has none).
+}  // namespace
+
 std::string folderOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
-
-}  // namespace
 
 void setTemporaryFileHooks(const TemporaryFileHooks& hooks) { temporaryHooks = hooks; }
 

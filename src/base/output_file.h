@@ -42,6 +42,8 @@ OutputFile planOutput(const std::string& path, bool dashIsStdout);
 bool checkOutput(const OutputFile& out, std::string& error);
 // 0 when folder is a folder this process may create files in, else the errno that says why.
 int folderWriteError(const std::string& folder);
+// The folder part of path ("." when it has none).
+std::string folderOf(const std::string& path);
 // The name messages give: the user's path, or "standard output".
 std::string outputName(const OutputFile& out);
 // Creates the temporary file exclusively (never through a link, never over an existing file)

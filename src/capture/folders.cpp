@@ -14,19 +14,15 @@
 #include <string>
 
 bool checkFolder(const std::string& folder, std::string& error) {
+  int failure = folderWriteError(folder);
+  if (failure == 0) return true;
+  // What stands in the way, for the message.
   struct stat info;
   if (stat(folder.c_str(), &info) == 0) {
-    if (!S_ISDIR(info.st_mode)) {
-      error = "cannot use " + folder + " as a folder: it is a file";
-      return false;
-    }
-    if (access(folder.c_str(), W_OK | X_OK) != 0) {
-      error = "cannot write into folder " + folder + ": " + std::strerror(errno);
-      return false;
-    }
-    return true;
+    error = S_ISDIR(info.st_mode) ? "cannot write into folder " + folder + ": " + std::strerror(failure)
+                                  : "cannot use " + folder + " as a folder: it is a file";
+    return false;
   }
-  int failure = errno;
   struct stat link;
   if (lstat(folder.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
     error = "cannot use " + folder + " as a folder: it is a symbolic link that cannot be followed (" +
@@ -34,11 +30,8 @@ bool checkFolder(const std::string& folder, std::string& error) {
     return false;
   }
   if (failure == ENOENT) {
-    // Not there yet: made by the capture, so the folder above must take it.
-    size_t last = folder.find_last_not_of('/');
-    size_t slash = last == std::string::npos ? std::string::npos : folder.rfind('/', last);
-    std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
-    failure = folderWriteError(parent);
+    // Not there yet: made by the capture, so the folder above (trailing slashes aside) must take it.
+    failure = folderWriteError(folderOf(folder.substr(0, folder.find_last_not_of('/') + 1)));
     if (failure == 0) return true;
   }
   error = "cannot create folder " + folder + ": " + std::strerror(failure);
