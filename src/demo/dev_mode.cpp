@@ -8,6 +8,7 @@
 #include "render/gpu_timer.h"
 #include "render/shader_reload.h"
 #include "show/replay.h"
+#include "show/scene_table.h"
 #include "show/show.h"
 #include "show/transport.h"
 #include "synth/audio.h"
@@ -137,6 +138,8 @@ struct DevSession {
   int firstEntry = 0;       // the timeline entry the scenes were last rewound to
   bool drawnAny = false;    // a frame has been drawn
   uint32_t drawnMs = 0;     // tick of the last frame drawn
+  bool jumpUntimed = false;  // a key jumped and the frame at its time is not drawn yet
+  Clock::time_point jumpKeyAt;  // when that key was read
 
   explicit DevSession(SdlHost& window) : host(window, show, song) {}
 };
@@ -160,7 +163,10 @@ bool handleEvents(DevSession& s) {
     } else if (key.sym == SDLK_F12) {
       s.host.screenshotWanted = true;
     } else if (transportCommandFor(key, command)) {
-      applyTransport(s.transport, s.show.timeline, command, SDL_GetTicks());
+      if (applyTransport(s.transport, s.show.timeline, command, SDL_GetTicks())) {
+        s.jumpUntimed = true;
+        s.jumpKeyAt = Clock::now();
+      }
       followMusic(s);
     }
   }
@@ -179,6 +185,16 @@ void rewindShowTo(DevSession& s, uint32_t toMs) {
   rewindMusic(false);  // the random sequence as the scenes first found it; the device plays the copy
   seekShow(s.show, toMs);
   s.firstEntry = s.show.position;
+}
+
+// Says how long the key's jump took to reach the screen: from reading the key to the end of
+// the first frame at its time (a key waits up to one frame before it is read).
+void reportJump(DevSession& s, uint32_t ms) {
+  s.jumpUntimed = false;
+  double took = std::chrono::duration<double, std::milli>(Clock::now() - s.jumpKeyAt).count();
+  int entry = entryAt(s.show.timeline, ms);
+  std::fprintf(stderr, "demo: %s (%s) drawn %.0f ms after the key\n", formatShowTime(ms).c_str(),
+               entry < kSceneCount ? kSceneTable[entry].shortName : "end", took);
 }
 
 // Draws the frame of the transport's present time, with the shaders saved since the last one.
@@ -202,6 +218,7 @@ void drawFrame(DevSession& s) {
   stepFrame(s.show, s.host);
   s.drawnMs = frameMs;
   s.drawnAny = true;
+  if (s.jumpUntimed) reportJump(s, ms);
 }
 
 }  // namespace
