@@ -84,7 +84,6 @@ class DevHost : public ShowHost {
   Clock::time_point frameStart;    // when this frame's work began
   GpuFrameTimer gpu;
   DevOverlay overlay;
-  const char* shaderError = "";    // the last shader build failure, for the overlay
 
   DevHost(SdlHost& w, Show& s, const SongPlayer& p) : window(w), show(s), song(p) {}
   bool pollQuit() override { return false; }  // the loop reads the events before each frame
@@ -121,7 +120,7 @@ void DevHost::present() {
     show.current->reportCounters(facts.counters);
     facts.songRendered = song.totalFrames ? static_cast<double>(song.renderedFrames.load()) / song.totalFrames : 1.0;
     facts.muted = muted;
-    facts.shaderError = shaderError;
+    facts.shaderError = lastShaderError().c_str();  // as the frame's own builds left it
     overlay.draw(show.timeline, facts, show.width, show.height);
   }
   checkGlError(__LINE__);
@@ -178,15 +177,6 @@ bool handleEvents(DevSession& s) {
   return true;
 }
 
-// Makes the show ready to draw toMs: fresh scene objects and the timeline entry in force
-// there, as the capture tool starts a capture at that time (and as --loop starts a round).
-void rewindShowTo(DevSession& s, uint32_t toMs) {
-  rewindScenes(s.show, s.firstEntry);
-  rewindMusic(false);  // the random sequence as the scenes first found it; the device plays the copy
-  seekShow(s.show, toMs);
-  s.firstEntry = s.show.position;
-}
-
 // Says how long the key's jump took to reach the screen: from reading the key to the end of
 // the first frame at its time (a key waits up to one frame before it is read).
 void reportJump(DevSession& s, uint32_t ms) {
@@ -200,7 +190,6 @@ void reportJump(DevSession& s, uint32_t ms) {
 // Draws the frame of the transport's present time, with the shaders saved since the last one.
 void drawFrame(DevSession& s) {
   reloadChangedShaders();
-  s.host.shaderError = lastShaderError().c_str();
   uint32_t tick = SDL_GetTicks();
   uint32_t ms = transportMs(s.transport, tick);
   if (!s.transport.paused && ms >= kLastShowMs) {
@@ -209,7 +198,7 @@ void drawFrame(DevSession& s) {
     followMusic(s);
   }
   uint32_t frameMs = frameOnScreenMs(ms);
-  if (s.drawnAny && jumpNeedsRewind(s.show.timeline, s.drawnMs, frameMs)) rewindShowTo(s, frameMs);
+  if (s.drawnAny) jumpShow(s.show, s.firstEntry, s.drawnMs, frameMs);
   s.host.frameMs = frameMs;
   s.host.showMs = ms;
   s.host.paused = s.transport.paused;
