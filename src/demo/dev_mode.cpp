@@ -21,6 +21,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -139,6 +140,7 @@ struct DevSession {
   uint32_t drawnMs = 0;     // tick of the last frame drawn
   bool jumpUntimed = false;  // a key jumped and the frame at its time is not drawn yet
   Clock::time_point jumpKeyAt;  // when that key was read
+  std::clock_t jumpCpuAt = 0;   // the process's CPU time then, all threads (the renderer's too)
 
   explicit DevSession(SdlHost& window) : host(window, show, song) {}
 };
@@ -165,6 +167,7 @@ bool handleEvents(DevSession& s) {
       if (applyTransport(s.transport, s.show.timeline, command, SDL_GetTicks())) {
         s.jumpUntimed = true;
         s.jumpKeyAt = Clock::now();
+        s.jumpCpuAt = std::clock();
       }
       followMusic(s);
     }
@@ -178,13 +181,15 @@ bool handleEvents(DevSession& s) {
 }
 
 // Says how long the key's jump took to reach the screen: from reading the key to the end of
-// the first frame at its time (a key waits up to one frame before it is read).
+// the first frame at its time (a key waits up to one frame before it is read), and the CPU
+// time the process spent on it, which other work on the machine does not inflate.
 void reportJump(DevSession& s, uint32_t ms) {
   s.jumpUntimed = false;
   double took = std::chrono::duration<double, std::milli>(Clock::now() - s.jumpKeyAt).count();
+  double cpu = 1000.0 * static_cast<double>(std::clock() - s.jumpCpuAt) / CLOCKS_PER_SEC;
   int entry = entryAt(s.show.timeline, ms);
-  std::fprintf(stderr, "demo: %s (%s) drawn %.0f ms after the key\n", formatShowTime(ms).c_str(),
-               entry < kSceneCount ? kSceneTable[entry].shortName : "end", took);
+  std::fprintf(stderr, "demo: %s (%s) drawn %.0f ms after the key, %.0f ms of CPU\n", formatShowTime(ms).c_str(),
+               entry < kSceneCount ? kSceneTable[entry].shortName : "end", took, cpu);
 }
 
 // Draws the frame of the transport's present time, with the shaders saved since the last one.

@@ -164,7 +164,6 @@ screenshot "$WORK/cubes-bar.png"
 press F1
 expect_capture "$WORK/cubes-bar.png" "$original" || fail "after jumps on the timeline bar the cubes at $paused ms are not the last good program's"
 echo "ok   with the file broken again the cubes draw the last good program after every jump away and back"
-cp "$original/cube_f.glsl" "$edit/cube_f.glsl"
 
 # ---- a scene that is not current ----
 cat "$changed/curvefinal_f.glsl" >"$edit/curvefinal_f.glsl"
