@@ -166,7 +166,8 @@ TEST(SceneLifetime, TheMakersJumpsCompileNothingAgainAndLeaveTheObjectCountFlat)
   int firstEntry = 0, shadersThen = 0;
   std::string liveThen;
   for (int jump = 0; jump < 60; ++jump) {  // the first round starts every scene
-    jump ? jumpShow(show, firstEntry, times[(jump - 1) % 10], times[jump % 10]) : seekShow(show, times[0]);
+    if (jump == 0) seekShow(show, times[0]), firstEntry = show.position;  // as the mode starts
+    else jumpShow(show, firstEntry, times[(jump - 1) % 10], times[jump % 10]);
     host.ticksByFrame.push_back(times[jump % 10]);
     ASSERT_EQ(stepFrame(show, host), FrameResult::Rendered);
     if (jump == 9) shadersThen = shadersMade, liveThen = liveNames();
