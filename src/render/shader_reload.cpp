@@ -20,7 +20,7 @@ namespace {
 struct LiveProgram {
   ShaderProgram* program = nullptr;  // the scene's member drawing with it; null while kept
   uint32_t id = 0;                   // the OpenGL program (program->id while held)
-  std::string paths[3];              // vertex, geometry, fragment; "" = no such stage
+  std::string paths[kShaderStages];  // vertex, geometry, fragment; "" = no such stage
   ProgramSetup setup;                // run after every build while held; none while kept
   std::string error;                 // why the files do not build now; "" = they do
   uint64_t errorOrder = 0;           // when error was set, counted in failures
@@ -51,8 +51,9 @@ LiveProgram* findLive(const ShaderProgram& program) {
 }
 
 // The stage paths as buildProgram takes them.
-void stagePaths(const LiveProgram& live, const char* paths[3]) {
-  for (int stage = 0; stage < 3; ++stage) paths[stage] = live.paths[stage].empty() ? nullptr : live.paths[stage].c_str();
+void stagePaths(const LiveProgram& live, const char* paths[kShaderStages]) {
+  for (int stage = 0; stage < kShaderStages; ++stage)
+    paths[stage] = live.paths[stage].empty() ? nullptr : live.paths[stage].c_str();
 }
 
 // "a_v.glsl + a_f.glsl": the program's files, for messages; as read when located.
@@ -150,7 +151,7 @@ std::string rebuild(LiveProgram& live) {
     logMessage("Shader reload: %s", error.c_str());
     return error;
   }
-  const char* paths[3];
+  const char* paths[kShaderStages];
   stagePaths(live, paths);
   std::string failures;
   GLuint fresh = compileProgram(paths, __LINE__, false, failures);
@@ -266,9 +267,9 @@ std::string placeShaderMessage(const char* path, const char* infoLog) {
   return placed;
 }
 
-std::string placeLinkMessage(const char* const paths[3], const char* infoLog) {
+std::string placeLinkMessage(const char* const paths[kShaderStages], const char* infoLog) {
   LiveProgram named;
-  for (int stage = 0; stage < 3; ++stage)
+  for (int stage = 0; stage < kShaderStages; ++stage)
     if (paths[stage]) named.paths[stage] = paths[stage];
   std::string lead = fileList(named, false) + ": link: ";
   std::string placed;
@@ -277,7 +278,7 @@ std::string placeLinkMessage(const char* const paths[3], const char* infoLog) {
   return placed;
 }
 
-void rememberProgram(ShaderProgram& program, const char* const paths[3], const ProgramSetup& setup,
+void rememberProgram(ShaderProgram& program, const char* const paths[kShaderStages], const ProgramSetup& setup,
                      const std::string& failures) {
   LiveProgram* live = findLive(program);
   if (!live) {
@@ -285,7 +286,7 @@ void rememberProgram(ShaderProgram& program, const char* const paths[3], const P
     live = &livePrograms().back();
     live->program = &program;
   }
-  for (int stage = 0; stage < 3; ++stage) live->paths[stage] = paths[stage] ? paths[stage] : "";
+  for (int stage = 0; stage < kShaderStages; ++stage) live->paths[stage] = paths[stage] ? paths[stage] : "";
   live->setup = setup;
   live->id = program.id;
   live->standIn = false;
@@ -303,13 +304,13 @@ void rememberProgram(ShaderProgram& program, const char* const paths[3], const P
   refreshLastError();
 }
 
-bool takeKeptProgram(ShaderProgram& out, const char* const paths[3], const ProgramSetup& setup) {
+bool takeKeptProgram(ShaderProgram& out, const char* const paths[kShaderStages], const ProgramSetup& setup) {
   if (!watcher) return false;
   keepProgram(out);  // what out held goes back first: built again, it is found again
   for (LiveProgram& live : livePrograms()) {
     if (live.program) continue;
     bool same = true;
-    for (int stage = 0; stage < 3; ++stage) same = same && live.paths[stage] == (paths[stage] ? paths[stage] : "");
+    for (int stage = 0; stage < kShaderStages; ++stage) same = same && live.paths[stage] == (paths[stage] ? paths[stage] : "");
     if (!same) continue;
     live.program = &out;
     live.setup = setup;

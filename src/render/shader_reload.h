@@ -31,14 +31,14 @@ bool watchingShaders();
 
 // Records program as built from paths (null = no such stage) with setup; failures is what the
 // build reported (empty when it linked). While watching, a failed build is set aside for the stand-in.
-void rememberProgram(ShaderProgram& program, const char* const paths[3], const ProgramSetup& setup,
+void rememberProgram(ShaderProgram& program, const char* const paths[kShaderStages], const ProgramSetup& setup,
                      const std::string& failures);
 // Forgets program (its scene is going); harmless for one never remembered.
 void forgetProgram(const ShaderProgram& program);
 // While watching: gives out the kept program last built from the same stage files, as it
 // stands (rebuilt after a save, the last good one while a file does not build, or the stand-in
 // where none has built yet), and holds it for out; false when there is none or no watch.
-bool takeKeptProgram(ShaderProgram& out, const char* const paths[3], const ProgramSetup& setup);
+bool takeKeptProgram(ShaderProgram& out, const char* const paths[kShaderStages], const ProgramSetup& setup);
 // While watching: keeps program's GL program for a later takeKeptProgram and clears its id;
 // false (nothing done) without a watch or for a program never remembered.
 bool keepProgram(ShaderProgram& program);
@@ -51,4 +51,4 @@ int liveProgramCount();
 // be read from the driver's own prefix ("0:12(5):", "0(12) :", "ERROR: 0:12:"), else "path: ".
 std::string placeShaderMessage(const char* path, const char* infoLog);
 // A linker's info log led by the program's files, one message line each.
-std::string placeLinkMessage(const char* const paths[3], const char* infoLog);
+std::string placeLinkMessage(const char* const paths[kShaderStages], const char* infoLog);
