@@ -8,6 +8,7 @@
 #include "render/gpu_timer.h"
 #include "render/shader_reload.h"
 #include "show/replay.h"
+#include "show/scene_table.h"
 #include "show/show.h"
 #include "show/transport.h"
 #include "synth/audio.h"
@@ -20,6 +21,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -83,7 +85,6 @@ class DevHost : public ShowHost {
   Clock::time_point frameStart;    // when this frame's work began
   GpuFrameTimer gpu;
   DevOverlay overlay;
-  const char* shaderError = "";    // the last shader build failure, for the overlay
 
   DevHost(SdlHost& w, Show& s, const SongPlayer& p) : window(w), show(s), song(p) {}
   bool pollQuit() override { return false; }  // the loop reads the events before each frame
@@ -120,7 +121,7 @@ void DevHost::present() {
     show.current->reportCounters(facts.counters);
     facts.songRendered = song.totalFrames ? static_cast<double>(song.renderedFrames.load()) / song.totalFrames : 1.0;
     facts.muted = muted;
-    facts.shaderError = shaderError;
+    facts.shaderError = lastShaderError().c_str();  // as the frame's own builds left it
     overlay.draw(show.timeline, facts, show.width, show.height);
   }
   checkGlError(__LINE__);
@@ -137,6 +138,9 @@ struct DevSession {
   int firstEntry = 0;       // the timeline entry the scenes were last rewound to
   bool drawnAny = false;    // a frame has been drawn
   uint32_t drawnMs = 0;     // tick of the last frame drawn
+  bool jumpUntimed = false;  // a key jumped and the frame at its time is not drawn yet
+  Clock::time_point jumpKeyAt;  // when that key was read
+  std::clock_t jumpCpuAt = 0;   // the process's CPU time then, all threads (the renderer's too)
 
   explicit DevSession(SdlHost& window) : host(window, show, song) {}
 };
@@ -160,7 +164,11 @@ bool handleEvents(DevSession& s) {
     } else if (key.sym == SDLK_F12) {
       s.host.screenshotWanted = true;
     } else if (transportCommandFor(key, command)) {
-      applyTransport(s.transport, s.show.timeline, command, SDL_GetTicks());
+      if (applyTransport(s.transport, s.show.timeline, command, SDL_GetTicks())) {
+        s.jumpUntimed = true;
+        s.jumpKeyAt = Clock::now();
+        s.jumpCpuAt = std::clock();
+      }
       followMusic(s);
     }
   }
@@ -172,19 +180,21 @@ bool handleEvents(DevSession& s) {
   return true;
 }
 
-// Makes the show ready to draw toMs: fresh scene objects and the timeline entry in force
-// there, as the capture tool starts a capture at that time (and as --loop starts a round).
-void rewindShowTo(DevSession& s, uint32_t toMs) {
-  rewindScenes(s.show, s.firstEntry);
-  rewindMusic(false);  // the random sequence as the scenes first found it; the device plays the copy
-  seekShow(s.show, toMs);
-  s.firstEntry = s.show.position;
+// Says how long the key's jump took to reach the screen: from reading the key to the end of
+// the first frame at its time (a key waits up to one frame before it is read), and the CPU
+// time the process spent on it, which other work on the machine does not inflate.
+void reportJump(DevSession& s, uint32_t ms) {
+  s.jumpUntimed = false;
+  double took = std::chrono::duration<double, std::milli>(Clock::now() - s.jumpKeyAt).count();
+  double cpu = 1000.0 * static_cast<double>(std::clock() - s.jumpCpuAt) / CLOCKS_PER_SEC;
+  int entry = entryAt(s.show.timeline, ms);
+  std::fprintf(stderr, "demo: %s (%s) drawn %.0f ms after the key, %.0f ms of CPU\n", formatShowTime(ms).c_str(),
+               entry < kSceneCount ? kSceneTable[entry].shortName : "end", took, cpu);
 }
 
 // Draws the frame of the transport's present time, with the shaders saved since the last one.
 void drawFrame(DevSession& s) {
   reloadChangedShaders();
-  s.host.shaderError = lastShaderError().c_str();
   uint32_t tick = SDL_GetTicks();
   uint32_t ms = transportMs(s.transport, tick);
   if (!s.transport.paused && ms >= kLastShowMs) {
@@ -193,7 +203,7 @@ void drawFrame(DevSession& s) {
     followMusic(s);
   }
   uint32_t frameMs = frameOnScreenMs(ms);
-  if (s.drawnAny && jumpNeedsRewind(s.show.timeline, s.drawnMs, frameMs)) rewindShowTo(s, frameMs);
+  if (s.drawnAny) jumpShow(s.show, s.firstEntry, s.drawnMs, frameMs);
   s.host.frameMs = frameMs;
   s.host.showMs = ms;
   s.host.paused = s.transport.paused;
@@ -202,6 +212,7 @@ void drawFrame(DevSession& s) {
   stepFrame(s.show, s.host);
   s.drawnMs = frameMs;
   s.drawnAny = true;
+  if (s.jumpUntimed) reportJump(s, ms);
 }
 
 }  // namespace

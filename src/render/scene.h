@@ -33,7 +33,8 @@ class Scene {
   float seconds = 0.0f;             // since the scene became current
   uint32_t milliseconds = 0;        // since the scene became current, the tick the other two come from
   // True when render() depends only on the clock and the state it sets itself, so a frame
-  // may be rendered without the frames before it (the capture tool then skips ahead).
+  // may be rendered without the frames before it, or after later ones (the capture tool then
+  // skips ahead; the maker's mode jumps back inside the scene without starting it again).
   bool framesIndependent = false;
 
   Scene() = default;

@@ -126,10 +126,13 @@ uint32_t compileProgram(const char* const paths[kShaderStages], int line, bool l
 void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geometryPath,
                   const char* fragmentPath, const ProgramSetup& setup, int line) {
   const char* paths[kShaderStages] = {vertexPath, geometryPath, fragmentPath};
-  std::string failures;
-  out.id = compileProgram(paths, line, true, failures);
-  out.built = true;
-  rememberProgram(out, paths, setup, failures);
+  if (!takeKeptProgram(out, paths, setup)) {
+    std::string failures;
+    // The maker's mode logs failures in its own form, with file and line.
+    out.id = compileProgram(paths, line, !watchingShaders(), failures);
+    out.built = true;
+    rememberProgram(out, paths, setup, failures);
+  }
   if (setup) setup(out);
 }
 
@@ -138,6 +141,7 @@ void setTex0Unit(const ShaderProgram& program) { setUniform1i(program, "tex0", 0
 void useProgram(const ShaderProgram& program) { glUseProgram(program.id); }
 
 void deleteProgram(ShaderProgram& program) {
+  if (keepProgram(program)) return;  // while watching, for the scene that starts next
   // Deleting 0 is a no-op in OpenGL; skipping it also keeps scenes destroyable without a context.
   if (program.id != 0 && glDeleteProgram) glDeleteProgram(program.id);
   program.id = 0;

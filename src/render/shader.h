@@ -26,7 +26,8 @@ using ProgramSetup = std::function<void(const ShaderProgram& program)>;
 
 // Compiles and links the given stages (a null path means no such stage), then runs setup.
 // Always stores a usable program name in out, even when compiling or linking failed;
-// failures are logged. The program is remembered so that a live reload can rebuild it.
+// failures are logged. The program is remembered so that a live reload can rebuild it, and
+// while the folder is watched one kept from an earlier build of the same files is taken instead.
 void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geometryPath,
                   const char* fragmentPath, const ProgramSetup& setup = nullptr, int line = __builtin_LINE());
 // The setup of a pass that reads one texture: sampler "tex0" on unit 0.
@@ -40,7 +41,8 @@ uint32_t compileProgram(const char* const paths[kShaderStages], int line, bool l
 void loadShaderSource(uint32_t shader, const char* path, int line = __builtin_LINE());
 // Makes the program current.
 void useProgram(const ShaderProgram& program);
-// Deletes the program (0 is harmless) and clears its id.
+// Deletes the program (0 is harmless) and clears its id; while the shader folder is watched the
+// GL program is kept for the next build of the same files instead (shader_reload.h).
 void deleteProgram(ShaderProgram& program);
 
 // Helpers that serve many call sites take the caller's line (filled in by default) for

@@ -8,18 +8,23 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
 namespace {
 
-// A program buildProgram made, with what it takes to make it again.
+// A program buildProgram made, with what it takes to make it again. While the folder is
+// watched it outlives the scene that built it: kept, with no holder, for the next build of the
+// same files, so a scene that starts again neither compiles nor loses the last good program.
 struct LiveProgram {
-  ShaderProgram* program = nullptr;  // owned by its scene
+  ShaderProgram* program = nullptr;  // the scene's member drawing with it; null while kept
+  uint32_t id = 0;                   // the OpenGL program (program->id while held)
   std::string paths[kShaderStages];  // vertex, geometry, fragment; "" = no such stage
-  ProgramSetup setup;                // run after every build
+  ProgramSetup setup;                // run after every build while held; none while kept
   std::string error;                 // why the files do not build now; "" = they do
   uint64_t errorOrder = 0;           // when error was set, counted in failures
+  bool standIn = false;              // id is the stand-in: the files have not built yet this run
 };
 
 // The stand-in drawn while a program's first build has failed: whatever it is given, in magenta.
@@ -74,12 +79,32 @@ void setError(LiveProgram& live, const std::string& error) {
   if (!error.empty()) live.errorOrder = ++failuresSeen;
 }
 
-// The newest error of the live programs that still fail, or "" when every one builds.
+// Whether text has a line that begins with prefix.
+bool hasLineStarting(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0 || text.find("\n" + prefix) != std::string::npos;
+}
+
+// The files a stand-in waits for, as read: those its error lines name, else (a link error)
+// all of the program's.
+std::string awaitedFiles(const LiveProgram& live) {
+  std::string files;
+  for (const std::string& path : live.paths) {
+    if (path.empty()) continue;
+    std::string located = locateShaderFile(path.c_str());
+    if (!hasLineStarting(live.error, located + ":")) continue;
+    files += (files.empty() ? "" : " + ") + located;
+  }
+  return files.empty() ? fileList(live, true) : files;
+}
+
+// The newest error of the live programs that still fail, or "" when every one builds; a
+// stand-in's says what it waits for.
 void refreshLastError() {
   const LiveProgram* newest = nullptr;
   for (const LiveProgram& live : livePrograms())
     if (!live.error.empty() && (!newest || live.errorOrder > newest->errorOrder)) newest = &live;
   lastError = newest ? newest->error : "";
+  if (newest && newest->standIn) lastError += "a magenta stand-in draws until " + awaitedFiles(*newest) + " builds\n";
 }
 
 // Compiles the stand-in into a fresh program name.
@@ -137,12 +162,15 @@ std::string rebuild(LiveProgram& live) {
                failures.c_str());
     return failures;
   }
-  ShaderProgram& program = *live.program;
-  glDeleteProgram(program.id);  // still drawn from until no longer current, then freed
+  glDeleteProgram(live.id);  // still drawn from until no longer current, then freed
   checkGlError(__LINE__);
-  program.id = fresh;
-  program.built = true;
-  if (live.setup) live.setup(program);
+  live.id = fresh;
+  live.standIn = false;
+  if (live.program) {  // a kept program gets its setup from the scene that takes it
+    live.program->id = fresh;
+    live.program->built = true;
+    if (live.setup) live.setup(*live.program);
+  }
   logMessage("Shader reload: rebuilt %s in %llu ms.\n", fileList(live, true).c_str(),
              static_cast<unsigned long long>(monotonicMs() - began));
   return "";
@@ -260,15 +288,49 @@ void rememberProgram(ShaderProgram& program, const char* const paths[kShaderStag
   }
   for (int stage = 0; stage < kShaderStages; ++stage) live->paths[stage] = paths[stage] ? paths[stage] : "";
   live->setup = setup;
+  live->id = program.id;
+  live->standIn = false;
   setError(*live, "");
   if (!watcher) return;  // the plain show draws with whatever was built, as it always has
   setError(*live, failures);
+  if (!failures.empty()) {
+    // A failed program would end the show at its first draw; the stand-in keeps it going.
+    logMessage("Shader build of %s failed; a magenta stand-in draws until it builds:\n%s", fileList(*live, true).c_str(),
+               failures.c_str());
+    glDeleteProgram(program.id);
+    program.id = live->id = buildStandIn();
+    live->standIn = true;
+  }
   refreshLastError();
-  if (failures.empty()) return;
-  // A failed program would end the show at its first draw; the stand-in keeps it going.
-  glDeleteProgram(program.id);
-  program.id = buildStandIn();
 }
+
+bool takeKeptProgram(ShaderProgram& out, const char* const paths[kShaderStages], const ProgramSetup& setup) {
+  if (!watcher) return false;
+  keepProgram(out);  // what out held goes back first: built again, it is found again
+  for (LiveProgram& live : livePrograms()) {
+    if (live.program) continue;
+    bool same = true;
+    for (int stage = 0; stage < kShaderStages; ++stage) same = same && live.paths[stage] == (paths[stage] ? paths[stage] : "");
+    if (!same) continue;
+    live.program = &out;
+    live.setup = setup;
+    out.id = live.id;
+    out.built = true;
+    return true;
+  }
+  return false;
+}
+
+bool keepProgram(ShaderProgram& program) {
+  LiveProgram* live = watcher ? findLive(program) : nullptr;
+  if (!live) return false;
+  live->program = nullptr;
+  live->setup = nullptr;  // it may hold on to the scene that goes
+  program.id = 0;
+  return true;
+}
+
+bool watchingShaders() { return watcher != nullptr; }
 
 void forgetProgram(const ShaderProgram& program) {
   std::vector<LiveProgram>& programs = livePrograms();
@@ -322,4 +384,11 @@ void stopShaderWatch() {
   delete watcher;  // closes the inotify instance
   watcher = nullptr;
   setGlErrorsFatal(true);
+  // The kept programs go with the watch; the held ones with their scenes.
+  std::vector<LiveProgram>& programs = livePrograms();
+  for (const LiveProgram& live : programs)
+    if (!live.program && glDeleteProgram) glDeleteProgram(live.id);
+  programs.erase(std::remove_if(programs.begin(), programs.end(), [](const LiveProgram& live) { return !live.program; }),
+                 programs.end());
+  refreshLastError();
 }

@@ -13,7 +13,8 @@
 // Starts watching the shader folder the programs read (inotify); false, with a log line, when
 // it cannot. While watching, a program whose first build fails draws with a plain stand-in
 // (magenta) instead of the failed program, and an OpenGL error is logged once rather than
-// ending the process, so that the show goes on until the file is fixed.
+// ending the process, so that the show goes on until the file is fixed. A program whose scene
+// goes is kept, with its errors, and handed to the next build of the same stage files.
 bool startShaderWatch();
 // Once per frame: rebuilds every live program whose stage files changed since the last call
 // (all scenes, current or not; a scene not started yet simply builds from the new files); true
@@ -21,8 +22,10 @@ bool startShaderWatch();
 bool reloadChangedShaders();
 // The last compiler or linker message with file and line; empty once every file builds again.
 const std::string& lastShaderError();
-// Stops watching and frees the watch.
+// Stops watching and frees the watch and the kept programs (the context must still be current).
 void stopShaderWatch();
+// True while the shader folder is watched.
+bool watchingShaders();
 
 // ---- shared with buildProgram and the tests ----
 
@@ -32,6 +35,13 @@ void rememberProgram(ShaderProgram& program, const char* const paths[kShaderStag
                      const std::string& failures);
 // Forgets program (its scene is going); harmless for one never remembered.
 void forgetProgram(const ShaderProgram& program);
+// While watching: gives out the kept program last built from the same stage files, as it
+// stands (rebuilt after a save, the last good one while a file does not build, or the stand-in
+// where none has built yet), and holds it for out; false when there is none or no watch.
+bool takeKeptProgram(ShaderProgram& out, const char* const paths[kShaderStages], const ProgramSetup& setup);
+// While watching: keeps program's GL program for a later takeKeptProgram and clears its id;
+// false (nothing done) without a watch or for a program never remembered.
+bool keepProgram(ShaderProgram& program);
 // Rebuilds the live programs that read any of files (names within the shader folder), or all
 // of them when everything; true when anything was rebuilt or failed.
 bool rebuildProgramsUsing(const std::vector<std::string>& files, bool everything);

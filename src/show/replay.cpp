@@ -1,6 +1,7 @@
 // Restarting the show from 0 with fresh scene objects and the music from its first sample.
 #include "show/replay.h"
 
+#include "show/transport.h"
 #include "synth/audio.h"
 #include "synth/process_state.h"
 
@@ -23,6 +24,15 @@ void rewindScenes(Show& show, int firstEntry) {
     if (used[s]) *kSceneTable[s].object = kSceneTable[s].make();
   buildDemoTimeline(show);  // the size stays as it was
   show.nextClockFromEntryTick = false;
+}
+
+void jumpShow(Show& show, int& firstEntry, uint32_t fromMs, uint32_t toMs) {
+  bool independent = show.current && show.current->framesIndependent;
+  if (!jumpNeedsRewind(show.timeline, fromMs, toMs, independent)) return;
+  rewindScenes(show, firstEntry);
+  rewindMusic(false);  // the maker's mode's device plays a copy of the song: only the sequence matters
+  seekShow(show, toMs);
+  firstEntry = show.position;
 }
 
 void rewindMusic(bool deviceOpen) {

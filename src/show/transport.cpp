@@ -73,8 +73,8 @@ uint32_t stepFrames(uint32_t ms, int frames) {
   return frameTick(std::clamp<int64_t>(frame, 0, last), kFrameGridFps);
 }
 
-bool jumpNeedsRewind(const TimelineEntry* timeline, uint32_t fromMs, uint32_t toMs) {
-  return toMs < fromMs || entryAt(timeline, toMs) != entryAt(timeline, fromMs);
+bool jumpNeedsRewind(const TimelineEntry* timeline, uint32_t fromMs, uint32_t toMs, bool framesIndependent) {
+  return (toMs < fromMs && !framesIndependent) || entryAt(timeline, toMs) != entryAt(timeline, fromMs);
 }
 
 std::string formatShowTime(uint32_t ms) {

@@ -48,9 +48,9 @@ uint32_t frameOnScreenMs(uint32_t ms);
 // The tick of the grid frame frames away from the one on screen at ms, within [0, kLastShowMs].
 uint32_t stepFrames(uint32_t ms, int frames);
 // True when the show, last drawn at fromMs, cannot go on to toMs with the scene objects it
-// has: toMs lies earlier (a scene's state only runs forward) or in another entry (the
-// scenes between would be started for nothing).
-bool jumpNeedsRewind(const TimelineEntry* timeline, uint32_t fromMs, uint32_t toMs);
+// has: toMs lies in another entry (the scenes between would be started for nothing), or
+// earlier in a scene whose frames are not independent (its state only runs forward).
+bool jumpNeedsRewind(const TimelineEntry* timeline, uint32_t fromMs, uint32_t toMs, bool framesIndependent);
 
 // Show time as mm:ss.mmm.
 std::string formatShowTime(uint32_t ms);

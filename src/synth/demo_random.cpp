@@ -6,3 +6,7 @@
 int demoRand() { return nextRandom(process.random); }
 
 void demoSrand(uint32_t seed) { seedRandom(process.random, seed); }
+
+RandomGenerator saveDemoRand() { return process.random; }
+
+void restoreDemoRand(const RandomGenerator& saved) { process.random = saved; }

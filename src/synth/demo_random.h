@@ -11,3 +11,7 @@
 int demoRand();
 // Reseeds the process-wide sequence.
 void demoSrand(uint32_t seed);
+// The process-wide sequence's state, for restoreDemoRand.
+RandomGenerator saveDemoRand();
+// Puts the process-wide sequence back where saveDemoRand found it.
+void restoreDemoRand(const RandomGenerator& saved);

@@ -246,7 +246,10 @@ void checkFirstBuild(Scene& pacman) {
   pacman.width = kWidth;
   pacman.height = kHeight;
   pacman.start();
-  check(!lastShaderError().empty(), "a scene built from a broken file reports it");
+  std::printf("  lastShaderError: %s", lastShaderError().c_str());
+  const std::string file = folder + "/pacman_f.glsl";
+  check(lastShaderError().find(file + ":") == 0 && lastShaderError().find("until " + file + " builds") != std::string::npos,
+        "a scene built from a broken file names its file and line, and the file the stand-in waits for");
   check(allMagenta(renderAt(pacman, 5000)), "and draws the stand-in, with no OpenGL error");
   saveByRename("pacman_f.glsl", original);
   check(awaitReload() >= 0 && lastShaderError().empty(), "the fix rebuilds the scene's program");

@@ -6,6 +6,9 @@
 #   a syntax error keeps the show running, names the file and line on stderr, and leaves the
 #   last good picture; the fix, saved by renaming a new file over the old, brings in the change
 #   the broken save meant;
+#   a file broken before its scene first starts is named with its line; fixed, broken again
+#   and jumped away from and back to (keys and the timeline bar), the scene draws the last good
+#   program;
 #   a change to a scene that is not current shows when the scene starts.
 source "$(dirname "$0")/common.bash"
 command -v xdotool >/dev/null || fail "xdotool is not installed"
@@ -29,19 +32,30 @@ press() { xdotool key "$@"; }
 # The window's picture, as $1.
 grab() { import -window root -crop 320x180+0+0 +repage "$1"; }
 same_picture() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1)" = 0 ]; }
-# Saves the frame as $1 (the mode is paused, so each screenshot has the same name).
-screenshot() {
-  local name="$dir/frame-$paused.png"
-  rm -f "$name"
-  press F12
+# Waits until stderr has more than $1 lines matching $2; fails with $3 otherwise.
+await_stderr() {
   for _ in $(seq 600); do
-    [ -s "$name" ] && break
+    [ "$(grep -c -- "$2" "$WORK/stderr")" -gt "$1" ] && return
     kill -0 "$pid" 2>/dev/null || fail "the demo ended: $(tail -n5 "$WORK/stderr")"
     sleep 0.1
   done
-  [ -s "$name" ] || fail "F12 wrote no picture: $(tail -n3 "$WORK/stderr")"
-  sleep 0.2  # written under a temporary name and linked into place: complete once there
-  mv "$name" "$1"
+  fail "$3: $(tail -n3 "$WORK/stderr")"
+}
+# Saves the frame as $1 and sets paused to its show time.
+screenshot() {
+  local before
+  before=$(grep -c "saved frame-" "$WORK/stderr")
+  press F12
+  await_stderr "$before" "saved frame-" "F12 wrote no picture"
+  paused=$(grep -o "saved frame-[0-9]*" "$WORK/stderr" | tail -n1 | sed 's/saved frame-//')
+  mv "$dir/frame-$paused.png" "$1"
+}
+# Presses key $1 and waits until the frame at the time it jumps to is drawn.
+jump() {
+  local before
+  before=$(grep -c "after the key" "$WORK/stderr")
+  press "$1"
+  await_stderr "$before" "after the key" "$1 drew no frame"
 }
 # Waits up to $2 seconds until the window shows a picture other than (or, with $3 = same,
 # the same as) $1; prints the seconds it took.
@@ -80,14 +94,6 @@ done
 grep -q "saved frame-" "$WORK/stderr" || fail "F12 wrote no picture"
 press space
 sleep 0.5
-saved=$(grep -c "saved frame-" "$WORK/stderr")
-press F12
-for _ in $(seq 600); do
-  [ "$(grep -c "saved frame-" "$WORK/stderr")" -gt "$saved" ] && break
-  sleep 0.1
-done
-paused=$(grep -o "saved frame-[0-9]*" "$WORK/stderr" | tail -n1 | sed 's/saved frame-//')
-[ "$(grep -c "saved frame-" "$WORK/stderr")" -gt "$saved" ] || fail "F12 wrote no picture after the pause"
 screenshot "$WORK/before.png"
 expect_capture "$WORK/before.png" "$original" || fail "the paused frame at $paused ms is not the capture tool's"
 grab "$WORK/window.png"
@@ -127,11 +133,42 @@ screenshot "$WORK/restored.png"
 cmp -s "$WORK/restored.png" "$WORK/before.png" || fail "the original file saved back did not give the original picture"
 echo "ok   the original saved back gives the original picture"
 
+# ---- a file broken before its scene first starts; the last good program across jumps ----
+broken_cube() { sed 's/void main()/void main(/' "$original/cube_f.glsl" >"$edit/cube_f.glsl"; }
+placed="$edit/cube_f\.glsl:[0-9]*:"
+broken_cube
+sleep 0.5  # no program reads it yet
+jump Next
+jump Next  # the cubes start from the broken file
+grep -q "$placed" "$WORK/stderr" && ! grep -q "ShaderInfoLog" "$WORK/stderr" ||
+  fail "the first build's error is not named $edit/cube_f.glsl:LINE: $(tail -n5 "$WORK/stderr")"
+echo "ok   a file broken before its scene starts is named: $(grep -m1 "$placed" "$WORK/stderr")"
+cp "$original/cube_f.glsl" "$edit/cube_f.glsl"
+await_stderr 0 "rebuilt .*cube_f" "the fixed file was not rebuilt"
+failed=$(grep -c "$placed" "$WORK/stderr")
+broken_cube
+await_stderr "$failed" "$placed" "the file broken again was not reported"
+jump Prior
+jump Next
+screenshot "$WORK/cubes-pages.png"
+expect_capture "$WORK/cubes-pages.png" "$original" || fail "after Page Up and Page Down the cubes are not the last good program's"
+jump Left  # 109 s, back over the cubes' start
+jump Right
+screenshot "$WORK/cubes-steps.png"
+cmp -s "$WORK/cubes-steps.png" "$WORK/cubes-pages.png" || fail "after Left and Right the cubes are not the last good program's"
+press F1
+xdotool mousemove 150 165 click 1  # the timeline bar in the Pacman scene
+screenshot "$WORK/bar-pacman.png"
+xdotool mousemove 190 165 click 1  # and in the cubes
+screenshot "$WORK/cubes-bar.png"
+press F1
+expect_capture "$WORK/cubes-bar.png" "$original" || fail "after jumps on the timeline bar the cubes at $paused ms are not the last good program's"
+echo "ok   with the file broken again the cubes draw the last good program after every jump away and back"
+
 # ---- a scene that is not current ----
 cat "$changed/curvefinal_f.glsl" >"$edit/curvefinal_f.glsl"
 sleep 1
-press Next Next Next  # 78 s, 110 s, 126 s: the curves start
-paused=126000
+jump Next  # the curves start
 screenshot "$WORK/curves.png"
 expect_capture "$WORK/curves.png" "$changed" ||
   fail "the curves' change made while the television played does not show when they start"

@@ -21,6 +21,7 @@ std::unique_ptr<CurvesScene> startedScene() {
   demoSrand(0);
   uint8_t noise[kCurvesNoiseBytes];
   fillCurvesNoise(noise);
+  scene->spawnSequence = saveDemoRand();
   scene->prepareSimulation();
   return scene;
 }
@@ -39,6 +40,7 @@ void stepAt(CurvesScene& scene, uint32_t ms) {
   updateCurveSystem(scene.curveSystems[0], ms / 10, static_cast<float>(ms * 0.001));
   updateCurveSystem(scene.curveSystems[1], ms / 10, static_cast<float>(ms * 0.001));
   scene.recordLookAhead();
+  scene.buildAllPoints();
   scene.smoothCamera();
 }
 
@@ -137,6 +139,8 @@ TEST(CurvesSteps, AtOtherRatesAndAfterSkipsTheStateAtATickIsThe60FramesPerSecond
   // The capture tool's skip: the scene's first frame, then straight to 8 s (134 s of the show).
   expectRate({0, 8000}, "skip to 8000");
   expectRate({0, 5000, 35000, 65999}, "skip over respawns");
+  // The maker's mode's jumps back inside the scene, which it does not start again.
+  expectRate({0, 65999, 35000, 34999, 5000, 0, 8000}, "jumps back");
 }
 
 }  // namespace

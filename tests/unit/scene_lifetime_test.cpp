@@ -1,8 +1,11 @@
 // Every scene of the show frees what it creates: the whole timeline runs against a fake
 // OpenGL that keeps the set of live names of each kind, and --loop's rewinds (which destroy
-// the last scene; the others went at their switches) leave none live.
+// the last scene; the others went at their switches) leave none live; nor do the maker's
+// mode's jumps, which keep the programs for the scenes' next starts.
 #include "base/noop_gl.h"
 #include "fresh_scenes.h"
+#include "render/shader_folder.h"
+#include "render/shader_reload.h"
 #include "show/replay.h"
 #include "show/show.h"
 
@@ -21,6 +24,7 @@ const char* const kKindNames[kKinds] = {"textures", "framebuffers", "renderbuffe
 std::set<GLuint> live[kKinds];   // names created and not yet deleted
 std::vector<std::string> faults;  // deletions of names that were not live
 GLuint lastName = 0;              // names are unique across kinds, which is stricter than OpenGL
+int shadersMade = 0;              // shader objects created: one per stage compiled
 
 template <Kind kind>
 void APIENTRY genNames(GLsizei n, GLuint* names) {
@@ -42,7 +46,7 @@ GLuint APIENTRY createOne() {
 }
 template <Kind kind>
 void APIENTRY removeOne(GLuint name) { deleteNames<kind>(1, &name); }
-GLuint APIENTRY createShader(GLenum) { return createOne<kShaders>(); }
+GLuint APIENTRY createShader(GLenum) { return ++shadersMade, createOne<kShaders>(); }
 // Points a pair of creating and deleting entry points at the fakes for one kind.
 template <Kind kind, typename Gen, typename Delete>
 void countWith(Gen& gen, Delete& del) {
@@ -56,6 +60,19 @@ std::string liveNames() {
   for (int kind = 0; kind < kKinds; ++kind)
     if (!live[kind].empty()) text += std::string(kKindNames[kind]) + " " + std::to_string(live[kind].size()) + " ";
   return text;
+}
+
+// Points the creating and deleting entry points of every kind at the fakes.
+void countEveryKind() {
+  countWith<kTextures>(glGenTextures, glDeleteTextures);
+  countWith<kFramebuffers>(glGenFramebuffers, glDeleteFramebuffers);
+  countWith<kRenderbuffers>(glGenRenderbuffers, glDeleteRenderbuffers);
+  countWith<kBuffers>(glGenBuffers, glDeleteBuffers);
+  countWith<kSamplers>(glGenSamplers, glDeleteSamplers);
+  glCreateProgram = createOne<kPrograms>;
+  glDeleteProgram = removeOne<kPrograms>;
+  glCreateShader = createShader;
+  glDeleteShader = removeOne<kShaders>;
 }
 
 // Plays the ticks in order.
@@ -85,15 +102,7 @@ std::vector<uint32_t> wholeShow() {
 
 TEST(SceneLifetime, EveryObjectOfARoundIsFreedAndRewindsStartAfresh) {
   NoopGlScope noop;
-  countWith<kTextures>(glGenTextures, glDeleteTextures);
-  countWith<kFramebuffers>(glGenFramebuffers, glDeleteFramebuffers);
-  countWith<kRenderbuffers>(glGenRenderbuffers, glDeleteRenderbuffers);
-  countWith<kBuffers>(glGenBuffers, glDeleteBuffers);
-  countWith<kSamplers>(glGenSamplers, glDeleteSamplers);
-  glCreateProgram = createOne<kPrograms>;
-  glDeleteProgram = removeOne<kPrograms>;
-  glCreateShader = createShader;
-  glDeleteShader = removeOne<kShaders>;
+  countEveryKind();
   // Objects of their own, whatever an earlier test left in the pointers.
   makeFreshScenes();
   const ProcessState atStart = process;
@@ -137,6 +146,38 @@ TEST(SceneLifetime, EveryObjectOfARoundIsFreedAndRewindsStartAfresh) {
   EXPECT_EQ(liveNames(), "");
   EXPECT_EQ(faults, std::vector<std::string>{});
   EXPECT_GT(lastName, 0u);  // the show did create objects
+}
+
+void APIENTRY builds(GLuint, GLenum, GLint* status) { *status = GL_TRUE; }
+// The maker's jumps back and forth over scene starts, the folder watched: the programs of the
+// first round are handed on, so 50 jumps later nothing more was compiled and nothing is left over.
+TEST(SceneLifetime, TheMakersJumpsCompileNothingAgainAndLeaveTheObjectCountFlat) {
+  NoopGlScope noop;
+  countEveryKind();
+  glGetShaderiv = glGetProgramiv = builds;
+  makeFreshScenes();
+  useShaderFolder(DEMO_SOURCE_DIR "/shaders");
+  ASSERT_TRUE(startShaderWatch());
+  Show show;
+  buildDemoTimeline(show);
+  show.width = 64, show.height = 36;
+  const uint32_t times[] = {35000, 33000, 79000, 77000, 111000, 109000, 127000, 125000, 1000, 150000};
+  TicksHost host;
+  int firstEntry = 0, shadersThen = 0;
+  std::string liveThen;
+  for (int jump = 0; jump < 60; ++jump) {  // the first round starts every scene
+    if (jump == 0) seekShow(show, times[0]), firstEntry = show.position;  // as the mode starts
+    else jumpShow(show, firstEntry, times[(jump - 1) % 10], times[jump % 10]);
+    host.ticksByFrame.push_back(times[jump % 10]);
+    ASSERT_EQ(stepFrame(show, host), FrameResult::Rendered);
+    if (jump == 9) shadersThen = shadersMade, liveThen = liveNames();
+  }
+  EXPECT_EQ(shadersMade, shadersThen);
+  EXPECT_EQ(liveNames(), liveThen);
+  stopShaderWatch();  // frees the kept programs
+  useShaderFolder("");
+  makeFreshScenes();
+  EXPECT_EQ(liveNames(), "");
 }
 
 }  // namespace

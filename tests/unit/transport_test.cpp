@@ -102,15 +102,15 @@ TEST(TransportJumps, FrameStepsMoveOnTheCaptureToolsGridOnlyWhilePaused) {
   }
 }
 
-TEST(TransportJumps, ScenesAreRewoundForAnEarlierTimeOrAnotherEntry) {
+TEST(TransportJumps, ScenesAreRewoundForAnotherEntryOrAnEarlierTimeOfADependentScene) {
   Timeline line;
   const TimelineEntry* timeline = line.show.timeline;
-  EXPECT_FALSE(jumpNeedsRewind(timeline, 1000, 1000));    // a paused frame drawn again
-  EXPECT_FALSE(jumpNeedsRewind(timeline, 1000, 33999));   // on in the same scene
-  EXPECT_TRUE(jumpNeedsRewind(timeline, 1016, 1000));     // a frame back
-  EXPECT_TRUE(jumpNeedsRewind(timeline, 33999, 34000));   // the television starts
-  EXPECT_TRUE(jumpNeedsRewind(timeline, 130000, 126000)); // back to the curves' start
-  EXPECT_TRUE(jumpNeedsRewind(timeline, 0, 150000));      // past scenes never to be seen
+  EXPECT_FALSE(jumpNeedsRewind(timeline, 1000, 1000, false));    // a paused frame drawn again
+  EXPECT_FALSE(jumpNeedsRewind(timeline, 1000, 33999, false));   // on in the same scene
+  EXPECT_TRUE(jumpNeedsRewind(timeline, 1016, 1000, false));     // a frame back
+  EXPECT_FALSE(jumpNeedsRewind(timeline, 1016, 1000, true));     // where the frames do not depend on it
+  EXPECT_TRUE(jumpNeedsRewind(timeline, 34000, 33999, true));    // the forest again
+  EXPECT_TRUE(jumpNeedsRewind(timeline, 0, 150000, true));       // past scenes never to be seen
 }
 
 TEST(TransportDisplay, TimesReadAsMinutesSecondsMillisAndTheBarCoversTheShow) {

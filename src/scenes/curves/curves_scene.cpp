@@ -106,32 +106,28 @@ void fillCurvesNoise(uint8_t bytes[kCurvesNoiseBytes]) {
   for (int i = 0; i < kCurvesNoiseBytes; ++i) bytes[i] = static_cast<uint8_t>(demoRand() & 0xFF);
 }
 
-void buildCurvePoints(Curve& curve) {
+CurvePoint3 curvePoint(const Curve& curve, uint32_t index) {
   const CurvePoint2* P = curve.controlPoints;
-  const float ox = curve.offset.x, oy = curve.offset.y;
-  const float phase = 3.0f * curve.birthTime;
-  const double zScale = curve.zScale;
-  for (int j = 0; j < kCurveSegments; ++j) {
-    const int i = 2 * j;
-    const CurvePoint2 a = P[i], b = P[(i + 1) % kCurveControlPoints];
-    const CurvePoint2 c = P[(i + 2) % kCurveControlPoints], d = P[(i + 3) % kCurveControlPoints];
-    const float mx = (a.x + b.x) * 0.5f, my = (a.y + b.y) * 0.5f;  // start: midpoint of the first edge
-    const float hx = (c.x + d.x) * 0.5f, hy = (c.y + d.y) * 0.5f;  // end: midpoint of the third
-    CurvePoint3* out = curve.points + j * kSegmentPoints;
-    for (int n = 0; n < kSegmentPoints; ++n) {
-      const float* w = kBezier.w[n];
-      float bx = w[0] * mx + w[1] * b.x + w[2] * c.x + w[3] * hx;
-      float by = w[0] * my + w[1] * b.y + w[2] * c.y + w[3] * hy;
-      float x = bx + ox, y = by + oy;
-      // A Gaussian bump every 1.5 world units; fmod keeps the sign, so left of the
-      // origin the bump fades instead of repeating.
-      float m = std::fmod(phase + 2.0f * x, kBumpPeriod) - 1.5f;
-      float e = std::exp(-2.0f * m * m);
-      double ripple = std::sin(10.0 * static_cast<double>(by)) * std::cos(10.0 * static_cast<double>(bx)) * kRipple;
-      double z = (ripple + kBaseWeight + static_cast<double>(e) * kSqrtTwoOverPi * kBumpShare) * zScale;
-      out[n] = {x, y, static_cast<float>(z)};
-    }
-  }
+  const uint32_t i = 2 * (index / kSegmentPoints);
+  const CurvePoint2 a = P[i], b = P[(i + 1) % kCurveControlPoints];
+  const CurvePoint2 c = P[(i + 2) % kCurveControlPoints], d = P[(i + 3) % kCurveControlPoints];
+  const float mx = (a.x + b.x) * 0.5f, my = (a.y + b.y) * 0.5f;  // start: midpoint of the first edge
+  const float hx = (c.x + d.x) * 0.5f, hy = (c.y + d.y) * 0.5f;  // end: midpoint of the third
+  const float* w = kBezier.w[index % kSegmentPoints];
+  float bx = w[0] * mx + w[1] * b.x + w[2] * c.x + w[3] * hx;
+  float by = w[0] * my + w[1] * b.y + w[2] * c.y + w[3] * hy;
+  float x = bx + curve.offset.x, y = by + curve.offset.y;
+  // A Gaussian bump every 1.5 world units; fmod keeps the sign, so left of the
+  // origin the bump fades instead of repeating.
+  float m = std::fmod(3.0f * curve.birthTime + 2.0f * x, kBumpPeriod) - 1.5f;
+  float e = std::exp(-2.0f * m * m);
+  double ripple = std::sin(10.0 * static_cast<double>(by)) * std::cos(10.0 * static_cast<double>(bx)) * kRipple;
+  double z = (ripple + kBaseWeight + static_cast<double>(e) * kSqrtTwoOverPi * kBumpShare) * double{curve.zScale};
+  return {x, y, static_cast<float>(z)};
+}
+
+void buildCurvePoints(Curve& curve) {
+  for (uint32_t index = 0; index < kCurvePoints; ++index) curve.points[index] = curvePoint(curve, index);
 }
 
 void spawnCurve(Curve& curve, CurvePoint2 offset, float s) {
@@ -149,7 +145,6 @@ void spawnCurve(Curve& curve, CurvePoint2 offset, float s) {
   }
   curve.birthTime = s;
   curve.offset = offset;
-  buildCurvePoints(curve);
   curve.active = true;
 }
 
@@ -158,7 +153,6 @@ void advanceCurve(Curve& curve) {
     curve.controlPoints[i].x += curve.velocities[i].x;
     curve.controlPoints[i].y += curve.velocities[i].y;
   }
-  buildCurvePoints(curve);
 }
 
 void updateCurveSystem(CurveSystem& system, uint32_t c, float s) {
@@ -203,6 +197,7 @@ CurvesScene::~CurvesScene() {
 void CurvesScene::start() {
   generateSceneGlNames(glNames);
   createTextures();
+  spawnSequence = saveDemoRand();
   createFramebuffers();
   createPrograms();
   prepareSimulation();
@@ -273,7 +268,7 @@ void CurvesScene::prepareSimulation() {
 void CurvesScene::recordLookAhead() {
   const CurveSystem& thin = curveSystems[1];
   const Curve& curve = thin.curves[thin.currentInterval % kCurvesPerSystem];
-  const CurvePoint3& p = curve.points[std::min(curve.progress + kLookAhead, kLastCurvePoint)];
+  const CurvePoint3 p = curvePoint(curve, std::min(curve.progress + kLookAhead, kLastCurvePoint));
   cameraHistory[historyIndex] = {p.x, p.y};
   historyIndex = (historyIndex + 1) % kCameraHistory;
 }
@@ -305,13 +300,27 @@ void CurvesScene::runStep(uint32_t step) {
   recordLookAhead();
 }
 
+void CurvesScene::buildAllPoints() {
+  for (CurveSystem& system : curveSystems)
+    for (Curve& curve : system.curves) buildCurvePoints(curve);
+}
+
 void CurvesScene::advanceSimulation() {
+  // The maker's mode jumps back in the scene without starting it again: the same steps again,
+  // drawing the same values from the shared sequence.
+  if (stepsRun > 0 && curveStepTick(stepsRun - 1) > milliseconds) {
+    restoreDemoRand(spawnSequence);
+    prepareSimulation();
+  }
   // At 60 frames per second each frame runs exactly the step of its own tick; slower frames
   // catch up, faster ones may run none, and the state at a tick is the same at every rate.
+  // The points, which only drawing needs, are built once from where the steps leave the shapes.
+  const uint32_t stepsBefore = stepsRun;
   while (curveStepTick(stepsRun) <= milliseconds) {
     runStep(stepsRun);
     ++stepsRun;
   }
+  if (stepsRun != stepsBefore) buildAllPoints();
   smoothCamera();
 }
 

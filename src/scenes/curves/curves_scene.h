@@ -3,6 +3,7 @@
 // words along the scrolling world, and a final pass with world-fixed film grain.
 #pragma once
 
+#include "base/random.h"
 #include "render/gl_objects.h"
 #include "render/scene.h"
 #include "render/shader.h"
@@ -47,7 +48,7 @@ struct Curve {
   CurvePoint2 controlPoints[kCurveControlPoints];  // closed control polygon, in [-1, 1] at spawn
   CurvePoint2 offset;                              // world position of the curve
   float birthTime = 0.0f;                          // the scene's seconds at the spawn
-  CurvePoint3 points[kCurvePoints];                // the curve, rebuilt every frame
+  CurvePoint3 points[kCurvePoints];                // the curve, built from the shape after a frame's steps
   float zScale = 1.0f;                             // multiplies the weight built into points' z: 3 thick, 1 thin
   bool active = false;                             // set by the first spawn, never cleared
   uint32_t progress = 0;                           // progress + 1 points are drawn, at most 512
@@ -84,6 +85,7 @@ class CurvesScene : public Scene {
   CurvePoint2 cameraHistory[kCameraHistory];  // ring of look-ahead points, one per step, world units
   uint32_t historyIndex = 0;                // next write position in cameraHistory
   uint32_t stepsRun = 0;                    // simulation steps run since start; the next is this one
+  RandomGenerator spawnSequence;            // the shared sequence as start() left it for the first spawn
   ShaderProgram lines2Program;              // weighted strokes along each curve
   ShaderProgram discblurProgram;            // built at start, drawn with by no pass
   ShaderProgram curvesmoothProgram;         // softened copy of a system's strokes
@@ -98,7 +100,8 @@ class CurvesScene : public Scene {
   uint32_t greetsTexture = 0;      // textures[3]: the greetings image
 
   // The simulation runs in fixed steps of the scene's clock, so a frame depends only on its
-  // tick: one reached by skipping equals one reached through every frame before it.
+  // tick: one reached by skipping equals one reached through every frame before it, and a
+  // clock that goes back runs the steps again from the start.
   CurvesScene() { framesIndependent = true; }
   ~CurvesScene() override;
   void start() override;
@@ -114,13 +117,16 @@ class CurvesScene : public Scene {
   void createPrograms();
   // Empties the camera history and gives both systems their settings and fresh curves.
   void prepareSimulation();
-  // The frame's CPU work: every step due by the frame's tick (milliseconds), then the camera
-  // smooths over the steps recorded.
+  // The frame's CPU work: every step due by the frame's tick (milliseconds), from the start
+  // again when the tick lies before the last step run; then the curves' points and the
+  // camera, smoothed over the steps recorded.
   void advanceSimulation();
   // One step of 1/60 s at its own tick: both systems move and spawn, the camera records.
   void runStep(uint32_t step);
   // Stores the thin system's look-ahead point in the history ring.
   void recordLookAhead();
+  // Builds every curve's points from its present shape, for drawing.
+  void buildAllPoints();
   // The weighted mean of the history, in whole pixels of this picture, into cameraOffset.
   void smoothCamera();
 
@@ -151,11 +157,13 @@ uint64_t curveStepTick(uint32_t step);
 // Moves every curve of the system, spawns at interval boundaries and sets the current
 // slot's progress. c: the step's centiseconds; s: its seconds.
 void updateCurveSystem(CurveSystem& system, uint32_t c, float s);
-// Gives the curve a new random shape and drift (32 values of the shared sequence), places
-// it at offset and builds its points.
+// Gives the curve a new random shape and drift (32 values of the shared sequence) and places
+// it at offset; its points are built when it is next drawn.
 void spawnCurve(Curve& curve, CurvePoint2 offset, float s);
-// One step of drift: every control point moves by its velocity; the points are rebuilt.
+// One step of drift: every control point moves by its velocity.
 void advanceCurve(Curve& curve);
+// Point index (0 .. 511) of the closed curve as it is now, with its stroke weight.
+CurvePoint3 curvePoint(const Curve& curve, uint32_t index);
 // The 512 points of the closed curve with their stroke weights.
 void buildCurvePoints(Curve& curve);
 // Fills bytes with the low 8 bits of the next 1024 values of the shared sequence.
