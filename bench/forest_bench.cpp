@@ -25,7 +25,7 @@ void BM_ForestStartCpu(benchmark::State& state) {
         KeyframeTrack<float>();
     scene->cubeString.vertexCount = scene->cubeString.triangleCount = 0;
     fillNoiseBytes(noise);
-    fillForestTracks(*scene);
+    fillSceneTracks(*scene);
     buildTerrain(scene->terrain);
     buildCubeString(scene->cubeString);
     benchmark::DoNotOptimize(scene->terrain.positions);

@@ -123,7 +123,7 @@ BENCHMARK(BM_TVFrame)
 // the cube is computed in every frame too, which the show never needs while the tunnel runs.
 void BM_TVShapesArithmetic(benchmark::State& state) {
   TVScene scene;
-  fillTVTracks(scene);
+  fillSceneTracks(scene);
   uint32_t ms = kTunnelFromMs;
   for (auto _ : state) {
     float seconds = static_cast<float>(ms * 0.001);

@@ -176,26 +176,16 @@ std::string named(const TrackDocument& document, int track) {
   return "track " + std::string(document.format.tracks[track].name);
 }
 
-}  // namespace
-
-bool TrackDocument::open(const std::string& file, const TrackFileFormat& tracks, std::string& error) {
-  std::string bytes;
-  TrackFileKeys read;
-  if (!readTrackBytes(file, bytes, error) || !parseTrackFile(bytes, file, tracks, read, error)) return false;
-  path = file;
-  format = tracks;
-  lines = splitKeepingEnds(bytes);
-  keys = read;
-  onDisk = bytes;
-  history.clear();
-  return true;
-}
-
-bool TrackDocument::addKey(int track, const TrackKey& key, std::string& error) {
-  if (!knownTrack(*this, track, error)) return false;
-  const TrackKeys& held = keys.tracks[track];
+// The document's lines with key added to track as a new line, in edited; false with the reason.
+bool addedLines(const TrackDocument& document, int track, const TrackKey& key, std::vector<std::string>& edited,
+                std::string& error) {
+  const std::string& path = document.path;
+  const TrackFileFormat& format = document.format;
+  const std::vector<std::string>& lines = document.lines;
+  if (!knownTrack(document, track, error)) return false;
+  const TrackKeys& held = document.keys.tracks[track];
   if (keyAt(held, key.time) >= 0) {
-    error = path + ": " + named(*this, track) + " has a key at " + std::to_string(key.time) + " already";
+    error = path + ": " + named(document, track) + " has a key at " + std::to_string(key.time) + " already";
     return false;
   }
   if (!finiteKey(key, format.tracks[track].components)) {
@@ -212,7 +202,7 @@ bool TrackDocument::addKey(int track, const TrackKey& key, std::string& error) {
   const TrackKey& beside = before ? *before : *after;
   std::string like, end;
   splitEnd(lines[beside.line - 1], like, end);
-  std::vector<std::string> edited = lines;
+  edited = lines;
   size_t at = before ? static_cast<size_t>(before->line) : static_cast<size_t>(after->line - 1);
   std::string line = keyLine(like, nullptr, key, format.tracks[track].components);
   if (end.empty()) {
@@ -222,22 +212,25 @@ bool TrackDocument::addKey(int track, const TrackKey& key, std::string& error) {
     line += end;
   }
   edited.insert(edited.begin() + static_cast<long>(at), line);
-  return commit(*this, edited, true, error);
+  return true;
 }
 
-bool TrackDocument::removeKey(int track, uint32_t time, std::string& error) {
-  if (!knownTrack(*this, track, error)) return false;
-  const TrackKeys& held = keys.tracks[track];
+// The document's lines without track's key at time, in edited; false with the reason.
+bool removedLines(const TrackDocument& document, int track, uint32_t time, std::vector<std::string>& edited,
+                  std::string& error) {
+  const std::string& path = document.path;
+  if (!knownTrack(document, track, error)) return false;
+  const TrackKeys& held = document.keys.tracks[track];
   int index = keyAt(held, time);
   if (index < 0) {
-    error = path + ": " + named(*this, track) + " has no key at " + std::to_string(time);
+    error = path + ": " + named(document, track) + " has no key at " + std::to_string(time);
     return false;
   }
   if (held.keys.size() == 1) {
-    error = path + ": the key at " + std::to_string(time) + " is the only one of " + named(*this, track);
+    error = path + ": the key at " + std::to_string(time) + " is the only one of " + named(document, track);
     return false;
   }
-  std::vector<std::string> edited = lines;
+  edited = document.lines;
   size_t at = static_cast<size_t>(held.keys[index].line - 1);
   // A last line without an end leaves the line before it as the file's end, without one too.
   std::string content, end, previous, previousEnd;
@@ -247,27 +240,77 @@ bool TrackDocument::removeKey(int track, uint32_t time, std::string& error) {
     edited[at - 1] = previous;
   }
   edited.erase(edited.begin() + static_cast<long>(at));
-  return commit(*this, edited, true, error);
+  return true;
 }
 
-bool TrackDocument::setKey(int track, const TrackKey& key, std::string& error) {
-  if (!knownTrack(*this, track, error)) return false;
-  int index = keyAt(keys.tracks[track], key.time);
+// The document's lines with track's key at key.time given key's value and tangent, in edited;
+// false with the reason.
+bool setLines(const TrackDocument& document, int track, const TrackKey& key, std::vector<std::string>& edited,
+              std::string& error) {
+  const std::string& path = document.path;
+  const TrackFileFormat& format = document.format;
+  const std::vector<std::string>& lines = document.lines;
+  if (!knownTrack(document, track, error)) return false;
+  int index = keyAt(document.keys.tracks[track], key.time);
   if (index < 0) {
-    error = path + ": " + named(*this, track) + " has no key at " + std::to_string(key.time);
+    error = path + ": " + named(document, track) + " has no key at " + std::to_string(key.time);
     return false;
   }
   if (!finiteKey(key, format.tracks[track].components)) {
     error = path + ": a key's numbers must be finite";
     return false;
   }
-  const TrackKey& old = keys.tracks[track].keys[index];
+  const TrackKey& old = document.keys.tracks[track].keys[index];
   std::string like, end;
   splitEnd(lines[old.line - 1], like, end);
-  std::vector<std::string> edited = lines;
+  edited = lines;
   edited[old.line - 1] = keyLine(like, &old, key, format.tracks[track].components) + end;
-  if (edited == lines) return true;
-  return commit(*this, edited, true, error);
+  return true;
+}
+
+}  // namespace
+
+bool TrackDocument::open(const std::string& file, const TrackFileFormat& tracks, std::string& error) {
+  std::string bytes;
+  TrackFileKeys read;
+  if (!readTrackBytes(file, bytes, error) || !parseTrackFile(bytes, file, tracks, read, error)) return false;
+  path = file;
+  format = tracks;
+  lines = splitKeepingEnds(bytes);
+  keys = read;
+  onDisk = bytes;
+  history.clear();
+  return true;
+}
+
+bool TrackDocument::addKey(int track, const TrackKey& key, std::string& error) {
+  std::vector<std::string> edited;
+  return addedLines(*this, track, key, edited, error) && commit(*this, edited, true, error);
+}
+
+bool TrackDocument::removeKey(int track, uint32_t time, std::string& error) {
+  std::vector<std::string> edited;
+  return removedLines(*this, track, time, edited, error) && commit(*this, edited, true, error);
+}
+
+bool TrackDocument::setKey(int track, const TrackKey& key, std::string& error) {
+  std::vector<std::string> edited;
+  if (!setLines(*this, track, key, edited, error)) return false;
+  return edited == lines || commit(*this, edited, true, error);
+}
+
+bool TrackDocument::putKeys(const int* tracks, const TrackKey* keys, int count, std::string& error) {
+  // Each key goes into a draft in turn, so that the next one finds its line; the draft is
+  // written once.
+  TrackDocument draft = *this;
+  for (int i = 0; i < count; ++i) {
+    std::vector<std::string> edited;
+    bool held = knownTrack(draft, tracks[i], error) && keyAt(draft.keys.tracks[tracks[i]], keys[i].time) >= 0;
+    if (!(held ? setLines : addedLines)(draft, tracks[i], keys[i], edited, error)) return false;
+    if (!parseTrackFile(join(edited), path, format, draft.keys, error)) return false;
+    draft.lines = edited;
+  }
+  return draft.lines == lines || commit(*this, draft.lines, true, error);
 }
 
 bool TrackDocument::undo(std::string& error) {

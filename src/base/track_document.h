@@ -44,6 +44,10 @@ class TrackDocument {
   // Sets the value and tangent of track's key at key.time; false when there is none, a number
   // is not finite, or the file cannot be written. A key left as it was writes nothing.
   bool setKey(int track, const TrackKey& key, std::string& error);
+  // Gives each tracks[i] the key keys[i], added where the track has no key at its time and set
+  // where it has, as one edit (one write, one step of undo); false, nothing written, when any
+  // of them cannot be made or the file cannot be written.
+  bool putKeys(const int* tracks, const TrackKey* keys, int count, std::string& error);
   // Takes the last edit back; false when there is none left or the file cannot be written.
   bool undo(std::string& error);
   // The lines, joined: what the file holds.

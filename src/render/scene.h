@@ -4,6 +4,7 @@
 #pragma once
 
 #include "render/shader.h"
+#include "render/track_source.h"
 
 #include <cstdint>
 
@@ -51,5 +52,12 @@ class Scene {
   virtual void release() = 0;
   // Fills out with this frame's figures; only the capture tool asks, after render().
   virtual void reportCounters(SceneCounters& out) const { out.count = 0; }
+  // Fills out with the scene's keyframe tracks, their file and its camera's gestures; a scene
+  // without tracks leaves it empty. start() fills them through it, and the maker's mode reads,
+  // refills and steers them.
+  virtual void listTracks(SceneTracks& out) { out = SceneTracks(); }
   virtual ~Scene();  // deletes downsampleProgram
 };
+
+// Fills every track scene lists from its file (part of a scene's start()).
+void fillSceneTracks(Scene& scene);

@@ -39,7 +39,7 @@ std::vector<LiveProgram>& livePrograms() {
   return *programs;
 }
 
-ShaderWatcher* watcher = nullptr;  // while watching
+FolderWatcher* watcher = nullptr;  // while watching
 std::string lastError;             // the message lastShaderError() gives
 uint64_t failuresSeen = 0;         // orders the live programs' errors
 
@@ -358,7 +358,7 @@ int liveProgramCount() { return static_cast<int>(livePrograms().size()); }
 
 bool startShaderWatch() {
   stopShaderWatch();
-  watcher = new ShaderWatcher();
+  watcher = new FolderWatcher();
   std::string error;
   if (watcher->open(shaderFolderPath(), error)) {
     setGlErrorsFatal(false);

@@ -1,4 +1,4 @@
-// The shader folder's watch: inotify events gathered into bursts.
+// A data folder's watch: inotify events gathered into bursts.
 #include "render/shader_watch.h"
 
 #include "base/log.h"
@@ -41,27 +41,27 @@ void SaveBurst::clear() {
   everything = false;
 }
 
-bool ShaderWatcher::open(const std::string& path, std::string& error) {
+bool FolderWatcher::open(const std::string& path, std::string& error) {
   close();
   folder = path;
   folderGone = false;
   burst.clear();
   fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd < 0) {
-    error = std::string("cannot watch the shader folder: ") + std::strerror(errno);
+    error = std::string("cannot watch the ") + what + " folder: " + std::strerror(errno);
     return false;
   }
   // IN_ONLYDIR: a file put in the folder's place is refused rather than watched.
   watch = inotify_add_watch(fd, path.c_str(), kWatchedEvents | IN_ONLYDIR);
   if (watch < 0) {
-    error = "cannot watch the shader folder " + path + ": " + std::strerror(errno);
+    error = std::string("cannot watch the ") + what + " folder " + path + ": " + std::strerror(errno);
     close();
     return false;
   }
   return true;
 }
 
-bool ShaderWatcher::poll(uint64_t nowMs, std::vector<std::string>& changed, bool& everything) {
+bool FolderWatcher::poll(uint64_t nowMs, std::vector<std::string>& changed, bool& everything) {
   alignas(inotify_event) char buffer[kWatchReadBytes];
   while (fd >= 0) {
     ssize_t length = read(fd, buffer, sizeof buffer);
@@ -72,7 +72,7 @@ bool ShaderWatcher::poll(uint64_t nowMs, std::vector<std::string>& changed, bool
       if (event->mask & IN_Q_OVERFLOW) {
         burst.noteEverything(nowMs);
       } else if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
-        if (!folderGone) logMessage("The shader folder %s is gone; saved shaders are no longer watched.\n", folder.c_str());
+        if (!folderGone) logMessage("The %s folder %s is gone; its saved files are no longer watched.\n", what, folder.c_str());
         folderGone = true;
       } else if (event->len > 0 && !(event->mask & IN_ISDIR)) {
         burst.note(event->name, nowMs);
@@ -86,7 +86,7 @@ bool ShaderWatcher::poll(uint64_t nowMs, std::vector<std::string>& changed, bool
   return true;
 }
 
-void ShaderWatcher::close() {
+void FolderWatcher::close() {
   if (fd >= 0) ::close(fd);  // drops the watch with it
   fd = -1;
   watch = -1;

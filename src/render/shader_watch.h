@@ -1,5 +1,5 @@
-// Watching the shader folder for saved files (inotify on the folder itself). Editors save in
-// many ways: in place, by writing a new file and renaming it over the old one, or by moving
+// Watching a data folder (the shaders, the track files) for saved files (inotify on the folder
+// itself). Editors save in many ways: in place, by writing a new file and renaming it over the old one, or by moving
 // the old one aside first; each save is a burst of events, gathered here into one report.
 #pragma once
 
@@ -29,18 +29,19 @@ struct SaveBurst {
   void clear();
 };
 
-class ShaderWatcher {
+class FolderWatcher {
  public:
   int fd = -1;           // the inotify instance; -1 = not watching
   int watch = -1;        // the folder's watch on it
   std::string folder;    // as given to open()
+  const char* what = "shader";  // what the folder holds, for messages: "the shader folder"
   SaveBurst burst;       // what has changed and not been reported yet
   bool folderGone = false;  // the folder was removed or moved away: nothing more will come
 
-  ShaderWatcher() = default;
-  ShaderWatcher(const ShaderWatcher&) = delete;
-  ShaderWatcher& operator=(const ShaderWatcher&) = delete;
-  ~ShaderWatcher() { close(); }
+  FolderWatcher() = default;
+  FolderWatcher(const FolderWatcher&) = delete;
+  FolderWatcher& operator=(const FolderWatcher&) = delete;
+  ~FolderWatcher() { close(); }
 
   // Starts watching folder; false with a one-line reason in error when it cannot.
   bool open(const std::string& folder, std::string& error);

@@ -4,6 +4,8 @@
 #include "base/log.h"
 #include "render/data_folder.h"
 
+#include <cstring>
+
 namespace {
 
 // Made at its first use, whatever runs before main.
@@ -33,6 +35,8 @@ const TrackKeys* keysFor(SceneTrackFile& file, const char* name, int components)
 bool checkTrackFolder(const char* folder, std::string& error) { return trackFolder().check(folder, error); }
 
 void useTrackFolder(const std::string& folder) { trackFolder().use(folder); }
+
+std::string trackFolderPath() { return trackFolder().path(); }
 
 std::string trackFilePath(const SceneTrackFile& file) {
   return trackFolder().locate(std::string(kTrackFolderName) + "/" + file.fileName);
@@ -64,4 +68,50 @@ void fillTrack(SceneTrackFile& file, const char* name, KeyframeTrack<Vec3>& trac
       track.addKey(Vec3(v[0], v[1], v[2]), Vec3(t[0], t[1], t[2]), key.time);
     }
   track.finish();
+}
+
+void SceneTracks::add(const char* name, KeyframeTrack<float>& track, bool camera) {
+  if (count >= kMaxTracksPerFile) return;
+  tracks[count++] = {name, &track, nullptr, camera};
+}
+
+void SceneTracks::add(const char* name, KeyframeTrack<Vec3>& track, bool camera) {
+  if (count >= kMaxTracksPerFile) return;
+  tracks[count++] = {name, nullptr, &track, camera};
+}
+
+int SceneTracks::find(const char* name) const {
+  for (int i = 0; i < count; ++i)
+    if (name && std::strcmp(tracks[i].name, name) == 0) return i;
+  return -1;
+}
+
+void fillTracks(SceneTracks& tracks, SceneTrackFile* from) {
+  SceneTrackFile* file = from ? from : tracks.file;
+  if (!file) return;
+  for (int i = 0; i < tracks.count; ++i) {
+    const TrackRef& track = tracks.tracks[i];
+    if (track.scalar) fillTrack(*file, track.name, *track.scalar);
+    if (track.vector) fillTrack(*file, track.name, *track.vector);
+  }
+}
+
+int trackComponents(const TrackRef& track) { return track.vector ? 3 : 1; }
+
+Vec3 trackValue(const TrackRef& track, uint32_t t) {
+  if (track.vector) return track.vector->evaluate(t);
+  return Vec3(track.scalar ? track.scalar->evaluate(t) : 0.0f, 0.0f, 0.0f);
+}
+
+void holdTrack(const TrackRef& track, Vec3 value) {
+  if (track.vector) {
+    *track.vector = KeyframeTrack<Vec3>();
+    track.vector->addKey(value, Vec3(0, 0, 0), 0);
+    track.vector->finish();
+  }
+  if (track.scalar) {
+    *track.scalar = KeyframeTrack<float>();
+    track.scalar->addKey(value.x, 0.0f, 0);
+    track.scalar->finish();
+  }
 }

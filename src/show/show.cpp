@@ -56,6 +56,7 @@ FrameResult stepFrame(Show& show, ShowHost& host) {
   show.current->seconds = static_cast<float>(elapsed * 0.001);
   show.current->centiseconds = elapsed / 10;
   show.current->milliseconds = elapsed;
+  host.beforeRender(*show.current);
   show.current->render();
   host.present();
   return FrameResult::Rendered;

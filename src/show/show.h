@@ -29,6 +29,9 @@ class ShowHost {
   // clock; entryMs is its timeline entry's tick. Counting from the frame keeps a late switch
   // from skipping the scene's opening; an off-line host may count from the entry instead.
   virtual uint32_t sceneClockStart(uint32_t /*entryMs*/, uint32_t now) { return now; }
+  // Called with the current scene, its clock set, just before it renders: the maker's mode
+  // refills and steers its tracks here. The show and the capture tool do nothing.
+  virtual void beforeRender(Scene& /*scene*/) {}
 };
 
 // The show's own state besides the log.
@@ -62,7 +65,8 @@ void startShowClock(Show& show, ShowHost& host, uint32_t fromMs = 0);
 void seekShow(Show& show, uint32_t fromMs);
 // The timeline entry in force at show time ms.
 int entryAt(const TimelineEntry* timeline, uint32_t ms);
-// Runs one frame: events, tick, scene switch, quit check, clock, render, present.
+// Runs one frame: events, tick, scene switch, quit check, clock, the host's beforeRender,
+// render, present.
 FrameResult stepFrame(Show& show, ShowHost& host);
 // Runs frames until the timeline ends or the host asks to quit.
 FrameResult runShow(Show& show, ShowHost& host);

@@ -50,7 +50,7 @@ TEST(SaveBurst, ReportsOnceQuietOrHeldTooLong) {
 class Watcher : public ::testing::Test {
  protected:
   TempFolder folder;
-  ShaderWatcher watcher;
+  FolderWatcher watcher;
   std::vector<std::string> changed;
   bool everything = false;
 
@@ -119,7 +119,7 @@ TEST_F(Watcher, TheFolderGoingEndsTheWatchWithALogLine) {
 
 TEST(WatcherOpen, AMissingFolderOrAFileIsRefusedWithAReason) {
   TempFolder folder;
-  ShaderWatcher watcher;
+  FolderWatcher watcher;
   std::string error;
   EXPECT_FALSE(watcher.open(folder.at("none"), error));
   EXPECT_NE(error.find(folder.at("none")), std::string::npos);

@@ -27,6 +27,8 @@ constexpr float kDentDepth = -0.1f;            // units a dent's face is pushed 
 constexpr uint32_t kCubeTemplateVertices = 60; // the cube string's building block, unshared
 constexpr uint32_t kCubeTemplateTriangles = 24;
 constexpr float kFocusBase = 6.0f;            // focus distance before the focus track moves it
+constexpr float kCameraTurnPerPixel = 0.005f;  // radians of yaw or pitch a pixel of the maker's mouse turns
+constexpr float kCameraDollyStep = 0.25f;     // units of distance one step of the maker's wheel moves
 constexpr float kNear = 0.99999994f;          // the frustum's near distance, one ulp below 1
 constexpr float kLensFactor = 0.025f;
 constexpr float kSkyScale = 96.0f;
@@ -110,13 +112,19 @@ ForrestScene::ForrestScene()
 
 // ---- tracks ----
 
-void fillForestTracks(ForrestScene& scene) {
-  fillTrack(forestTrackFile, "tint", scene.tintTrack);
-  fillTrack(forestTrackFile, "distance", scene.distanceTrack);
-  fillTrack(forestTrackFile, "yaw", scene.yawTrack);
-  fillTrack(forestTrackFile, "pitch", scene.pitchTrack);
-  fillTrack(forestTrackFile, "height", scene.heightTrack);
-  fillTrack(forestTrackFile, "focus", scene.focusTrack);
+void ForrestScene::listTracks(SceneTracks& out) {
+  out = SceneTracks();
+  out.file = &forestTrackFile;
+  out.add("tint", tintTrack);
+  out.add("distance", distanceTrack, true);
+  out.add("yaw", yawTrack, true);
+  out.add("pitch", pitchTrack, true);
+  out.add("height", heightTrack, true);
+  out.add("focus", focusTrack);
+  // The world follows the hand: right turns it right, down tilts it down, the wheel up comes closer.
+  out.turn = {"yaw", 0, -kCameraTurnPerPixel};
+  out.tilt = {"pitch", 0, -kCameraTurnPerPixel};
+  out.dolly = {"distance", 0, -kCameraDollyStep};
 }
 
 // ---- procedural content ----
@@ -195,7 +203,7 @@ void ForrestScene::start() {
   createPrograms();
   createTextures();
   createFramebuffers();
-  fillForestTracks(*this);
+  fillSceneTracks(*this);
   buildTerrain(terrain);
   buildCubeString(cubeString);
 }

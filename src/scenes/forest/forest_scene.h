@@ -92,6 +92,8 @@ class ForrestScene : public Scene {
   // Deletes the glow's sampler, the scene's GL name set (targets, noise, depth and caption
   // textures, framebuffers, depth renderbuffer) and the meshes' buffers, and zeroes their names.
   void release() override;
+  // The six tracks of forestTrackFile; distance, yaw, pitch and height are the camera.
+  void listTracks(SceneTracks& out) override;
 
   // Builds the eight programs and gives their samplers texture units.
   void createPrograms();
@@ -130,8 +132,6 @@ extern Scene* forrestScene;
 // Its tracks' file, tracks/forest.txt: tint, distance, yaw, pitch, height and focus.
 extern SceneTrackFile forestTrackFile;
 
-// Fills the six tracks with the keys of forestTrackFile and finishes them.
-void fillForestTracks(ForrestScene& scene);
 // Fills bytes with the low 8 bits of the next kNoiseBytes values of the shared random sequence.
 void fillNoiseBytes(uint8_t bytes[kNoiseBytes]);
 // The ground with its trunks and dents: shapeTerrain, then smoothTerrain.

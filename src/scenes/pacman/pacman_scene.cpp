@@ -9,17 +9,32 @@
 Scene* pacmanScene = new PacmanScene();
 SceneTrackFile pacmanTrackFile = {"pacman.txt", {{{"camPos", 3}, {"camRot", 3}, {"tint", 3}}, 3}};
 
+namespace {
+
+constexpr float kCameraTurnPerPixel = 0.005f;  // radians of the orbit a pixel of the maker's mouse turns
+constexpr float kCameraRisePerPixel = 0.02f;   // of cam_pos.x a pixel of vertical motion moves
+constexpr float kCameraDollyStep = 0.25f;      // of cam_pos.z one step of the maker's wheel moves
+
+}  // namespace
+
 PacmanScene::PacmanScene() { framesIndependent = true; }
 
-void fillPacmanTracks(PacmanScene& scene) {
-  fillTrack(pacmanTrackFile, "camPos", scene.camPosTrack);
-  fillTrack(pacmanTrackFile, "camRot", scene.camRotTrack);
-  fillTrack(pacmanTrackFile, "tint", scene.tintTrack);
+void PacmanScene::listTracks(SceneTracks& out) {
+  out = SceneTracks();
+  out.file = &pacmanTrackFile;
+  out.add("camPos", camPosTrack, true);
+  out.add("camRot", camRotTrack, true);
+  out.add("tint", tintTrack);
+  // The orbit's angle turns; the world's shader has no pitch of its own, so a tilt raises or
+  // lowers the aerial start (cam_pos.x: height and distance), and the wheel dollies (cam_pos.z).
+  out.turn = {"camRot", 2, kCameraTurnPerPixel};
+  out.tilt = {"camPos", 0, -kCameraRisePerPixel};
+  out.dolly = {"camPos", 2, -kCameraDollyStep};
 }
 
 void PacmanScene::start() {
   buildProgram(pacmanProgram, "shaders/pacman_v.glsl", nullptr, "shaders/pacman_f.glsl");
-  fillPacmanTracks(*this);
+  fillSceneTracks(*this);
 }
 
 void PacmanScene::render() { MEASURED_PASS(worldPass()); }

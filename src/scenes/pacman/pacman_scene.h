@@ -20,6 +20,8 @@ class PacmanScene : public Scene {
   // The frame as its one pass: the world.
   void render() override;
   void release() override;  // holds no textures, framebuffers or buffers
+  // The three tracks of pacmanTrackFile; camPos and camRot are the camera.
+  void listTracks(SceneTracks& out) override;
 
   // The whole picture from one full-screen quad of the world's program.
   void worldPass();
@@ -30,5 +32,3 @@ extern Scene* pacmanScene;
 // Its tracks' file, tracks/pacman.txt: camPos, camRot and tint.
 extern SceneTrackFile pacmanTrackFile;
 
-// Fills the three tracks with the keys of pacmanTrackFile and finishes them (part of start()).
-void fillPacmanTracks(PacmanScene& scene);

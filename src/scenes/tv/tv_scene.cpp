@@ -50,10 +50,12 @@ TVScene::~TVScene() {
 
 // ---- tracks, camera and shapes ----
 
-void fillTVTracks(TVScene& scene) {
-  fillTrack(tvTrackFile, "distance", scene.distanceTrack);
-  fillTrack(tvTrackFile, "scale", scene.scaleTrack);
-  fillTrack(tvTrackFile, "fade", scene.fadeTrack);
+void TVScene::listTracks(SceneTracks& out) {
+  out = SceneTracks();
+  out.file = &tvTrackFile;
+  out.add("distance", distanceTrack);
+  out.add("scale", scaleTrack);
+  out.add("fade", fadeTrack);
 }
 
 Mat4 tvProjection(int32_t width, int32_t height) {
@@ -130,7 +132,7 @@ void TVScene::start() {
   createPrograms();
   createTextures();
   createFramebuffers();
-  fillTVTracks(*this);
+  fillSceneTracks(*this);
 }
 
 void TVScene::createPrograms() {

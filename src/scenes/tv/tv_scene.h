@@ -96,6 +96,8 @@ class TVScene : public Scene {
   // Deletes the textures, framebuffers and renderbuffer and zeroes their names; safe to repeat.
   void release() override;
   void reportCounters(SceneCounters& out) const override;
+  // The three tracks of tvTrackFile; the scene has no camera to steer.
+  void listTracks(SceneTracks& out) override;
 
   // Builds the six programs and sets their fixed uniforms.
   void createPrograms();
@@ -128,8 +130,6 @@ extern Scene* tvScene;
 // Its tracks' file, tracks/tv.txt: distance, scale and fade.
 extern SceneTrackFile tvTrackFile;
 
-// Fills the three tracks with the keys of tvTrackFile and finishes them.
-void fillTVTracks(TVScene& scene);
 // The line picture's frustum: near 1, far 100, 90 degrees across, the vertical scale times
 // width / height so the picture looks right once stretched over the window.
 Mat4 tvProjection(int32_t width, int32_t height);
