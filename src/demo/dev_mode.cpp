@@ -1,9 +1,11 @@
-// The maker's mode: its frame loop, keys, screenshots and the music that follows the clock.
+// The maker's mode: its frame loop, keys, screenshots, the music that follows the clock, and
+// the tracks edited from the picture.
 #include "demo/dev_mode.h"
 
 #include "base/gl.h"
 #include "base/png_writer.h"
 #include "demo/dev_overlay.h"
+#include "demo/dev_tracks.h"
 #include "render/frame_readback.h"
 #include "render/gpu_timer.h"
 #include "render/shader_reload.h"
@@ -85,15 +87,19 @@ class DevHost : public ShowHost {
   Clock::time_point frameStart;    // when this frame's work began
   GpuFrameTimer gpu;
   DevOverlay overlay;
+  DevTracks tracks;
+  std::string trackErrors;         // tracks.errorText() for the overlay of this frame
 
   DevHost(SdlHost& w, Show& s, const SongPlayer& p) : window(w), show(s), song(p) {}
   bool pollQuit() override { return false; }  // the loop reads the events before each frame
   uint32_t ticks() override { return frameMs; }
   uint32_t sceneClockStart(uint32_t entryMs, uint32_t /*now*/) override { return entryMs; }
+  void beforeRender(Scene& scene) override { tracks.prepare(scene, show.position - 1, frameMs); }
   void present() override;
 
  private:
   void saveScreenshot();
+  void describeTracks(TrackPanelFacts& facts, SceneTracks& list);
 };
 
 void DevHost::saveScreenshot() {
@@ -105,13 +111,37 @@ void DevHost::saveScreenshot() {
     std::fprintf(stderr, "demo: %s\n", error.c_str());
 }
 
+// What the track panel shows of the scene just drawn; list holds its tracks.
+void DevHost::describeTracks(TrackPanelFacts& facts, SceneTracks& list) {
+  int entry = show.position - 1;
+  Scene& scene = *show.current;
+  scene.listTracks(list);
+  facts.scene = kSceneTable[entry].shortName;
+  facts.tracks = &list;
+  facts.keys = list.file ? &tracks.shownKeys(list) : nullptr;
+  for (int i = 0; i < list.count; ++i) facts.values[i] = trackValue(list.tracks[i], scene.centiseconds);
+  facts.nowCs = scene.centiseconds;
+  facts.spanCs = (show.timeline[entry + 1].startMs - show.timeline[entry].startMs) / 10;
+  facts.startMs = show.timeline[entry].startMs;
+  facts.selected = tracks.selected;
+  facts.keySelected = tracks.keySelected;
+  facts.selectedKey = tracks.selectedKey;
+  facts.holding = tracks.hold.active;
+  facts.message = tracks.message.c_str();
+  facts.errors = trackErrors.c_str();
+}
+
 void DevHost::present() {
   double cpuMs = std::chrono::duration<double, std::milli>(Clock::now() - frameStart).count();
   gpu.endFrame();
   if (screenshotWanted) saveScreenshot();  // before the overlay covers the frame
   screenshotWanted = false;
-  if (overlay.visible) {
+  if (overlay.visible || overlay.panel.visible) {
     OverlayFacts facts;
+    SceneTracks list;  // read by the panel while it draws
+    trackErrors = tracks.errorText();
+    facts.trackError = trackErrors.c_str();
+    if (overlay.panel.visible) describeTracks(facts.panel, list);
     facts.showMs = showMs;
     facts.paused = paused;
     facts.entry = show.position - 1;
@@ -150,17 +180,90 @@ void followMusic(DevSession& s) {
   pauseSong(s.song, s.transport.paused, sampleFrameAt(s.transport.anchorMs));
 }
 
+// A mouse event on the picture steers the current scene's camera: a button held and moved
+// turns it, the wheel moves it in and out. True when event was the mouse's.
+bool steerCamera(DevSession& s, const SDL_Event& event) {
+  DevTracks& tracks = s.host.tracks;
+  Scene* scene = s.show.current;
+  bool wheel = (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) &&
+               (event.button.button == SDL_BUTTON_WHEELUP || event.button.button == SDL_BUTTON_WHEELDOWN);
+  switch (event.type) {
+    case SDL_MOUSEBUTTONDOWN:
+      if (!wheel) tracks.pressButton(true);
+      if (wheel && scene) tracks.dolly(*scene, event.button.button == SDL_BUTTON_WHEELUP ? 1 : -1);
+      return true;
+    case SDL_MOUSEBUTTONUP:
+      if (!wheel) tracks.pressButton(false);
+      return true;
+    case SDL_MOUSEMOTION:
+      if (scene) tracks.turn(*scene, event.motion.xrel, event.motion.yrel);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The track keys: Tab selects a track, K keys it (or the held camera), Delete removes its key
+// at the frame's time (where it has none there, its key selected in the panel), Ctrl+Z undoes.
+// True when key was one of them.
+bool editTracks(DevSession& s, const SDL_keysym& key) {
+  DevTracks& tracks = s.host.tracks;
+  Scene* scene = s.show.current;
+  if (!scene) return false;
+  if (key.sym == SDLK_TAB) {
+    tracks.cycle(*scene, (key.mod & KMOD_SHIFT) ? -1 : 1);
+  } else if (key.sym == SDLK_k) {
+    tracks.keyNow(*scene);
+  } else if (key.sym == SDLK_DELETE) {
+    tracks.removeNow(*scene);
+  } else if (key.sym == SDLK_z && (key.mod & KMOD_CTRL)) {
+    tracks.undo();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Takes what the maker did in the track panel: a track or key clicked (and its time sought),
+// a key's field changing (drawn live) or let go (written).
+void takePanelRequests(DevSession& s) {
+  TrackPanelRequests requests = s.host.overlay.panel.take();
+  DevTracks& tracks = s.host.tracks;
+  if (requests.selectTrack >= 0) {
+    tracks.selected = requests.selectTrack;
+    tracks.keySelected = requests.selectKey;
+    tracks.selectedKey = requests.keyTime;
+  }
+  if (requests.seekMs >= 0) {
+    seekTransport(s.transport, requests.seekMs, SDL_GetTicks());
+    followMusic(s);
+  }
+  if (requests.editDone && s.show.current) {
+    tracks.setSelectedKey(*s.show.current, requests.edited);
+  } else if (requests.editing) {
+    tracks.preview.active = true;
+    tracks.preview.entry = tracks.entry;
+    tracks.preview.track = tracks.selected;
+    tracks.preview.key = requests.edited;
+  } else {
+    tracks.preview.active = false;
+  }
+}
+
 // Reads the pending events; false when the mode must end (Escape, the window closed).
 bool handleEvents(DevSession& s) {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     if (event.type == SDL_QUIT) return false;
-    if (s.host.overlay.handleEvent(event) || event.type != SDL_KEYDOWN) continue;
+    if (s.host.overlay.handleEvent(event) || steerCamera(s, event) || event.type != SDL_KEYDOWN) continue;
     const SDL_keysym& key = event.key.keysym;
     TransportCommand command;
     if (key.sym == SDLK_ESCAPE) return false;
+    if (editTracks(s, key)) continue;
     if (key.sym == SDLK_F1) {
       s.host.overlay.toggle();
+    } else if (key.sym == SDLK_F2) {
+      s.host.overlay.togglePanel();
     } else if (key.sym == SDLK_F12) {
       s.host.screenshotWanted = true;
     } else if (transportCommandFor(key, command)) {
@@ -177,6 +280,7 @@ bool handleEvents(DevSession& s) {
     seekTransport(s.transport, clicked, SDL_GetTicks());
     followMusic(s);
   }
+  takePanelRequests(s);
   return true;
 }
 
@@ -192,9 +296,11 @@ void reportJump(DevSession& s, uint32_t ms) {
                entry < kSceneCount ? kSceneTable[entry].shortName : "end", took, cpu);
 }
 
-// Draws the frame of the transport's present time, with the shaders saved since the last one.
+// Draws the frame of the transport's present time, with the shaders and track files saved
+// since the last one.
 void drawFrame(DevSession& s) {
   reloadChangedShaders();
+  s.host.tracks.reloadChanged();
   uint32_t tick = SDL_GetTicks();
   uint32_t ms = transportMs(s.transport, tick);
   if (!s.transport.paused && ms >= kLastShowMs) {
@@ -235,6 +341,8 @@ int runDevMode(const DemoOptions& options, SdlHost& window) {
   s.host.overlay.start();
   s.host.gpu.start();
   startShaderWatch();  // says why when it cannot; the mode goes on without reloads
+  s.host.tracks.start();
+  SDL_EnableUNICODE(1);  // the panel's fields take typed text
   seekShow(s.show, options.fromMs);
   s.firstEntry = s.show.position;
   startTransport(s.transport, options.fromMs, SDL_GetTicks());
@@ -247,6 +355,7 @@ int runDevMode(const DemoOptions& options, SdlHost& window) {
   if (s.audio) SDL_CloseAudio();
   stopSongRender(s.song);
   stopShaderWatch();
+  s.host.tracks.stop();
   s.host.gpu.stop();
   s.host.overlay.stop();
   return 0;

@@ -10,19 +10,28 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace {
 
 constexpr const char* kGlslVersion = "#version 130";  // the renderer's shaders; the show needs 4.0 anyway
 constexpr float kBarHeight = 18.0f;                   // pixels, the timeline bar
-constexpr float kMargin = 6.0f;                       // pixels between the overlay and the window's edge
-constexpr float kPanelAlpha = 0.6f;                   // the panels' background
 // The timeline bar's scenes in turn; a scene past the last colour takes them again from the first.
 constexpr ImU32 kSceneColours[] = {
     IM_COL32(60, 110, 60, 255), IM_COL32(70, 70, 120, 255), IM_COL32(120, 110, 40, 255),
     IM_COL32(120, 60, 40, 255), IM_COL32(60, 100, 120, 255)};
 constexpr int kSceneColourCount = static_cast<int>(sizeof kSceneColours / sizeof kSceneColours[0]);
 constexpr ImU32 kCursorColour = IM_COL32(255, 255, 255, 255);
+constexpr uint16_t kDeleteCharacter = 127;  // a key's character that is no text
+// The keys ImGui's fields use, as SDL 1.2 names them.
+constexpr std::pair<ImGuiKey, int> kKeyMap[] = {
+    {ImGuiKey_Tab, SDLK_TAB},         {ImGuiKey_LeftArrow, SDLK_LEFT}, {ImGuiKey_RightArrow, SDLK_RIGHT},
+    {ImGuiKey_UpArrow, SDLK_UP},      {ImGuiKey_DownArrow, SDLK_DOWN}, {ImGuiKey_Home, SDLK_HOME},
+    {ImGuiKey_End, SDLK_END},         {ImGuiKey_Delete, SDLK_DELETE},  {ImGuiKey_Backspace, SDLK_BACKSPACE},
+    {ImGuiKey_Enter, SDLK_RETURN},    {ImGuiKey_Escape, SDLK_ESCAPE},  {ImGuiKey_KeyPadEnter, SDLK_KP_ENTER},
+    {ImGuiKey_A, SDLK_a},             {ImGuiKey_C, SDLK_c},            {ImGuiKey_V, SDLK_v},
+    {ImGuiKey_X, SDLK_x},             {ImGuiKey_Y, SDLK_y},            {ImGuiKey_Z, SDLK_z}};
 const ImVec4 kErrorColour(1.0f, 0.45f, 0.4f, 1.0f);
 
 // The window-relative pixel of show time ms on a bar that starts at left and is width wide.
@@ -32,8 +41,8 @@ float barX(uint32_t ms, float left, float width) {
 
 // The text panel at the top left.
 void drawFacts(const OverlayFacts& facts) {
-  ImGui::SetNextWindowPos(ImVec2(kMargin, kMargin));
-  ImGui::SetNextWindowBgAlpha(kPanelAlpha);
+  ImGui::SetNextWindowPos(ImVec2(kOverlayMargin, kOverlayMargin));
+  ImGui::SetNextWindowBgAlpha(kOverlayPanelAlpha);
   ImGuiWindowFlags flags = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_AlwaysAutoResize |
                            ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing |
                            ImGuiWindowFlags_NoNav | ImGuiWindowFlags_NoInputs;
@@ -51,9 +60,10 @@ void drawFacts(const OverlayFacts& facts) {
     ImGui::TextUnformatted("music: muted");
   else if (facts.songRendered < 1.0)
     ImGui::Text("music: rendering %.0f %%", facts.songRendered * 100.0);
-  if (facts.shaderError[0]) {
+  for (const char* error : {facts.shaderError, facts.trackError}) {
+    if (!error[0]) continue;
     ImGui::PushTextWrapPos(ImGui::GetIO().DisplaySize.x * 0.8f);
-    ImGui::TextColored(kErrorColour, "%s", facts.shaderError);
+    ImGui::TextColored(kErrorColour, "%s", error);
     ImGui::PopTextWrapPos();
   }
   ImGui::End();
@@ -61,8 +71,8 @@ void drawFacts(const OverlayFacts& facts) {
 
 // The timeline bar along the bottom; returns the show time clicked or dragged to, or -1.
 int64_t drawTimelineBar(const TimelineEntry* timeline, uint32_t showMs, int width, int height) {
-  const float barWidth = width - 2 * kMargin;
-  ImGui::SetNextWindowPos(ImVec2(kMargin, height - kMargin - kBarHeight));
+  const float barWidth = width - 2 * kOverlayMargin;
+  ImGui::SetNextWindowPos(ImVec2(kOverlayMargin, height - kOverlayMargin - kBarHeight));
   ImGui::SetNextWindowSize(ImVec2(barWidth, kBarHeight));
   ImGuiWindowFlags flags = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoSavedSettings |
                            ImGuiWindowFlags_NoBackground | ImGuiWindowFlags_NoNav;
@@ -94,13 +104,19 @@ void DevOverlay::start() {
   ImGuiIO& io = ImGui::GetIO();
   io.IniFilename = nullptr;
   io.LogFilename = nullptr;
+  for (const auto& [key, sym] : kKeyMap) io.KeyMap[key] = sym;
   ImGui::StyleColorsDark();
   started = true;
 }
 
 void DevOverlay::toggle() {
   visible = !visible;
-  SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  SDL_ShowCursor(visible || panel.visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void DevOverlay::togglePanel() {
+  panel.visible = !panel.visible;
+  SDL_ShowCursor(visible || panel.visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
 bool DevOverlay::handleEvent(const SDL_Event& event) {
@@ -109,17 +125,55 @@ bool DevOverlay::handleEvent(const SDL_Event& event) {
   switch (event.type) {
     case SDL_MOUSEMOTION:
       io.MousePos = ImVec2(event.motion.x, event.motion.y);
-      return visible;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
+      return mouseTaken;
+    case SDL_MOUSEBUTTONDOWN: {
       io.MousePos = ImVec2(event.button.x, event.button.y);
-      if (event.button.button != SDL_BUTTON_LEFT) return visible;
-      io.MouseDown[0] = event.type == SDL_MOUSEBUTTONDOWN;
-      // A click is taken here, not from ImGui's state: a press and release between two
-      // frames would leave ImGui nothing to see.
-      if (visible && io.MouseDown[0] && barTop > 0 && event.button.y >= barTop && event.button.y < barTop + kBarHeight)
-        seekRequestMs = timelineBarMs(event.button.x - kMargin, barWidth);
-      return visible;
+      bool onBar = visible && barTop > 0 && event.button.y >= barTop && event.button.y < barTop + kBarHeight;
+      bool onPanel = panel.covers(event.button.x, event.button.y);
+      if (!onBar && !onPanel) return false;  // the picture's
+      if (event.button.button == SDL_BUTTON_WHEELUP || event.button.button == SDL_BUTTON_WHEELDOWN) {
+        io.MouseWheel += event.button.button == SDL_BUTTON_WHEELUP ? 1.0f : -1.0f;
+        return true;
+      }
+      mouseTaken = true;
+      if (event.button.button != SDL_BUTTON_LEFT) return true;
+      io.MouseDown[0] = true;
+      pressUnseen = true;
+      // A click on the bar or a plot is taken here, not from ImGui's state.
+      if (onBar) seekRequestMs = timelineBarMs(event.button.x - kOverlayMargin, barWidth);
+      if (onPanel) panel.click(event.button.x, event.button.y);
+      return true;
+    }
+    case SDL_MOUSEBUTTONUP: {
+      io.MousePos = ImVec2(event.button.x, event.button.y);
+      if (event.button.button == SDL_BUTTON_WHEELUP || event.button.button == SDL_BUTTON_WHEELDOWN) return mouseTaken;
+      bool taken = mouseTaken;
+      mouseTaken = false;
+      if (event.button.button != SDL_BUTTON_LEFT) return taken;
+      if (pressUnseen)
+        releaseLater = true;
+      else
+        io.MouseDown[0] = false;
+      return taken;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      if (!visible && !panel.visible) return false;
+      int sym = event.key.keysym.sym;
+      bool down = event.type == SDL_KEYDOWN;
+      if (sym >= 0 && sym < kOverlayKeys) {
+        if (down) {
+          io.KeysDown[sym] = keyUnseen[sym] = true;
+        } else if (keyUnseen[sym]) {
+          keyUpLater[sym] = true;
+        } else {
+          io.KeysDown[sym] = false;
+        }
+      }
+      uint16_t character = event.key.keysym.unicode;
+      if (down && character >= ' ' && character != kDeleteCharacter) io.AddInputCharacter(character);
+      return io.WantTextInput;  // as the last frame left it: a field takes typing
+    }
     default:
       return false;
   }
@@ -132,9 +186,9 @@ int64_t DevOverlay::takeSeekRequest() {
 }
 
 void DevOverlay::draw(const TimelineEntry* timeline, const OverlayFacts& facts, int width, int height) {
-  barWidth = width - 2 * kMargin;
-  barTop = height - kMargin - kBarHeight;
-  if (!visible || !started) return;
+  barWidth = width - 2 * kOverlayMargin;
+  barTop = height - kOverlayMargin - kBarHeight;
+  if ((!visible && !panel.visible) || !started) return;
   if (!rendererUp && !rendererFailed) {
     rendererUp = ImGui_ImplOpenGL3_Init(kGlslVersion);
     rendererFailed = !rendererUp;  // said once on stderr by the renderer; the show goes on without it
@@ -145,11 +199,24 @@ void DevOverlay::draw(const TimelineEntry* timeline, const OverlayFacts& facts, 
   double now = SDL_GetTicks() / 1000.0;
   io.DeltaTime = static_cast<float>(std::max(now - lastDrawSeconds, 1e-3));
   lastDrawSeconds = now;
+  // Releases held back for a frame: the last one saw their presses.
+  if (releaseLater && !pressUnseen) io.MouseDown[0] = releaseLater = false;
+  for (int key = 0; key < kOverlayKeys; ++key)
+    if (keyUpLater[key] && !keyUnseen[key]) io.KeysDown[key] = keyUpLater[key] = false;
+  // The modifiers as the keys held back left them, so that a Ctrl+click between two frames is one.
+  io.KeyCtrl = io.KeysDown[SDLK_LCTRL] || io.KeysDown[SDLK_RCTRL];
+  io.KeyShift = io.KeysDown[SDLK_LSHIFT] || io.KeysDown[SDLK_RSHIFT];
+  io.KeyAlt = io.KeysDown[SDLK_LALT] || io.KeysDown[SDLK_RALT];
   ImGui_ImplOpenGL3_NewFrame();
   ImGui::NewFrame();
-  drawFacts(facts);
-  int64_t dragged = drawTimelineBar(timeline, facts.showMs, width, height);
-  if (dragged >= 0) seekRequestMs = dragged;
+  pressUnseen = false;
+  std::fill(std::begin(keyUnseen), std::end(keyUnseen), false);
+  if (visible) {
+    drawFacts(facts);
+    int64_t dragged = drawTimelineBar(timeline, facts.showMs, width, height);
+    if (dragged >= 0) seekRequestMs = dragged;
+  }
+  if (panel.visible) panel.draw(facts.panel, width, visible ? barTop - kOverlayMargin : height - kOverlayMargin);
   ImGui::Render();
   // The renderer restores what it changes, except the framebuffer it draws into: the window's.
   GLint drawFramebuffer = 0;

@@ -13,6 +13,8 @@ inline Vec3 operator*(Vec3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
 inline Vec3 operator*(float s, Vec3 a) { return a * s; }
 inline bool operator==(Vec3 a, Vec3 b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 inline Vec3 operator-(Vec3 a) { return {-a.x, -a.y, -a.z}; }
+// Coordinate c of v: 0 is x, 1 is y, 2 is z.
+inline float& component(Vec3& v, int c) { return c == 0 ? v.x : c == 1 ? v.y : v.z; }
 // Scalar product.
 inline float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 // Right-handed vector product.
