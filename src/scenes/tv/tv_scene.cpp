@@ -310,8 +310,11 @@ void TVScene::snowPass(const float screenQuad[kQuadFloats], float fade) {
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 
-  // Replaces every pixel the screen quad covers.
+  // Replaces every pixel the screen quad covers. A quad smaller than the target (a scale
+  // below 1 in the track file) leaves the rest black, not the frame before's; alpha is masked.
   bindDrawTarget(sceneFramebuffer, width, height);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
   useProgram(screenProgram);
   setUniform1f(screenProgram, "time", snowTime(seconds));
   setUniform1f(screenProgram, "tint", fade + 0.001f);
