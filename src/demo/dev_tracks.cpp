@@ -123,7 +123,9 @@ void DevTracks::reloadChanged() {
     std::string bytes, error;
     TrackFileKeys keys;
     if (readTrackBytes(path, bytes, error) && bytes == lastGood[row]) {
-      errors[row].clear();  // saved back as it was, or the mode's own edit
+      // The mode's own edit, or the last good keys saved back over a broken file.
+      if (!errors[row].empty()) logMessage("Track reload: read %s; its keys are the last good ones.\n", path.c_str());
+      errors[row].clear();
       continue;
     }
     if (error.empty() && parseTrackFile(bytes, path, file->format, keys, error)) {

@@ -10,6 +10,10 @@
 #   and jumped away from and back to (keys and the timeline bar), the scene draws the last good
 #   program;
 #   a change to a scene that is not current shows when the scene starts.
+# And the track files, on a scratch copy given with --tracks: a saved number shows in the next
+# frames (the capture tool's picture from the same files), a broken line keeps the last good
+# picture and is named with its line; K adds one key line at the paused frame's time, and
+# Ctrl+Z gives the file back byte for byte.
 source "$(dirname "$0")/common.bash"
 command -v xdotool >/dev/null || fail "xdotool is not installed"
 start_xvfb 320x180
@@ -26,6 +30,12 @@ fixed="$WORK/fixed"  # the change the broken save meant, as the fix saves it
 cp -r "$changed" "$fixed"
 sed -i 's/const float kGain = 1.1;/const float kGain = 0.6;/' "$fixed/screen2_f.glsl"
 cmp -s "$changed/screen2_f.glsl" "$original/screen2_f.glsl" && fail "the television's colour constant was not found"
+tracks="$WORK/tracks"  # the track folder the demo reads and watches
+cp -r "$SOURCE_DIR/tracks" "$tracks"
+scaled="$WORK/scaled"  # the television's screen quad smaller, for the capture tool
+cp -r "$SOURCE_DIR/tracks" "$scaled"
+sed -i 's/^1000   1   0$/1000   0.8   0/' "$scaled/tv.txt"
+cmp -s "$scaled/tv.txt" "$tracks/tv.txt" && fail "the television's scale key was not found"
 cmp -s "$changed/curvefinal_f.glsl" "$original/curvefinal_f.glsl" && fail "the curves' colour constant was not found"
 
 press() { xdotool key "$@"; }
@@ -70,18 +80,19 @@ wait_window() {
   end=$(date +%s%N)
   echo $(((end - start) / 1000000))
 }
-# Holds picture $1 to the capture tool's frame at $paused ms from shader folder $2.
+# Holds picture $1 to the capture tool's frame at $paused ms from shader folder $2 and track
+# folder $3 (the shipped tracks by default).
 expect_capture() {
-  local out="$WORK/capture-$(basename "$2")"
+  local out="$WORK/capture-$(basename "$2")-$(basename "${3:-tracks}")"
   if [ ! -e "$out/frame-$paused.png" ]; then
     mkdir -p "$out"
-    (cd "$dir" && exec "$CAPTURE" --shaders "$2" --at "$(awk -v m="$paused" 'BEGIN { printf "%.3f", m / 1000 }')" \
+    (cd "$dir" && exec "$CAPTURE" --shaders "$2" --tracks "${3:-$dir/tracks}" --at "$(awk -v m="$paused" 'BEGIN { printf "%.3f", m / 1000 }')" \
       --size 320x180 --out "$out" 2>"$WORK/capture.log") || fail "capture failed: $(cat "$WORK/capture.log")"
   fi
   cmp -s "$1" "$out/frame-$paused.png"
 }
 
-(cd "$dir" && exec "$DEMO" --dev --window 320x180 --from 40 --mute --shaders "$edit" >"$WORK/stdout" 2>"$WORK/stderr") &
+(cd "$dir" && exec "$DEMO" --dev --window 320x180 --from 40 --mute --shaders "$edit" --tracks "$tracks" >"$WORK/stdout" 2>"$WORK/stderr") &
 pid=$!
 trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; cleanup' EXIT  # a failed check leaves no demo running
 paused=""
@@ -97,6 +108,41 @@ sleep 0.5
 screenshot "$WORK/before.png"
 expect_capture "$WORK/before.png" "$original" || fail "the paused frame at $paused ms is not the capture tool's"
 grab "$WORK/window.png"
+
+# ---- a saved track file shows; a broken one keeps the last good keys ----
+cat "$scaled/tv.txt" >"$tracks/tv.txt"  # written in place
+ms=$(wait_window "$WORK/before.png" 30)
+screenshot "$WORK/scaled.png"
+expect_capture "$WORK/scaled.png" "$original" "$scaled" &&
+  echo "ok   a saved track file shows: the capture tool's picture from the same files, on screen ${ms} ms after the save" ||
+  fail "after the track file's save the frame is not the capture tool's from the same files"
+echo "1200 garbage 0" >>"$tracks/tv.txt"
+await_stderr 0 "/tv\.txt:[0-9]*: " "the broken track file was not named with its line"
+echo "ok   the broken track file is named: $(grep -m1 "/tv\.txt:[0-9]*: " "$WORK/stderr")"
+sleep 1
+screenshot "$WORK/garbled.png"
+cmp -s "$WORK/garbled.png" "$WORK/scaled.png" || fail "with a broken track file the frame is not the last good one"
+echo "ok   with a broken track file the show runs on with the last good keys"
+
+# ---- K adds one key line at the paused frame's time; Ctrl+Z takes it out again ----
+cp "$scaled/tv.txt" "$tracks/.tv.txt.new"
+mv "$tracks/.tv.txt.new" "$tracks/tv.txt"  # fixed by rename
+await_stderr 1 "Track reload: read .*/tv\.txt" "the fixed track file was not read"
+cp "$tracks/tv.txt" "$WORK/tv-before-k.txt"
+cs=$(((((paused + 1) * 60 + 999) / 1000 - 1) * 1000 / 60 / 10 - 3400))  # the television's clock at the grid frame on screen
+press k
+await_stderr 0 "key added at" "K added no key"
+added=$(diff "$WORK/tv-before-k.txt" "$tracks/tv.txt" | grep '^[<>]')
+[ "$(echo "$added" | wc -l)" = 1 ] && [[ "$added" == "> $cs"[[:space:]]* ]] ||
+  fail "K at $paused ms did not add exactly one key line at $cs: $added"
+press ctrl+z
+await_stderr 0 "the last edit undone" "Ctrl+Z undid nothing"
+cmp -s "$WORK/tv-before-k.txt" "$tracks/tv.txt" || fail "after Ctrl+Z the file is not as it was before K"
+echo "ok   K at $paused ms adds the one line '${added#> }', and Ctrl+Z takes it out again, byte for byte"
+cat "$SOURCE_DIR/tracks/tv.txt" >"$tracks/tv.txt"
+wait_window "$WORK/scaled.png" 30 >/dev/null
+screenshot "$WORK/unscaled.png"
+cmp -s "$WORK/unscaled.png" "$WORK/before.png" || fail "the shipped track file saved back did not give the first picture"
 
 # ---- a saved change shows ----
 cat "$changed/screen2_f.glsl" >"$edit/screen2_f.glsl"  # written in place
