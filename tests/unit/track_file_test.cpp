@@ -227,6 +227,20 @@ TEST(TrackDocument, EditsTouchOnlyTheirLinesAndUndoGivesBackTheSameBytes) {
   key.value[1] = NAN;
   refused(document.setKey(1, key, error), "a key's numbers must be finite");
   EXPECT_EQ(document.history.size(), edits);
+  // Keys on several tracks, added where there is none and set where there is one: one edit.
+  // One that cannot be made writes none of them.
+  int both[2] = {0, 1};
+  TrackKey keys[2] = {document.keys.tracks[0].keys[0], document.keys.tracks[1].keys[0]};
+  keys[0].time = 900;
+  keys[1].value[2] = 7.0f;
+  keys[1].value[1] = NAN;
+  refused(document.putKeys(both, keys, 2, error), "a key's numbers must be finite");
+  keys[1].value[1] = 2.0f;
+  ASSERT_TRUE(document.putKeys(both, keys, 2, error)) << error;
+  EXPECT_EQ(document.history.size(), edits + 1);
+  EXPECT_EQ(document.lines.back(), "20\t0 2   7\t0 0.5 1");  // each number at its column
+  EXPECT_EQ(document.keys.tracks[0].keys.size(), 3u);
+  EXPECT_EQ(readFile(path), document.text());
   // The whole history back: byte for byte the file it was, and nothing left beside it.
   while (!document.history.empty()) ASSERT_TRUE(document.undo(error)) << error;
   EXPECT_EQ(readFile(path), original);
