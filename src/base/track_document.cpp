@@ -247,24 +247,22 @@ bool removedLines(const TrackDocument& document, int track, uint32_t time, std::
 // false with the reason.
 bool setLines(const TrackDocument& document, int track, const TrackKey& key, std::vector<std::string>& edited,
               std::string& error) {
-  const std::string& path = document.path;
-  const TrackFileFormat& format = document.format;
-  const std::vector<std::string>& lines = document.lines;
   if (!knownTrack(document, track, error)) return false;
   int index = keyAt(document.keys.tracks[track], key.time);
+  int components = document.format.tracks[track].components;
   if (index < 0) {
-    error = path + ": " + named(document, track) + " has no key at " + std::to_string(key.time);
+    error = document.path + ": " + named(document, track) + " has no key at " + std::to_string(key.time);
     return false;
   }
-  if (!finiteKey(key, format.tracks[track].components)) {
-    error = path + ": a key's numbers must be finite";
+  if (!finiteKey(key, components)) {
+    error = document.path + ": a key's numbers must be finite";
     return false;
   }
   const TrackKey& old = document.keys.tracks[track].keys[index];
   std::string like, end;
-  splitEnd(lines[old.line - 1], like, end);
-  edited = lines;
-  edited[old.line - 1] = keyLine(like, &old, key, format.tracks[track].components) + end;
+  splitEnd(document.lines[old.line - 1], like, end);
+  edited = document.lines;
+  edited[old.line - 1] = keyLine(like, &old, key, components) + end;
   return true;
 }
 
