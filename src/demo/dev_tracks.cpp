@@ -228,10 +228,13 @@ void DevTracks::removeNow(Scene& scene) {
   if (row < 0 || selected >= tracks.count) return say(*this, "this scene has no tracks");
   if (!syncDocument(*this, row, error)) return say(*this, error);
   const char* name = tracks.tracks[selected].name;
-  if (!documents[row].removeKey(findTrack(documents[row].format, name), scene.centiseconds, error))
-    return say(*this, error);
+  int index = findTrack(documents[row].format, name);
+  // The key at the frame's time; where there is none, the one selected in the panel.
+  uint32_t time = scene.centiseconds;
+  if (keySelected && index >= 0 && !keyAt(documents[row].keys.tracks[index], time)) time = selectedKey;
+  if (!documents[row].removeKey(index, time, error)) return say(*this, error);
   keySelected = false;
-  edited(*this, row, keyName(name, scene.centiseconds) + ": key removed");
+  edited(*this, row, keyName(name, time) + ": key removed");
 }
 
 void DevTracks::setSelectedKey(Scene& scene, const TrackKey& key) {
