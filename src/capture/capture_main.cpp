@@ -10,6 +10,7 @@
 #include "capture/options.h"
 #include "capture/span.h"
 #include "capture/stats_recorder.h"
+#include "capture/supersample.h"
 #include "capture/wav_writer.h"
 #include "render/shader_folder.h"
 #include "show/show.h"
@@ -31,7 +32,7 @@ namespace {
 class StillsHost : public VirtualClockHost {
  public:
   std::string folder;
-  int width = 0, height = 0;
+  FrameReader reader;             // reads each frame at the output size
   std::vector<uint32_t> atMs;     // requested times, ascending
   std::vector<int64_t> atFrames;  // their frames, same order
   bool failed = false;
@@ -40,12 +41,12 @@ class StillsHost : public VirtualClockHost {
 
   void onFrame(int64_t frameIndex) override {
     if (failed) return;
-    readFrame(width, height, pixels);
+    reader.read(pixels);
     for (size_t i = 0; i < atFrames.size(); ++i) {
       if (atFrames[i] != frameIndex) continue;
       std::string path = folder + "/frame-" + std::to_string(atMs[i]) + ".png";
       std::string error;
-      if (!writePng(path, width, height, pixels.data(), error, pending)) {
+      if (!writePng(path, reader.width, reader.height, pixels.data(), error, pending)) {
         std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
         failed = true;
         return;
@@ -67,15 +68,16 @@ int captureStills(const CaptureOptions& options) {
   }
   EglContext egl;
   Show show;
-  if (!startOffscreenShow(egl, show, options.width, options.height, eglRequest(options))) {
+  if (!startOffscreenShow(egl, show, renderWidth(options), renderHeight(options), eglRequest(options))) {
     endCapture();
     return 1;
   }
 
   StillsHost host;
   host.folder = options.out;
-  host.width = options.width;
-  host.height = options.height;
+  host.reader.width = options.width;
+  host.reader.height = options.height;
+  host.reader.factor = options.supersample;
   host.atMs = options.atMs;
   host.pending = &pending;
   // The frame on screen at each time: the last one whose tick is not after it.
@@ -154,7 +156,9 @@ int main(int argc, char** argv) {
   }
   if (!options.shaders.empty()) useShaderFolder(options.shaders);
   // Before anything else: a capture without its shaders would only fail later, obscurely.
-  bool renders = !options.atMs.empty() || !options.out.empty() || !options.frames.empty();
+  // Encoding a master renders nothing.
+  bool renders = (!options.atMs.empty() || !options.out.empty() || !options.frames.empty()) &&
+                 options.encodeMaster.empty();
   if (renders && !shadersPresent()) return 1;
   VideoTools tools;  // found before any output is written
   if (wantsVideo(options) && !findVideoTools(tools)) return 1;
@@ -162,9 +166,9 @@ int main(int argc, char** argv) {
   // Compiler logs and OpenGL errors go to the terminal rather than a file.
   logAttach(stderr);
   // A size the driver cannot render is a request that cannot be met.
-  if (renders && !sizeWithinDriverLimits(options.width, options.height)) return 2;
+  if (renders && !sizeWithinDriverLimits(options)) return 2;
   if (!checkOutputs(options)) return 1;
-  if (!renders) return captureAudio(options);
+  if (!renders && !wantsVideo(options)) return captureAudio(options);
   int status = !options.atMs.empty() ? captureStills(options) : captureSpan(options, tools);
   finishGlDebugOutput();
   return status;
