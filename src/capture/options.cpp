@@ -67,6 +67,10 @@ std::string checkVideoKind(const CaptureOptions& options, const OptionsSeen& giv
     return "--master writes FFV1 and FLAC, which need Matroska: name the video .mkv";
   if (!given.has("--encode-master")) return "";
   if (options.master) return "--encode-master encodes a master to H.264: it does not go with --master";
+  struct stat in, out;  // the video is renamed onto its name only at the end, over the master
+  if (stat(options.encodeMaster.c_str(), &in) == 0 && stat(options.out.c_str(), &out) == 0 && in.st_dev == out.st_dev &&
+      in.st_ino == out.st_ino)
+    return "--out and --encode-master name the same file";
   const char* rendering[] = {"--jobs", "--supersample", "--samples", "--gl-debug", "--shaders", "--stats", "--pass-stats"};
   for (const char* flag : rendering)
     if (given.has(flag))

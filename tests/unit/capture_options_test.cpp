@@ -110,6 +110,7 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
       {{"--out", "v.mp4", "--encode-master", ""}, "needs a file"},
       {{"--frames", "d", "--encode-master", master}, "--encode-master"},
       {{"--out", "v.mkv", "--master", "--encode-master", master}, "--master"},
+      {{"--out", master, "--encode-master", master}, "same file"},
       {{"--out", "v.mp4", "--encode-master", master, "--jobs", "2"}, "renders nothing"},
       {{"--out", "v.mp4", "--encode-master", master, "--supersample", "2"}, "renders nothing"},
   };
