@@ -82,11 +82,14 @@ echo "capture_on_hosts: $frames frames in $i stretches of up to $per frames over
 
 # Each stretch on some host, in its login folder; rsync brings it back and removes it there.
 cd "$work" || exit 1
-parallel --will-cite -q --colsep ' ' --sshlogin "$hosts" --ssh "$ssh" --retries "$retries" --halt now,fail=1 \
+if ! parallel --will-cite -q --colsep ' ' --sshlogin "$hosts" --ssh "$ssh" --retries "$retries" --halt now,fail=1 \
   --return '{1}' --cleanup --joblog jobs.log \
   "$remote_capture" --master --out '{1}' --from '{2}' --to '{3}' --size "$size" --fps "$fps" "${render[@]}" \
-  :::: stretches
-[ $? -eq 0 ] || { echo "capture_on_hosts: a stretch failed on every try; the jobs that ended:" >&2; cat jobs.log >&2; exit 1; }
+  :::: stretches; then
+  echo "capture_on_hosts: a stretch failed on every try; the jobs that ended:" >&2
+  cat jobs.log >&2
+  exit 1
+fi
 while read -r name _; do
   [ -f "$name" ] || { echo "capture_on_hosts: $name did not come back" >&2; exit 1; }
   echo "file '$name'"
