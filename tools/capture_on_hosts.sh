@@ -48,6 +48,8 @@ while [ $# -gt 0 ]; do
   shift 2
 done
 [ -n "$hosts" ] || refuse "--hosts names no host"
+# One stretch at a time on a host given without N/: parallel would otherwise ask it its CPUs.
+hosts=$(tr ',' '\n' <<<"$hosts" | sed -E '/^[0-9]+\//! s|^|1/|' | paste -sd, -)
 [[ $out =~ \.(mp4|mkv|MP4|MKV)$ ]] || refuse "--out must name a .mp4 or .mkv video, not '$out'"
 command -v parallel >/dev/null || { echo "capture_on_hosts: GNU parallel is not installed (apt-get install parallel)" >&2; exit 1; }
 command -v ffmpeg >/dev/null || { echo "capture_on_hosts: ffmpeg is not installed (apt-get install ffmpeg)" >&2; exit 1; }
