@@ -47,9 +47,17 @@ else
 fi
 cd "$ROOT" || exit 1  # the scenes read ./shaders
 
-# Each scene's stretch starts a few seconds into it, where it shows what it is about.
-scenes=(forest tv pacman cubes curves)
-starts=(4 40 85 112 130)
+# The scenes as the capture tool lists them (name, start, end); each stretch starts 4 s into
+# its scene, where it shows what it is about, and its first frame is that time's still.
+scenes=()
+starts=()
+stills=()
+while IFS=$'\t' read -r name start _; do
+  scenes+=("$name")
+  starts+=("$(awk -v s="$start" 'BEGIN { printf "%.3f", s + 4 }')")
+  stills+=("$(awk -v s="$start" 'BEGIN { printf "%d", (s + 4) * 1000 + 0.5 }')")
+done < <("$capture" --list-scenes)
+[ ${#scenes[@]} -gt 0 ] || { echo "gpu_check: $capture lists no scenes" >&2; exit 1; }
 
 renderer=""
 if command -v nvidia-smi >/dev/null 2>&1; then
@@ -113,7 +121,7 @@ echo "first frame of each stretch against the software renderer (RMSE, 0 to 1; d
 for i in "${!scenes[@]}"; do
   name=${scenes[$i]}
   gpu="$work/$name/frame-000000.png"
-  soft="$work/software/frame-$((starts[i] * 1000)).png"
+  soft="$work/software/frame-${stills[$i]}.png"
   if [ ! -f "$gpu" ] || [ ! -f "$soft" ]; then
     echo "  $name: no picture to compare"
     failed=1

@@ -2,8 +2,6 @@
 // replace a device, a FIFO or a symlink with a regular file.
 #include "base/output_file.h"
 
-#include "base/cleanup.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +15,8 @@ namespace {
 
 constexpr mode_t kNewFileMode = 0666;  // as fopen makes a file, before the umask
 
+TemporaryFileHooks temporaryHooks;  // none until a program sets them
+
 // The process's umask, read once (reading it means setting it).
 mode_t currentUmask() {
   static mode_t mask = [] {
@@ -27,14 +27,15 @@ mode_t currentUmask() {
   return mask;
 }
 
-// The folder part of path ("." when it has none).
+}  // namespace
+
 std::string folderOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-}  // namespace
+void setTemporaryFileHooks(const TemporaryFileHooks& hooks) { temporaryHooks = hooks; }
 
 OutputFile planOutput(const std::string& path, bool dashIsStdout) {
   currentUmask();  // read early, before any other thread could create files
@@ -102,13 +103,16 @@ int createOutput(OutputFile& out, std::string& error) {
     // A unique name made with O_EXCL (mkstemp's way, which also refuses a planted link),
     // in the final file's folder so that the rename stays on one file system.
     std::string name = out.finalPath + ".XXXXXX" + kTemporarySuffix;
-    CleanupScope scope;  // created and tracked as one step
+    if (temporaryHooks.hold) temporaryHooks.hold();  // created and reported as one step
     fd = mkostemps(&name[0], static_cast<int>(std::strlen(kTemporarySuffix)), O_CLOEXEC | O_NOFOLLOW);
+    int saved = errno;
     if (fd >= 0) {
       out.writePath = name;
-      out.slot = trackTemporaryFile(name);
+      if (temporaryHooks.made) out.slot = temporaryHooks.made(name);
       fchmod(fd, kNewFileMode & ~currentUmask());  // mkstemp makes it private
     }
+    if (temporaryHooks.release) temporaryHooks.release();
+    errno = saved;
   }
   if (fd < 0) error = "cannot write " + out.path + ": " + std::strerror(errno);
   return fd;
@@ -151,7 +155,7 @@ bool commitOutput(OutputFile& out, bool ok, std::string& error) {
     if (!ok) unlink(out.writePath.c_str());  // made by createOutput, so ours to remove
     out.writePath.clear();
   }
-  forgetTemporaryFile(out.slot);
+  if (out.slot >= 0 && temporaryHooks.gone) temporaryHooks.gone(out.slot);
   out.slot = -1;
   return ok;
 }

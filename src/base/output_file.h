@@ -20,6 +20,20 @@ struct OutputFile {
   int slot = -1;          // clean-up slot of the temporary while it exists
 };
 
+// What the output files tell a program that removes their temporaries when it is cut short
+// (the capture tool). With none set (the demo) a temporary is simply made and renamed or
+// removed. made runs between hold and release, so that no clean-up can come between a
+// temporary's creation and its report.
+struct TemporaryFileHooks {
+  void (*hold)() = nullptr;                        // before a temporary is made: the clean-up waits
+  void (*release)() = nullptr;                     // after it is made and reported
+  int (*made)(const std::string& path) = nullptr;  // a temporary now exists; returns its slot or -1
+  void (*gone)(int slot) = nullptr;                // the temporary of slot was renamed or removed
+};
+
+// Sets the hooks every output file made from now on reports to. Call before any other thread starts.
+void setTemporaryFileHooks(const TemporaryFileHooks& hooks);
+
 // Works out where path is written. A symlink to a regular file keeps the link: its target is
 // replaced. dashIsStdout lets "-" mean standard output.
 OutputFile planOutput(const std::string& path, bool dashIsStdout);
@@ -28,6 +42,8 @@ OutputFile planOutput(const std::string& path, bool dashIsStdout);
 bool checkOutput(const OutputFile& out, std::string& error);
 // 0 when folder is a folder this process may create files in, else the errno that says why.
 int folderWriteError(const std::string& folder);
+// The folder part of path ("." when it has none).
+std::string folderOf(const std::string& path);
 // The name messages give: the user's path, or "standard output".
 std::string outputName(const OutputFile& out);
 // Creates the temporary file exclusively (never through a link, never over an existing file)

@@ -1,10 +1,11 @@
 // demo-capture: renders the show headless, frame-exact, with the same timeline, scenes
 // and shaders as the demo, to still pictures, music and video.
-#include "base/cleanup.h"
 #include "base/gl.h"
 #include "base/log.h"
 #include "base/output_file.h"
 #include "base/png_writer.h"
+#include "capture/cleanup.h"
+#include "capture/folders.h"
 #include "capture/gl_debug.h"
 #include "capture/offscreen.h"
 #include "capture/options.h"
@@ -93,6 +94,7 @@ int captureStills(const CaptureOptions& options) {
   }
   pending.discard();
   endCapture();
+  stats.releaseGl();
   destroyEglContext(egl);
   if (!complete) {
     std::fprintf(stderr, "demo-capture: the show ended before every frame was captured\n");
@@ -141,6 +143,18 @@ bool checkOutputs(const CaptureOptions& options) {
   return false;
 }
 
+// Prints the scene table for scripts, one line per scene: its name, start and end in seconds,
+// tab-separated. Returns the exit status: 1 after a message when standard output took not all of it.
+int listScenes() {
+  for (int i = 0; i < kSceneCount; ++i) {
+    uint32_t endMs = i + 1 < kSceneCount ? kSceneTable[i + 1].startMs : kShowEndMs;
+    std::printf("%s\t%.3f\t%.3f\n", kSceneTable[i].shortName, kSceneTable[i].startMs / 1000.0, endMs / 1000.0);
+  }
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+  std::fprintf(stderr, "demo-capture: cannot write standard output: %s\n", std::strerror(errno));
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,6 +168,7 @@ int main(int argc, char** argv) {
     std::fputs(captureUsage(), stdout);
     return 0;
   }
+  if (options.listScenes) return listScenes();
   if (!options.shaders.empty()) useShaderFolder(options.shaders);
   // Before anything else: a capture without its shaders would only fail later, obscurely.
   // Encoding a master renders nothing.

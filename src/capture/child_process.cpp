@@ -1,7 +1,7 @@
 // Starting, watching and stopping helper programs.
 #include "capture/child_process.h"
 
-#include "base/cleanup.h"
+#include "capture/cleanup.h"
 
 #include <dirent.h>
 #include <fcntl.h>

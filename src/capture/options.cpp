@@ -3,6 +3,7 @@
 
 #include "base/command_line.h"
 #include "render/shader_folder.h"
+#include "render/target.h"
 #include "show/show.h"
 
 #include <sys/stat.h>
@@ -114,9 +115,9 @@ std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given
     return "--at captures single frames: it does not go with --frames, --from or --to";
   if (video && !options.frames.empty()) return "--frames and a video --out cannot be made in one run";
   if ((stills || video || !options.frames.empty()) &&
-      (options.width < kMinCaptureSide || options.height < kMinCaptureSide))
+      (options.width < kMinFrameSide || options.height < kMinFrameSide))
     return "--size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
-           " is too small: the scenes' quarter-size passes need at least " + std::to_string(kMinCaptureSide) +
+           " is too small: the scenes' quarter-size passes need at least " + std::to_string(kMinFrameSide) +
            " pixels a side";
   if (renderWidth(options) > kMaxCaptureSide || renderHeight(options) > kMaxCaptureSide)
     return "--supersample " + std::to_string(options.supersample) + " renders " + std::to_string(renderWidth(options)) +
@@ -241,6 +242,11 @@ bool readArguments(int argc, char** argv, CaptureOptions& options, OptionsSeen& 
       if (!noteGiven(given, flag, error)) return false;
       continue;
     }
+    if (flag == "--list-scenes") {
+      options.listScenes = true;
+      if (!noteGiven(given, flag, error)) return false;
+      continue;
+    }
     if (i + 1 >= argc) {
       error = flag.rfind("--", 0) == 0 ? flag + " needs a value" : "unknown argument " + flag;
       return false;
@@ -316,6 +322,9 @@ const char* captureUsage() {
          "  --encode-master FILE  with a video: encode the frames of FILE, a --master of\n"
          "                   this very span and size (joined from several machines, say),\n"
          "                   with the span's music, instead of rendering them\n"
+         "  --list-scenes    print the show's scenes, one line each: the name, the start\n"
+         "                   and the end in seconds (three decimals), separated by tabs;\n"
+         "                   it takes no other option\n"
          "  --help           this text\n";
 }
 
@@ -323,6 +332,11 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
   OptionsSeen given;  // each option once: a second value would silently win
   if (!readArguments(argc, argv, options, given, error)) return false;
   if (options.help) return true;
+  if (options.listScenes) {
+    // The listing renders and writes nothing: any other option would be ignored.
+    if (argc > 2) error = "--list-scenes takes no other option";
+    return error.empty();
+  }
   error = checkCombination(options);
   if (error.empty()) error = checkRequest(options, given);
   return error.empty();

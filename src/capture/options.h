@@ -1,13 +1,14 @@
 // The capture tool's command line.
 #pragma once
 
+#include "show/virtual_clock.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 constexpr int kMaxCaptureSide = 65536;  // pixels, either side: a sanity bound; the driver's own limits decide
 constexpr int kMaxCaptureFps = 1000;
-constexpr int kMinCaptureSide = 4;            // pixels: the scenes' quarter-size targets need one
 constexpr int kDefaultEncoderTimeout = 60;    // seconds ffmpeg may take no data before it is given up
 constexpr int kMaxEncoderTimeout = 86400;     // seconds
 constexpr int kMaxAtTimes = 64;               // --at times in one run: their pictures are committed together
@@ -27,7 +28,7 @@ constexpr const char* kEncoderPresets[] = {"ultrafast", "superfast", "veryfast",
 struct CaptureOptions {
   int width = 1920;                // pixels
   int height = 1080;               // pixels
-  int fps = 60;                    // frames per second of the virtual clock
+  int fps = kFrameGridFps;         // frames per second of the virtual clock
   std::vector<uint32_t> atMs;      // --at: show times of single frames, milliseconds
   std::string out;                 // --out: folder for --at frames, or a video file
   std::string audio;               // --audio: WAV file of the music
@@ -46,6 +47,7 @@ struct CaptureOptions {
   int crf = kDefaultCrf;           // --crf: the H.264 encoder's quality level, 0 (best) to kMaxCrf
   bool master = false;             // --master: a lossless video (FFV1 and FLAC in Matroska)
   std::string encodeMaster;        // --encode-master: a span's --master file to encode instead of rendering
+  bool listScenes = false;         // --list-scenes: print the scene table and exit
   bool help = false;               // --help
 };
 

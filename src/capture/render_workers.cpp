@@ -1,7 +1,7 @@
 // Worker processes that render a share of a span's frames and send them back in order.
 #include "capture/render_workers.h"
 
-#include "base/cleanup.h"
+#include "capture/cleanup.h"
 #include "capture/egl_context.h"
 #include "capture/offscreen.h"
 #include "capture/supersample.h"
@@ -24,7 +24,6 @@ namespace {
 
 constexpr int kWorkerFailed = 1;              // exit status of a worker that could not render or send
 constexpr size_t kMaxPipeBytes = 1 << 20;     // a pipe's room asked for: Linux's default limit for a user
-static_assert(kMaxCaptureJobs - 1 <= kMaxTrackedWorkers, "the clean-up must be able to track every worker");
 
 // Writes all of data to fd; false on any error (the capture has gone or stopped reading).
 bool writeAll(int fd, const void* data, size_t size) {

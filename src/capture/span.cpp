@@ -1,11 +1,12 @@
 // Span capture: the virtual clock drives the show; each frame goes to ffmpeg or to a PNG.
 #include "capture/span.h"
 
-#include "base/cleanup.h"
 #include "base/log.h"
 #include "base/output_file.h"
 #include "base/png_writer.h"
+#include "capture/cleanup.h"
 #include "capture/encoder.h"
+#include "capture/folders.h"
 #include "capture/offscreen.h"
 #include "capture/render_workers.h"
 #include "capture/stats_recorder.h"
@@ -466,6 +467,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   scratch.end();
   if (!ok && !error.empty()) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
   reportSpan(host, stats, options, plan, video, ok);
+  stats.releaseGl();
   destroyEglContext(egl);
   return ok ? 0 : 1;
 }

@@ -91,6 +91,12 @@ bool FrameStatsRecorder::finish(PendingOutputs& pending, std::string& error) {
   endQuery();
   for (int64_t n = std::max<int64_t>(0, framesBegun - kTimerRing); n < framesBegun; ++n)
     settle(static_cast<int>(n % kTimerRing));
+  releaseGl();
+  return frames.finish(pending, error) && passes.finish(pending, error);
+}
+
+void FrameStatsRecorder::releaseGl() {
+  endQuery();
   if (timers) {
     glDeleteQueries(kTimerRing, queries);
     checkGlError(__LINE__);
@@ -101,7 +107,6 @@ bool FrameStatsRecorder::finish(PendingOutputs& pending, std::string& error) {
     checkGlError(__LINE__);
     perPass = false;
   }
-  return frames.finish(pending, error) && passes.finish(pending, error);
 }
 
 void FrameStatsRecorder::report() const {

@@ -64,6 +64,10 @@ class FrameStatsRecorder : public ShowHost {
   // row reached them; the files then wait in pending to be renamed with the capture's other
   // outputs. True when not recording. Needs the OpenGL context.
   bool finish(PendingOutputs& pending, std::string& error);
+  // Ends the open timer query and deletes the queries and the probe's, whether or not the
+  // capture finished: a context destroyed with a query still running corrupts llvmpipe's heap.
+  // Call before the context goes; harmless twice and when not recording.
+  void releaseGl();
   // Prints the per-scene summaries on stderr, once the outputs are committed.
   void report() const;
 

@@ -3,6 +3,7 @@
 
 #include "base/command_line.h"
 #include "render/shader_folder.h"
+#include "render/target.h"
 #include "show/show.h"
 
 #include <cmath>
@@ -24,9 +25,9 @@ bool takeWindow(int argc, char** argv, int& i, DemoOptions& options, std::string
     error = "bad value for --window: '" + std::string(value) + "' (expected WxH, such as 1280x720)";
     return false;
   }
-  if (options.width < kMinWindowSide || options.height < kMinWindowSide) {
+  if (options.width < kMinFrameSide || options.height < kMinFrameSide) {
     error = "--window " + std::string(value) + " is too small: the scenes need at least " +
-            std::to_string(kMinWindowSide) + " pixels a side";
+            std::to_string(kMinFrameSide) + " pixels a side";
     return false;
   }
   return true;

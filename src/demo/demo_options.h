@@ -6,7 +6,6 @@
 
 constexpr int kDefaultWindowWidth = 1280;  // --window without a size
 constexpr int kDefaultWindowHeight = 720;
-constexpr int kMinWindowSide = 4;      // pixels: the scenes' quarter-size targets need one
 constexpr int kMaxWindowSide = 16384;  // pixels, either side
 
 struct DemoOptions {

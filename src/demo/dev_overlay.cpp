@@ -17,9 +17,11 @@ constexpr const char* kGlslVersion = "#version 130";  // the renderer's shaders;
 constexpr float kBarHeight = 18.0f;                   // pixels, the timeline bar
 constexpr float kMargin = 6.0f;                       // pixels between the overlay and the window's edge
 constexpr float kPanelAlpha = 0.6f;                   // the panels' background
-constexpr ImU32 kSceneColours[kSceneCount] = {
+// The timeline bar's scenes in turn; a scene past the last colour takes them again from the first.
+constexpr ImU32 kSceneColours[] = {
     IM_COL32(60, 110, 60, 255), IM_COL32(70, 70, 120, 255), IM_COL32(120, 110, 40, 255),
     IM_COL32(120, 60, 40, 255), IM_COL32(60, 100, 120, 255)};
+constexpr int kSceneColourCount = static_cast<int>(sizeof kSceneColours / sizeof kSceneColours[0]);
 constexpr ImU32 kCursorColour = IM_COL32(255, 255, 255, 255);
 const ImVec4 kErrorColour(1.0f, 0.45f, 0.4f, 1.0f);
 
@@ -74,7 +76,8 @@ int64_t drawTimelineBar(const TimelineEntry* timeline, uint32_t showMs, int widt
   for (int i = 0; i + 1 < kTimelineEntries; ++i) {
     float x0 = barX(timeline[i].startMs, origin.x, barWidth);
     float x1 = barX(timeline[i + 1].startMs, origin.x, barWidth);
-    draw->AddRectFilled(ImVec2(x0, origin.y), ImVec2(x1 - 1, origin.y + kBarHeight), kSceneColours[i]);
+    draw->AddRectFilled(ImVec2(x0, origin.y), ImVec2(x1 - 1, origin.y + kBarHeight),
+                        kSceneColours[i % kSceneColourCount]);
   }
   float cursor = barX(showMs, origin.x, barWidth);
   draw->AddLine(ImVec2(cursor, origin.y), ImVec2(cursor, origin.y + kBarHeight), kCursorColour, 2.0f);

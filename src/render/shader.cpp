@@ -27,7 +27,7 @@ struct StageInfo {
   const char* heading;  // log heading written before the compiler's message
 };
 
-const StageInfo kStages[3] = {
+const StageInfo kStages[kShaderStages] = {
     {GL_VERTEX_SHADER, "\nVertex ShaderInfoLog: (%s)\n\n"},
     {GL_GEOMETRY_SHADER, "\nGeometry ShaderInfoLog: (%s)\n\n"},
     {GL_FRAGMENT_SHADER, "\nFragment ShaderInfoLog: (%s)\n\n"},
@@ -68,13 +68,13 @@ void loadShaderSource(uint32_t shader, const char* path, int line) {
   checkGlError(line);
 }
 
-uint32_t compileProgram(const char* const paths[3], int line, bool logFailures, std::string& failures) {
-  GLuint shaders[3] = {0, 0, 0};
+uint32_t compileProgram(const char* const paths[kShaderStages], int line, bool logFailures, std::string& failures) {
+  GLuint shaders[kShaderStages] = {};
   GLuint program = glCreateProgram();
-  for (int stage = 0; stage < 3; ++stage)
+  for (int stage = 0; stage < kShaderStages; ++stage)
     if (paths[stage]) shaders[stage] = glCreateShader(kStages[stage].type);
 
-  for (int stage = 0; stage < 3; ++stage) {
+  for (int stage = 0; stage < kShaderStages; ++stage) {
     if (!paths[stage]) continue;
     loadShaderSource(shaders[stage], paths[stage], line);
     glCompileShader(shaders[stage]);
@@ -108,16 +108,16 @@ uint32_t compileProgram(const char* const paths[3], int line, bool logFailures, 
     if (logFailures) logMessage("%s", infoLog);
     // A stage that did not compile also fails the link: its own message says more.
     if (failures.empty()) {
-      std::string located[3];
-      const char* files[3] = {nullptr, nullptr, nullptr};
-      for (int stage = 0; stage < 3; ++stage)
+      std::string located[kShaderStages];
+      const char* files[kShaderStages] = {};
+      for (int stage = 0; stage < kShaderStages; ++stage)
         if (paths[stage]) files[stage] = (located[stage] = locateShaderFile(paths[stage])).c_str();
       failures = placeLinkMessage(files, infoLog);
     }
   }
-  for (int stage = 0; stage < 3; ++stage)
+  for (int stage = 0; stage < kShaderStages; ++stage)
     if (paths[stage]) glDetachShader(program, shaders[stage]);
-  for (int stage = 0; stage < 3; ++stage)
+  for (int stage = 0; stage < kShaderStages; ++stage)
     if (paths[stage]) glDeleteShader(shaders[stage]);
   checkGlError(line);
   return program;
@@ -125,7 +125,7 @@ uint32_t compileProgram(const char* const paths[3], int line, bool logFailures, 
 
 void buildProgram(ShaderProgram& out, const char* vertexPath, const char* geometryPath,
                   const char* fragmentPath, const ProgramSetup& setup, int line) {
-  const char* paths[3] = {vertexPath, geometryPath, fragmentPath};
+  const char* paths[kShaderStages] = {vertexPath, geometryPath, fragmentPath};
   std::string failures;
   out.id = compileProgram(paths, line, true, failures);
   out.built = true;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+constexpr int kShaderStages = 3;        // vertex, geometry, fragment, in that order
 constexpr int kSourcePieces = 1024;     // pieces of one shader's source handed to OpenGL
 constexpr int kSourcePieceBytes = 1024; // bytes per piece, terminator included
 constexpr int kInfoLogBytes = 4096;     // compiler and linker messages, terminator included
@@ -33,7 +34,7 @@ void setTex0Unit(const ShaderProgram& program);
 // Compiles and links the stages (null = none) into a new program name and returns it, logging
 // failures as buildProgram does when logFailures is set. failures gets each compiler or linker
 // message line prefixed with its file and line; it stays empty when the program linked.
-uint32_t compileProgram(const char* const paths[3], int line, bool logFailures, std::string& failures);
+uint32_t compileProgram(const char* const paths[kShaderStages], int line, bool logFailures, std::string& failures);
 // Fills one shader object's source from a file; a file that cannot be opened is logged by
 // name and leaves the shader empty.
 void loadShaderSource(uint32_t shader, const char* path, int line = __builtin_LINE());

@@ -16,7 +16,7 @@ namespace {
 // A program buildProgram made, with what it takes to make it again.
 struct LiveProgram {
   ShaderProgram* program = nullptr;  // owned by its scene
-  std::string paths[3];              // vertex, geometry, fragment; "" = no such stage
+  std::string paths[kShaderStages];  // vertex, geometry, fragment; "" = no such stage
   ProgramSetup setup;                // run after every build
   std::string error;                 // why the files do not build now; "" = they do
   uint64_t errorOrder = 0;           // when error was set, counted in failures
@@ -46,8 +46,9 @@ LiveProgram* findLive(const ShaderProgram& program) {
 }
 
 // The stage paths as buildProgram takes them.
-void stagePaths(const LiveProgram& live, const char* paths[3]) {
-  for (int stage = 0; stage < 3; ++stage) paths[stage] = live.paths[stage].empty() ? nullptr : live.paths[stage].c_str();
+void stagePaths(const LiveProgram& live, const char* paths[kShaderStages]) {
+  for (int stage = 0; stage < kShaderStages; ++stage)
+    paths[stage] = live.paths[stage].empty() ? nullptr : live.paths[stage].c_str();
 }
 
 // "a_v.glsl + a_f.glsl": the program's files, for messages; as read when located.
@@ -125,7 +126,7 @@ std::string rebuild(LiveProgram& live) {
     logMessage("Shader reload: %s", error.c_str());
     return error;
   }
-  const char* paths[3];
+  const char* paths[kShaderStages];
   stagePaths(live, paths);
   std::string failures;
   GLuint fresh = compileProgram(paths, __LINE__, false, failures);
@@ -238,9 +239,9 @@ std::string placeShaderMessage(const char* path, const char* infoLog) {
   return placed;
 }
 
-std::string placeLinkMessage(const char* const paths[3], const char* infoLog) {
+std::string placeLinkMessage(const char* const paths[kShaderStages], const char* infoLog) {
   LiveProgram named;
-  for (int stage = 0; stage < 3; ++stage)
+  for (int stage = 0; stage < kShaderStages; ++stage)
     if (paths[stage]) named.paths[stage] = paths[stage];
   std::string lead = fileList(named, false) + ": link: ";
   std::string placed;
@@ -249,7 +250,7 @@ std::string placeLinkMessage(const char* const paths[3], const char* infoLog) {
   return placed;
 }
 
-void rememberProgram(ShaderProgram& program, const char* const paths[3], const ProgramSetup& setup,
+void rememberProgram(ShaderProgram& program, const char* const paths[kShaderStages], const ProgramSetup& setup,
                      const std::string& failures) {
   LiveProgram* live = findLive(program);
   if (!live) {
@@ -257,7 +258,7 @@ void rememberProgram(ShaderProgram& program, const char* const paths[3], const P
     live = &livePrograms().back();
     live->program = &program;
   }
-  for (int stage = 0; stage < 3; ++stage) live->paths[stage] = paths[stage] ? paths[stage] : "";
+  for (int stage = 0; stage < kShaderStages; ++stage) live->paths[stage] = paths[stage] ? paths[stage] : "";
   live->setup = setup;
   setError(*live, "");
   if (!watcher) return;  // the plain show draws with whatever was built, as it always has

@@ -28,7 +28,7 @@ void stopShaderWatch();
 
 // Records program as built from paths (null = no such stage) with setup; failures is what the
 // build reported (empty when it linked). While watching, a failed build is set aside for the stand-in.
-void rememberProgram(ShaderProgram& program, const char* const paths[3], const ProgramSetup& setup,
+void rememberProgram(ShaderProgram& program, const char* const paths[kShaderStages], const ProgramSetup& setup,
                      const std::string& failures);
 // Forgets program (its scene is going); harmless for one never remembered.
 void forgetProgram(const ShaderProgram& program);
@@ -41,4 +41,4 @@ int liveProgramCount();
 // be read from the driver's own prefix ("0:12(5):", "0(12) :", "ERROR: 0:12:"), else "path: ".
 std::string placeShaderMessage(const char* path, const char* infoLog);
 // A linker's info log led by the program's files, one message line each.
-std::string placeLinkMessage(const char* const paths[3], const char* infoLog);
+std::string placeLinkMessage(const char* const paths[kShaderStages], const char* infoLog);

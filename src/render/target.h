@@ -8,6 +8,8 @@ class Scene;
 
 constexpr uint32_t kFullSize = 1;     // divisor of a full-size target
 constexpr uint32_t kQuarterSize = 4;  // divisor of a quarter-size target
+// The smallest side of a picture the scenes render, in pixels: a quarter-size target needs one.
+constexpr int kMinFrameSide = static_cast<int>(kQuarterSize);
 
 // One side of a target at the window's side / divisor (kFullSize, kQuarterSize), rounded down.
 constexpr int32_t targetSide(int32_t windowSide, uint32_t divisor) {

@@ -65,12 +65,12 @@ bool applyTransport(Transport& transport, const TimelineEntry* timeline, Transpo
   return true;
 }
 
-uint32_t frameOnScreenMs(uint32_t ms) { return frameTick(lastFrameAtOrBefore(ms, kTransportFps), kTransportFps); }
+uint32_t frameOnScreenMs(uint32_t ms) { return frameTick(lastFrameAtOrBefore(ms, kFrameGridFps), kFrameGridFps); }
 
 uint32_t stepFrames(uint32_t ms, int frames) {
-  int64_t frame = lastFrameAtOrBefore(ms, kTransportFps) + frames;
-  int64_t last = lastFrameAtOrBefore(kLastShowMs, kTransportFps);
-  return frameTick(std::clamp<int64_t>(frame, 0, last), kTransportFps);
+  int64_t frame = lastFrameAtOrBefore(ms, kFrameGridFps) + frames;
+  int64_t last = lastFrameAtOrBefore(kLastShowMs, kFrameGridFps);
+  return frameTick(std::clamp<int64_t>(frame, 0, last), kFrameGridFps);
 }
 
 bool jumpNeedsRewind(const TimelineEntry* timeline, uint32_t fromMs, uint32_t toMs) {

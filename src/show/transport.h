@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <string>
 
-constexpr int kTransportFps = 60;               // the frame grid: the capture tool's default rate
 constexpr uint32_t kLastShowMs = kShowEndMs - 1;  // the latest time a jump or the clock reaches
 constexpr int32_t kShortStepMs = 1000;          // Left / Right
 constexpr int32_t kLongStepMs = 10000;          // Shift with Left / Right
@@ -43,8 +42,8 @@ void seekTransport(Transport& transport, int64_t ms, uint32_t tick);
 // follow); pausing and resuming keep the time and return false.
 bool applyTransport(Transport& transport, const TimelineEntry* timeline, TransportCommand command, uint32_t tick);
 
-// The tick of the frame on the grid that is on screen at ms: the picture the capture tool
-// gives for --at ms.
+// The tick of the frame on the grid (kFrameGridFps) that is on screen at ms: the picture the
+// capture tool gives for --at ms.
 uint32_t frameOnScreenMs(uint32_t ms);
 // The tick of the grid frame frames away from the one on screen at ms, within [0, kLastShowMs].
 uint32_t stepFrames(uint32_t ms, int frames);

@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <vector>
 
+// The frame grid: the capture tool's default rate, and the one the maker's mode shows and steps
+// on, so that F12's picture is --at's.
+constexpr int kFrameGridFps = 60;  // frames per second
+
 // The tick of frame k at fps frames per second from originMs.
 uint32_t frameTick(int64_t frame, int fps, uint32_t originMs = 0);
 // The first frame whose tick is at or after ms.
@@ -24,7 +28,7 @@ int64_t lastFrameAtOrBefore(uint32_t ms, int fps, uint32_t originMs = 0);
 class VirtualClockHost : public ShowHost {
  public:
   Show* show = nullptr;
-  int fps = 60;
+  int fps = kFrameGridFps;
   uint32_t originMs = 0;        // tick of frame 0
   std::vector<int64_t> wanted;  // ascending frame indices to hand to onFrame
   size_t nextWanted = 0;        // index into wanted

@@ -17,7 +17,6 @@ namespace {
 
 constexpr int kDeviceBufferFrames = 4096;   // frames per callback, about 92.9 ms
 constexpr int kCallbackChunkFrames = 1024;  // frames converted to bytes at a time
-constexpr int kBytesPerFrame = kOutputChannels * 2;
 
 }  // namespace
 

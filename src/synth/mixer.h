@@ -9,6 +9,7 @@
 
 constexpr int kSampleFullScale = 32767;  // full scale of a 16-bit sample; -32768 never occurs
 constexpr int kOutputChannels = 2;       // interleaved, left first
+constexpr int kBytesPerFrame = kOutputChannels * static_cast<int>(sizeof(int16_t));  // a stereo frame of 16-bit samples
 
 // Clips a mixed value to [-1, 1] and scales it to 16 bits, truncating toward zero.
 int16_t toSample16(double mix);

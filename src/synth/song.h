@@ -8,6 +8,7 @@
 constexpr double kBeatsPerMinute = 130.0;
 constexpr double kBeatSamples = 60.0 / kBeatsPerMinute * kSampleRate;  // 20353.846153846156
 constexpr int kSongEventCount = 2572;                 // what buildSong yields
+static_assert(kSongEventCount <= kMaxSongEvents, "the event list holds the whole song");
 
 // Sample position of a bar and beat at 130 beats per minute, 4 beats to the bar.
 constexpr double songTime(int bar, int beat) { return (beat + 4 * bar) / kBeatsPerMinute * 60.0 * kSampleRate; }

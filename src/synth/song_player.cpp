@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kRenderChunkFrames = 4096;  // frames published to the callback at a time
-constexpr int kBytesPerFrame = kOutputChannels * 2;
 
 }  // namespace
 

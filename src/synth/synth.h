@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-constexpr int kMaxSongEvents = 4096;  // the song has 2572
+constexpr int kMaxSongEvents = 4096;  // room for the song's notes (kSongEventCount, song.h) and then some
 
 // One note of the song, in event form (absolute times, pitch in cycles per sample).
 struct NoteEvent {

@@ -28,6 +28,13 @@ done <<EOF
 EOF
 cd "$SOURCE_DIR" || fail "no source folder"
 
+# The scene table the scripts read: rows of a name, a start and an end, back to back from 0 s
+# to the end of the show; a listing that cannot be written all is a failure.
+"$CAPTURE" --list-scenes >"$WORK/scenes" || fail "--list-scenes failed"
+awk -F'\t' 'NF != 3 || $1 !~ /^[a-z]+$/ || $2 != (NR == 1 ? "0.000" : end) || $3 + 0 <= $2 + 0 { bad = 1 }
+  { end = $3 } END { exit bad || end != "192.000" }' "$WORK/scenes" || fail "the scene listing: $(cat "$WORK/scenes")"
+"$CAPTURE" --list-scenes >/dev/full 2>/dev/null && fail "--list-scenes succeeded into a full disk"
+
 # A size larger than the OpenGL driver renders (no driver renders 65536 pixels a side): status
 # 2 at once, before the full-size surface is allocated, and nothing written.
 timeout 20 "$CAPTURE" --frames "$WORK/huge" --size 65536x64 2>"$WORK/err"

@@ -21,8 +21,9 @@ asan_runtime="$(ldd "$CAPTURE" | awk '/libasan/ {print $3}')"
 ln -s "$BUILD_DIR/tests/libkeep_drivers_loaded.so" "$WORK/libkeep_drivers_loaded.so" || exit 1
 preload="$asan_runtime $WORK/libkeep_drivers_loaded.so"
 
-# One second into each scene's slot, and the last second of the show.
-times="1,35,79,111,127,191"
+# One second into each scene of the tool's own table, and the last second of the show.
+scenes="$("$CAPTURE" --list-scenes)" && [ -n "$scenes" ] || { echo "FAIL: demo-capture listed no scenes" >&2; exit 1; }
+times=$(awk -F'\t' '{ printf "%s%.3f", (NR > 1 ? "," : ""), $2 + 1; end = $3 } END { printf ",%.3f", end - 1 }' <<<"$scenes")
 cd "$SOURCE_DIR" || exit 1
 LD_PRELOAD="$preload" "$CAPTURE" --size 160x90 --fps 10 --at "$times" --out "$WORK/frames" 2>"$WORK/stderr"
 status=$?
@@ -35,7 +36,7 @@ if grep -q -E "ERROR: (Address|Leak)Sanitizer|runtime error:" "$WORK/stderr"; th
   echo "FAIL: a sanitizer reported a finding" >&2
   exit 1
 fi
-for ms in 1000 35000 79000 111000 127000 191000; do
+for ms in $(tr , '\n' <<<"$times" | awk '{ printf "%d ", $1 * 1000 + 0.5 }'); do
   [ -s "$WORK/frames/frame-$ms.png" ] || { echo "FAIL: no frame at $ms ms" >&2; exit 1; }
 done
 echo "sanitized capture of every scene: ok"

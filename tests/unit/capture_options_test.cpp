@@ -87,6 +87,8 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
       {{"--frames", "d", "--from", "0x10"}, "0x10"}, {{"--frames", "d", "--from", " 16"}, "--from"},
       {{"--frames", "d", "--fps", "+10"}, "--fps"}, {{"--frames", "d", "--size", "64x 36"}, "--size"},
       {{"--at", "1e1", "--out", "d"}, "--at"}, {{"--at", "5", "--out", "dir", "--samples"}, "--samples needs a value"},
+      {{"--audio", "a.wav", "--list-scenes"}, "--list-scenes takes no other"},
+      {{"--list-scenes", "--list-scenes"}, "more than once"},
   };
   for (const char* bad : {"", "-1", "33", "4x", "four", "1e1", "99999999999999999999"})
     refused.push_back({{"--samples", bad, "--at", "5", "--out", "dir"}, "--samples"});
@@ -126,7 +128,7 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
       {"--out", "V.MKV", "--size", "4x4", "--encoder-timeout", "5"}, {"--audio", "-"},
       {"--frames", "seq", "--stats", "s.csv"}, {"--frames", "d", "--stats", "-"}, {"--out", "d", "--at", most},
       {"--samples", "0", "--at", "5", "--out", "dir"}, {"--at", "5", "--out", "d", "--pass-stats", "p.csv"},
-      {"--frames", "d", "--stats", "s.csv", "--pass-stats", "-"},
+      {"--frames", "d", "--stats", "s.csv", "--pass-stats", "-"}, {"--list-scenes"},
       {"--out", "v.mkv", "--master", "--jobs", "2"}, {"--out", "v.mp4", "--crf", "0"},
       {"--out", "v.mp4", "--crf", "51", "--supersample", "4"}, {"--at", "5", "--out", "d", "--supersample", "3"},
       {"--out", "v.mkv", "--encode-master", master, "--audio", "a.wav", "--crf", "20"},

@@ -5,7 +5,7 @@
 #include "base/output_file.h"
 #include "capture/child_process.h"
 #include "capture/encoder.h"
-#include "capture/offscreen.h"
+#include "capture/folders.h"
 #include "capture/supersample.h"
 #include "capture/video_probe.h"
 #include "capture/wav_writer.h"

@@ -185,18 +185,36 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   TempFolder folder;
   std::string path = folder.at("gpu.csv"), error;
   Show show;
-  Scene* scenes[kSceneCount];
-  for (Scene*& scene : scenes) scene = new ClockScene;
-  buildTimeline(show, scenes);
-  show.width = 64;
-  show.height = 36;
   NullCaptureHost host;
-  FrameStatsRecorder recorder;
-  ASSERT_TRUE(recorder.open(path, "", error)) << error;
   std::vector<int64_t> frames;
   for (int k = 0; k < 12; ++k) frames.push_back(k);  // 1.2 s at 10 fps from 33.9 s, longer than the ring
-  host.begin(show, 10, frames, 33900);
-  runShow(show, recorder.wrap(show, host));
+  // Runs the span through a fresh show of clock scenes.
+  auto run = [&](FrameStatsRecorder& recorder) {
+    Scene* scenes[kSceneCount];
+    for (Scene*& scene : scenes) scene = new ClockScene;
+    show = Show();
+    buildTimeline(show, scenes);
+    show.width = 64;
+    show.height = 36;
+    ASSERT_TRUE(recorder.open(path, "", error)) << error;
+    host.begin(show, 10, frames, 33900);
+    runShow(show, recorder.wrap(show, host));
+  };
+  // A capture that fails after its frames never reaches finish: its queries, the one the
+  // end of the show left running among them, must still go before the context does.
+  {
+    FrameStatsRecorder failed;
+    run(failed);
+    EXPECT_NE(fakegl::f.active, 0u);
+    failed.releaseGl();
+    EXPECT_EQ(fakegl::f.live, 0);
+    EXPECT_EQ(fakegl::f.active, 0u);
+    for (int i = show.position; i < kStatsScenes; ++i) delete show.timeline[i].scene;
+    delete show.current;
+  }
+  fakegl::install();
+  FrameStatsRecorder recorder;
+  run(recorder);
   EXPECT_EQ(fakegl::f.live, kTimerRing);
   // While the show ran, no result was asked for sooner than the ring allows.
   EXPECT_GT(fakegl::f.reads, 0);

@@ -97,7 +97,7 @@ TEST(TransportJumps, FrameStepsMoveOnTheCaptureToolsGridOnlyWhilePaused) {
   for (uint32_t ms : {0u, 1u, 16u, 17u, 33u, 34u, 999u, 34000u, 191999u}) {
     uint32_t frameMs = frameOnScreenMs(ms);
     EXPECT_LE(frameMs, ms);
-    EXPECT_EQ(frameMs, frameTick(lastFrameAtOrBefore(ms, kTransportFps), kTransportFps)) << ms;
+    EXPECT_EQ(frameMs, frameTick(lastFrameAtOrBefore(ms, kFrameGridFps), kFrameGridFps)) << ms;
     EXPECT_EQ(frameOnScreenMs(frameMs), frameMs) << ms;  // a frame's own tick shows that frame
   }
 }

@@ -1,7 +1,9 @@
 // The capture's clean-up on interrupts and fatal errors. Signals are taken by one thread with
 // sigwait rather than by a handler, so the clean-up may lock and the scenes' driver threads
 // never see them; a recursive lock keeps the main thread's file and child bookkeeping whole.
-#include "base/cleanup.h"
+#include "capture/cleanup.h"
+
+#include "base/output_file.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -122,6 +124,11 @@ void* waitForStopSignal(void*) {
   _exit(128 + sig);
 }
 
+// The output files' hooks around the making of a temporary: the clean-up waits meanwhile.
+void holdCleanup() { pthread_mutex_lock(&registryLock); }
+
+void releaseCleanup() { pthread_mutex_unlock(&registryLock); }
+
 // Runs at exit: only a capture that never reached endCapture (the OpenGL error check ends the
 // process through exit) has anything to undo.
 void cleanUpAtExit() {
@@ -168,6 +175,12 @@ void installCaptureCleanup() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
   }
   std::atexit(cleanUpAtExit);
+  TemporaryFileHooks hooks;
+  hooks.hold = holdCleanup;
+  hooks.release = releaseCleanup;
+  hooks.made = trackTemporaryFile;
+  hooks.gone = forgetTemporaryFile;
+  setTemporaryFileHooks(hooks);
 }
 
 void beginCapture(const std::string& what, const std::string& note) {

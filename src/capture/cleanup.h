@@ -3,13 +3,16 @@
 // the process through exit).
 #pragma once
 
+#include "capture/options.h"
+
 #include <signal.h>
 #include <sys/types.h>
 
 #include <string>
 
-constexpr int kMaxTrackedFiles = 72;  // temporary files alive at once: the stills of one run, video, music, statistics
-constexpr int kMaxTrackedWorkers = 16;  // rendering processes of one capture besides this one
+constexpr int kMaxOtherTemporaries = 8;  // temporaries besides the stills: video, music, statistics, room to spare
+constexpr int kMaxTrackedFiles = kMaxAtTimes + kMaxOtherTemporaries;  // temporary files alive at once
+constexpr int kMaxTrackedWorkers = kMaxCaptureJobs - 1;  // rendering processes of one capture besides this one
 
 // Blocks SIGINT, SIGTERM and SIGHUP (those of them not ignored on entry, which stay ignored)
 // in this thread (and so in every thread started later) and
@@ -17,7 +20,8 @@ constexpr int kMaxTrackedWorkers = 16;  // rendering processes of one capture be
 // says so on stderr and ends the process with 128 + the signal number. Also registers the
 // same clean-up to run at exit, resets SIGCHLD to its default so children can be waited for,
 // and ignores SIGPIPE and SIGXFSZ so a closed pipe or a file-size limit shows up as a failed
-// write. Call once, before any other thread starts.
+// write; the output files (base/output_file.h) then report their temporaries to it. Call
+// once, before any other thread starts.
 void installCaptureCleanup();
 // Names what is being made (the user's path) for the messages, and marks the capture as
 // running: an exit before endCapture() is reported and cleaned up. note, when not empty, is
