@@ -147,8 +147,7 @@ bool checkOutputs(const CaptureOptions& options) {
 // tab-separated. Returns the exit status: 1 after a message when standard output took not all of it.
 int listScenes() {
   for (int i = 0; i < kSceneCount; ++i) {
-    uint32_t endMs = i + 1 < kSceneCount ? kSceneTable[i + 1].startMs : kShowEndMs;
-    std::printf("%s\t%.3f\t%.3f\n", kSceneTable[i].shortName, kSceneTable[i].startMs / 1000.0, endMs / 1000.0);
+    std::printf("%s\t%.3f\t%.3f\n", kSceneTable[i].shortName, kSceneTable[i].startMs / 1000.0, sceneEndMs(i) / 1000.0);
   }
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
   std::fprintf(stderr, "demo-capture: cannot write standard output: %s\n", std::strerror(errno));

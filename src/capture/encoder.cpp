@@ -183,9 +183,8 @@ namespace {
 template <class Take>
 void forEachChapter(uint32_t fromMs, uint32_t toMs, Take take) {
   for (int i = 0; i < kSceneCount; ++i) {
-    uint32_t end = i + 1 < kSceneCount ? kSceneTable[i + 1].startMs : kShowEndMs;
     uint32_t start = std::max(kSceneTable[i].startMs, fromMs);
-    end = std::min(end, toMs);
+    uint32_t end = std::min(sceneEndMs(i), toMs);
     if (start < end) take(start - fromMs, end - fromMs, kSceneTable[i].shortName);
   }
 }
