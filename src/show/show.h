@@ -10,6 +10,10 @@
 constexpr int kTimelineEntries = kSceneCount + 1;  // the scenes, then the end
 constexpr uint32_t kShowEndMs = 192000;
 
+// Where the scene of kSceneTable's row ends, milliseconds: the next row's start, or the end of
+// the show.
+constexpr uint32_t sceneEndMs(int row) { return row + 1 < kSceneCount ? kSceneTable[row + 1].startMs : kShowEndMs; }
+
 struct TimelineEntry {
   Scene* scene;      // becomes current; null marks the end of the show
   uint32_t startMs;  // tick from which the entry applies
