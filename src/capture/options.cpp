@@ -333,7 +333,21 @@ const char* captureUsage() {
          "  --list-scenes    print the show's scenes, one line each: the name, the start\n"
          "                   and the end in seconds (three decimals), separated by tabs;\n"
          "                   it takes no other option\n"
-         "  --help           this text\n";
+         "  --help           this text\n"
+         "\n"
+         "Refused with status 2 before any work: an unknown option, one given twice, one\n"
+         "the request would ignore (--size or --fps with the music alone, an encoder option\n"
+         "without a video, --from or --to with --at, --stats or --pass-stats without frames,\n"
+         "--jobs with --at, the music alone, statistics or --gl-debug), numbers that are not\n"
+         "plain decimals (5, 2.5; not ' 5', '+5', '0x10' or '1e1'), an odd video size, a side\n"
+         "under 4 pixels or beyond the driver's largest texture, renderbuffer or viewport,\n"
+         "an empty span, more than 64 --at times, a --shaders or --tracks folder that is not\n"
+         "one. Refused with status 1 before any rendering: an output that cannot be written\n"
+         "(a folder named as the file, a link to nothing, a missing or read-only folder), no\n"
+         "shaders/ to read, a track file that does not read.\n"
+         "Exit status: 0 when every output is written and checked; 1 when the capture\n"
+         "failed (nothing left that looks finished); 2 when refused; 129, 130 or 143 when\n"
+         "interrupted by SIGHUP, SIGINT or SIGTERM (the encoder stopped, temporaries gone).\n";
 }
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
