@@ -47,7 +47,7 @@ class StillsHost : public VirtualClockHost {
     reader.read(pixels);
     for (size_t i = 0; i < atFrames.size(); ++i) {
       if (atFrames[i] != frameIndex) continue;
-      std::string path = folder + "/frame-" + std::to_string(atMs[i]) + ".png";
+      std::string path = folder + "/" + stillFileName(atMs[i]);
       std::string error;
       if (!writePng(path, reader.width, reader.height, pixels.data(), error, pending)) {
         std::fprintf(stderr, "demo-capture: %s\n", error.c_str());

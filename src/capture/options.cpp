@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr double kShowSeconds = kShowEndMs / 1000.0;
-
 // The value parsers the demo shares, with the capture tool's limits.
 bool parseInt(const char* text, int low, int high, int& out) { return parseWholeNumber(text, low, high, out); }
 

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr double kShowSeconds = kShowEndMs / 1000.0;
-
 // True when argv[i] exists and is a value rather than the next option.
 bool valueFollows(int argc, char** argv, int i) { return i + 1 < argc && argv[i + 1][0] != '-'; }
 
