@@ -14,8 +14,10 @@ RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libegl-dev libgl1-mesa-dri lib
 PREVIEW_PACKAGES=(ffmpeg)
 # To test: the frameworks, a virtual display with key presses, picture comparison, video,
 # sdl12-compat (SDL 1.2 over SDL 2), on which the demo's runs are repeated, and what cpack
-# needs for the Debian package (dpkg-shlibdeps, file).
-TEST_PACKAGES=(libgtest-dev googletest libbenchmark-dev xvfb xauth xdotool imagemagick ffmpeg libsdl1.2-compat dpkg-dev file)
+# needs for the Debian package (dpkg-shlibdeps, file), and GNU parallel with rsync, which spread
+# a capture over machines (tools/capture_on_hosts.sh).
+TEST_PACKAGES=(libgtest-dev googletest libbenchmark-dev xvfb xauth xdotool imagemagick ffmpeg libsdl1.2-compat dpkg-dev file
+  parallel rsync)
 
 is_installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"

@@ -11,6 +11,7 @@
 #include "capture/options.h"
 #include "capture/span.h"
 #include "capture/stats_recorder.h"
+#include "capture/supersample.h"
 #include "capture/wav_writer.h"
 #include "render/shader_folder.h"
 #include "render/track_source.h"
@@ -34,7 +35,7 @@ namespace {
 class StillsHost : public VirtualClockHost {
  public:
   std::string folder;
-  int width = 0, height = 0;
+  FrameReader reader;             // reads each frame at the output size
   std::vector<uint32_t> atMs;     // requested times, ascending
   std::vector<int64_t> atFrames;  // their frames, same order
   bool failed = false;
@@ -43,12 +44,12 @@ class StillsHost : public VirtualClockHost {
 
   void onFrame(int64_t frameIndex) override {
     if (failed) return;
-    readFrame(width, height, pixels);
+    reader.read(pixels);
     for (size_t i = 0; i < atFrames.size(); ++i) {
       if (atFrames[i] != frameIndex) continue;
-      std::string path = folder + "/frame-" + std::to_string(atMs[i]) + ".png";
+      std::string path = folder + "/" + stillFileName(atMs[i]);
       std::string error;
-      if (!writePng(path, width, height, pixels.data(), error, pending)) {
+      if (!writePng(path, reader.width, reader.height, pixels.data(), error, pending)) {
         std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
         failed = true;
         return;
@@ -70,15 +71,16 @@ int captureStills(const CaptureOptions& options) {
   }
   EglContext egl;
   Show show;
-  if (!startOffscreenShow(egl, show, options.width, options.height, eglRequest(options))) {
+  if (!startOffscreenShow(egl, show, renderWidth(options), renderHeight(options), eglRequest(options))) {
     endCapture();
     return 1;
   }
 
   StillsHost host;
   host.folder = options.out;
-  host.width = options.width;
-  host.height = options.height;
+  host.reader.width = options.width;
+  host.reader.height = options.height;
+  host.reader.factor = options.supersample;
   host.atMs = options.atMs;
   host.pending = &pending;
   // The frame on screen at each time: the last one whose tick is not after it.
@@ -147,8 +149,7 @@ bool checkOutputs(const CaptureOptions& options) {
 // tab-separated. Returns the exit status: 1 after a message when standard output took not all of it.
 int listScenes() {
   for (int i = 0; i < kSceneCount; ++i) {
-    uint32_t endMs = i + 1 < kSceneCount ? kSceneTable[i + 1].startMs : kShowEndMs;
-    std::printf("%s\t%.3f\t%.3f\n", kSceneTable[i].shortName, kSceneTable[i].startMs / 1000.0, endMs / 1000.0);
+    std::printf("%s\t%.3f\t%.3f\n", kSceneTable[i].shortName, kSceneTable[i].startMs / 1000.0, sceneEndMs(i) / 1000.0);
   }
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
   std::fprintf(stderr, "demo-capture: cannot write standard output: %s\n", std::strerror(errno));
@@ -172,7 +173,9 @@ int main(int argc, char** argv) {
   if (!options.shaders.empty()) useShaderFolder(options.shaders);
   if (!options.tracks.empty()) useTrackFolder(options.tracks);
   // Before anything else: a capture without its shaders would only fail later, obscurely.
-  bool renders = !options.atMs.empty() || !options.out.empty() || !options.frames.empty();
+  // Encoding a master renders nothing.
+  bool renders = (!options.atMs.empty() || !options.out.empty() || !options.frames.empty()) &&
+                 options.encodeMaster.empty();
   if (renders && !shadersPresent()) return 1;
   // Every scene's tracks, also those of scenes before --from or between --at times, read
   // once before the rendering processes are forked, so that every process draws the same keys.
@@ -186,9 +189,9 @@ int main(int argc, char** argv) {
   // Compiler logs and OpenGL errors go to the terminal rather than a file.
   logAttach(stderr);
   // A size the driver cannot render is a request that cannot be met.
-  if (renders && !sizeWithinDriverLimits(options.width, options.height)) return 2;
+  if (renders && !sizeWithinDriverLimits(options)) return 2;
   if (!checkOutputs(options)) return 1;
-  if (!renders) return captureAudio(options);
+  if (!renders && !wantsVideo(options)) return captureAudio(options);
   int status = !options.atMs.empty() ? captureStills(options) : captureSpan(options, tools);
   finishGlDebugOutput();
   return status;

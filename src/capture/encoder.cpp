@@ -3,12 +3,15 @@
 #include "capture/encoder.h"
 
 #include "base/output_file.h"
+#include "show/scene_table.h"
+#include "show/show.h"
 #include "synth/sample_rate.h"
 
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -49,17 +52,40 @@ bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, i
                   bool seekable, std::string& error) {
   std::string size = std::to_string(width) + "x" + std::to_string(height);
   std::string rate = std::to_string(fps);
-  // The profile video sites expect: H.264 in yuv420p with AAC stereo, index at the front.
   // Errors only, and -xerror: an error ffmpeg would shrug off (a full disk while writing the
   // trailer) must end it with a failure status.
   // Paths go as file: URLs, so that no name is taken for a protocol or an option; bitexact
   // leaves out what would differ between two identical runs (random IDs, version strings).
-  std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostats", "-loglevel", "error", "-xerror", "-nostdin", "-y",
-                                   "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", rate, "-i", "pipe:0",
-                                   "-i", toolPath(audioPath), "-map", "0:v", "-map", "1:a",
-                                   "-c:v", "libx264", "-preset", encoder.preset, "-crf", "18", "-pix_fmt", "yuv420p",
-                                   "-c:a", "aac", "-b:a", "192k", "-ar", std::to_string(kSampleRate), "-ac", "2",
-                                   "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact"};
+  std::vector<std::string> args = {ffmpeg,  "-hide_banner", "-nostats",  "-loglevel",
+                                   "error", "-xerror",      "-nostdin", "-y"};
+  if (encoder.source.empty())
+    args.insert(args.end(), {"-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", rate, "-i", "pipe:0"});
+  else
+    args.insert(args.end(), {"-i", toolPath(encoder.source)});
+  args.insert(args.end(), {"-i", toolPath(audioPath)});
+  if (!encoder.chaptersPath.empty())
+    args.insert(args.end(), {"-i", toolPath(encoder.chaptersPath), "-map_metadata", "2", "-map_chapters", "2"});
+  args.insert(args.end(), {"-map", "0:v", "-map", "1:a"});
+  if (encoder.master) {
+    // Lossless and intra-only, so that spans join without re-encoding; the slices fixed, so
+    // that every machine writes the same stream. The pixels stay RGB, tagged as sRGB.
+    args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slices", "4", "-slicecrc", "1", "-pix_fmt",
+                             "bgr0", "-color_primaries", "bt709", "-color_trc", "iec61966-2-1", "-colorspace", "rgb",
+                             "-color_range", "pc", "-c:a", "flac", "-frame_size", std::to_string(kFlacFrameSamples)});
+  } else {
+    // The profile video sites expect: H.264 in yuv420p with AAC stereo. HD video without tags
+    // is read as BT.709, so the frames are converted with that matrix (limited range) and the
+    // stream says so: players that read the tags and those that guess show the same colours.
+    // A master's frames are made the very RGB frames the pipe brings, on the same clock, so
+    // that they encode to the same stream.
+    if (!encoder.source.empty()) args.insert(args.end(), {"-r", rate});
+    args.insert(args.end(), {"-vf", "format=rgb24,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p",
+                             "-c:v", "libx264", "-preset", encoder.preset, "-crf", std::to_string(encoder.crf), "-pix_fmt", "yuv420p",
+                             "-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709",
+                             "-color_range", "tv", "-c:a", "aac", "-b:a", "192k"});
+  }
+  args.insert(args.end(), {"-ar", std::to_string(kSampleRate), "-ac", "2", "-fflags", "+bitexact", "-flags:v",
+                           "+bitexact", "-flags:a", "+bitexact"});
   if (container == "mp4") {
     // Moving the index to the front reads the file back, which a device or FIFO cannot do.
     args.insert(args.end(), {"-movflags", seekable ? "+faststart" : "+frag_keyframe+empty_moov"});
@@ -68,7 +94,7 @@ bool startEncoder(VideoEncoder& encoder, const std::string& ffmpeg, int width, i
   encoder.messages.clear();
   // A dead encoder shows up as a failed write, not a killed capture: installCaptureCleanup
   // ignores SIGPIPE before any output is written.
-  if (!startChild(encoder.process, args, true, false, error)) return false;
+  if (!startChild(encoder.process, args, encoder.source.empty(), false, error)) return false;
   encoder.frameBytes = static_cast<size_t>(width) * height * 3;
   encoder.framesSent = 0;
   return true;
@@ -112,7 +138,8 @@ bool finishEncoder(VideoEncoder& encoder, std::string& error) {
     error = "ffmpeg is not running";
     return false;
   }
-  bool closed = close(encoder.process.input) == 0 || errno == EINTR;  // the descriptor is gone either way
+  // The descriptor is gone either way; none was open when ffmpeg reads a master itself.
+  bool closed = encoder.process.input < 0 || close(encoder.process.input) == 0 || errno == EINTR;
   int closeErrno = errno;
   encoder.process.input = -1;
   // ffmpeg flushes its encoder and writes the index now: progress is what it reads and
@@ -148,6 +175,35 @@ bool finishEncoder(VideoEncoder& encoder, std::string& error) {
   if (failure.empty()) return true;
   error = failure + (messages.empty() ? "" : ":\n  " + replaceAll(messages, "\n", "\n  "));
   return false;
+}
+
+namespace {
+
+// Calls take(start, end, name) for each scene shown in [fromMs, toMs), times clipped to it.
+template <class Take>
+void forEachChapter(uint32_t fromMs, uint32_t toMs, Take take) {
+  for (int i = 0; i < kSceneCount; ++i) {
+    uint32_t start = std::max(kSceneTable[i].startMs, fromMs);
+    uint32_t end = std::min(sceneEndMs(i), toMs);
+    if (start < end) take(start - fromMs, end - fromMs, kSceneTable[i].shortName);
+  }
+}
+
+}  // namespace
+
+std::string chapterMetadata(uint32_t fromMs, uint32_t toMs) {
+  std::string text = ";FFMETADATA1\n";
+  forEachChapter(fromMs, toMs, [&](uint32_t start, uint32_t end, const char* name) {
+    text += "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + std::to_string(start) + "\nEND=" + std::to_string(end) +
+            "\ntitle=" + name + "\n";
+  });
+  return text;
+}
+
+int chapterCount(uint32_t fromMs, uint32_t toMs) {
+  int count = 0;
+  forEachChapter(fromMs, toMs, [&](uint32_t, uint32_t, const char*) { ++count; });
+  return count;
 }
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {

@@ -61,21 +61,36 @@ EglRequest eglRequest(const CaptureOptions& options) {
   return request;
 }
 
-bool sizeWithinDriverLimits(int width, int height) {
+bool sizeWithinDriverLimits(const CaptureOptions& options) {
   // A small context asks the driver, so that a size it cannot render is refused before the
   // full-size surface is allocated (gigabytes at the largest sizes).
   EglContext egl;
   if (!startOffscreenOpenGl(egl, kLimitProbeSide, kLimitProbeSide)) return true;  // the real start-up says why
-  GLint renderbuffer = 0;
+  GLint texture = 0, renderbuffer = 0;
   GLint viewport[2] = {0, 0};
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
   glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
   checkGlError(__LINE__);
   destroyEglContext(egl);
-  int maxWidth = std::min(renderbuffer, viewport[0]);
-  int maxHeight = std::min(renderbuffer, viewport[1]);
-  if (width <= maxWidth && height <= maxHeight) return true;
-  std::fprintf(stderr, "demo-capture: --size %dx%d is larger than this OpenGL driver renders (at most %dx%d)\n", width,
-               height, maxWidth, maxHeight);
-  return false;
+  // The scenes' targets are textures and renderbuffers of the size they render at.
+  const int width = renderWidth(options), height = renderHeight(options);
+  const struct {
+    const char* name;
+    int limit, side;
+  } limits[] = {{"GL_MAX_TEXTURE_SIZE", texture, std::max(width, height)},
+                {"GL_MAX_RENDERBUFFER_SIZE", renderbuffer, std::max(width, height)},
+                {"GL_MAX_VIEWPORT_DIMS width", viewport[0], width},
+                {"GL_MAX_VIEWPORT_DIMS height", viewport[1], height}};
+  for (const auto& limit : limits) {
+    if (limit.side <= limit.limit) continue;
+    std::string request = "--size " + std::to_string(options.width) + "x" + std::to_string(options.height);
+    if (options.supersample > 1)
+      request += " with --supersample " + std::to_string(options.supersample) + " renders " + std::to_string(width) +
+                 "x" + std::to_string(height) + ", which";
+    std::fprintf(stderr, "demo-capture: %s is larger than this OpenGL driver renders (%s is %d)\n", request.c_str(),
+                 limit.name, limit.limit);
+    return false;
+  }
+  return true;
 }

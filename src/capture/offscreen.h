@@ -20,6 +20,7 @@ bool startOffscreenShow(EglContext& egl, Show& show, int width, int height, cons
 // The context the options ask for: --samples and --gl-debug.
 EglRequest eglRequest(const CaptureOptions& options);
 
-// True when the driver renders width x height (GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS);
-// otherwise false after a message on stderr. Asks through a small context of its own.
-bool sizeWithinDriverLimits(int width, int height);
+// True when the driver renders the size the options ask for, supersampled or not
+// (GL_MAX_TEXTURE_SIZE, GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS); otherwise false after
+// a message on stderr that names the limit. Asks through a small context of its own.
+bool sizeWithinDriverLimits(const CaptureOptions& options);

@@ -7,14 +7,16 @@
 #include "render/track_source.h"
 #include "show/show.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-constexpr double kShowSeconds = kShowEndMs / 1000.0;
 
 // The value parsers the demo shares, with the capture tool's limits.
 bool parseInt(const char* text, int low, int high, int& out) { return parseWholeNumber(text, low, high, out); }
@@ -37,6 +39,46 @@ std::string secondsText(uint32_t ms) {
   return text;
 }
 
+// Whether path is a regular file this process can read; false with a reason in error.
+bool checkReadableFile(const std::string& flag, const char* path, std::string& error) {
+  struct stat info;
+  if (*path == '\0') {
+    error = flag + " needs a file";
+    return false;
+  }
+  if (stat(path, &info) != 0 || access(path, R_OK) != 0) {
+    error = flag + " " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (S_ISREG(info.st_mode)) return true;
+  error = flag + " " + path + ": not a regular file";
+  return false;
+}
+
+// The refusals of the video's kind: what the lossless master and the H.264 encoder each take,
+// and what encoding a finished master leaves out; empty when they fit.
+std::string checkVideoKind(const CaptureOptions& options, const OptionsSeen& given, bool video) {
+  if (!video && given.has("--crf")) return "--crf applies only to a video --out";
+  if (!video && (options.master || given.has("--encode-master")))
+    return "--master and --encode-master apply only to a video --out";
+  if (options.master && (given.has("--crf") || given.has("--encoder-preset")))
+    return "--master is lossless: --crf and --encoder-preset set the H.264 encoder, which it does not use";
+  if (options.master && videoContainer(options.out) != "matroska")
+    return "--master writes FFV1 and FLAC, which need Matroska: name the video .mkv";
+  if (!given.has("--encode-master")) return "";
+  if (options.master) return "--encode-master encodes a master to H.264: it does not go with --master";
+  struct stat in, out;  // the video is renamed onto its name only at the end, over the master
+  if (stat(options.encodeMaster.c_str(), &in) == 0 && stat(options.out.c_str(), &out) == 0 && in.st_dev == out.st_dev &&
+      in.st_ino == out.st_ino)
+    return "--out and --encode-master name the same file";
+  const char* rendering[] = {"--jobs", "--supersample", "--samples", "--gl-debug", "--shaders", "--stats", "--pass-stats"};
+  for (const char* flag : rendering)
+    if (given.has(flag))
+      return "--encode-master renders nothing: it does not go with --jobs, --supersample, --samples, --gl-debug, "
+             "--shaders, --stats or --pass-stats";
+  return "";
+}
+
 // The refusals that need the whole command line; empty when the request can be met.
 std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given) {
   bool fromGiven = given.has("--from"), toGiven = given.has("--to");
@@ -45,14 +87,17 @@ std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given
   bool frames = stills || video || !options.frames.empty();
   if (!frames && (given.has("--size") || given.has("--fps")))
     return "--size and --fps shape frames, and the music alone has none: give --at, --out or --frames";
-  if (!frames && (given.has("--samples") || given.has("--gl-debug")))
-    return "--samples and --gl-debug shape the rendering, and the music alone renders nothing: give --at, --out or --frames";
+  if (!frames && (given.has("--samples") || given.has("--supersample") || given.has("--gl-debug")))
+    return "--samples, --supersample and --gl-debug shape the rendering, and the music alone renders nothing: "
+           "give --at, --out or --frames";
   if (!frames && given.has("--shaders"))
     return "--shaders serves the pictures, and the music alone has none: give --at, --out or --frames";
   if (!frames && given.has("--tracks"))
     return "--tracks serves the pictures, and the music alone has none: give --at, --out or --frames";
   if (!video && given.has("--encoder-timeout")) return "--encoder-timeout applies only to a video --out";
   if (!video && given.has("--encoder-preset")) return "--encoder-preset applies only to a video --out";
+  std::string kind = checkVideoKind(options, given, video);
+  if (!kind.empty()) return kind;
   if (given.has("--jobs")) {
     if (stills) return "--jobs shares out the frames of a span: it does not go with --at";
     if (!frames) return "--jobs shares out frames, and the music alone has none: give --out FILE or --frames";
@@ -75,11 +120,16 @@ std::string checkRequest(const CaptureOptions& options, const OptionsSeen& given
     return "--size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
            " is too small: the scenes' quarter-size passes need at least " + std::to_string(kMinFrameSide) +
            " pixels a side";
+  if (renderWidth(options) > kMaxCaptureSide || renderHeight(options) > kMaxCaptureSide)
+    return "--supersample " + std::to_string(options.supersample) + " renders " + std::to_string(renderWidth(options)) +
+           "x" + std::to_string(renderHeight(options)) + ", more than " + std::to_string(kMaxCaptureSide) +
+           " pixels a side";
   if (video) {
     if (videoContainer(options.out).empty()) return options.out + ": the video name must end in .mp4 or .mkv";
     if (options.width % 2 || options.height % 2)
       return "--size " + std::to_string(options.width) + "x" + std::to_string(options.height) +
-             ": H.264 in yuv420p needs an even width and height";
+             (options.master ? ": a master is for H.264 in yuv420p, which needs an even width and height"
+                             : ": H.264 in yuv420p needs an even width and height");
   }
   if (video || !options.frames.empty() || !options.audio.empty()) {
     uint32_t fromMs, toMs;
@@ -150,6 +200,18 @@ bool takeValueOption(const std::string& flag, const char* value, CaptureOptions&
               std::to_string(kMaxCaptureJobs) + ")";
       return false;
     }
+  } else if (flag == "--supersample") {
+    if (!parseInt(value, kMinSupersample, kMaxSupersample, options.supersample)) {
+      error = "bad value for --supersample: '" + std::string(value) + "' (a whole number from " +
+              std::to_string(kMinSupersample) + " to " + std::to_string(kMaxSupersample) + ")";
+      return false;
+    }
+  } else if (flag == "--crf") {
+    valid = parseInt(value, 0, kMaxCrf, options.crf);
+  } else if (flag == "--encode-master") {
+    options.encodeMaster = value;
+    // Checked here, as --shaders is: a master that cannot be read is refused before any work.
+    if (!checkReadableFile(flag, value, error)) return false;
   } else if (flag == "--shaders") {
     options.shaders = value;
     // Checked here, so that a folder that cannot serve is refused before any work.
@@ -179,8 +241,8 @@ bool readArguments(int argc, char** argv, CaptureOptions& options, OptionsSeen& 
       options.help = true;
       continue;
     }
-    if (flag == "--gl-debug") {
-      options.glDebug = true;
+    if (flag == "--gl-debug" || flag == "--master") {
+      (flag == "--master" ? options.master : options.glDebug) = true;
       if (!noteGiven(given, flag, error)) return false;
       continue;
     }
@@ -257,10 +319,33 @@ const char* captureUsage() {
          "  --jobs N         with --out FILE or --frames: render the span's frames in N\n"
          "                   processes at once (1 to 16, default 1); the pictures are the\n"
          "                   same, frame for frame\n"
+         "  --supersample N  render N times the width and height (2 to 4) and average\n"
+         "                   each N x N block in linear light down to --size\n"
+         "  --crf N          with an H.264 video: the quality level, 0 (best) to 51\n"
+         "                   (default 18)\n"
+         "  --master         with a .mkv video: lossless FFV1 and FLAC, frames and music\n"
+         "                   exactly as rendered, to encode later (--encode-master)\n"
+         "  --encode-master FILE  with a video: encode the frames of FILE, a --master of\n"
+         "                   this very span and size (joined from several machines, say),\n"
+         "                   with the span's music, instead of rendering them\n"
          "  --list-scenes    print the show's scenes, one line each: the name, the start\n"
          "                   and the end in seconds (three decimals), separated by tabs;\n"
          "                   it takes no other option\n"
-         "  --help           this text\n";
+         "  --help           this text\n"
+         "\n"
+         "Refused with status 2 before any work: an unknown option, one given twice, one\n"
+         "the request would ignore (--size or --fps with the music alone, an encoder option\n"
+         "without a video, --from or --to with --at, --stats or --pass-stats without frames,\n"
+         "--jobs with --at, the music alone, statistics or --gl-debug), numbers that are not\n"
+         "plain decimals (5, 2.5; not ' 5', '+5', '0x10' or '1e1'), an odd video size, a side\n"
+         "under 4 pixels or beyond the driver's largest texture, renderbuffer or viewport,\n"
+         "an empty span, more than 64 --at times, a --shaders or --tracks folder that is not\n"
+         "one. Refused with status 1 before any rendering: an output that cannot be written\n"
+         "(a folder named as the file, a link to nothing, a missing or read-only folder), no\n"
+         "shaders/ to read, a track file that does not read.\n"
+         "Exit status: 0 when every output is written and checked; 1 when the capture\n"
+         "failed (nothing left that looks finished); 2 when refused; 129, 130 or 143 when\n"
+         "interrupted by SIGHUP, SIGINT or SIGTERM (the encoder stopped, temporaries gone).\n";
 }
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
@@ -282,6 +367,10 @@ void spanMilliseconds(const CaptureOptions& options, uint32_t& fromMs, uint32_t&
   fromMs = static_cast<uint32_t>(std::llround(options.fromSeconds * 1000.0));
   toMs = static_cast<uint32_t>(std::llround(to * 1000.0));
 }
+
+int renderWidth(const CaptureOptions& options) { return options.width * options.supersample; }
+
+int renderHeight(const CaptureOptions& options) { return options.height * options.supersample; }
 
 bool wantsVideo(const CaptureOptions& options) { return !options.out.empty() && options.atMs.empty(); }
 

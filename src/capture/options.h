@@ -14,6 +14,10 @@ constexpr int kMaxEncoderTimeout = 86400;     // seconds
 constexpr int kMaxAtTimes = 64;               // --at times in one run: their pictures are committed together
 constexpr int kMaxCaptureSamples = 32;        // --samples: more than any driver offers
 constexpr int kMaxCaptureJobs = 16;           // --jobs: rendering processes of one span capture
+constexpr int kMinSupersample = 2;            // --supersample: rendered pixels a side per output pixel
+constexpr int kMaxSupersample = 4;
+constexpr int kDefaultCrf = 18;               // --crf: x264's quality level; visually lossless for most pictures
+constexpr int kMaxCrf = 51;                   // x264's worst quality level
 constexpr const char* kDefaultEncoderPreset = "medium";  // x264's own default: small files, good pictures
 
 // The encoder's speed presets, fastest first: a faster one makes a larger file of the same
@@ -40,6 +44,10 @@ struct CaptureOptions {
   std::string shaders;             // --shaders: the folder to read shaders from; "" = shaders/ or the installed copy
   std::string tracks;              // --tracks: the folder to read track files from; "" = tracks/ or the installed copy
   int jobs = 1;                    // --jobs: processes rendering a span's frames; 1 = this one alone
+  int supersample = 1;             // --supersample: rendered pixels a side per output pixel; 1 = none
+  int crf = kDefaultCrf;           // --crf: the H.264 encoder's quality level, 0 (best) to kMaxCrf
+  bool master = false;             // --master: a lossless video (FFV1 and FLAC in Matroska)
+  std::string encodeMaster;        // --encode-master: a span's --master file to encode instead of rendering
   bool listScenes = false;         // --list-scenes: print the scene table and exit
   bool help = false;               // --help
 };
@@ -51,6 +59,9 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
 void spanMilliseconds(const CaptureOptions& options, uint32_t& fromMs, uint32_t& toMs);
 // True when the options ask for a video file (--out without --at).
 bool wantsVideo(const CaptureOptions& options);
+// The size the scenes render at: the output size times --supersample.
+int renderWidth(const CaptureOptions& options);
+int renderHeight(const CaptureOptions& options);
 // The container a video name asks for: "mp4" for .mp4, "matroska" for .mkv (any case), else "".
 std::string videoContainer(const std::string& path);
 // The usage text printed by --help.

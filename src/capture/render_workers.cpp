@@ -4,7 +4,7 @@
 #include "capture/cleanup.h"
 #include "capture/egl_context.h"
 #include "capture/offscreen.h"
-#include "render/frame_readback.h"
+#include "capture/supersample.h"
 #include "show/show.h"
 #include "show/virtual_clock.h"
 
@@ -55,14 +55,14 @@ bool readAll(int fd, void* data, size_t size) {
 class WorkerHost : public VirtualClockHost {
  public:
   int pipe = -1;  // write end to the capture
-  int width = 0, height = 0;
+  FrameReader reader;  // at the output size, reduced here when supersampled
   bool failed = false;
   std::vector<uint8_t> pixels;
 
   bool pollQuit() override { return failed || VirtualClockHost::pollQuit(); }
 
   void onFrame(int64_t frameIndex) override {
-    readFrame(width, height, pixels);
+    reader.read(pixels);
     WorkerFrameHeader header;
     header.frame = frameIndex;
     header.bytes = pixels.size();
@@ -84,11 +84,13 @@ class WorkerHost : public VirtualClockHost {
   signal(SIGTTOU, SIG_IGN);
   EglContext egl;
   Show show;
-  if (!startOffscreenShow(egl, show, options.width, options.height, eglRequest(options))) _exit(kWorkerFailed);
+  if (!startOffscreenShow(egl, show, renderWidth(options), renderHeight(options), eglRequest(options)))
+    _exit(kWorkerFailed);
   WorkerHost host;
   host.pipe = pipe;
-  host.width = options.width;
-  host.height = options.height;
+  host.reader.width = options.width;
+  host.reader.height = options.height;
+  host.reader.factor = options.supersample;
   host.begin(show, options.fps, framesOfProcess(frameCount, jobs, process), fromMs);
   runShow(show, host);
   _exit(host.failed || host.nextWanted != host.wanted.size() ? kWorkerFailed : 0);

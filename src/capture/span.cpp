@@ -10,6 +10,7 @@
 #include "capture/offscreen.h"
 #include "capture/render_workers.h"
 #include "capture/stats_recorder.h"
+#include "capture/supersample.h"
 #include "capture/video_probe.h"
 #include "capture/wav_writer.h"
 #include "show/show.h"
@@ -27,6 +28,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,69 +42,74 @@ double secondsSince(Clock::time_point start) {
 
 constexpr int kProbeSeconds = 300;  // for ffprobe to read a finished video back
 
-// Writes the span's music to a tracked temporary WAV for the encoder to read; false after a
-// message.
-bool writeMusicForEncoder(const std::vector<int16_t>& music, std::string& path, int& slot) {
+// A file the encoder reads, made in TMPDIR and tracked for clean-up while it exists.
+struct EncoderInput {
+  std::string path;  // empty when none
+  int slot = -1;     // clean-up slot of path
+
+  // Removes the file, if it exists.
+  void drop() {
+    if (path.empty()) return;
+    unlink(path.c_str());  // made by mkostemps, so ours
+    forgetTemporaryFile(slot);
+    slot = -1;
+    path.clear();
+  }
+};
+
+// Writes what (named in messages) through write into a tracked temporary file of TMPDIR named
+// demo-capture-NAME-XXXXXX.EXT (name holds "NAME-XXXXXX.EXT"); false after a message.
+bool writeEncoderInput(std::string name, const char* what, const std::function<bool(FILE*)>& write,
+                       EncoderInput& input) {
   const char* folder = std::getenv("TMPDIR");
-  std::string name = std::string(folder && *folder ? folder : "/tmp") + "/demo-capture-music-XXXXXX.wav";
+  name = std::string(folder && *folder ? folder : "/tmp") + "/demo-capture-" + name;
   int fd;
   {
     CleanupScope scope;  // created and tracked as one step
     fd = mkostemps(&name[0], 4, O_CLOEXEC | O_NOFOLLOW);
-    if (fd >= 0) slot = trackTemporaryFile(name);
+    if (fd >= 0) input.slot = trackTemporaryFile(name);
   }
   if (fd < 0) {
-    std::fprintf(stderr, "demo-capture: cannot write the music for the encoder in %s: %s\n",
+    std::fprintf(stderr, "demo-capture: cannot write %s for the encoder in %s: %s\n", what,
                  folder && *folder ? folder : "/tmp", std::strerror(errno));
     return false;
   }
-  path = name;
+  input.path = name;
   FILE* file = fdopen(fd, "wb");
-  bool ok = file && writeWavStream(file, music.data(), static_cast<int64_t>(music.size() / 2));
+  bool ok = file && write(file);
   int saved = errno;
   if (file ? std::fclose(file) != 0 : close(fd) != 0) {
     if (ok) saved = errno;
     ok = false;
   }
   if (!ok) {
-    std::fprintf(stderr, "demo-capture: cannot write the music for the encoder: %s\n", std::strerror(saved));
-    unlink(path.c_str());
-    forgetTemporaryFile(slot);
-    slot = -1;
-    path.clear();
+    std::fprintf(stderr, "demo-capture: cannot write %s for the encoder: %s\n", what, std::strerror(saved));
+    input.drop();
   }
   return ok;
 }
 
 // What a span capture has made before it can finish, undone by whichever return leaves
-// first: the music written for the encoder, the checked outputs waiting for their names
-// (whose destructor removes them) and the capture mark.
+// first: the music and chapters written for the encoder, the checked outputs waiting for
+// their names (whose destructor removes them) and the capture mark.
 class SpanScratch {
  public:
   PendingOutputs pending;     // outputs finished and checked, renamed together at the end
   OutputFile video;           // the video's output: its temporary is removed unless handed to pending
-  std::string musicPath;      // the music for the encoder; empty when none
-  int musicSlot = -1;         // clean-up slot of musicPath
+  EncoderInput music;         // the span's music for the encoder
+  EncoderInput chapters;      // the span's chapters for the encoder
   bool capturing = false;     // between beginCapture and endCapture
 
   SpanScratch() = default;
   SpanScratch(const SpanScratch&) = delete;
   SpanScratch& operator=(const SpanScratch&) = delete;
   ~SpanScratch() {
-    dropMusic();
+    music.drop();
+    chapters.drop();
     std::string ignored;
     commitOutput(video, false, ignored);  // nothing to do once handed over, or when in place
     pending.discard();
     end();
-  }
-
-  // Removes the music for the encoder, if it exists.
-  void dropMusic() {
-    if (musicPath.empty()) return;
-    unlink(musicPath.c_str());  // made by mkostemps, so ours
-    forgetTemporaryFile(musicSlot);
-    musicSlot = -1;
-    musicPath.clear();
   }
   // Marks the capture as running (see beginCapture).
   void begin(const std::string& what, const std::string& note = "") {
@@ -124,6 +131,7 @@ class SpanHost : public VirtualClockHost {
   VideoEncoder* encoder = nullptr;  // video output, or
   std::string folder;               // PNG sequence output
   RenderWorkers* workers = nullptr; // the processes rendering the frames this one does not
+  FrameReader reader;               // reads each frame at the output size
   int64_t total = 0;
   int64_t done = 0;
   int64_t nextDelivered = 0;  // the frame that goes to the output next
@@ -138,7 +146,7 @@ class SpanHost : public VirtualClockHost {
 
   void onFrame(int64_t frameIndex) override {
     if (!takeWorkerFrames(frameIndex)) return;
-    readFrame(width, height, pixels);
+    reader.read(pixels);
     deliver(frameIndex);
   }
 
@@ -248,9 +256,13 @@ bool startSpanEncoder(VideoEncoder& encoder, const CaptureOptions& options, cons
   const OutputFile& out = scratch.video;
   encoder.stallSeconds = options.encoderTimeout;
   encoder.preset = options.encoderPreset;
+  encoder.crf = options.crf;
+  encoder.master = options.master;
+  encoder.source = options.encodeMaster;
+  encoder.chaptersPath = scratch.chapters.path;
   encoder.watchedFile = out.inPlace ? "" : out.writePath;
   std::string error;
-  if (startEncoder(encoder, tools.ffmpeg, options.width, options.height, options.fps, scratch.musicPath, out.writePath,
+  if (startEncoder(encoder, tools.ffmpeg, options.width, options.height, options.fps, scratch.music.path, out.writePath,
                    videoContainer(options.out), !out.inPlace, error))
     return true;
   std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
@@ -263,6 +275,9 @@ void setUpSpanHost(SpanHost& host, Show& show, const CaptureOptions& options, co
                    VideoEncoder* encoder, RenderWorkers& workers) {
   host.width = options.width;
   host.height = options.height;
+  host.reader.width = options.width;
+  host.reader.height = options.height;
+  host.reader.factor = options.supersample;
   host.encoder = encoder;
   host.workers = &workers;
   host.folder = options.frames;
@@ -272,9 +287,44 @@ void setUpSpanHost(SpanHost& host, Show& show, const CaptureOptions& options, co
   host.started = Clock::now();
 }
 
+// What the span's video holds once finished: a master (FFV1 RGB and FLAC) or H.264 and AAC,
+// with the chapters of the span.
+VideoExpectation expectedVideo(const CaptureOptions& options, const SpanPlan& plan, bool master) {
+  VideoExpectation expected;
+  expected.width = options.width;
+  expected.height = options.height;
+  expected.frames = plan.frameCount;
+  expected.audioFrames = plan.endSample - plan.firstSample;
+  expected.seconds = std::max(static_cast<double>(plan.frameCount) / options.fps,
+                              static_cast<double>(expected.audioFrames) / kSampleRate);
+  expected.chapters = chapterCount(plan.fromMs, plan.toMs);
+  expected.chapterTracks = videoContainer(options.out) == "mp4" && expected.chapters > 0 ? 1 : 0;
+  if (master) {
+    expected.videoCodec = "ffv1";
+    expected.pixelFormat = "bgr0";
+    expected.colorSpace = "gbr";
+    expected.audioCodec = "flac";
+    expected.audioPacketFrames = kFlacFrameSamples;
+    expected.chapterTracks = 0;  // always Matroska
+  }
+  return expected;
+}
+
+// Replaces the temporary names of the encoder's files in a message by those the user knows.
+std::string userNames(std::string text, const CaptureOptions& options, const SpanScratch& scratch) {
+  const OutputFile& out = scratch.video;
+  const std::pair<std::string, std::string> names[] = {{out.writePath, options.out},
+                                                        {scratch.music.path, "the music of the span"},
+                                                        {scratch.chapters.path, "the chapters of the span"}};
+  for (const auto& name : names)
+    if (!name.first.empty())
+      text = replaceAll(replaceAll(text, toolPath(name.first), name.second), name.first, name.second);
+  return text;
+}
+
 // Waits for ffmpeg (even after a failed run: its own account says more than a closed pipe)
 // and reads a finished video back; returns whether all went well so far, with the reason in
-// error under the names the user knows. The music written for the encoder goes.
+// error under the names the user knows. The files written for the encoder go.
 bool finishSpanVideo(bool ok, VideoEncoder& encoder, const CaptureOptions& options, const VideoTools& tools,
                      const SpanPlan& plan, SpanScratch& scratch, std::string& error) {
   const OutputFile& out = scratch.video;
@@ -283,21 +333,14 @@ bool finishSpanVideo(bool ok, VideoEncoder& encoder, const CaptureOptions& optio
     ok = false;
     error = finishError;
   }
-  if (ok) {
-    VideoExpectation expected;
-    expected.width = options.width;
-    expected.height = options.height;
-    expected.frames = plan.frameCount;
-    expected.audioFrames = plan.endSample - plan.firstSample;
-    expected.seconds = std::max(static_cast<double>(plan.frameCount) / options.fps,
-                                static_cast<double>(expected.audioFrames) / kSampleRate);
-    // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
-    if (!out.inPlace && !probeVideo(tools.ffprobe, out.writePath, expected, options.encoderTimeout, error)) ok = false;
-  }
-  error = replaceAll(error, toolPath(out.writePath), options.out);
-  error = replaceAll(error, toolPath(scratch.musicPath), "the music of the span");
-  error = replaceAll(replaceAll(error, out.writePath, options.out), scratch.musicPath, "the music of the span");
-  scratch.dropMusic();
+  // A device or FIFO cannot be read back; there ffmpeg's status and messages decide.
+  if (ok && !out.inPlace &&
+      !probeVideo(tools.ffprobe, out.writePath, expectedVideo(options, plan, options.master), options.encoderTimeout,
+                  error))
+    ok = false;
+  error = userNames(error, options, scratch);
+  scratch.music.drop();
+  scratch.chapters.drop();
   return ok;
 }
 
@@ -336,6 +379,32 @@ void reportSpan(const SpanHost& host, const FrameStatsRecorder& stats, const Cap
   std::fprintf(stderr, "wrote %s\n", video ? options.out.c_str() : options.frames.c_str());
 }
 
+// Encodes the frames of the span's master (--encode-master) with the span's music and
+// chapters: ffmpeg reads the master itself once ffprobe has found it to hold this span's
+// frames. Returns the process exit status.
+int encodeMaster(const CaptureOptions& options, const VideoTools& tools, const SpanPlan& plan,
+                 FrameStatsRecorder& stats, SpanScratch& scratch) {
+  Clock::time_point started = Clock::now();
+  // Its frames are what matters; chapters and the music's packets are not kept by a join.
+  VideoExpectation master = expectedVideo(options, plan, true);
+  master.chapters = -1;
+  master.exactAudio = false;
+  std::string error;
+  bool ok = probeVideo(tools.ffprobe, options.encodeMaster, master, options.encoderTimeout, error);
+  if (!ok) error = options.encodeMaster + " is not a master of this span: " + error;
+  VideoEncoder encoder;
+  if (ok && !startSpanEncoder(encoder, options, tools, scratch)) return 1;
+  ok = finishSpanVideo(ok, encoder, options, tools, plan, scratch, error);
+  if (ok) ok = commitSpanOutputs(stats, options, plan, true, scratch, error);
+  scratch.end();
+  if (!ok) std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
+  std::fprintf(stderr, "encoded %lld frame%s of %s (%dx%d at %d fps) in %.1f s%s\n",
+               static_cast<long long>(plan.frameCount), plan.frameCount == 1 ? "" : "s", options.encodeMaster.c_str(),
+               options.width, options.height, options.fps, secondsSince(started), ok ? "" : " (failed)");
+  if (ok) std::fprintf(stderr, "wrote %s\n", options.out.c_str());
+  return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
@@ -354,13 +423,21 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
     std::fprintf(stderr, "demo-capture: %s\n", error.c_str());
     return 1;
   }
-  // The music of the span: the encoder reads it as a file; a sequence gets it last, so a
-  // folder with music.wav holds a finished capture.
+  // The music and chapters of the span: the encoder reads them as files; a sequence gets its
+  // music last, so a folder with music.wav holds a finished capture.
   if (video) {
     std::vector<int16_t> music;
     renderMusicSlice(plan.firstSample, plan.endSample, music);
-    if (!writeMusicForEncoder(music, scratch.musicPath, scratch.musicSlot)) return 1;
+    std::string chapters = chapterMetadata(plan.fromMs, plan.toMs);
+    auto writeMusic = [&](FILE* file) {
+      return writeWavStream(file, music.data(), static_cast<int64_t>(music.size() / 2));
+    };
+    auto writeChapters = [&](FILE* file) { return std::fputs(chapters.c_str(), file) >= 0; };
+    if (!writeEncoderInput("music-XXXXXX.wav", "the music", writeMusic, scratch.music) ||
+        !writeEncoderInput("chapters-XXXXXX.txt", "the chapters", writeChapters, scratch.chapters))
+      return 1;
   }
+  if (!options.encodeMaster.empty()) return encodeMaster(options, tools, plan, stats, scratch);
 
   // Forked before this process has a context of its own; stopped on every early return.
   RenderWorkers workers;
@@ -368,7 +445,7 @@ int captureSpan(const CaptureOptions& options, const VideoTools& tools) {
   if (!startRenderWorkers(workers, options, plan.frameCount, plan.fromMs)) return 1;
   EglContext egl;
   Show show;
-  if (!startOffscreenShow(egl, show, options.width, options.height, eglRequest(options))) return 1;
+  if (!startOffscreenShow(egl, show, renderWidth(options), renderHeight(options), eglRequest(options))) return 1;
   VideoEncoder encoder;
   if (video && !startSpanEncoder(encoder, options, tools, scratch)) {
     destroyEglContext(egl);

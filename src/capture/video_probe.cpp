@@ -57,16 +57,18 @@ std::string text(const std::map<std::string, std::string>& fields, const std::st
 
 bool checkProbeReport(const std::string& report, const VideoExpectation& expected, std::string& error) {
   std::map<std::string, std::string> fields = parseFlat(report);
-  int videoStreams = 0, audioStreams = 0;
+  int videoStreams = 0, audioStreams = 0, dataStreams = 0;
   for (int i = 0; fields.count("streams.stream." + std::to_string(i) + ".codec_type"); ++i) {
     std::string prefix = "streams.stream." + std::to_string(i) + ".";
     std::string type = text(fields, prefix + "codec_type");
     long long packets = number(fields, prefix + "nb_read_packets");
     if (type == "video") {
       ++videoStreams;
-      if (text(fields, prefix + "codec_name") != "h264" || text(fields, prefix + "pix_fmt") != "yuv420p") {
-        error = "the video stream is " + text(fields, prefix + "codec_name") + " " + text(fields, prefix + "pix_fmt") +
-                ", not h264 yuv420p";
+      std::string kind = text(fields, prefix + "codec_name") + " " + text(fields, prefix + "pix_fmt") + " " +
+                         text(fields, prefix + "color_space");
+      std::string wanted = expected.videoCodec + " " + expected.pixelFormat + " " + expected.colorSpace;
+      if (kind != wanted) {
+        error = "the video stream is " + kind + ", not " + wanted;
         return false;
       }
       if (number(fields, prefix + "width") != expected.width || number(fields, prefix + "height") != expected.height) {
@@ -80,20 +82,28 @@ bool checkProbeReport(const std::string& report, const VideoExpectation& expecte
       }
     } else if (type == "audio") {
       ++audioStreams;
-      long long least = (expected.audioFrames + kAacFrameSamples - 1) / kAacFrameSamples;
-      if (text(fields, prefix + "codec_name") != "aac") {
-        error = "the audio stream is " + text(fields, prefix + "codec_name") + ", not aac";
+      long long least = (expected.audioFrames + expected.audioPacketFrames - 1) / expected.audioPacketFrames;
+      if (text(fields, prefix + "codec_name") != expected.audioCodec) {
+        error = "the audio stream is " + text(fields, prefix + "codec_name") + ", not " + expected.audioCodec;
         return false;
       }
-      if (packets < least || packets > least + kMaxExtraAudioPackets) {
+      if (expected.exactAudio && (packets < least || packets > least + kMaxExtraAudioPackets)) {
         error = "the audio holds " + std::to_string(packets) + " packets, expected " + std::to_string(least) +
                 " (" + std::to_string(expected.audioFrames) + " sample frames)";
         return false;
       }
+    } else if (type == "data" && dataStreams < expected.chapterTracks) {
+      ++dataStreams;
     } else {
       error = "the file holds an unexpected " + type + " stream";
       return false;
     }
+  }
+  int chapters = 0;
+  while (fields.count("chapters.chapter." + std::to_string(chapters) + ".id")) ++chapters;
+  if ((expected.chapters >= 0 && chapters != expected.chapters) || dataStreams != expected.chapterTracks) {
+    error = "the file holds " + std::to_string(chapters) + " chapters, not " + std::to_string(expected.chapters);
+    return false;
   }
   if (videoStreams != 1 || audioStreams != 1) {
     error = "the file holds " + std::to_string(videoStreams) + " video and " + std::to_string(audioStreams) +
@@ -114,7 +124,7 @@ bool checkProbeReport(const std::string& report, const VideoExpectation& expecte
 bool probeVideo(const std::string& ffprobe, const std::string& path, const VideoExpectation& expected,
                 double stallSeconds, std::string& error) {
   std::vector<std::string> args = {ffprobe, "-v", "error", "-count_packets", "-show_entries",
-                                   "stream=codec_type,codec_name,width,height,pix_fmt,nb_read_packets:format=duration",
+                                   "stream=codec_type,codec_name,width,height,pix_fmt,color_space,nb_read_packets:format=duration:chapter=id",
                                    "-of", "flat", toolPath(path)};
   ChildProcess child;
   if (!startChild(child, args, false, true, error)) return false;

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr double kShowSeconds = kShowEndMs / 1000.0;
-
 // True when argv[i] exists and is a value rather than the next option.
 bool valueFollows(int argc, char** argv, int i) { return i + 1 < argc && argv[i + 1][0] != '-'; }
 
@@ -124,7 +122,14 @@ const char* demoUsage() {
          "\n"
          "Shaders and tracks are read from the --shaders and --tracks folders, else from\n"
          "shaders/ and tracks/ in the working folder, else from the installed copy;\n"
-         "error_log.txt is written in the working folder.\n";
+         "error_log.txt is written in the working folder.\n"
+         "\n"
+         "Refused with status 2 before anything opens: an unknown option, one given twice,\n"
+         "a value that is not a plain decimal or out of range, a window side under 4\n"
+         "pixels, --gl-info with --from, --loop, --mute, --dev, --shaders or --tracks,\n"
+         "--dev with --loop, a --shaders or --tracks folder that is not one.\n"
+         "Exit status: 0 after the show, Escape or a fatal OpenGL error (logged); 255\n"
+         "after a start-up failure (logged in error_log.txt).\n";
 }
 
 bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& error) {

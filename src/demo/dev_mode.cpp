@@ -13,6 +13,7 @@
 #include "show/scene_table.h"
 #include "show/show.h"
 #include "show/transport.h"
+#include "show/virtual_clock.h"
 #include "synth/audio.h"
 #include "synth/sample_rate.h"
 #include "synth/song_player.h"
@@ -103,7 +104,7 @@ class DevHost : public ShowHost {
 };
 
 void DevHost::saveScreenshot() {
-  std::string path = "frame-" + std::to_string(showMs) + ".png";
+  std::string path = stillFileName(showMs);
   std::string error;
   if (saveFrame(path, show.width, show.height, error))
     std::fprintf(stderr, "demo: saved %s\n", path.c_str());

@@ -9,6 +9,11 @@
 
 constexpr int kTimelineEntries = kSceneCount + 1;  // the scenes, then the end
 constexpr uint32_t kShowEndMs = 192000;
+constexpr double kShowSeconds = kShowEndMs / 1000.0;  // the show's length, as options take times
+
+// Where the scene of kSceneTable's row ends, milliseconds: the next row's start, or the end of
+// the show.
+constexpr uint32_t sceneEndMs(int row) { return row + 1 < kSceneCount ? kSceneTable[row + 1].startMs : kShowEndMs; }
 
 struct TimelineEntry {
   Scene* scene;      // becomes current; null marks the end of the show

@@ -9,6 +9,8 @@ int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0
 
 }  // namespace
 
+std::string stillFileName(uint32_t ms) { return "frame-" + std::to_string(ms) + ".png"; }
+
 uint32_t frameTick(int64_t frame, int fps, uint32_t originMs) {
   return static_cast<uint32_t>(originMs + floorDiv(frame * 1000, fps));
 }

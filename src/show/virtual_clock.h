@@ -8,12 +8,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The frame grid: the capture tool's default rate, and the one the maker's mode shows and steps
 // on, so that F12's picture is --at's.
 constexpr int kFrameGridFps = 60;  // frames per second
 
+// The name of the picture of show time ms ("frame-<ms>.png"): what --at writes and F12 saves,
+// so that the maker finds the one beside the other.
+std::string stillFileName(uint32_t ms);
 // The tick of frame k at fps frames per second from originMs.
 uint32_t frameTick(int64_t frame, int fps, uint32_t originMs = 0);
 // The first frame whose tick is at or after ms.

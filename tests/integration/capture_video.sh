@@ -5,10 +5,11 @@ source "$(dirname "$0")/common.bash"
 cd "$SOURCE_DIR" || fail "no source folder"
 command -v ffprobe >/dev/null || fail "ffprobe (package ffmpeg) is not installed"
 
-# streams FILE: a line per stream: codec, then size and pixel format or rate and channels.
+# streams FILE: a line per stream: codec, then size and pixel format or rate and channels (an
+# mp4's chapter track left out: capture_publishing.sh checks the chapters).
 streams() {
   ffprobe -v error -show_entries stream=codec_name,width,height,pix_fmt,sample_rate,channels -of csv=p=0 "$1" |
-    tr '\n' ' '
+    grep -v '^bin_data' | tr '\n' ' '
 }
 
 # A short video: 1.5 s at 10 fps is 15 frames of 160x90 with 1.5 s of AAC stereo at 44100 Hz.

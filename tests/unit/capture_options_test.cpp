@@ -1,8 +1,10 @@
 // The capture tool's command line: good input parsed exactly and handed on to the span and the
 // EGL context, bad input refused.
+#include "capture/encoder.h"
 #include "capture/offscreen.h"
 #include "capture/options.h"
 #include "capture/span.h"
+#include "show/show.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +92,26 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
   };
   for (const char* bad : {"", "-1", "33", "4x", "four", "1e1", "99999999999999999999"})
     refused.push_back({{"--samples", bad, "--at", "5", "--out", "dir"}, "--samples"});
+  // Supersampling, quality and the master: in range, where each applies, the master lossless
+  // in Matroska; a master to encode must be a readable file other than the video.
+  const std::string master = __FILE__;  // any regular file will do for the options
+  const std::vector<std::pair<std::vector<std::string>, std::string>> publishing = {
+      {{"--frames", "d", "--supersample", "5"}, "from 2 to 4"},
+      {{"--audio", "a.wav", "--supersample", "2"}, "--supersample"},
+      {{"--frames", "d", "--size", "20000x64", "--supersample", "4"}, "renders 80000x256, more than 65536"},
+      {{"--out", "v.mp4", "--crf", "52"}, "--crf"}, {{"--frames", "d", "--crf", "5"}, "--crf"},
+      {{"--out", "v.mp4", "--master"}, ".mkv"}, {{"--at", "5", "--out", "d", "--master"}, "--master"},
+      {{"--out", "v.mkv", "--master", "--crf", "10"}, "lossless"},
+      {{"--out", "v.mkv", "--master", "--encoder-preset", "fast"}, "lossless"},
+      {{"--out", "v.mp4", "--encode-master", "/no/such.mkv"}, "No such file"},
+      {{"--out", "v.mp4", "--encode-master", "/tmp"}, "not a regular file"},
+      {{"--frames", "d", "--encode-master", master}, "--encode-master"},
+      {{"--out", "v.mkv", "--master", "--encode-master", master}, "--master"},
+      {{"--out", master, "--encode-master", master}, "same file"},
+      {{"--out", "v.mp4", "--encode-master", master, "--jobs", "2"}, "renders nothing"},
+      {{"--out", "v.mp4", "--encode-master", master, "--supersample", "2"}, "renders nothing"},
+  };
+  refused.insert(refused.end(), publishing.begin(), publishing.end());
   for (const auto& request : refused) {
     CaptureOptions o;
     std::string error;
@@ -107,6 +129,9 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
       {"--frames", "seq", "--stats", "s.csv"}, {"--frames", "d", "--stats", "-"}, {"--out", "d", "--at", most},
       {"--samples", "0", "--at", "5", "--out", "dir"}, {"--at", "5", "--out", "d", "--pass-stats", "p.csv"},
       {"--frames", "d", "--stats", "s.csv", "--pass-stats", "-"}, {"--list-scenes"},
+      {"--out", "v.mkv", "--master", "--jobs", "2"}, {"--out", "v.mp4", "--crf", "0"},
+      {"--out", "v.mp4", "--crf", "51", "--supersample", "4"}, {"--at", "5", "--out", "d", "--supersample", "3"},
+      {"--out", "v.mkv", "--encode-master", master, "--audio", "a.wav", "--crf", "20"},
   };
   for (const auto& words : accepted) {
     CaptureOptions o;
@@ -180,7 +205,22 @@ TEST(CaptureOptions, JobsForSpansOnly) {
     EXPECT_FALSE(parse(request.first, refusedOptions, error)) << testing::PrintToString(request.first);
     EXPECT_NE(error.find(request.second), std::string::npos) << testing::PrintToString(request.first) << ": " << error;
   }
-  EXPECT_NE(std::string(captureUsage()).find("--jobs N"), std::string::npos);
+  for (const char* option : {"--jobs N", "--supersample N", "--crf N", "--master ", "--encode-master FILE"})
+    EXPECT_NE(std::string(captureUsage()).find(option), std::string::npos) << option;
+}
+
+// One chapter per scene shown in the span, named as the scene, from its start or the span's,
+// to the next one's start or the span's end, in milliseconds from the span's start.
+TEST(CaptureSpan, ChaptersAreTheScenesOfTheSpan) {
+  std::string chapters, head = "[CHAPTER]\nTIMEBASE=1/1000\nSTART=";
+  for (const char* chapter : {"0\nEND=34000\ntitle=forest", "34000\nEND=78000\ntitle=tv",
+                              "78000\nEND=110000\ntitle=pacman", "110000\nEND=126000\ntitle=cubes",
+                              "126000\nEND=192000\ntitle=curves"})
+    chapters += head + chapter + "\n";
+  EXPECT_EQ(chapterMetadata(0, kShowEndMs), ";FFMETADATA1\n" + chapters);
+  EXPECT_EQ(chapterMetadata(77000, 79500), ";FFMETADATA1\n" + head + "0\nEND=1000\ntitle=tv\n" + head +
+                                               "1000\nEND=2500\ntitle=pacman\n");
+  EXPECT_EQ(chapterCount(78000, 110000), 1);  // the scene's own span: no chapter of the next
 }
 
 // The span in whole milliseconds; its music starts at the tick of its frame 0, off the

@@ -6,6 +6,7 @@
 #include "capture/child_process.h"
 #include "capture/encoder.h"
 #include "capture/folders.h"
+#include "capture/supersample.h"
 #include "capture/video_probe.h"
 #include "capture/wav_writer.h"
 #include "test_helpers.h"
@@ -133,6 +134,7 @@ const char* const kGoodReport =
     "streams.stream.0.width=160\n"
     "streams.stream.0.height=90\n"
     "streams.stream.0.pix_fmt=\"yuv420p\"\n"
+    "streams.stream.0.color_space=\"bt709\"\n"
     "streams.stream.0.nb_read_packets=\"15\"\n"
     "streams.stream.1.codec_name=\"aac\"\n"
     "streams.stream.1.codec_type=\"audio\"\n"
@@ -150,6 +152,8 @@ TEST(VideoProbe, AMatchingReportPassesTruncatedOrWrongVideosFailWithTheMismatch)
       {{"nb_read_packets=\"66\"", "nb_read_packets=\"30\""}, "audio holds 30"},
       {{"width=160", "width=162"}, "162x90"},
       {{"\"h264\"", "\"hevc\""}, "hevc"},
+      {{"\"bt709\"", "\"unknown\""}, "yuv420p unknown"},  // converted and tagged with the old matrix
+      {{"format.duration", "chapters.chapter.0.id=0\nformat.duration"}, "1 chapters, not 0"},
       {{"format.duration=\"1.500000\"", "format.duration=\"0.700000\""}, "lasts 0.700000"},
       {{"format.duration=\"1.500000\"", ""}, "unknown time"},
       {{"streams.stream.1.codec_type=\"audio\"", "streams.stream.1.codec_type=\"subtitle\""}, "subtitle"},
@@ -163,6 +167,33 @@ TEST(VideoProbe, AMatchingReportPassesTruncatedOrWrongVideosFailWithTheMismatch)
     EXPECT_NE(error.find(fault.second), std::string::npos) << error;
   }
   EXPECT_FALSE(checkProbeReport("", kGood, error));
+  VideoExpectation chaptered = kGood;  // an mp4's chapters come with the text track that holds them
+  chaptered.chapters = chaptered.chapterTracks = 1;
+  const std::string track = "streams.stream.2.codec_type=\"data\"\n";
+  EXPECT_TRUE(checkProbeReport(kGoodReport + track + "chapters.chapter.0.id=0\n", chaptered, error)) << error;
+  EXPECT_FALSE(checkProbeReport(kGoodReport + track, chaptered, error));
+}
+
+// Each block is averaged in linear light: black beside white is the level of half the light
+// (188), not the level halfway (128); a flat block keeps its level at every factor; halfway
+// between two levels rounds up.
+TEST(Supersample, BlocksAreAveragedInLinearLightAndRoundedToTheNearestLevel) {
+  const std::vector<std::pair<std::vector<uint8_t>, uint8_t>> blocks = {
+      {{0, 255, 255, 0}, 188}, {{0, 0, 0, 255}, 137}, {{10, 10, 9, 9}, 10}, {{6, 9, 6, 9}, 8},
+      {{128, 128, 128, 129}, 128}, {{254, 255, 255, 255}, 255}, {{0, 0, 0, 1}, 0}, {{0, 0, 1, 1}, 1}};
+  for (const auto& block : blocks) {
+    std::vector<uint8_t> big(12), out(3);
+    for (int i = 0; i < 4; ++i) big[i * 3] = big[i * 3 + 1] = big[i * 3 + 2] = block.first[i];
+    reduceInLinearLight(big.data(), 1, 1, 2, out.data());
+    EXPECT_EQ(std::vector<int>(out.begin(), out.end()), std::vector<int>(3, block.second))
+        << testing::PrintToString(block.first);
+  }
+  for (int factor = kMinSupersample; factor <= kMaxSupersample; ++factor) {
+    std::vector<uint8_t> big(256 * 3 * factor * factor), out(256 * 3);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i / 3 % (256 * factor) / factor);
+    reduceInLinearLight(big.data(), 256, 1, factor, out.data());
+    for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], i / 3) << "factor " << factor;
+  }
 }
 
 TEST(Encoder, FailureStatusAndReportedErrorsAreFailures) {
@@ -193,23 +224,26 @@ TEST(Encoder, FailureStatusAndReportedErrorsAreFailures) {
   }
 }
 
-// The encoder's speed reaches ffmpeg as given, in place of the default.
-TEST(Encoder, PresetIsHandedToFfmpeg) {
+// The encoder's speed and quality level reach ffmpeg as given, in place of the defaults.
+TEST(Encoder, PresetAndQualityAreHandedToFfmpeg) {
   signal(SIGPIPE, SIG_IGN);
   TempFolder folder;
   std::vector<uint8_t> frame(16 * 16 * 3, 1);
   std::string ffmpeg = folder.at("ffmpeg");  // a stand-in that notes its arguments
   writeText(ffmpeg, "#!/bin/sh\necho \"$@\" > '" + folder.at("args") + "'\ncat > /dev/null\n");
   ASSERT_EQ(chmod(ffmpeg.c_str(), 0755), 0);
-  for (const char* preset : {kDefaultEncoderPreset, "ultrafast"}) {
+  const std::vector<std::pair<const char*, int>> settings = {{kDefaultEncoderPreset, kDefaultCrf}, {"ultrafast", 30}};
+  for (const auto& [preset, crf] : settings) {
     VideoEncoder encoder;
     encoder.preset = preset;
+    encoder.crf = crf;
     std::string error;
     ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error)) << error;
     ASSERT_TRUE(sendFrame(encoder, frame.data(), error)) << error;
     ASSERT_TRUE(finishEncoder(encoder, error)) << error;
     std::string args = readText(folder.at("args"));
-    EXPECT_NE(args.find(std::string("-c:v libx264 -preset ") + preset + " -crf 18"), std::string::npos) << args;
+    EXPECT_NE(args.find(std::string("-c:v libx264 -preset ") + preset + " -crf " + std::to_string(crf)),
+              std::string::npos) << args;
   }
 }
 

@@ -1,0 +1,81 @@
+# Captures made for publishing: BT.709 colours, supersampling in linear light, the lossless
+# master, chapters, and one capture spread over several (stand-in) machines.
+source "$(dirname "$0")/common.bash"
+cd "$SOURCE_DIR" || fail "no source folder"
+command -v parallel >/dev/null || fail "GNU parallel (package parallel) is not installed"
+mean_red() { convert "$1" -format '%[fx:mean.r*255]' info:; }
+
+# Colours: one frame of the shader world in mp4 and mkv, tagged BT.709 (matrix, primaries,
+# transfer, limited range); decoded as the tags say, its mean red is the PNG's within a level.
+"$CAPTURE" --at 5,85 --size 640x360 --out "$WORK/big" 2>"$WORK/err" || fail "stills failed: $(cat "$WORK/err")"
+for video in clip.mp4 clip.mkv; do
+  "$CAPTURE" --out "$WORK/$video" --size 640x360 --fps 10 --from 85 --to 85.1 2>"$WORK/err" ||
+    fail "$video failed: $(cat "$WORK/err")"
+  tags=$(ffprobe -v error -select_streams v:0 -show_entries stream=color_space,color_primaries,color_transfer,color_range \
+    -of csv=p=0 "$WORK/$video")
+  [ "$tags" = "tv,bt709,bt709,bt709" ] || fail "$video is tagged '$tags'"
+  ffmpeg -v error -i "$WORK/$video" -frames:v 1 -vf scale=flags=accurate_rnd+full_chroma_int,format=rgb24 \
+    "$WORK/decoded.png" -y || fail "cannot decode $video"
+  red=$(awk -v a="$(mean_red "$WORK/decoded.png")" -v b="$(mean_red "$WORK/big/frame-85000.png")" 'BEGIN { print a - b }')
+  expect "$video mean red against the PNG's" "${red#-}" "<=" 1
+done
+
+# --supersample 2 at 320x180 is the 640x360 frame reduced in linear light by ImageMagick,
+# within a level; a render size beyond the driver's limits is refused, the limit named.
+"$CAPTURE" --at 5,85 --size 320x180 --supersample 2 --out "$WORK/small" 2>"$WORK/err" ||
+  fail "supersampled stills failed: $(cat "$WORK/err")"
+for t in 5000 85000; do
+  convert "$WORK/big/frame-$t.png" -colorspace RGB -filter box -resize 50% -colorspace sRGB -depth 8 "$WORK/reduced.png"
+  expect "supersampled frame-$t pixels over a level from the reduction" \
+    "$(compare -metric AE -fuzz 0.5% "$WORK/small/frame-$t.png" "$WORK/reduced.png" null: 2>&1)" "==" 0
+done
+"$CAPTURE" --at 5 --size 8192x4096 --supersample 4 --out "$WORK/huge" 2>"$WORK/err"
+expect "status of a render size beyond the driver's limits" $? "==" 2
+grep -q "renders 32768x16384, which is larger than this OpenGL driver renders (GL_MAX_" "$WORK/err" || fail "$(cat "$WORK/err")"
+
+# The lossless master of the span across the television and the shader world: its frames are
+# the PNG sequence's and its music --audio's, byte for byte, and both scenes are chapters.
+span=(--size 160x90 --fps 12 --from 77 --to 79)
+"$CAPTURE" --master --out "$WORK/master.mkv" --audio "$WORK/music.wav" "${span[@]}" 2>"$WORK/err" ||
+  fail "master failed: $(cat "$WORK/err")"
+"$CAPTURE" --frames "$WORK/seq" "${span[@]}" 2>"$WORK/err" || fail "sequence failed: $(cat "$WORK/err")"
+frame_sums() { ffmpeg -v error "$@" -map 0:v -pix_fmt rgb24 -f framemd5 - | grep -v '^#' | cut -d, -f6; }
+[ "$(frame_sums -i "$WORK/master.mkv")" = "$(frame_sums -framerate 12 -i "$WORK/seq/frame-%06d.png")" ] &&
+  [ "$(frame_sums -i "$WORK/master.mkv" | wc -l)" = 24 ] || fail "the master's frames are not the 24 PNGs"
+ffmpeg -v error -i "$WORK/master.mkv" -map 0:a -f s16le - | cmp -s - <(tail -c +45 "$WORK/music.wav") ||
+  fail "the master's music is not --audio's"
+chapters() { ffprobe -v error -show_chapters -of csv=p=0 "$1" | cut -d, -f4,7 | tr '\n' ' '; }
+[ "$(chapters "$WORK/master.mkv")" = "0.000000,tv 1.000000,pacman " ] ||
+  fail "the master's chapters are $(chapters "$WORK/master.mkv")"
+
+# A master of another span is not encoded.
+"$CAPTURE" --encode-master "$WORK/master.mkv" --out "$WORK/wrong.mp4" --size 160x90 --fps 12 --from 77 --to 80 \
+  2>"$WORK/err" && fail "a master of another span was encoded"
+grep -q "is not a master of this span: the video holds 24 of 36 frames" "$WORK/err" || fail "$(cat "$WORK/err")"
+
+# Many machines: three stand-in hosts, each a folder of its own reached through a stand-in
+# ssh; the third fails its first stretch as a lost connection would, and that stretch is
+# rendered again on another. The video decodes to the one-machine capture's frames and music.
+cat >"$WORK/ssh" <<EOF
+#!/bin/bash
+while [ "\${1#-}" != "\$1" ]; do shift; done
+host=\$1; shift; [ "\${1:-}" = -- ] && shift
+mkdir -p "$WORK/hosts/\$host" && cd "$WORK/hosts/\$host" || exit 255
+ln -sfn "$SOURCE_DIR/shaders" shaders
+if [ "\$host" = flaky ] && [[ "\$*" = *GNU_Parallel_worker* ]] && mkdir ../flaky.failed 2>/dev/null; then exit 255; fi
+exec bash -c "\$*"
+EOF
+chmod +x "$WORK/ssh"
+"$CAPTURE" --out "$WORK/one.mp4" "${span[@]}" 2>"$WORK/err" || fail "one-machine capture failed: $(cat "$WORK/err")"
+tools/capture_on_hosts.sh --hosts hostA,hostB,flaky --ssh "$WORK/ssh" --out "$WORK/many.mp4" "${span[@]}" \
+  --stretch 0.75 --jobs 2 --capture "$CAPTURE" --remote-capture "$CAPTURE" 2>"$WORK/err" ||
+  fail "the capture on hosts failed: $(cat "$WORK/err")"
+[ -d "$WORK/hosts/flaky.failed" ] || fail "the failing host was never tried: $(cat "$WORK/err")"
+grep -q "24 frames in 3 stretches of up to 9 frames" "$WORK/err" || fail "$(cat "$WORK/err")"
+all_sums() { ffmpeg -v error -i "$1" -map 0:v -map 0:a -f framemd5 - | grep -v '^#'; }
+[ "$(all_sums "$WORK/many.mp4")" = "$(all_sums "$WORK/one.mp4")" ] || fail "the hosts' video differs from one machine's"
+[ "$(chapters "$WORK/many.mp4")" = "0.000000,tv 1.000000,pacman " ] || fail "the mp4's chapters: $(chapters "$WORK/many.mp4")"
+[ -z "$(find "$WORK/hosts" -name '*.mkv')" ] || fail "stretches were left on the hosts"
+compgen -G "$WORK/.capture_on_hosts.*" >/dev/null && fail "the stretches' folder was left behind"
+finish_checks
+echo "capture publishing: ok"
