@@ -1,7 +1,9 @@
 // Track files: the shipped files hold the show's keys as the show's design writes them; bad
 // files are refused with their line; random and broken bytes never get past the reader; the
-// document edits a line at a time and undoes back to the same bytes.
+// document edits a line at a time and undoes back to the same bytes; the maker's held camera
+// keyed at once.
 #include "base/track_document.h"
+#include "demo/dev_tracks.h"
 #include "scenes/forest/forest_scene.h"
 #include "scenes/pacman/pacman_scene.h"
 #include "scenes/tv/tv_scene.h"
@@ -273,6 +275,40 @@ TEST(TrackDocument, KeepsTheLastEditsAndNeverWritesOverWhatItDidNotRead) {
   EXPECT_FALSE(document.addKey(0, key, error));
   EXPECT_EQ(error, path + ": not written: it is no longer a regular file (a link is not followed)");
   EXPECT_TRUE(readFile(folder.at("target")) == kGood && exists(path));
+}
+
+TEST(DevTracks, AHeldCameraIsDrawnThenKeyedAsOneEditThatUndoTakesBack) {
+  TempFolder folder;
+  ASSERT_EQ(std::system(("cp " + kShippedTracks + "/forest.txt " + folder.path).c_str()), 0);
+  const std::string path = folder.at("forest.txt"), original = readFile(path);
+  useTrackFolder(folder.path);
+  ForrestScene scene;
+  fillSceneTracks(scene);
+  scene.centiseconds = 1234;  // no camera track has a key there
+  DevTracks tracks;
+  tracks.prepare(scene, 0, 12340);
+  const float yaw = scene.yawTrack.evaluate(1234), distance = scene.distanceTrack.evaluate(1234);
+  tracks.pressButton(true);
+  tracks.turn(scene, 40, 0);
+  tracks.pressButton(false);
+  tracks.dolly(scene, 2);
+  tracks.prepare(scene, 0, 12340);  // the same frame: still held, at every time
+  const float heldYaw = scene.yawTrack.evaluate(0), heldDistance = scene.distanceTrack.evaluate(3200);
+  EXPECT_TRUE(heldYaw != yaw && heldDistance < distance);
+  EXPECT_EQ(scene.pitchTrack.evaluate(0), scene.pitchTrack.evaluate(1234));
+  tracks.keyNow(scene);
+  tracks.prepare(scene, 0, 12340);
+  EXPECT_TRUE(scene.yawTrack.evaluate(1234) == heldYaw && scene.distanceTrack.evaluate(1234) == heldDistance);
+  EXPECT_NE(scene.yawTrack.evaluate(0), heldYaw);  // the keys again
+  std::istringstream lines(readFile(path));
+  int keyed = 0;
+  for (std::string line; std::getline(lines, line);) keyed += wordsOf(line).size() == 3 && wordsOf(line)[0] == "1234";
+  EXPECT_EQ(keyed, 4);  // distance, yaw, pitch and height; not the tint nor the focus
+  tracks.undo();
+  EXPECT_EQ(readFile(path), original);
+  useTrackFolder(kShippedTracks);
+  std::string error;
+  EXPECT_TRUE(loadTrackFile(forestTrackFile, error)) << error;
 }
 
 }  // namespace
