@@ -77,6 +77,18 @@ void edited(DevTracks& tracks, int row, const std::string& what) {
   say(tracks, document.path + ": " + what);
 }
 
+// The value at t of track as file's keys have it, whatever a hold or a preview left in the scene's member.
+Vec3 keyedValue(SceneTrackFile& file, const TrackRef& track, uint32_t t) {
+  KeyframeTrack<float> scalar;
+  KeyframeTrack<Vec3> vector;
+  TrackRef keyed = track;
+  keyed.scalar = track.scalar ? &scalar : nullptr;
+  keyed.vector = track.vector ? &vector : nullptr;
+  if (keyed.scalar) fillTrack(file, track.name, scalar);
+  if (keyed.vector) fillTrack(file, track.name, vector);
+  return trackValue(keyed, t);
+}
+
 // Starts holding scene's camera at the values drawn in its last frame; false when it has none.
 bool holdCamera(DevTracks& tracks, Scene& scene, const SceneTracks& list) {
   if (tracks.hold.active) return true;
@@ -185,11 +197,7 @@ void DevTracks::keyNow(Scene& scene) {
   std::string error;
   if (row < 0 || tracks.count == 0) return say(*this, "this scene has no tracks");
   bool camera = hold.active && hold.entry == entry;
-  // The values come from the tracks as drawn (held, or as the file has them) before the file is synced.
   uint32_t time = scene.centiseconds;
-  Vec3 values[kMaxTracksPerFile];
-  for (int i = 0; i < tracks.count; ++i)
-    values[i] = camera && tracks.tracks[i].camera ? hold.values[i] : trackValue(tracks.tracks[i], time);
   if (!syncDocument(*this, row, error)) return say(*this, error);
   TrackDocument& document = documents[row];
   int indices[kMaxTracksPerFile];
@@ -204,8 +212,10 @@ void DevTracks::keyNow(Scene& scene) {
     key.time = time;
     const TrackKey* old = keyAt(document.keys.tracks[index], time);
     if (old && !camera) return say(*this, keyName(tracks.tracks[i].name, time) + ": there is a key already");
+    // The held value, else the value the file's keys give there (an outside edit just read included).
+    Vec3 value = camera ? hold.values[i] : keyedValue(*tracks.file, tracks.tracks[i], time);
     for (int c = 0; c < trackComponents(tracks.tracks[i]); ++c) {
-      key.value[c] = component(values[i], c);
+      key.value[c] = component(value, c);
       key.tangent[c] = old ? old->tangent[c] : 0.0f;  // a new key eases in and out flat
     }
     indices[count] = index;
