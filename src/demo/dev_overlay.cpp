@@ -158,9 +158,9 @@ bool DevOverlay::handleEvent(const SDL_Event& event) {
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      if (!visible && !panel.visible) return false;
       int sym = event.key.keysym.sym;
       bool down = event.type == SDL_KEYDOWN;
+      if (!visible && !panel.visible && down) return false;  // a release still reaches ImGui: no key stays down
       if (sym >= 0 && sym < kOverlayKeys) {
         if (down) {
           io.KeysDown[sym] = keyUnseen[sym] = true;
@@ -172,7 +172,7 @@ bool DevOverlay::handleEvent(const SDL_Event& event) {
       }
       uint16_t character = event.key.keysym.unicode;
       if (down && character >= ' ' && character != kDeleteCharacter) io.AddInputCharacter(character);
-      return io.WantTextInput;  // as the last frame left it: a field takes typing
+      return (visible || panel.visible) && io.WantTextInput;  // as the last frame left it: a field takes typing
     }
     default:
       return false;
