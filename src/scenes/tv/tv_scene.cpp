@@ -311,10 +311,13 @@ void TVScene::snowPass(const float screenQuad[kQuadFloats], float fade) {
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 
   // Replaces every pixel the screen quad covers. A quad smaller than the target (a scale
-  // below 1 in the track file) leaves the rest black, not the frame before's; alpha is masked.
+  // below 1 in an edited track file) would leave the frame before's pixels around it, so
+  // the rest is cleared to black first; the shipped scale of 1 covers all and needs no clear.
   bindDrawTarget(sceneFramebuffer, width, height);
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  if (std::fabs(screenQuad[2]) < 1.0f) {  // the second corner's x: the scale
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);  // alpha stays masked
+  }
   useProgram(screenProgram);
   setUniform1f(screenProgram, "time", snowTime(seconds));
   setUniform1f(screenProgram, "tint", fade + 0.001f);
