@@ -4,8 +4,8 @@
 # --master, with --jobs), parallel brings them back (retrying a failed one on another host),
 # ffmpeg joins them without re-encoding and demo-capture encodes the joined master once, with
 # the whole song and the chapters, to the video a one-machine capture of the span would make.
-# The hosts need ssh, rsync and demo-capture with its shaders (installed, or a build run from
-# the folder holding shaders/; see --remote-capture).
+# The hosts need ssh, rsync and demo-capture with its shaders and tracks (installed, or a build
+# run from the folder holding shaders/ and tracks/; see --remote-capture).
 # Usage: tools/capture_on_hosts.sh --hosts LOGINS --out FILE [options]
 #   --hosts LOGINS   comma-separated ssh logins as GNU parallel takes them ([N/][user@]host;
 #                    N: stretches at once there, default 1; ':' is this machine)

@@ -61,7 +61,7 @@ cat >"$WORK/ssh" <<EOF
 while [ "\${1#-}" != "\$1" ]; do shift; done
 host=\$1; shift; [ "\${1:-}" = -- ] && shift
 mkdir -p "$WORK/hosts/\$host" && cd "$WORK/hosts/\$host" || exit 255
-ln -sfn "$SOURCE_DIR/shaders" shaders
+ln -sfn "$SOURCE_DIR/shaders" shaders && ln -sfn "$SOURCE_DIR/tracks" tracks
 if [ "\$host" = flaky ] && [[ "\$*" = *GNU_Parallel_worker* ]] && mkdir ../flaky.failed 2>/dev/null; then exit 255; fi
 exec bash -c "\$*"
 EOF
