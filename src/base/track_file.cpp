@@ -150,13 +150,13 @@ bool parseNumber(const std::string& word, float& number, std::string& error) {
   return false;
 }
 
-// Reads the line's key into track spec's keys; false with what is wrong in error.
-bool readKey(const Line& line, const std::vector<std::string>& words, const TrackSpec& spec, TrackKeys& track,
+// Reads the line's key into the keys of the track that kind describes; false with what is wrong in error.
+bool readKey(const Line& line, const std::vector<std::string>& words, const TrackSpec& kind, TrackKeys& track,
              std::string& error) {
-  size_t numbers = 2 * static_cast<size_t>(spec.components);
+  size_t numbers = 2 * static_cast<size_t>(kind.components);
   if (words.size() != 1 + numbers) {
-    error = "a key of " + std::string(spec.name) + " is a time and " + std::to_string(numbers) + " numbers (" +
-            std::to_string(spec.components) + " of the value, " + std::to_string(spec.components) +
+    error = "a key of " + std::string(kind.name) + " is a time and " + std::to_string(numbers) + " numbers (" +
+            std::to_string(kind.components) + " of the value, " + std::to_string(kind.components) +
             " of the tangent); this line has " + std::to_string(words.size() - 1) + " after its time";
     return false;
   }
@@ -169,11 +169,11 @@ bool readKey(const Line& line, const std::vector<std::string>& words, const Trac
   }
   for (const TrackKey& other : track.keys) {
     if (other.time != key.time) continue;
-    error = "time " + words[0] + " is already a key of " + spec.name + " (line " + std::to_string(other.line) + ")";
+    error = "time " + words[0] + " is already a key of " + kind.name + " (line " + std::to_string(other.line) + ")";
     return false;
   }
   if (track.keys.size() >= static_cast<size_t>(kMaxTrackKeys)) {
-    error = "track " + std::string(spec.name) + " has more than " + std::to_string(kMaxTrackKeys) + " keys";
+    error = "track " + std::string(kind.name) + " has more than " + std::to_string(kMaxTrackKeys) + " keys";
     return false;
   }
   track.keys.push_back(key);
