@@ -1,11 +1,11 @@
-// Per-pass statistics: the show's real scenes run against a fake driver that counts every
-// query and answers them from the draws it saw, with and without --pass-stats; the CSV rows
-// and the per-scene summary.
+// Frame and per-pass statistics: the CSV rows and the per-scene summaries, and the recorder
+// run over scenes against a fake driver that counts every query and answers it from what it saw.
+#include "base/noop_gl.h"
+#include "capture/frame_stats.h"
 #include "capture/pass_stats.h"
 #include "capture/stats_recorder.h"
 #include "fresh_scenes.h"
 #include "render/pass_probe.h"
-#include "base/noop_gl.h"
 #include "show/scene_table.h"
 #include "show/show.h"
 #include "show/virtual_clock.h"
@@ -13,17 +13,111 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
+// The parts of text between separators; a closing separator leaves an empty last part.
+std::vector<std::string> splitBy(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  if (!text.empty() && text.back() == separator) parts.push_back("");
+  return parts;
+}
+
+FrameRecord makeRecord(int scene, uint32_t showMs, double cpu, double gpu) {
+  FrameRecord r;
+  r.scene = scene;
+  r.showMs = showMs;
+  r.cpuMs = cpu;
+  r.gpuMs = gpu;
+  return r;
+}
+
+TEST(FrameStatsCsv, RowFieldsAndCounters) {
+  FrameRecord r = makeRecord(3, 110250, 1.23456, 12.5);
+  r.frame = 7;
+  r.sceneMs = 250;
+  r.counters.add("instances", 4096);
+  r.counters.add("grid_spacing", 0.125);
+  EXPECT_EQ(formatFrameRow(r), "7,110250,cubes,250,1.235,12.500,instances=4096 grid_spacing=0.125\n");
+  // No GPU time and no counters: both fields empty, the commas kept.
+  EXPECT_EQ(formatFrameRow(makeRecord(1, 34000, 0.5, -1)), "0,34000,tv,0,0.500,,\n");
+
+  // Figures past the whole-number range print in six digits; names that would break the
+  // row's fields are made harmless; the fifth figure does not fit and is dropped.
+  FrameRecord odd = makeRecord(4, 0, 0, -1);
+  odd.counters.add("camera_x", -1.0 / 3.0);
+  odd.counters.add("bad name,x=1", 2);
+  odd.counters.add("active_curves", 1e20);
+  odd.counters.add("camera_y", 123456789.5);
+  odd.counters.add("dropped", 1);
+  EXPECT_EQ(formatFrameRow(odd), "0,0,curves,0,0.000,,camera_x=-0.333333 bad_name_x_1=2 active_curves=1e+20 "
+                                 "camera_y=1.23457e+08\n");
+}
+
+TEST(FrameStatsSummary, NearestRankPercentileAndPerSceneInTimelineOrderThenAll) {
+  std::vector<double> values, twenty;
+  for (int i = 100; i >= 1; --i) values.push_back(i);  // unsorted on purpose
+  TimeSummary t = summarizeTimes(values);
+  EXPECT_EQ(t.count, 100);
+  EXPECT_DOUBLE_EQ(t.mean, 50.5);
+  EXPECT_EQ(t.p95, 95);
+  EXPECT_EQ(t.max, 100);
+  // With 20 values the 95th percentile is the 19th smallest, with 21 the 20th.
+  for (int i = 1; i <= 20; ++i) twenty.push_back(i * 10);
+  EXPECT_EQ(summarizeTimes(twenty).p95, 190);
+  twenty.push_back(1000);
+  EXPECT_EQ(summarizeTimes(twenty).p95, 200);
+  EXPECT_EQ(summarizeTimes({3.5}).p95, 3.5);
+  EXPECT_EQ(summarizeTimes({}).count, 0);
+
+  std::vector<SceneSummary> s = summarizeFrames({
+      makeRecord(0, 100, 10, 30),  // forest: its slowest frame is GPU-bound
+      makeRecord(0, 200, 20, 5),
+      makeRecord(4, 130000, 1, -1),  // curves without GPU times
+      makeRecord(4, 130100, 3, -1),
+      makeRecord(1, 34000, 50, 2),  // tv, listed before curves though later in the records
+  });
+  ASSERT_EQ(s.size(), 4u);
+  const int scenes[4] = {0, 1, 4, -1}, frames[4] = {2, 1, 2, 5}, gpuCounts[4] = {2, 1, 0, 3};
+  const uint32_t slowest[4] = {100, 34000, 130100, 34000};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(s[i].scene, scenes[i]);
+    EXPECT_EQ(s[i].frames, frames[i]) << i;
+    EXPECT_EQ(s[i].gpu.count, gpuCounts[i]) << i;
+    EXPECT_EQ(s[i].slowestShowMs, slowest[i]) << i;
+  }
+  EXPECT_DOUBLE_EQ(s[0].cpu.mean, 15);
+  EXPECT_DOUBLE_EQ(s[0].slowestMs, 30);
+  EXPECT_DOUBLE_EQ(s[3].cpu.max, 50);
+
+  // The scene lines themselves are checked on a capture's stderr by capture_stats.sh.
+  std::vector<std::string> lines = splitBy(formatSummary(s), '\n');
+  ASSERT_EQ(lines.size(), 6u);  // header, four rows, the empty rest after the last newline
+  EXPECT_NE(lines[3].find("curves"), std::string::npos);
+  EXPECT_NE(lines[3].find(" - "), std::string::npos);  // no GPU time measured
+  EXPECT_NE(lines[4].find("34.000 s (50.00 ms)"), std::string::npos);
+  EXPECT_TRUE(summarizeFrames({}).empty());
+}
+
+uint32_t renderedSceneMs = 0;  // the clock of the latest ClockScene rendered
+
 // A driver's queries, answered from what was drawn: a timestamp is the number of draws so far
 // in microseconds, a statistics query counts the vertices (index count times instances), the
 // primitives (a third of them) and one fragment shader run per draw issued while it was active.
+// A frame's elapsed time tells whose it is: ((scene clock % 1000) / 100 + 1) * 10 microseconds,
+// below the millisecond each ClockScene frame takes; the television's first frame gets a
+// driver's nonsense, a thousand seconds.
 namespace fakegl {
 struct Query {
   GLenum target = 0;
@@ -31,7 +125,7 @@ struct Query {
   int64_t endedInFrame = -1;  // the frame its result was fixed in
 };
 struct State {
-  std::map<GLuint, Query> queries;
+  std::map<GLuint, Query> queries;  // generated and not deleted
   GLuint nextName = 1;
   std::map<GLenum, GLuint> active;  // running query per target
   uint64_t draws = 0;
@@ -41,11 +135,7 @@ struct State {
   int64_t minFramesBeforeRead = 1 << 30;
 } f;
 
-bool isCount(GLenum target) {
-  for (GLenum t : kPassCountTargets)
-    if (t == target) return true;
-  return false;
-}
+bool isCount(GLenum target) { return std::count(kPassCountTargets, kPassCountTargets + kPassCounts, target) > 0; }
 void APIENTRY genQueries(GLsizei n, GLuint* ids) {
   ++f.calls;
   for (GLsizei i = 0; i < n; ++i) f.queries[ids[i] = f.nextName++] = Query();
@@ -64,7 +154,10 @@ void APIENTRY beginQuery(GLenum target, GLuint id) {
 void APIENTRY endQuery(GLenum target) {
   ++f.calls;
   if (!f.active.count(target)) ++f.misuse;
-  f.queries[f.active[target]].endedInFrame = f.frame;
+  Query& query = f.queries[f.active[target]];
+  query.endedInFrame = f.frame;
+  if (target == GL_TIME_ELAPSED)
+    query.result = renderedSceneMs == 0 ? 1000000000000ull : ((renderedSceneMs % 1000) / 100 + 1) * 10000ull;
   f.active.erase(target);
 }
 void APIENTRY queryCounter(GLuint id, GLenum target) {
@@ -72,8 +165,9 @@ void APIENTRY queryCounter(GLuint id, GLenum target) {
   if (target != GL_TIMESTAMP || !f.queries.count(id)) ++f.misuse;
   f.queries[id] = Query{GL_TIMESTAMP, f.draws * 1000, f.frame};
 }
-void APIENTRY getQueryiv(GLenum, GLenum, GLint* value) {
+void APIENTRY getQueryiv(GLenum, GLenum pname, GLint* value) {
   ++f.calls;
+  if (pname != GL_QUERY_COUNTER_BITS) ++f.misuse;
   *value = 64;
 }
 void APIENTRY getQueryObjectui64v(GLuint id, GLenum pname, GLuint64* value) {
@@ -119,6 +213,18 @@ void install() {
 }
 }  // namespace fakegl
 
+// A scene that notes its clock for the fake's elapsed times; each render takes a millisecond,
+// so that those times are plausible.
+class ClockScene : public Scene {
+ public:
+  void start() override {}
+  void render() override {
+    renderedSceneMs = milliseconds;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  void release() override {}
+};
+
 // Captures the frames it is given, counting each frame for the fake driver.
 class CountingCaptureHost : public VirtualClockHost {
  public:
@@ -129,48 +235,91 @@ class CountingCaptureHost : public VirtualClockHost {
   }
 };
 
-// Fresh scene objects on the show's timeline, as the capture tool makes them.
-void freshScenes(Show& show) {
-  makeFreshScenes();
-  buildDemoTimeline(show);
+// What a capture left for the checks.
+struct Capture {
+  bool ok = false;
+  std::string error;
+  int64_t readLate = 0;     // fewest frames between a query's end and its read, before the end
+  size_t live = 0;          // queries alive when the show had run
+  size_t running = 0;       // of them still running then
+};
+
+// Runs the wanted frames at 10 fps from fromMs through a recorder writing the given files, over
+// fresh scenes of the show or, with clockScenes, scenes that note their clock; a capture that
+// failed after its frames only releases the recorder's GL objects. Deletes the scenes after.
+Capture capture(const std::string& statsPath, const std::string& passesPath, const std::vector<int64_t>& frames,
+                uint32_t fromMs, bool clockScenes, bool failed = false) {
+  Show show;
+  if (clockScenes) {
+    Scene* scenes[kSceneCount];
+    for (Scene*& scene : scenes) scene = new ClockScene;
+    buildTimeline(show, scenes);
+  } else {
+    makeFreshScenes();
+    buildDemoTimeline(show);
+  }
   show.width = 64;
   show.height = 36;
-}
-
-// Deletes what the show holds and the scenes it never reached.
-void dropScenes(Show& show) {
-  for (int i = show.position; i < kStatsScenes; ++i) delete show.timeline[i].scene;
-  delete show.current;
-  for (const SceneRow& row : kSceneTable) *row.object = nullptr;
-}
-
-// Two captured frames at 10 fps in each scene, stills-like: 5 s, 40 s, 85 s, 112 s and 130 s.
-const std::vector<int64_t> kFramesOfEveryScene = {50, 51, 400, 401, 850, 851, 1120, 1121, 1300, 1301};
-
-int64_t readLateWhileRunning = 0;  // fewest frames between a query's end and its read, before the end
-
-// Runs the whole show's wanted frames through a recorder opened with the given files.
-void capture(const std::string& statsPath, const std::string& passesPath, std::string& error, bool& ok) {
-  Show show;
-  freshScenes(show);
   CountingCaptureHost host;
   FrameStatsRecorder recorder;
-  ok = recorder.open(statsPath, passesPath, error);
-  if (!ok) return dropScenes(show);
-  host.begin(show, 10, kFramesOfEveryScene);
-  runShow(show, recorder.wrap(show, host));
-  readLateWhileRunning = fakegl::f.minFramesBeforeRead;  // the end reads the last frames at once
-  PendingOutputs pending;
-  ok = host.nextWanted == kFramesOfEveryScene.size() && recorder.finish(pending, error) && pending.commitAll(error);
-  dropScenes(show);
+  Capture c;
+  c.ok = recorder.open(statsPath, passesPath, c.error);
+  if (c.ok) {
+    host.begin(show, 10, frames, fromMs);
+    runShow(show, recorder.wrap(show, host));
+    c.readLate = fakegl::f.minFramesBeforeRead;  // the end reads the last frames at once
+    c.live = fakegl::f.queries.size();
+    c.running = fakegl::f.active.size();
+    PendingOutputs pending;
+    if (failed)
+      recorder.releaseGl();
+    else
+      c.ok = host.nextWanted == frames.size() && recorder.finish(pending, c.error) && pending.commitAll(c.error);
+  }
+  // The scenes the show never made current are still owned here; the table's are gone.
+  for (int i = show.position; i < kStatsScenes; ++i) delete show.timeline[i].scene;
+  delete show.current;
+  for (const SceneRow& row : kSceneTable)
+    if (!clockScenes) *row.object = nullptr;
+  return c;
 }
 
-std::vector<std::string> splitBy(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::string part;
-  std::istringstream in(text);
-  while (std::getline(in, part, separator)) parts.push_back(part);
-  return parts;
+TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
+  NoopGlScope noop;
+  fakegl::install();
+  EXPECT_TRUE(timerQueriesOffered());
+  TempFolder folder;
+  const std::string path = folder.at("gpu.csv");
+  std::vector<int64_t> frames;
+  for (int k = 0; k < 12; ++k) frames.push_back(k);  // 1.2 s at 10 fps from 33.9 s, longer than the ring
+  // A capture that fails after its frames never reaches finish: its queries, the one the end of
+  // the show left running among them, must still go before the context does.
+  Capture failed = capture(path, "", frames, 33900, true, true);
+  ASSERT_TRUE(failed.ok) << failed.error;
+  EXPECT_EQ(failed.running, 1u);
+  EXPECT_TRUE(fakegl::f.queries.empty() && fakegl::f.active.empty());
+
+  fakegl::install();
+  Capture c = capture(path, "", frames, 33900, true);
+  ASSERT_TRUE(c.ok) << c.error;
+  EXPECT_EQ(c.live, static_cast<size_t>(kTimerRing));
+  // While the show ran, no result was asked for sooner than the ring allows.
+  EXPECT_EQ(c.readLate, kTimerRing);
+  EXPECT_EQ(fakegl::f.misuse, 0);
+  EXPECT_TRUE(fakegl::f.queries.empty() && fakegl::f.active.empty());
+  std::vector<std::string> lines = splitBy(readFile(path), '\n');
+  ASSERT_EQ(lines.size(), 14u);
+  for (int k = 0; k < 12; ++k) {
+    std::vector<std::string> f = splitBy(lines[k + 1], ',');
+    ASSERT_EQ(f.size(), 7u);
+    EXPECT_EQ(f[0] + "," + f[1], std::to_string(k) + "," + std::to_string(33900 + 100 * k));
+    uint32_t sceneMs = static_cast<uint32_t>(std::stoul(f[3]));
+    EXPECT_EQ(sceneMs, k == 0 ? 33900u : 100u * (k - 1));  // the capture's clocks count from the entries
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%.3f", ((sceneMs % 1000) / 100 + 1) * 0.01);
+    if (k == 1) expected[0] = '\0';  // the impossible figure is left out
+    EXPECT_EQ(f[5], expected) << lines[k + 1];
+  }
 }
 
 TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFrame) {
@@ -178,11 +327,11 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
   glGetShaderiv = noopGlReportSuccess;
   glGetProgramiv = noopGlReportSuccess;
   fakegl::install();
-  std::string error;
-  bool ok = false;
+  // Two captured frames at 10 fps in each scene, stills-like: 5 s, 40 s, 85 s, 112 s and 130 s.
+  const std::vector<int64_t> frames = {50, 51, 400, 401, 850, 851, 1120, 1121, 1300, 1301};
   // Without the option: the same scenes and frames, and not one query call.
-  capture("", "", error, ok);
-  ASSERT_TRUE(ok) << error;
+  Capture plain = capture("", "", frames, 0, false);
+  ASSERT_TRUE(plain.ok) << plain.error;
   EXPECT_GT(fakegl::f.draws, 0u);
   EXPECT_EQ(fakegl::f.calls, 0);
   EXPECT_EQ(activePassProbe, nullptr);
@@ -190,14 +339,13 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
   fakegl::install();
   TempFolder folder;
   const std::string path = folder.at("passes.csv");
-  capture("", path, error, ok);
-  ASSERT_TRUE(ok) << error;
+  Capture c = capture("", path, frames, 0, false);
+  ASSERT_TRUE(c.ok) << c.error;
   EXPECT_GT(fakegl::f.calls, 0);
   EXPECT_EQ(fakegl::f.misuse, 0);
-  EXPECT_TRUE(fakegl::f.queries.empty());  // every query deleted at the end
-  EXPECT_TRUE(fakegl::f.active.empty());
+  EXPECT_TRUE(fakegl::f.queries.empty() && fakegl::f.active.empty());  // every query deleted at the end
   // Read back no sooner than the ring allows: the frame never waits for the GPU.
-  EXPECT_GE(readLateWhileRunning, kTimerRing - 1);
+  EXPECT_EQ(c.readLate, kTimerRing);
   EXPECT_EQ(activePassProbe, nullptr);
 
   const std::map<std::string, std::vector<std::string>> passes = {
@@ -210,9 +358,10 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
   std::vector<std::string> lines = splitBy(readFile(path), '\n');
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0] + "\n", kPassStatsHeader);
+  EXPECT_EQ(lines.back(), "");
   std::map<std::string, std::vector<std::string>> namesByFrame;  // "frame,show_ms,scene" -> passes in order
   std::map<std::string, int64_t> vertices;                       // pass -> summed over the capture
-  for (size_t i = 1; i < lines.size(); ++i) {
+  for (size_t i = 1; i + 1 < lines.size(); ++i) {
     std::vector<std::string> f = splitBy(lines[i], ',');
     ASSERT_EQ(f.size(), 8u) << lines[i];
     namesByFrame[f[0] + "," + f[1] + "," + f[2]].push_back(f[3]);
@@ -220,7 +369,7 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
     for (int k = 4; k < 8; ++k) EXPECT_FALSE(f[k].empty()) << lines[i];
     vertices[f[2] + " " + f[3]] += std::stoll(f[5]);
   }
-  ASSERT_EQ(namesByFrame.size(), kFramesOfEveryScene.size());
+  ASSERT_EQ(namesByFrame.size(), frames.size());
   for (const auto& frame : namesByFrame) {
     std::string scene = frame.first.substr(frame.first.rfind(',') + 1);
     ASSERT_TRUE(passes.count(scene)) << frame.first;
@@ -336,7 +485,7 @@ TEST(PassStatistics, RowsLeaveUnknownFiguresEmptyAndTheSummaryGivesSharesOfTheSc
   EXPECT_EQ(s[2].gpu.count, 1);
   EXPECT_DOUBLE_EQ(s[2].share, 0.5);
   std::vector<std::string> lines = splitBy(formatPassSummary(s), '\n');
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 5u);  // a header, three rows, the empty rest after the last newline
   EXPECT_NE(lines[2].find("cubes shadowPass"), std::string::npos);
   EXPECT_NE(lines[2].find("50.0%"), std::string::npos);
   EXPECT_NE(lines[2].find("200/300"), std::string::npos);
