@@ -127,51 +127,6 @@ struct State {
 } f;
 
 bool isCount(GLenum target) { return std::count(kPassCountTargets, kPassCountTargets + kPassCounts, target) > 0; }
-void APIENTRY genQueries(GLsizei n, GLuint* ids) {
-  ++f.calls;
-  for (GLsizei i = 0; i < n; ++i) f.queries[ids[i] = f.nextName++] = Query();
-}
-void APIENTRY deleteQueries(GLsizei n, const GLuint* ids) {
-  ++f.calls;
-  for (GLsizei i = 0; i < n; ++i)
-    if (f.queries.erase(ids[i]) == 0) ++f.misuse;
-}
-void APIENTRY beginQuery(GLenum target, GLuint id) {
-  ++f.calls;
-  if (f.active.count(target) || !f.queries.count(id) || (!isCount(target) && target != GL_TIME_ELAPSED)) ++f.misuse;
-  f.queries[id] = Query{target, 0, -1};
-  f.active[target] = id;
-}
-void APIENTRY endQuery(GLenum target) {
-  ++f.calls;
-  if (!f.active.count(target)) ++f.misuse;
-  Query& query = f.queries[f.active[target]];
-  query.endedInFrame = f.frame;
-  if (target == GL_TIME_ELAPSED)
-    query.result = renderedSceneMs == 0 ? 1000000000000ull : ((renderedSceneMs % 1000) / 100 + 1) * 10000ull;
-  f.active.erase(target);
-}
-void APIENTRY queryCounter(GLuint id, GLenum target) {
-  ++f.calls;
-  if (target != GL_TIMESTAMP || !f.queries.count(id)) ++f.misuse;
-  f.queries[id] = Query{GL_TIMESTAMP, f.draws * 1000, f.frame};
-}
-void APIENTRY getQueryiv(GLenum, GLenum pname, GLint* value) {
-  ++f.calls;
-  if (pname != GL_QUERY_COUNTER_BITS) ++f.misuse;
-  *value = 64;
-}
-void APIENTRY getQueryObjectui64v(GLuint id, GLenum pname, GLuint64* value) {
-  ++f.calls;
-  auto q = f.queries.find(id);
-  if (pname != GL_QUERY_RESULT || q == f.queries.end() || q->second.endedInFrame < 0) {
-    ++f.misuse;
-    *value = 0;
-    return;
-  }
-  f.minFramesBeforeRead = std::min(f.minFramesBeforeRead, f.frame - q->second.endedInFrame);
-  *value = q->second.result;
-}
 // Adds a draw of count vertices, instances times, to the running statistics queries.
 void draw(GLsizei count, GLsizei instances) {
   ++f.draws;
@@ -182,25 +137,59 @@ void draw(GLsizei count, GLsizei instances) {
     if (running != f.active.end()) f.queries[running->second].result += added[k];
   }
 }
-void APIENTRY drawArrays(GLenum, GLint, GLsizei count) { draw(count, 1); }
-void APIENTRY drawElements(GLenum, GLsizei count, GLenum, const void*) { draw(count, 1); }
-void APIENTRY drawRangeElements(GLenum, GLuint, GLuint, GLsizei count, GLenum, const void*) { draw(count, 1); }
-void APIENTRY drawElementsInstanced(GLenum, GLsizei count, GLenum, const void*, GLsizei n) { draw(count, n); }
 
 // Points the query and draw entries of the do-nothing table at the fakes.
 void install() {
   f = State();
-  glGenQueries = genQueries;
-  glDeleteQueries = deleteQueries;
-  glBeginQuery = beginQuery;
-  glEndQuery = endQuery;
-  glQueryCounter = queryCounter;
-  glGetQueryiv = getQueryiv;
-  glGetQueryObjectui64v = getQueryObjectui64v;
-  glDrawArrays = drawArrays;
-  glDrawElements = drawElements;
-  glDrawRangeElements = drawRangeElements;
-  glDrawElementsInstanced = drawElementsInstanced;
+  glGenQueries = [](GLsizei n, GLuint* ids) {
+    ++f.calls;
+    for (GLsizei i = 0; i < n; ++i) f.queries[ids[i] = f.nextName++] = Query();
+  };
+  glDeleteQueries = [](GLsizei n, const GLuint* ids) {
+    ++f.calls;
+    for (GLsizei i = 0; i < n; ++i)
+      if (f.queries.erase(ids[i]) == 0) ++f.misuse;
+  };
+  glBeginQuery = [](GLenum target, GLuint id) {
+    ++f.calls;
+    if (f.active.count(target) || !f.queries.count(id) || (!isCount(target) && target != GL_TIME_ELAPSED)) ++f.misuse;
+    f.queries[id] = Query{target, 0, -1};
+    f.active[target] = id;
+  };
+  glEndQuery = [](GLenum target) {
+    ++f.calls;
+    if (!f.active.count(target)) ++f.misuse;
+    Query& query = f.queries[f.active[target]];
+    query.endedInFrame = f.frame;
+    if (target == GL_TIME_ELAPSED)
+      query.result = renderedSceneMs == 0 ? 1000000000000ull : ((renderedSceneMs % 1000) / 100 + 1) * 10000ull;
+    f.active.erase(target);
+  };
+  glQueryCounter = [](GLuint id, GLenum target) {
+    ++f.calls;
+    if (target != GL_TIMESTAMP || !f.queries.count(id)) ++f.misuse;
+    f.queries[id] = Query{GL_TIMESTAMP, f.draws * 1000, f.frame};
+  };
+  glGetQueryiv = [](GLenum, GLenum pname, GLint* value) {
+    ++f.calls;
+    if (pname != GL_QUERY_COUNTER_BITS) ++f.misuse;
+    *value = 64;
+  };
+  glGetQueryObjectui64v = [](GLuint id, GLenum pname, GLuint64* value) {
+    ++f.calls;
+    auto q = f.queries.find(id);
+    if (pname != GL_QUERY_RESULT || q == f.queries.end() || q->second.endedInFrame < 0) {
+      ++f.misuse;
+      *value = 0;
+      return;
+    }
+    f.minFramesBeforeRead = std::min(f.minFramesBeforeRead, f.frame - q->second.endedInFrame);
+    *value = q->second.result;
+  };
+  glDrawArrays = [](GLenum, GLint, GLsizei count) { draw(count, 1); };
+  glDrawElements = [](GLenum, GLsizei count, GLenum, const void*) { draw(count, 1); };
+  glDrawRangeElements = [](GLenum, GLuint, GLuint, GLsizei count, GLenum, const void*) { draw(count, 1); };
+  glDrawElementsInstanced = [](GLenum, GLsizei count, GLenum, const void*, GLsizei n) { draw(count, n); };
 }
 }  // namespace fakegl
 
@@ -381,10 +370,10 @@ TEST(PassStatistics, PassTimesAddUpToTheFrameAndRepeatedRunsAreSummed) {
   EXPECT_TRUE(probe.timestamps && probe.statistics);
   activePassProbe = &probe;
   probe.beginFrame(1);
-  MEASURED_PASS(fakegl::drawArrays(GL_TRIANGLES, 0, 6));
+  MEASURED_PASS(glDrawArrays(GL_TRIANGLES, 0, 6));
   for (int i = 0; i < 3; ++i) {
-    MEASURED_PASS(fakegl::drawElementsInstanced(GL_TRIANGLES, 36, GL_UNSIGNED_INT, nullptr, 2));
-    MEASURED_PASS(fakegl::drawArrays(GL_TRIANGLES, 0, 3));
+    MEASURED_PASS(glDrawElementsInstanced(GL_TRIANGLES, 36, GL_UNSIGNED_INT, nullptr, 2));
+    MEASURED_PASS(glDrawArrays(GL_TRIANGLES, 0, 3));
   }
   MEASURED_PASS(static_cast<void>(0));  // draws nothing
   probe.endFrame();
@@ -392,8 +381,8 @@ TEST(PassStatistics, PassTimesAddUpToTheFrameAndRepeatedRunsAreSummed) {
   ++fakegl::f.frame;
   // Passes by their function's name, in the order they first ran; the same function's runs in
   // a frame add up.
-  EXPECT_EQ(rows(probe.collect(1)), "0,0,forest,fakegl::drawArrays,0.004,15,5,4\n"
-                                    "0,0,forest,fakegl::drawElementsInstanced,0.003,216,72,3\n"
+  EXPECT_EQ(rows(probe.collect(1)), "0,0,forest,glDrawArrays,0.004,15,5,4\n"
+                                    "0,0,forest,glDrawElementsInstanced,0.003,216,72,3\n"
                                     "0,0,forest,static_cast<void>,0.000,0,0,0\n");
   // Once collected the slot holds nothing; an unknown slot neither.
   EXPECT_TRUE(probe.collect(1).empty());
