@@ -34,28 +34,18 @@ std::vector<std::string> splitBy(const std::string& text, char separator) {
   return parts;
 }
 
-FrameRecord makeRecord(int scene, uint32_t showMs, double cpu, double gpu) {
-  FrameRecord r;
-  r.scene = scene;
-  r.showMs = showMs;
-  r.cpuMs = cpu;
-  r.gpuMs = gpu;
-  return r;
-}
-
 TEST(FrameStatsCsv, RowFieldsAndCounters) {
-  FrameRecord r = makeRecord(3, 110250, 1.23456, 12.5);
-  r.frame = 7;
-  r.sceneMs = 250;
+  // Records as {frame, show_ms, scene, scene_ms, cpu_ms, gpu_ms}.
+  FrameRecord r{7, 110250, 3, 250, 1.23456, 12.5, {}};
   r.counters.add("instances", 4096);
   r.counters.add("grid_spacing", 0.125);
   EXPECT_EQ(formatFrameRow(r), "7,110250,cubes,250,1.235,12.500,instances=4096 grid_spacing=0.125\n");
   // No GPU time and no counters: both fields empty, the commas kept.
-  EXPECT_EQ(formatFrameRow(makeRecord(1, 34000, 0.5, -1)), "0,34000,tv,0,0.500,,\n");
+  EXPECT_EQ(formatFrameRow(FrameRecord{0, 34000, 1, 0, 0.5, -1, {}}), "0,34000,tv,0,0.500,,\n");
 
   // Figures past the whole-number range print in six digits; names that would break the
   // row's fields are made harmless; the fifth figure does not fit and is dropped.
-  FrameRecord odd = makeRecord(4, 0, 0, -1);
+  FrameRecord odd{0, 0, 4, 0, 0, -1, {}};
   odd.counters.add("camera_x", -1.0 / 3.0);
   odd.counters.add("bad name,x=1", 2);
   odd.counters.add("active_curves", 1e20);
@@ -80,9 +70,9 @@ TEST(FrameStatsSummary, NearestRankPercentileAndPerSceneInTimelineOrderThenAll) 
   EXPECT_TRUE(summarizeFrames({}).empty());
   // The forest's slowest frame is GPU-bound, the curves have no GPU times, and the television
   // comes before them though later in the records.
-  EXPECT_EQ(formatSummary(summarizeFrames({makeRecord(0, 100, 10, 30), makeRecord(0, 200, 20, 5),
-                                           makeRecord(4, 130000, 1, -1), makeRecord(4, 130100, 3, -1),
-                                           makeRecord(1, 34000, 50, 2)})),
+  EXPECT_EQ(formatSummary(summarizeFrames({{0, 100, 0, 0, 10, 30, {}}, {0, 200, 0, 0, 20, 5, {}},
+                                           {0, 130000, 4, 0, 1, -1, {}}, {0, 130100, 4, 0, 3, -1, {}},
+                                           {0, 34000, 1, 0, 50, 2, {}}})),
             "frame statistics (ms)   frames  cpu mean   cpu p95   cpu max  gpu mean   gpu p95   gpu max  slowest at\n"
             "  forest                     2     15.00     20.00     20.00     17.50     30.00     30.00  0.100 s (30.00 ms)\n"
             "  tv                         1     50.00     50.00     50.00      2.00      2.00      2.00  34.000 s (50.00 ms)\n"
@@ -360,20 +350,25 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
 TEST(PassStatistics, PassTimesAddUpToTheFrameAndRepeatedRunsAreSummed) {
   NoopGlScope noop;
   fakegl::install();
+  // Measures one frame of passes into the probe's slot, as a scene's render() does.
+  auto measure = [](PassProbe& probe, int slot, void (*passes)()) {
+    activePassProbe = &probe;
+    probe.beginFrame(slot);
+    passes();
+    probe.endFrame();
+    activePassProbe = nullptr;
+    ++fakegl::f.frame;
+  };
   PassProbe probe;
   ASSERT_TRUE(probe.start(2));
-  EXPECT_TRUE(probe.timestamps && probe.statistics);
-  activePassProbe = &probe;
-  probe.beginFrame(1);
-  MEASURED_PASS(glDrawArrays(GL_TRIANGLES, 0, 6));
-  for (int i = 0; i < 3; ++i) {
-    MEASURED_PASS(glDrawElementsInstanced(GL_TRIANGLES, 36, GL_UNSIGNED_INT, nullptr, 2));
-    MEASURED_PASS(glDrawArrays(GL_TRIANGLES, 0, 3));
-  }
-  MEASURED_PASS(static_cast<void>(0));  // draws nothing
-  probe.endFrame();
-  activePassProbe = nullptr;
-  ++fakegl::f.frame;
+  measure(probe, 1, [] {
+    MEASURED_PASS(glDrawArrays(GL_TRIANGLES, 0, 6));
+    for (int i = 0; i < 3; ++i) {
+      MEASURED_PASS(glDrawElementsInstanced(GL_TRIANGLES, 36, GL_UNSIGNED_INT, nullptr, 2));
+      MEASURED_PASS(glDrawArrays(GL_TRIANGLES, 0, 3));
+    }
+    MEASURED_PASS(static_cast<void>(0));  // draws nothing
+  });
   // Passes by their function's name, in the order they first ran; the same function's runs in
   // a frame add up.
   EXPECT_EQ(rows(probe.collect(1)), "0,0,forest,glDrawArrays,0.004,15,5,4\n"
@@ -383,18 +378,13 @@ TEST(PassStatistics, PassTimesAddUpToTheFrameAndRepeatedRunsAreSummed) {
   EXPECT_TRUE(probe.collect(1).empty());
   EXPECT_TRUE(probe.collect(5).empty());
   probe.stop();
-  EXPECT_TRUE(fakegl::f.queries.empty());
-  EXPECT_EQ(fakegl::f.misuse, 0);
+  EXPECT_TRUE(fakegl::f.queries.empty() && fakegl::f.misuse == 0);
 
   // A driver with neither timestamps nor statistics: the passes are still named, figures unknown.
   clearGlEntryPoints();
   PassProbe bare;
   EXPECT_FALSE(bare.start(1));
-  activePassProbe = &bare;
-  bare.beginFrame(0);
-  MEASURED_PASS(passName("x"));
-  bare.endFrame();
-  activePassProbe = nullptr;
+  measure(bare, 0, [] { MEASURED_PASS(passName("x")); });
   EXPECT_EQ(rows(bare.collect(0)), "0,0,forest,passName,,,,\n");
 }
 
