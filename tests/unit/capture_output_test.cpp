@@ -1,7 +1,5 @@
-// The capture tool's output side: where files are written and how they come into place, the
-// WAV file's bytes, which earlier files a sequence replaces, how a finished video is judged, and
-// an encoder that fails or complains (stand-in programs written by the tests; one that stops
-// reading is run through the tool in tests/integration/capture_failures.sh).
+// The capture tool's output side: how files come into place, the WAV file's bytes, what a
+// sequence replaces, how a finished video is judged, and stand-in encoders that fail.
 #include "base/output_file.h"
 #include "capture/child_process.h"
 #include "capture/encoder.h"
@@ -21,7 +19,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <iterator>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -30,12 +27,9 @@ namespace {
 
 void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
-// Regular files, and the targets of links, are written under unique temporary names beside
-// them (capture_failures.sh plants links and files where one might go). Two temporaries for one
-// link differ, both beside its target; a failed one goes, the message naming the user's file;
-// the other replaces the target once committed, with the usual permissions rather than
-// mkstemp's private ones, and the link stays a link. Devices and standard output are written
-// in place (capture_requests.sh runs them).
+// Files, and links' targets, are written under unique temporary names beside them; a failed
+// one goes, named as the user's file; a committed one replaces the target with the usual
+// permissions, not mkstemp's, and the link stays a link. Devices and "-" are written in place.
 TEST(OutputFile, TemporariesAreMadeBesideTheFileAndOnlyCommittedOnesRemain) {
   TempFolder folder;
   std::string error;
@@ -43,8 +37,7 @@ TEST(OutputFile, TemporariesAreMadeBesideTheFileAndOnlyCommittedOnesRemain) {
   writeText(folder.at("target.wav"), "old");
   ASSERT_EQ(symlink(folder.at("target.wav").c_str(), folder.at("link.wav").c_str()), 0);
   OutputFile a = planOutput(folder.at("link.wav"), false), b = planOutput(folder.at("link.wav"), false);
-  FILE* fa = openOutput(a, error);
-  FILE* fb = openOutput(b, error);
+  FILE *fa = openOutput(a, error), *fb = openOutput(b, error);
   ASSERT_TRUE(fa && fb) << error;
   const std::string failed = a.writePath, kept = b.writePath;
   EXPECT_NE(failed, kept);
@@ -60,20 +53,17 @@ TEST(OutputFile, TemporariesAreMadeBesideTheFileAndOnlyCommittedOnesRemain) {
   EXPECT_TRUE(commitOutput(b, true, error)) << error;
   EXPECT_TRUE(!exists(kept) && readFile(folder.at("target.wav")) == "new");
   umask(old);
-  struct stat info;
-  ASSERT_EQ(stat(folder.at("target.wav").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
-  ASSERT_EQ(lstat(folder.at("link.wav").c_str(), &info), 0);
-  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  struct stat target, link;
+  ASSERT_TRUE(stat(folder.at("target.wav").c_str(), &target) == 0 && lstat(folder.at("link.wav").c_str(), &link) == 0);
+  EXPECT_EQ(target.st_mode & 0777, 0644u);
+  EXPECT_TRUE(S_ISLNK(link.st_mode));
   EXPECT_TRUE(planOutput("/dev/null", true).inPlace);
   EXPECT_TRUE(planOutput("-", true).toStdout);
   EXPECT_FALSE(planOutput("-", false).toStdout);
 }
 
 // What cannot be written is known before any work: a folder named as the file, a link to
-// nothing (renaming over it would replace the link, following it would create a file where
-// it points), a missing folder, more music than a WAV file holds. (capture_requests.sh checks
-// that the tool leaves them as they were.)
+// nothing (a rename would replace the link), a missing folder, more music than a WAV holds.
 TEST(OutputFile, FoldersDanglingLinksAndMissingFoldersAreRefusedBeforeWriting) {
   TempFolder folder;
   ASSERT_EQ(mkdir(folder.at("v.mp4").c_str(), 0777), 0);
@@ -112,14 +102,13 @@ TEST(WavWriter, HeaderAndLittleEndianSamples) {
 
 TEST(SequenceFolder, OnlyAnEarlierCapturesFramesAndMusicAreRemoved) {
   TempFolder folder;
-  for (const char* name : {"frame-000000.png", "frame-000099.png", "frame-80000.png", "music.wav", "notes.txt",
-                           "frame-cover.png", "frame-.png", "frame-000001.png.bak", "music.wav.txt"})
-    writeText(folder.at(name), "x");
+  const std::vector<std::pair<const char*, bool>> files = {  // a name, and whether it goes
+      {"frame-000000.png", true}, {"frame-000099.png", true}, {"frame-80000.png", true}, {"music.wav", true},
+      {"notes.txt", false},       {"frame-cover.png", false}, {"frame-.png", false},    {"frame-000001.png.bak", false},
+      {"music.wav.txt", false}};
+  for (const auto& file : files) writeText(folder.at(file.first), "x");
   ASSERT_TRUE(clearEarlierSequence(folder.path));
-  for (const char* gone : {"frame-000000.png", "frame-000099.png", "frame-80000.png", "music.wav"})
-    EXPECT_FALSE(exists(folder.at(gone))) << gone;
-  for (const char* kept : {"notes.txt", "frame-cover.png", "frame-.png", "frame-000001.png.bak", "music.wav.txt"})
-    EXPECT_TRUE(exists(folder.at(kept))) << kept;
+  for (const auto& file : files) EXPECT_NE(exists(folder.at(file.first)), file.second) << file.first;
 }
 
 // ffprobe's report for a 15-frame 160x90 capture with 1.5 s of music.
@@ -238,11 +227,9 @@ TEST(ChildProcess, IdleTimeLeavesOutStoppedTimeAndCountsRewritesAsProgress) {
   writeText(folder.at("out"), "0123456789");
   ProgressWatch watch;
   startWatch(watch, -1, folder.at("out"));
-  EXPECT_EQ(watch.idleSeconds, 0);
   watch.lastLook -= std::chrono::seconds(300);  // as if stopped for five minutes
   double idle = lookForProgress(watch, false);
-  EXPECT_GT(idle, 0);
-  EXPECT_LE(idle, kMaxCountedLookSeconds);
+  EXPECT_TRUE(idle > 0 && idle <= kMaxCountedLookSeconds) << idle;
   watch.lastLook -= std::chrono::seconds(300);
   EXPECT_LE(lookForProgress(watch, false), 2 * kMaxCountedLookSeconds);
   // Rewritten in place, same size: a later modification time is progress.

@@ -297,7 +297,8 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
   fakegl::install();
   // Two captured frames at 10 fps in each scene, stills-like: 5 s, 40 s, 85 s, 112 s and 130 s.
   const std::vector<int64_t> frames = {50, 51, 400, 401, 850, 851, 1120, 1121, 1300, 1301};
-  // Without the option: the same scenes and frames, and not one query call.
+  // Without the option: the same scenes and frames, and not one query call. (That steps which
+  // draw nothing get rows of zero work, and drawing passes work, capture_pass_stats.sh checks.)
   Capture plain = capture("", "", frames, 0, false);
   ASSERT_TRUE(plain.ok) << plain.error;
   EXPECT_GT(fakegl::f.draws, 0u);
@@ -326,25 +327,18 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0] + "\n", kPassStatsHeader);
   std::map<std::string, std::vector<std::string>> namesByFrame;  // "frame,show_ms,scene" -> passes in order
-  std::map<std::string, int64_t> vertices;                       // pass -> summed over the capture
   for (size_t i = 1; i + 1 < lines.size(); ++i) {
     std::vector<std::string> f = splitBy(lines[i], ',');
     ASSERT_EQ(f.size(), 8u) << lines[i];
     namesByFrame[f[0] + "," + f[1] + "," + f[2]].push_back(f[3]);
     // Every figure known: the fake driver offers them all.
     for (int k = 4; k < 8; ++k) EXPECT_FALSE(f[k].empty()) << lines[i];
-    vertices[f[2] + " " + f[3]] += std::stoll(f[5]);
   }
   ASSERT_EQ(namesByFrame.size(), frames.size());
   for (const auto& frame : namesByFrame) {
     std::string scene = frame.first.substr(frame.first.rfind(',') + 1);
     EXPECT_EQ(frame.second, passes.at(scene)) << frame.first;
   }
-  // Steps that draw nothing still get their rows, with zero work; drawing passes have work.
-  EXPECT_EQ(vertices["curves advanceSimulation"], 0);
-  EXPECT_EQ(vertices["cubes setUpCubeDrawing"], 0);
-  EXPECT_GT(vertices["cubes shadowPass"], 0);
-  EXPECT_GT(vertices["forest geometryPass"], 0);
 }
 
 TEST(PassStatistics, PassTimesAddUpToTheFrameAndRepeatedRunsAreSummed) {

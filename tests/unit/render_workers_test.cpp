@@ -1,6 +1,5 @@
 // A span shared among processes: who renders which frame, the capture's side of the pipe from
-// a worker (stand-in workers forked here, without OpenGL), and a worker's exit leaving the
-// capture's files alone.
+// stand-in workers forked here, and a worker's exit leaving the capture's files alone.
 #include "capture/cleanup.h"
 #include "capture/options.h"
 #include "capture/render_workers.h"
