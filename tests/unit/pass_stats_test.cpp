@@ -14,12 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -46,11 +44,10 @@ TEST(FrameStatsCsv, RowFieldsAndCounters) {
   // Figures past the whole-number range print in six digits; names that would break the
   // row's fields are made harmless; the fifth figure does not fit and is dropped.
   FrameRecord odd{0, 0, 4, 0, 0, -1, {}};
-  odd.counters.add("camera_x", -1.0 / 3.0);
-  odd.counters.add("bad name,x=1", 2);
-  odd.counters.add("active_curves", 1e20);
-  odd.counters.add("camera_y", 123456789.5);
-  odd.counters.add("dropped", 1);
+  for (const auto& [name, value] : std::vector<std::pair<const char*, double>>{
+           {"camera_x", -1.0 / 3.0}, {"bad name,x=1", 2}, {"active_curves", 1e20}, {"camera_y", 123456789.5},
+           {"dropped", 1}})
+    odd.counters.add(name, value);
   EXPECT_EQ(formatFrameRow(odd), "0,0,curves,0,0.000,,camera_x=-0.333333 bad_name_x_1=2 active_curves=1e+20 "
                                  "camera_y=1.23457e+08\n");
 }
@@ -91,14 +88,11 @@ std::string rows(const std::vector<PassFigures>& figures) {
   return text;
 }
 
-uint32_t renderedSceneMs = 0;  // the clock of the latest ClockScene rendered
-
 // A driver's queries, answered from what was drawn: a timestamp is the number of draws so far
 // in microseconds, a statistics query counts the vertices (index count times instances), the
 // primitives (a third of them) and one fragment shader run per draw issued while it was active.
 // A frame's elapsed time tells whose it is: ((scene clock % 1000) / 100 + 1) * 10 microseconds,
-// below the millisecond each ClockScene frame takes; the television's first frame gets a
-// driver's nonsense, a thousand seconds.
+// but a scene's first frame gets a driver's nonsense, a thousand seconds.
 namespace fakegl {
 struct Query {
   GLenum target = 0;
@@ -114,6 +108,7 @@ struct State {
   int calls = 0;                   // every query entry point called, generation and reads included
   int misuse = 0;                  // nesting, unknown names, results read before they are fixed
   int64_t minFramesBeforeRead = 1 << 30;
+  const Show* show = nullptr;      // the show being captured
 } f;
 
 bool isCount(GLenum target) { return std::count(kPassCountTargets, kPassCountTargets + kPassCounts, target) > 0; }
@@ -151,8 +146,8 @@ void install() {
     if (!f.active.count(target)) ++f.misuse;
     Query& query = f.queries[f.active[target]];
     query.endedInFrame = f.frame;
-    if (target == GL_TIME_ELAPSED)
-      query.result = renderedSceneMs == 0 ? 1000000000000ull : ((renderedSceneMs % 1000) / 100 + 1) * 10000ull;
+    uint32_t sceneMs = f.show ? f.show->current->milliseconds : 0;
+    if (target == GL_TIME_ELAPSED) query.result = sceneMs == 0 ? 1000000000000ull : ((sceneMs % 1000) / 100 + 1) * 10000ull;
     f.active.erase(target);
   };
   glQueryCounter = [](GLuint id, GLenum target) {
@@ -168,13 +163,10 @@ void install() {
   glGetQueryObjectui64v = [](GLuint id, GLenum pname, GLuint64* value) {
     ++f.calls;
     auto q = f.queries.find(id);
-    if (pname != GL_QUERY_RESULT || q == f.queries.end() || q->second.endedInFrame < 0) {
-      ++f.misuse;
-      *value = 0;
-      return;
-    }
-    f.minFramesBeforeRead = std::min(f.minFramesBeforeRead, f.frame - q->second.endedInFrame);
-    *value = q->second.result;
+    bool fixed = pname == GL_QUERY_RESULT && q != f.queries.end() && q->second.endedInFrame >= 0;
+    f.misuse += !fixed;
+    if (fixed) f.minFramesBeforeRead = std::min(f.minFramesBeforeRead, f.frame - q->second.endedInFrame);
+    *value = fixed ? q->second.result : 0;
   };
   glDrawArrays = [](GLenum, GLint, GLsizei count) { draw(count, 1); };
   glDrawElements = [](GLenum, GLsizei count, GLenum, const void*) { draw(count, 1); };
@@ -182,18 +174,6 @@ void install() {
   glDrawElementsInstanced = [](GLenum, GLsizei count, GLenum, const void*, GLsizei n) { draw(count, n); };
 }
 }  // namespace fakegl
-
-// A scene that notes its clock for the fake's elapsed times; each render takes a millisecond,
-// so that those times are plausible.
-class ClockScene : public Scene {
- public:
-  void start() override {}
-  void render() override {
-    renderedSceneMs = milliseconds;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  void release() override {}
-};
 
 // Captures the frames it is given, counting each frame for the fake driver.
 class CountingCaptureHost : public VirtualClockHost {
@@ -213,20 +193,13 @@ struct Capture {
   size_t live = 0, running = 0;  // queries alive when the show had run, and of them those running
 };
 
-// Runs the wanted frames at 10 fps from fromMs through a recorder writing the given files, over
-// fresh scenes of the show or, with clockScenes, scenes that note their clock; a capture that
-// failed after its frames only releases the recorder's GL objects. Deletes the scenes after.
+// Runs the wanted frames at 10 fps from fromMs over fresh scenes through a recorder writing the
+// given files; a capture that failed after its frames only releases the recorder's GL objects.
 Capture capture(const std::string& statsPath, const std::string& passesPath, const std::vector<int64_t>& frames,
-                uint32_t fromMs, bool clockScenes, bool failed = false) {
+                uint32_t fromMs, bool failed = false) {
   Show show;
-  if (clockScenes) {
-    Scene* scenes[kSceneCount];
-    for (Scene*& scene : scenes) scene = new ClockScene;
-    buildTimeline(show, scenes);
-  } else {
-    makeFreshScenes();
-    buildDemoTimeline(show);
-  }
+  makeFreshScenes();
+  buildDemoTimeline(show);
   show.width = 64;
   show.height = 36;
   CountingCaptureHost host;
@@ -235,10 +208,12 @@ Capture capture(const std::string& statsPath, const std::string& passesPath, con
   c.ok = recorder.open(statsPath, passesPath, c.error);
   if (c.ok) {
     host.begin(show, 10, frames, fromMs);
+    fakegl::f.show = &show;
     runShow(show, recorder.wrap(show, host));
     c.readLate = fakegl::f.minFramesBeforeRead;  // the end reads the last frames at once
     c.live = fakegl::f.queries.size();
     c.running = fakegl::f.active.size();
+    fakegl::f.show = nullptr;
     PendingOutputs pending;
     if (failed)
       recorder.releaseGl();
@@ -248,13 +223,14 @@ Capture capture(const std::string& statsPath, const std::string& passesPath, con
   // The scenes the show never made current are still owned here; the table's are gone.
   for (int i = show.position; i < kStatsScenes; ++i) delete show.timeline[i].scene;
   delete show.current;
-  if (!clockScenes)
-    for (const SceneRow& row : kSceneTable) *row.object = nullptr;
+  for (const SceneRow& row : kSceneTable) *row.object = nullptr;
   return c;
 }
 
 TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   NoopGlScope noop;
+  glGetShaderiv = noopGlReportSuccess;
+  glGetProgramiv = noopGlReportSuccess;
   fakegl::install();
   TempFolder folder;
   const std::string path = folder.at("gpu.csv");
@@ -262,13 +238,13 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   for (int k = 0; k < 12; ++k) frames.push_back(k);  // 1.2 s at 10 fps from 33.9 s, longer than the ring
   // A capture that fails after its frames never reaches finish: its queries, the one the end of
   // the show left running among them, must still go before the context does.
-  Capture failed = capture(path, "", frames, 33900, true, true);
+  Capture failed = capture(path, "", frames, 33900, true);
   ASSERT_TRUE(failed.ok) << failed.error;
   EXPECT_EQ(failed.running, 1u);
   EXPECT_TRUE(fakegl::f.queries.empty() && fakegl::f.active.empty());
 
   fakegl::install();
-  Capture c = capture(path, "", frames, 33900, true);
+  Capture c = capture(path, "", frames, 33900);
   ASSERT_TRUE(c.ok) << c.error;
   EXPECT_EQ(c.live, static_cast<size_t>(kTimerRing));
   // While the show ran, no result was asked for sooner than the ring allows.
@@ -299,7 +275,7 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
   const std::vector<int64_t> frames = {50, 51, 400, 401, 850, 851, 1120, 1121, 1300, 1301};
   // Without the option: the same scenes and frames, and not one query call. (That steps which
   // draw nothing get rows of zero work, and drawing passes work, capture_pass_stats.sh checks.)
-  Capture plain = capture("", "", frames, 0, false);
+  Capture plain = capture("", "", frames, 0);
   ASSERT_TRUE(plain.ok) << plain.error;
   EXPECT_GT(fakegl::f.draws, 0u);
   EXPECT_EQ(fakegl::f.calls, 0);
@@ -308,7 +284,7 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
   fakegl::install();
   TempFolder folder;
   const std::string path = folder.at("passes.csv");
-  Capture c = capture("", path, frames, 0, false);
+  Capture c = capture("", path, frames, 0);
   ASSERT_TRUE(c.ok) << c.error;
   EXPECT_EQ(fakegl::f.misuse, 0);
   EXPECT_TRUE(fakegl::f.queries.empty() && fakegl::f.active.empty());  // every query deleted at the end
