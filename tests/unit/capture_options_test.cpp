@@ -44,7 +44,7 @@ std::string refusal(const std::string& line) {
 const std::string kMaster = __FILE__;
 
 TEST(CaptureOptions, GoodInputIsParsedExactlyAndHandedToTheContext) {
-  CaptureOptions o, c, last, help, plain, jobs;
+  CaptureOptions o, c, last, help, plain, jobs, preset;
   std::string error;
   ASSERT_TRUE(parse("--size 640x360 --fps 30 --at 8,25.5,0.001 --out dir --shaders /tmp --tracks /", o, error))
       << error;
@@ -61,11 +61,7 @@ TEST(CaptureOptions, GoodInputIsParsedExactlyAndHandedToTheContext) {
   EXPECT_TRUE(parse("--help", help, error) && help.help);
   EXPECT_TRUE(parse("--out v.mp4", plain, error) && plain.encoderPreset == kDefaultEncoderPreset) << error;
   EXPECT_TRUE(parse("--jobs 16 --frames d --audio a.wav", jobs, error) && jobs.jobs == 16) << error;
-  for (const char* preset : kEncoderPresets) {
-    CaptureOptions p;
-    ASSERT_TRUE(parse(std::string("--out v.mkv --encoder-preset ") + preset, p, error)) << preset << ": " << error;
-    EXPECT_EQ(p.encoderPreset, preset);
-  }
+  EXPECT_TRUE(parse("--out v.mkv --encoder-preset ultrafast", preset, error) && preset.encoderPreset == "ultrafast");
   for (const char* option : {"--jobs N", "--supersample N", "--crf N", "--master ", "--encode-master FILE"})
     EXPECT_NE(std::string(captureUsage()).find(option), std::string::npos) << option;
 }
@@ -143,7 +139,7 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
       "--samples 32 --at 5 --out dir", "--at 5 --out d --pass-stats p.csv", "--frames d --stats s.csv --pass-stats -",
       "--list-scenes", "--out v.mkv --master --jobs 2", "--out v.mp4 --crf 0", "--out v.mp4 --crf 51 --supersample 4",
       "--at 5 --out d --supersample 3", "--out v.mkv --encode-master " + kMaster + " --audio a.wav --crf 20",
-      "--fps 1000 --frames d --jobs 1"};
+      "--fps 1000 --frames d --jobs 1", "--out v.mkv --encoder-preset veryslow"};
   for (const std::string& line : accepted) EXPECT_EQ(refusal(line), "") << line;
 }
 

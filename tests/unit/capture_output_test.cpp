@@ -57,8 +57,7 @@ TEST(OutputFile, TemporariesAreMadeBesideTheFileAndOnlyCommittedOnesRemain) {
   ASSERT_TRUE(stat(folder.at("target.wav").c_str(), &target) == 0 && lstat(folder.at("link.wav").c_str(), &link) == 0);
   EXPECT_EQ(target.st_mode & 0777, 0644u);
   EXPECT_TRUE(S_ISLNK(link.st_mode));
-  EXPECT_TRUE(planOutput("/dev/null", true).inPlace);
-  EXPECT_TRUE(planOutput("-", true).toStdout);
+  EXPECT_TRUE(planOutput("/dev/null", true).inPlace && planOutput("-", true).toStdout);
   EXPECT_FALSE(planOutput("-", false).toStdout);
 }
 
@@ -192,8 +191,8 @@ TEST(Encoder, FailuresAreReportedAndTheSettingsReachFfmpeg) {
       {noteArgs, "", kDefaultEncoderPreset, kDefaultCrf},
       {noteArgs, "", "ultrafast", 30},
       {"cat > /dev/null; echo 'disk full' >&2; exit 1", "ffmpeg failed with status 1:\n  disk full", "", 0},
-      {"cat > /dev/null; echo 'Error writing trailer' >&2; exit 0", "ffmpeg reported an error:\n  Error writing trailer",
-       "", 0},
+      {"cat > /dev/null; echo 'Error writing trailer' >&2; exit 0",
+       "ffmpeg reported an error:\n  Error writing trailer", "", 0},
       {"cat > /dev/null; kill -9 $$", "ffmpeg was ended by signal 9", "", 0},
       {"exit 0", "ffmpeg stopped taking frames", "", 0},
   };
@@ -210,7 +209,8 @@ TEST(Encoder, FailuresAreReportedAndTheSettingsReachFfmpeg) {
     for (int i = 0; i < 200 && ok; ++i) ok = sendFrame(encoder, frame.data(), error);
     bool finished = finishEncoder(encoder, finishError);
     EXPECT_EQ(ok && finished, failure.empty()) << script << ": " << error << " / " << finishError;
-    EXPECT_NE((ok ? finishError : error).find(failure), std::string::npos) << script << ": " << error << " / " << finishError;
+    EXPECT_NE((ok ? finishError : error).find(failure), std::string::npos)
+        << script << ": " << error << " / " << finishError;
     if (*preset) {
       const std::string args = readFile(folder.at("args"));
       EXPECT_NE(args.find(std::string("-c:v libx264 -preset ") + preset + " -crf " + std::to_string(crf)),

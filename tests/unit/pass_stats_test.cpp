@@ -67,14 +67,15 @@ TEST(FrameStatsSummary, NearestRankPercentileAndPerSceneInTimelineOrderThenAll) 
   EXPECT_TRUE(summarizeFrames({}).empty());
   // The forest's slowest frame is GPU-bound, the curves have no GPU times, and the television
   // comes before them though later in the records.
+  const char* const expected =
+      "frame statistics (ms)   frames  cpu mean   cpu p95   cpu max  gpu mean   gpu p95   gpu max  slowest at\n"
+      "  forest                     2     15.00     20.00     20.00     17.50     30.00     30.00  0.100 s (30.00 ms)\n"
+      "  tv                         1     50.00     50.00     50.00      2.00      2.00      2.00  34.000 s (50.00 ms)\n"
+      "  curves                     2      2.00      3.00      3.00         -         -         -  130.100 s (3.00 ms)\n"
+      "  all                        5     16.80     50.00     50.00     12.33     30.00     30.00  34.000 s (50.00 ms)\n";
   EXPECT_EQ(formatSummary(summarizeFrames({{0, 100, 0, 0, 10, 30, {}}, {0, 200, 0, 0, 20, 5, {}},
                                            {0, 130000, 4, 0, 1, -1, {}}, {0, 130100, 4, 0, 3, -1, {}},
-                                           {0, 34000, 1, 0, 50, 2, {}}})),
-            "frame statistics (ms)   frames  cpu mean   cpu p95   cpu max  gpu mean   gpu p95   gpu max  slowest at\n"
-            "  forest                     2     15.00     20.00     20.00     17.50     30.00     30.00  0.100 s (30.00 ms)\n"
-            "  tv                         1     50.00     50.00     50.00      2.00      2.00      2.00  34.000 s (50.00 ms)\n"
-            "  curves                     2      2.00      3.00      3.00         -         -         -  130.100 s (3.00 ms)\n"
-            "  all                        5     16.80     50.00     50.00     12.33     30.00     30.00  34.000 s (50.00 ms)\n");
+                                           {0, 34000, 1, 0, 50, 2, {}}})), expected);
 }
 
 // The figures as CSV rows of the forest's frame 0.
@@ -126,6 +127,8 @@ void draw(GLsizei count, GLsizei instances) {
 // Points the query and draw entries of the do-nothing table at the fakes.
 void install() {
   f = State();
+  glGetShaderiv = noopGlReportSuccess;  // the scenes' shaders compile and link
+  glGetProgramiv = noopGlReportSuccess;
   glGenQueries = [](GLsizei n, GLuint* ids) {
     ++f.calls;
     for (GLsizei i = 0; i < n; ++i) f.queries[ids[i] = f.nextName++] = Query();
@@ -147,7 +150,8 @@ void install() {
     Query& query = f.queries[f.active[target]];
     query.endedInFrame = f.frame;
     uint32_t sceneMs = f.show ? f.show->current->milliseconds : 0;
-    if (target == GL_TIME_ELAPSED) query.result = sceneMs == 0 ? 1000000000000ull : ((sceneMs % 1000) / 100 + 1) * 10000ull;
+    if (target == GL_TIME_ELAPSED)
+      query.result = sceneMs == 0 ? 1000000000000ull : ((sceneMs % 1000) / 100 + 1) * 10000ull;
     f.active.erase(target);
   };
   glQueryCounter = [](GLuint id, GLenum target) {
@@ -229,8 +233,6 @@ Capture capture(const std::string& statsPath, const std::string& passesPath, con
 
 TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   NoopGlScope noop;
-  glGetShaderiv = noopGlReportSuccess;
-  glGetProgramiv = noopGlReportSuccess;
   fakegl::install();
   TempFolder folder;
   const std::string path = folder.at("gpu.csv");
@@ -249,8 +251,7 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
   EXPECT_EQ(c.live, static_cast<size_t>(kTimerRing));
   // While the show ran, no result was asked for sooner than the ring allows.
   EXPECT_EQ(c.readLate, kTimerRing);
-  EXPECT_EQ(fakegl::f.misuse, 0);
-  EXPECT_TRUE(fakegl::f.queries.empty() && fakegl::f.active.empty());
+  EXPECT_TRUE(fakegl::f.misuse == 0 && fakegl::f.queries.empty() && fakegl::f.active.empty());
   std::vector<std::string> lines = splitBy(readFile(path), '\n');
   ASSERT_EQ(lines.size(), 14u);
   for (int k = 0; k < 12; ++k) {
@@ -268,8 +269,6 @@ TEST(FrameStatsRecorder, GpuTimesReadBackLateAndMatchedToTheirFrames) {
 
 TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFrame) {
   NoopGlScope noop;
-  glGetShaderiv = noopGlReportSuccess;
-  glGetProgramiv = noopGlReportSuccess;
   fakegl::install();
   // Two captured frames at 10 fps in each scene, stills-like: 5 s, 40 s, 85 s, 112 s and 130 s.
   const std::vector<int64_t> frames = {50, 51, 400, 401, 850, 851, 1120, 1121, 1300, 1301};
@@ -286,8 +285,8 @@ TEST(PassStatistics, PlainCaptureIssuesNoQueryAndPassStatsNameEveryPassOncePerFr
   const std::string path = folder.at("passes.csv");
   Capture c = capture("", path, frames, 0);
   ASSERT_TRUE(c.ok) << c.error;
-  EXPECT_EQ(fakegl::f.misuse, 0);
-  EXPECT_TRUE(fakegl::f.queries.empty() && fakegl::f.active.empty());  // every query deleted at the end
+  // No misuse, and every query deleted at the end.
+  EXPECT_TRUE(fakegl::f.misuse == 0 && fakegl::f.queries.empty() && fakegl::f.active.empty());
   // Read back no sooner than the ring allows: the frame never waits for the GPU.
   EXPECT_EQ(c.readLate, kTimerRing);
   EXPECT_EQ(activePassProbe, nullptr);
