@@ -50,9 +50,7 @@ void standInWorker(RenderWorkers& workers, const std::vector<int64_t>& frames, s
   if (pid == 0) {
     close(ends[0]);
     for (int64_t frame : frames) {
-      WorkerFrameHeader header;
-      header.frame = frame;
-      header.bytes = bytes;
+      WorkerFrameHeader header{frame, bytes};
       std::vector<uint8_t> pixels(bytes, static_cast<uint8_t>(frame));
       if (write(ends[1], &header, sizeof header) != sizeof header) _exit(99);
       if (write(ends[1], pixels.data(), pixels.size()) != static_cast<ssize_t>(pixels.size())) _exit(99);
