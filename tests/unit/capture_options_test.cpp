@@ -13,23 +13,18 @@
 
 namespace {
 
-// Splits a command line at spaces; a word in single quotes may hold spaces or be empty.
-std::vector<std::string> words(const std::string& line) {
-  std::vector<std::string> out;
+// Parses a command line split at spaces; a word in single quotes may hold spaces or be empty.
+bool parse(const std::string& line, CaptureOptions& options, std::string& error) {
+  std::vector<std::string> words;
   for (size_t i = 0; i < line.size(); ++i) {
     if (line[i] == ' ') continue;
     size_t end = line[i] == '\'' ? line.find('\'', i + 1) : line.find(' ', i);
     if (end == std::string::npos) end = line.size();
-    out.push_back(line[i] == '\'' ? line.substr(i + 1, end - i - 1) : line.substr(i, end - i));
+    words.push_back(line[i] == '\'' ? line.substr(i + 1, end - i - 1) : line.substr(i, end - i));
     i = end;
   }
-  return out;
-}
-
-bool parse(const std::string& line, CaptureOptions& options, std::string& error) {
-  std::vector<std::string> argWords = words(line);
   std::vector<char*> argv = {const_cast<char*>("demo-capture")};
-  for (std::string& w : argWords) argv.push_back(&w[0]);
+  for (std::string& w : words) argv.push_back(&w[0]);
   return parseCaptureOptions(static_cast<int>(argv.size()), argv.data(), options, error);
 }
 
@@ -100,8 +95,7 @@ TEST(CaptureOptions, BadInputAndRequestsThatCannotBeMetAreRefusedBeforeAnyWork) 
       {"--out v.mp4 --encoder-preset 'fast -crf 0'", "--encoder-preset"},
       {"--audio - --frames d --stats -", "standard output"}, {"--frames d --stats - --pass-stats -", "standard output"},
       {"--frames d --stats s.csv --pass-stats s.csv", "--pass-stats"},
-      // Supersampling, quality and the master: in range, where each applies, the master lossless
-      // in Matroska; a master to encode must be a readable file other than the video.
+      // Supersampling, quality, the lossless master in Matroska, and a readable master to encode.
       {"--frames d --supersample 5", "from 2 to 4"},
       {"--frames d --size 20000x64 --supersample 4", "renders 80000x256, more than 65536"},
       {"--out v.mp4 --crf 52", "--crf"}, {"--frames d --crf 5", "--crf"}, {"--out v.mp4 --master", ".mkv"},

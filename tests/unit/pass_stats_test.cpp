@@ -118,10 +118,8 @@ void draw(GLsizei count, GLsizei instances) {
   ++f.draws;
   uint64_t vertices = static_cast<uint64_t>(count) * static_cast<uint64_t>(instances);
   const uint64_t added[kPassCounts] = {vertices, vertices / 3, 1};
-  for (int k = 0; k < kPassCounts; ++k) {
-    auto running = f.active.find(kPassCountTargets[k]);
-    if (running != f.active.end()) f.queries[running->second].result += added[k];
-  }
+  for (int k = 0; k < kPassCounts; ++k)
+    if (f.active.count(kPassCountTargets[k])) f.queries[f.active[kPassCountTargets[k]]].result += added[k];
 }
 
 // Points the query and draw entries of the do-nothing table at the fakes.
@@ -135,8 +133,7 @@ void install() {
   };
   glDeleteQueries = [](GLsizei n, const GLuint* ids) {
     ++f.calls;
-    for (GLsizei i = 0; i < n; ++i)
-      if (f.queries.erase(ids[i]) == 0) ++f.misuse;
+    for (GLsizei i = 0; i < n; ++i) f.misuse += f.queries.erase(ids[i]) == 0;
   };
   glBeginQuery = [](GLenum target, GLuint id) {
     ++f.calls;
