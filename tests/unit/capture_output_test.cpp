@@ -1,7 +1,5 @@
-// The capture tool's output side: where files are written and how they come into place, the
-// WAV file's bytes, which earlier files a sequence replaces, how a finished video is judged, and
-// an encoder that fails or complains (stand-in programs written by the tests; one that stops
-// reading is run through the tool in tests/integration/capture_failures.sh).
+// The capture tool's output side: how files come into place, the WAV file's bytes, what a
+// sequence replaces, how a finished video is judged, and stand-in encoders that fail.
 #include "base/output_file.h"
 #include "capture/child_process.h"
 #include "capture/encoder.h"
@@ -21,7 +19,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <iterator>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -30,17 +27,9 @@ namespace {
 
 void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
-std::string readText(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Regular files, and the targets of links, are written under unique temporary names beside
-// them (capture_failures.sh plants links and files where one might go). Two temporaries for one
-// link differ, both beside its target; a failed one goes, the message naming the user's file;
-// the other replaces the target once committed, with the usual permissions rather than
-// mkstemp's private ones, and the link stays a link. Devices and standard output are written
-// in place (capture_requests.sh runs them).
+// Files, and links' targets, are written under unique temporary names beside them; a failed
+// one goes, named as the user's file; a committed one replaces the target with the usual
+// permissions, not mkstemp's, and the link stays a link. Devices and "-" are written in place.
 TEST(OutputFile, TemporariesAreMadeBesideTheFileAndOnlyCommittedOnesRemain) {
   TempFolder folder;
   std::string error;
@@ -48,8 +37,7 @@ TEST(OutputFile, TemporariesAreMadeBesideTheFileAndOnlyCommittedOnesRemain) {
   writeText(folder.at("target.wav"), "old");
   ASSERT_EQ(symlink(folder.at("target.wav").c_str(), folder.at("link.wav").c_str()), 0);
   OutputFile a = planOutput(folder.at("link.wav"), false), b = planOutput(folder.at("link.wav"), false);
-  FILE* fa = openOutput(a, error);
-  FILE* fb = openOutput(b, error);
+  FILE *fa = openOutput(a, error), *fb = openOutput(b, error);
   ASSERT_TRUE(fa && fb) << error;
   const std::string failed = a.writePath, kept = b.writePath;
   EXPECT_NE(failed, kept);
@@ -65,20 +53,16 @@ TEST(OutputFile, TemporariesAreMadeBesideTheFileAndOnlyCommittedOnesRemain) {
   EXPECT_TRUE(commitOutput(b, true, error)) << error;
   EXPECT_TRUE(!exists(kept) && readFile(folder.at("target.wav")) == "new");
   umask(old);
-  struct stat info;
-  ASSERT_EQ(stat(folder.at("target.wav").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
-  ASSERT_EQ(lstat(folder.at("link.wav").c_str(), &info), 0);
-  EXPECT_TRUE(S_ISLNK(info.st_mode));
-  EXPECT_TRUE(planOutput("/dev/null", true).inPlace);
-  EXPECT_TRUE(planOutput("-", true).toStdout);
+  struct stat target, link;
+  ASSERT_TRUE(stat(folder.at("target.wav").c_str(), &target) == 0 && lstat(folder.at("link.wav").c_str(), &link) == 0);
+  EXPECT_EQ(target.st_mode & 0777, 0644u);
+  EXPECT_TRUE(S_ISLNK(link.st_mode));
+  EXPECT_TRUE(planOutput("/dev/null", true).inPlace && planOutput("-", true).toStdout);
   EXPECT_FALSE(planOutput("-", false).toStdout);
 }
 
 // What cannot be written is known before any work: a folder named as the file, a link to
-// nothing (renaming over it would replace the link, following it would create a file where
-// it points), a missing folder, more music than a WAV file holds. (capture_requests.sh checks
-// that the tool leaves them as they were.)
+// nothing (a rename would replace the link), a missing folder, more music than a WAV holds.
 TEST(OutputFile, FoldersDanglingLinksAndMissingFoldersAreRefusedBeforeWriting) {
   TempFolder folder;
   ASSERT_EQ(mkdir(folder.at("v.mp4").c_str(), 0777), 0);
@@ -92,11 +76,9 @@ TEST(OutputFile, FoldersDanglingLinksAndMissingFoldersAreRefusedBeforeWriting) {
   std::string error;
   for (const auto& r : refused) {
     OutputFile out = planOutput(r.first, true);
-    EXPECT_FALSE(checkOutput(out, error)) << r.first;
-    EXPECT_NE(error.find(r.second), std::string::npos) << error;
+    EXPECT_TRUE(!checkOutput(out, error) && error.find(r.second) != std::string::npos) << r.first << ": " << error;
     EXPECT_LT(createOutput(out, error), 0) << r.first;
-    EXPECT_FALSE(writeWav(r.first, samples, 1, error)) << r.first;
-    EXPECT_NE(error.find(r.first), std::string::npos) << error;
+    EXPECT_TRUE(!writeWav(r.first, samples, 1, error) && error.find(r.first) != std::string::npos) << error;
   }
   EXPECT_FALSE(writeWav(folder.at("big.wav"), samples, kMaxWavFrames + 1, error));
   EXPECT_FALSE(exists(folder.at("big.wav")));
@@ -108,23 +90,21 @@ TEST(WavWriter, HeaderAndLittleEndianSamples) {
   const int16_t samples[6] = {0, -1, 32767, -32767, 0x1234, -0x1234};
   std::string error;
   ASSERT_TRUE(writeWav(folder.at("music.wav"), samples, 3, error)) << error;
-  const uint8_t expected[56] = {'R', 'I',  'F',  'F', 48,   0,    0,    0,    'W', 'A',  'V',  'E', 'f', 'm',
-                                't', ' ',  16,   0,   0,    0,    1,    0,    2,   0,    0x44, 0xAC, 0,   0,
-                                0x10, 0xB1, 2,   0,   4,    0,    16,   0,    'd', 'a',  't',  'a', 12,  0,
-                                0,   0,    0,    0,   0xFF, 0xFF, 0xFF, 0x7F, 0x01, 0x80, 0x34, 0x12, 0xCC, 0xED};
-  EXPECT_EQ(readFile(folder.at("music.wav")), std::string(expected, expected + 56));
+  // 44100 Hz stereo 16-bit: 176400 bytes a second, 4 a frame; 12 bytes of data.
+  const char expected[] = "RIFF\x30\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0"
+                          "data\x0C\0\0\0" "\0\0\xFF\xFF\xFF\x7F\x01\x80\x34\x12\xCC\xED";
+  EXPECT_EQ(readFile(folder.at("music.wav")), std::string(expected, sizeof expected - 1));
 }
 
 TEST(SequenceFolder, OnlyAnEarlierCapturesFramesAndMusicAreRemoved) {
   TempFolder folder;
-  for (const char* name : {"frame-000000.png", "frame-000099.png", "frame-80000.png", "music.wav", "notes.txt",
-                           "frame-cover.png", "frame-.png", "frame-000001.png.bak", "music.wav.txt"})
-    writeText(folder.at(name), "x");
+  const std::vector<std::pair<const char*, bool>> files = {  // a name, and whether it goes
+      {"frame-000000.png", true}, {"frame-000099.png", true}, {"frame-80000.png", true}, {"music.wav", true},
+      {"notes.txt", false},       {"frame-cover.png", false}, {"frame-.png", false},    {"frame-000001.png.bak", false},
+      {"music.wav.txt", false}};
+  for (const auto& file : files) writeText(folder.at(file.first), "x");
   ASSERT_TRUE(clearEarlierSequence(folder.path));
-  for (const char* gone : {"frame-000000.png", "frame-000099.png", "frame-80000.png", "music.wav"})
-    EXPECT_FALSE(exists(folder.at(gone))) << gone;
-  for (const char* kept : {"notes.txt", "frame-cover.png", "frame-.png", "frame-000001.png.bak", "music.wav.txt"})
-    EXPECT_TRUE(exists(folder.at(kept))) << kept;
+  for (const auto& file : files) EXPECT_NE(exists(folder.at(file.first)), file.second) << file.first;
 }
 
 // ffprobe's report for a 15-frame 160x90 capture with 1.5 s of music.
@@ -163,8 +143,8 @@ TEST(VideoProbe, AMatchingReportPassesTruncatedOrWrongVideosFailWithTheMismatch)
   for (const auto& fault : faults) {
     std::string report = kGoodReport;
     report.replace(report.find(fault.first.first), fault.first.first.size(), fault.first.second);
-    EXPECT_FALSE(checkProbeReport(report, kGood, error)) << fault.second;
-    EXPECT_NE(error.find(fault.second), std::string::npos) << error;
+    EXPECT_TRUE(!checkProbeReport(report, kGood, error) && error.find(fault.second) != std::string::npos)
+        << fault.second << ": " << error;
   }
   EXPECT_FALSE(checkProbeReport("", kGood, error));
   VideoExpectation chaptered = kGood;  // an mp4's chapters come with the text track that holds them
@@ -185,8 +165,7 @@ TEST(Supersample, BlocksAreAveragedInLinearLightAndRoundedToTheNearestLevel) {
     std::vector<uint8_t> big(12), out(3);
     for (int i = 0; i < 4; ++i) big[i * 3] = big[i * 3 + 1] = big[i * 3 + 2] = block.first[i];
     reduceInLinearLight(big.data(), 1, 1, 2, out.data());
-    EXPECT_EQ(std::vector<int>(out.begin(), out.end()), std::vector<int>(3, block.second))
-        << testing::PrintToString(block.first);
+    EXPECT_TRUE(out == std::vector<uint8_t>(3, block.second)) << testing::PrintToString(block.first) << int(out[0]);
   }
   for (int factor = kMinSupersample; factor <= kMaxSupersample; ++factor) {
     std::vector<uint8_t> big(256 * 3 * factor * factor), out(256 * 3);
@@ -196,54 +175,42 @@ TEST(Supersample, BlocksAreAveragedInLinearLightAndRoundedToTheNearestLevel) {
   }
 }
 
-TEST(Encoder, FailureStatusAndReportedErrorsAreFailures) {
+// Stand-in encoders running a case's shell commands: a clean run passes and gets the speed and
+// quality level asked for in place of the defaults; a failing status, a reported error, a
+// signal or a stop before the frames are all failures naming the cause.
+TEST(Encoder, FailuresAreReportedAndTheSettingsReachFfmpeg) {
   signal(SIGPIPE, SIG_IGN);  // as the capture tool's clean-up set-up does: a dead ffmpeg is a failed write
   TempFolder folder;
   std::vector<uint8_t> frame(16 * 16 * 3, 1);
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"cat > /dev/null", ""},  // a clean run passes
-      {"cat > /dev/null; echo 'disk full' >&2; exit 1", "ffmpeg failed with status 1:\n  disk full"},
-      {"cat > /dev/null; echo 'Error writing trailer' >&2; exit 0", "ffmpeg reported an error:\n  Error writing trailer"},
-      {"cat > /dev/null; kill -9 $$", "ffmpeg was ended by signal 9"},
-      {"exit 0", "ffmpeg stopped taking frames"},
+  const std::string noteArgs = "echo \"$@\" > '" + folder.at("args") + "'; cat > /dev/null";
+  const std::vector<std::tuple<std::string, std::string, const char*, int>> cases = {
+      {noteArgs, "", kDefaultEncoderPreset, kDefaultCrf},
+      {noteArgs, "", "ultrafast", 30},
+      {"cat > /dev/null; echo 'disk full' >&2; exit 1", "ffmpeg failed with status 1:\n  disk full", "", 0},
+      {"cat > /dev/null; echo 'Error writing trailer' >&2; exit 0",
+       "ffmpeg reported an error:\n  Error writing trailer", "", 0},
+      {"cat > /dev/null; kill -9 $$", "ffmpeg was ended by signal 9", "", 0},
+      {"exit 0", "ffmpeg stopped taking frames", "", 0},
   };
-  for (const auto& c : cases) {
-    std::string ffmpeg = folder.at("ffmpeg");  // a stand-in running the case's shell commands
-    writeText(ffmpeg, "#!/bin/sh\n" + c.first + "\n");
+  for (const auto& [script, failure, preset, crf] : cases) {
+    const std::string ffmpeg = folder.at("ffmpeg");
+    writeText(ffmpeg, "#!/bin/sh\n" + script + "\n");
     ASSERT_EQ(chmod(ffmpeg.c_str(), 0755), 0);
-    VideoEncoder encoder;
-    std::string error;
-    ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error));
-    bool ok = true;
-    for (int i = 0; i < 200 && ok; ++i) ok = sendFrame(encoder, frame.data(), error);
-    std::string finishError;
-    bool finished = finishEncoder(encoder, finishError);
-    EXPECT_EQ(ok && finished, c.second.empty()) << c.first << ": " << error << " / " << finishError;
-    EXPECT_NE((ok ? finishError : error).find(c.second), std::string::npos)
-        << c.first << ": " << error << " / " << finishError;
-  }
-}
-
-// The encoder's speed and quality level reach ffmpeg as given, in place of the defaults.
-TEST(Encoder, PresetAndQualityAreHandedToFfmpeg) {
-  signal(SIGPIPE, SIG_IGN);
-  TempFolder folder;
-  std::vector<uint8_t> frame(16 * 16 * 3, 1);
-  std::string ffmpeg = folder.at("ffmpeg");  // a stand-in that notes its arguments
-  writeText(ffmpeg, "#!/bin/sh\necho \"$@\" > '" + folder.at("args") + "'\ncat > /dev/null\n");
-  ASSERT_EQ(chmod(ffmpeg.c_str(), 0755), 0);
-  const std::vector<std::pair<const char*, int>> settings = {{kDefaultEncoderPreset, kDefaultCrf}, {"ultrafast", 30}};
-  for (const auto& [preset, crf] : settings) {
     VideoEncoder encoder;
     encoder.preset = preset;
     encoder.crf = crf;
-    std::string error;
-    ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error)) << error;
-    ASSERT_TRUE(sendFrame(encoder, frame.data(), error)) << error;
-    ASSERT_TRUE(finishEncoder(encoder, error)) << error;
-    std::string args = readText(folder.at("args"));
-    EXPECT_NE(args.find(std::string("-c:v libx264 -preset ") + preset + " -crf " + std::to_string(crf)),
-              std::string::npos) << args;
+    std::string error, finishError;
+    ASSERT_TRUE(startEncoder(encoder, ffmpeg, 16, 16, 10, "music.wav", "v.mkv", "matroska", true, error));
+    bool ok = true;
+    for (int i = 0; i < 200 && ok; ++i) ok = sendFrame(encoder, frame.data(), error);
+    bool finished = finishEncoder(encoder, finishError);
+    EXPECT_TRUE((ok && finished) == failure.empty() && (ok ? finishError : error).find(failure) != std::string::npos)
+        << script << ": " << error << " / " << finishError;
+    if (*preset) {
+      const std::string args = readFile(folder.at("args"));
+      EXPECT_NE(args.find(std::string("-c:v libx264 -preset ") + preset + " -crf " + std::to_string(crf)),
+                std::string::npos) << args;
+    }
   }
 }
 
@@ -255,11 +222,9 @@ TEST(ChildProcess, IdleTimeLeavesOutStoppedTimeAndCountsRewritesAsProgress) {
   writeText(folder.at("out"), "0123456789");
   ProgressWatch watch;
   startWatch(watch, -1, folder.at("out"));
-  EXPECT_EQ(watch.idleSeconds, 0);
   watch.lastLook -= std::chrono::seconds(300);  // as if stopped for five minutes
   double idle = lookForProgress(watch, false);
-  EXPECT_GT(idle, 0);
-  EXPECT_LE(idle, kMaxCountedLookSeconds);
+  EXPECT_TRUE(idle > 0 && idle <= kMaxCountedLookSeconds) << idle;
   watch.lastLook -= std::chrono::seconds(300);
   EXPECT_LE(lookForProgress(watch, false), 2 * kMaxCountedLookSeconds);
   // Rewritten in place, same size: a later modification time is progress.

@@ -1,6 +1,5 @@
 // A span shared among processes: who renders which frame, the capture's side of the pipe from
-// a worker (stand-in workers forked here, without OpenGL), and a worker's exit leaving the
-// capture's files alone.
+// stand-in workers forked here, and a worker's exit leaving the capture's files alone.
 #include "capture/cleanup.h"
 #include "capture/options.h"
 #include "capture/render_workers.h"
@@ -29,38 +28,30 @@ TEST(RenderWorkers, EveryFrameOfTheSpanIsRenderedOnceByItsOwner) {
       for (int process = 0; process < jobs; ++process) {
         std::vector<int64_t> frames = framesOfProcess(count, jobs, process);
         for (size_t i = 0; i < frames.size(); ++i) {
-          ASSERT_TRUE(frames[i] >= 0 && frames[i] < count) << frames[i];
-          ASSERT_TRUE(i == 0 || frames[i] > frames[i - 1]);
+          ASSERT_TRUE(frames[i] >= 0 && frames[i] < count && (i == 0 || frames[i] > frames[i - 1])) << frames[i];
           ASSERT_EQ(renderedBy[static_cast<size_t>(frames[i])], -1) << "frame " << frames[i] << " twice";
           renderedBy[static_cast<size_t>(frames[i])] = process;
         }
       }
-      for (int64_t k = 0; k < count; ++k) {
-        ASSERT_EQ(renderedBy[static_cast<size_t>(k)], frameOwner(k, jobs)) << count << " frames, " << jobs << " jobs";
-        ASSERT_EQ(frameOwner(k, jobs), k % jobs);
-      }
+      for (int64_t k = 0; k < count; ++k)
+        ASSERT_TRUE(renderedBy[static_cast<size_t>(k)] == k % jobs && frameOwner(k, jobs) == k % jobs)
+            << "frame " << k << " of " << count << ", " << jobs << " jobs";
     }
   }
-  EXPECT_EQ(framesOfProcess(10, 3, 1), (std::vector<int64_t>{1, 4, 7}));
-  EXPECT_TRUE(framesOfProcess(2, 3, 2).empty());
 }
 
-constexpr size_t kFrameBytes = 4 * 4 * 3;
-
-// A stand-in worker 1 of two: sends the frames given (index, byte count, the index as every
+// A stand-in worker 1 of two: sends the frames given (index and byte count, the index as every
 // byte), then ends with status.
-void standInWorker(RenderWorkers& workers, std::vector<std::pair<int64_t, uint64_t>> frames, int status) {
+void standInWorker(RenderWorkers& workers, const std::vector<int64_t>& frames, size_t bytes, int status) {
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     close(ends[0]);
-    for (const auto& frame : frames) {
-      WorkerFrameHeader header;
-      header.frame = frame.first;
-      header.bytes = frame.second;
-      std::vector<uint8_t> pixels(frame.second, static_cast<uint8_t>(frame.first));
+    for (int64_t frame : frames) {
+      WorkerFrameHeader header{frame, bytes};
+      std::vector<uint8_t> pixels(bytes, static_cast<uint8_t>(frame));
       if (write(ends[1], &header, sizeof header) != sizeof header) _exit(99);
       if (write(ends[1], pixels.data(), pixels.size()) != static_cast<ssize_t>(pixels.size())) _exit(99);
     }
@@ -73,53 +64,39 @@ void standInWorker(RenderWorkers& workers, std::vector<std::pair<int64_t, uint64
 }
 
 // The capture takes a worker's frames in order and fails with the worker's own account when
-// it sends something else, stops early or ends badly after its last frame.
+// it sends something else, stops early (status 0 included), is killed while it sends, or ends
+// badly after its last frame; a worker that has ended is reaped.
 TEST(RenderWorkers, TheCaptureChecksWhatEachWorkerSends) {
-  std::vector<uint8_t> rgb;
-  std::string error;
-  {
+  constexpr size_t kFrameBytes = 4 * 4 * 3;
+  struct Case {
+    std::vector<int64_t> sent;  // frames the worker sends
+    size_t bytes;               // of each
+    int status;                 // its exit status; negative: killed at once, in its first frame
+    std::vector<int64_t> due;   // frames the capture takes from it before it finishes
+    std::string error;          // the capture's account; empty for a success
+  };
+  const std::vector<Case> cases = {
+      {{1, 3}, kFrameBytes, 0, {1, 3}, ""},
+      {{3}, kFrameBytes, 0, {1}, "render worker 1 sent frame 3 of 48 bytes where frame 1 of 48 was due"},
+      {{1}, kFrameBytes, 3, {1, 3}, "render worker 1 stopped: exit status 3 before frame 3"},
+      {{1}, kFrameBytes, 4, {1}, "render worker 1 stopped: exit status 4 after its last frame"},
+      {{1}, 1 << 20, -1, {1}, "render worker 1 stopped: signal 9 (" + std::string(strsignal(9)) + ") before frame 1"},
+      {{}, kFrameBytes, 0, {1}, "render worker 1 stopped: exit status 0 before frame 1"},
+  };
+  for (const Case& c : cases) {
     RenderWorkers workers;
-    standInWorker(workers, {{1, kFrameBytes}, {3, kFrameBytes}}, 0);
-    ASSERT_TRUE(receiveWorkerFrame(workers, 1, kFrameBytes, rgb, error)) << error;
-    EXPECT_EQ(rgb, std::vector<uint8_t>(kFrameBytes, 1));
-    ASSERT_TRUE(receiveWorkerFrame(workers, 3, kFrameBytes, rgb, error)) << error;
-    EXPECT_EQ(rgb, std::vector<uint8_t>(kFrameBytes, 3));
-    EXPECT_TRUE(finishRenderWorkers(workers, error)) << error;
-    EXPECT_EQ(workers.workers[1].pid, -1);
-  }
-  {
-    RenderWorkers workers;
-    standInWorker(workers, {{3, kFrameBytes}}, 0);
-    EXPECT_FALSE(receiveWorkerFrame(workers, 1, kFrameBytes, rgb, error));
-    EXPECT_EQ(error, "render worker 1 sent frame 3 of 48 bytes where frame 1 of 48 was due");
-  }
-  {
-    RenderWorkers workers;
-    standInWorker(workers, {{1, kFrameBytes}}, 3);
-    ASSERT_TRUE(receiveWorkerFrame(workers, 1, kFrameBytes, rgb, error)) << error;
-    EXPECT_FALSE(receiveWorkerFrame(workers, 3, kFrameBytes, rgb, error));
-    EXPECT_EQ(error, "render worker 1 stopped: exit status 3 before frame 3");
-    EXPECT_EQ(workers.workers[1].pid, -1) << "not reaped";
-  }
-  {
-    RenderWorkers workers;
-    standInWorker(workers, {{1, kFrameBytes}}, 4);
-    ASSERT_TRUE(receiveWorkerFrame(workers, 1, kFrameBytes, rgb, error)) << error;
-    EXPECT_FALSE(finishRenderWorkers(workers, error));
-    EXPECT_EQ(error, "render worker 1 stopped: exit status 4 after its last frame");
-  }
-  {
-    // Killed while it sends: the signal is named; a worker's status 0 before its frames is no
-    // success either.
-    RenderWorkers workers;
-    standInWorker(workers, {{1, 1 << 20}}, 0);
-    kill(workers.workers[1].pid, SIGKILL);
-    EXPECT_FALSE(receiveWorkerFrame(workers, 1, 1 << 20, rgb, error));
-    EXPECT_NE(error.find("render worker 1 stopped: signal 9 ("), std::string::npos) << error;
-    RenderWorkers quiet;
-    standInWorker(quiet, {}, 0);
-    EXPECT_FALSE(receiveWorkerFrame(quiet, 1, kFrameBytes, rgb, error));
-    EXPECT_EQ(error, "render worker 1 stopped: exit status 0 before frame 1");
+    standInWorker(workers, c.sent, c.bytes, std::max(c.status, 0));
+    if (c.status < 0) kill(workers.workers[1].pid, SIGKILL);
+    std::string error;
+    bool ok = true;
+    for (size_t i = 0; i < c.due.size() && ok; ++i) {
+      std::vector<uint8_t> rgb;
+      ok = receiveWorkerFrame(workers, c.due[i], c.bytes, rgb, error);
+      EXPECT_TRUE(!ok || rgb == std::vector<uint8_t>(c.bytes, static_cast<uint8_t>(c.due[i]))) << c.due[i];
+    }
+    ok = ok && finishRenderWorkers(workers, error);
+    EXPECT_EQ(ok ? "" : error, c.error);
+    EXPECT_TRUE(workers.workers[1].pid == -1 || c.error.find("was due") != std::string::npos) << c.error;
   }
 }
 
