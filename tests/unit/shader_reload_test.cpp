@@ -147,16 +147,13 @@ class Remembered : public ::testing::Test {
   NoopGlScope gl;
   TempFolder folder;
   TempFolder logFolder;
-  std::string vertex, fragment, other;
+  const std::string vertex = folder.at("a_v.glsl"), fragment = folder.at("a_f.glsl"), other = folder.at("b_f.glsl");
 
   void SetUp() override {
     builds = FakeBuilds();
     glCreateProgram = fakeCreateProgram;
     glDeleteProgram = fakeDeleteProgram;
     glGetShaderiv = glGetProgramiv = fakeStatus;
-    vertex = folder.at("a_v.glsl");
-    fragment = folder.at("a_f.glsl");
-    other = folder.at("b_f.glsl");
     for (const std::string& path : {vertex, fragment, other}) std::ofstream(path) << "void main() {}\n";
     logOpen(logFolder.at("log.txt").c_str());
   }
@@ -215,27 +212,20 @@ TEST_F(Remembered, WithoutAWatchAFailedFirstBuildIsStoredAsBefore) {
   EXPECT_FALSE(reloadChangedShaders());    // and nothing is watched
 }
 
-// ---- OpenGL errors while watching ----
-
 GLenum APIENTRY fakeGetError() { return GL_INVALID_OPERATION; }
 
 // A shader that links can still fail at its draws: while watching, the error is logged once
 // per place and the show goes on; without the watch it ends the process as always.
-TEST(GlErrorsWhileWatching, AreLoggedOncePerPlaceAndTheShowGoesOn) {
-  NoopGlScope gl;
+TEST_F(Remembered, GlErrorsWhileWatchingAreLoggedOncePerPlaceAndTheShowGoesOn) {
   glGetError = fakeGetError;
-  TempFolder folder;
-  logOpen(folder.at("log.txt").c_str());
   useShaderFolder(folder.path);
   ASSERT_TRUE(startShaderWatch());
-  checkGlError(12);
-  checkGlError(12);
-  checkGlError(13);
+  for (int line : {12, 12, 13}) checkGlError(line);
   stopShaderWatch();
   useShaderFolder("");
   EXPECT_EXIT(checkGlError(14), ::testing::ExitedWithCode(1), "");
   logClose();
-  EXPECT_EQ(readFile(folder.at("log.txt")),
+  EXPECT_EQ(readFile(logFolder.at("log.txt")),
             "*** Line 00012: OpenGL Error Code 0x00000502 *** (the show goes on)\n"
             "*** Line 00013: OpenGL Error Code 0x00000502 *** (the show goes on)\n"
             "*** Line 00014: OpenGL Error Code 0x00000502 ***\n");  // from the ended child
