@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -32,11 +30,9 @@ void APIENTRY genNames(GLsizei n, GLuint* names) {
 }
 template <Kind kind>
 void APIENTRY deleteNames(GLsizei n, const GLuint* names) {
-  for (GLsizei i = 0; i < n; ++i) {
-    if (names[i] == 0) continue;  // OpenGL ignores 0
-    if (live[kind].erase(names[i]) == 0)
+  for (GLsizei i = 0; i < n; ++i)  // OpenGL ignores 0
+    if (names[i] != 0 && live[kind].erase(names[i]) == 0)
       faults.push_back(std::string(kKindNames[kind]) + " " + std::to_string(names[i]) + " deleted while not live");
-  }
 }
 template <Kind kind>
 GLuint APIENTRY createOne() {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using Command = TransportCommand;
@@ -52,11 +54,7 @@ TEST(TransportJumps, StepsAndSceneJumpsLandWhereTheKeysSayAndAreJumps) {
   startTransport(t, 40000, 0);
   EXPECT_EQ(after(t, line, Command::Forward, 500), 41500u);  // 40 s + 0.5 s played + 1 s
   // Scene starts: 0, 34, 78, 110, 126 s; the end at 192 s is no scene to go to.
-  const struct {
-    uint32_t from;
-    Command command;
-    uint32_t to;
-  } jumps[] = {
+  const std::tuple<uint32_t, Command, uint32_t> jumps[] = {
       {41500, Command::Back, 40500},          {40500, Command::ForwardLong, 50500},
       {50500, Command::BackLong, 40500},      {40500, Command::NextScene, 78000},
       {78000, Command::NextScene, 110000},    {110000, Command::PreviousScene, 78000},  // before the current one
@@ -65,10 +63,10 @@ TEST(TransportJumps, StepsAndSceneJumpsLandWhereTheKeysSayAndAreJumps) {
       {130000, Command::Home, 0},             {500, Command::BackLong, 0},  // steps stop at both ends
       {190000, Command::ForwardLong, kLastShowMs},
   };
-  for (const auto& jump : jumps) {
-    seekTransport(t, jump.from, 500);
-    EXPECT_TRUE(applyTransport(t, line.show.timeline, jump.command, 500));  // the scenes and music follow
-    EXPECT_EQ(transportMs(t, 500), jump.to) << jump.from;
+  for (const auto& [from, command, to] : jumps) {
+    seekTransport(t, from, 500);
+    EXPECT_TRUE(applyTransport(t, line.show.timeline, command, 500));  // the scenes and music follow
+    EXPECT_EQ(transportMs(t, 500), to) << from;
     EXPECT_FALSE(t.paused);  // a jump keeps playing
   }
 }
