@@ -14,19 +14,15 @@ namespace {
 const std::string kShaders = DEMO_SOURCE_DIR "/shaders", kTracks = DEMO_SOURCE_DIR "/tracks";
 const std::string kFile = DEMO_SOURCE_DIR "/CMakeLists.txt", kNone = DEMO_SOURCE_DIR "/no-such-folder";
 
-// Parses the words as a demo command line; error receives the refusal.
-bool parse(std::vector<std::string> words, DemoOptions& options, std::string& error) {
+// The demo's reading of the words as its command line: its refusal, else what the options ask
+// for in words ("window 640x360 from 110000 loop ").
+std::string outcome(std::vector<std::string> words) {
   words.insert(words.begin(), "demo");
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(&word[0]);
-  options = DemoOptions();
-  error.clear();
-  return parseDemoOptions(static_cast<int>(argv.size()), argv.data(), options, error);
-}
-
-// What the options ask for, in words: "window 640x360 from 110000 loop".
-std::string describe(const DemoOptions& o) {
-  std::string text;
+  DemoOptions o;
+  std::string error, text;
+  if (!parseDemoOptions(static_cast<int>(argv.size()), argv.data(), o, error)) return error;
   if (o.window) text += "window " + std::to_string(o.width) + "x" + std::to_string(o.height) + " ";
   if (o.seek) text += "from " + std::to_string(o.fromMs) + " ";
   const std::pair<bool, const char*> flags[] = {
@@ -56,49 +52,35 @@ TEST(ValueParsers, OnlyPlainDigitsAreNumbersAndARefusalLeavesTheValue) {
 
 TEST(DemoOptions, NoOptionIsTheFullScreenShowAndEachOptionSetsItsPart) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{}, ""},
-      {{"--window", "--mute"}, "window 1280x720 mute "},  // the size is optional
+      {{}, ""}, {{"--window", "--mute"}, "window 1280x720 mute "},  // the size is optional
       {{"--window", "640x360", "--from", "110", "--loop"}, "window 640x360 from 110000 loop "},
-      {{"--from", "0"}, "from 0 "},
-      {{"--from", "191.9994"}, "from 191999 "},
-      {{"--gl-info", "--window", "4x4"}, "window 4x4 gl-info "},
-      {{"--from", "5", "--help"}, "from 5000 help "},
+      {{"--from", "0"}, "from 0 "}, {{"--from", "191.9994"}, "from 191999 "},
+      {{"--from", "5", "--help"}, "from 5000 help "}, {{"--gl-info", "--window", "4x4"}, "window 4x4 gl-info "},
       // The maker's mode is windowed, 1280x720 unless a size is given.
       {{"--dev", "--from", "34", "--mute"}, "window 1280x720 from 34000 mute dev "},
       {{"--window", "320x180", "--dev"}, "window 320x180 dev "},
       {{"--tracks", kTracks, "--shaders", kShaders}, "shaders " + kShaders + " tracks " + kTracks + " "},
   };
-  for (const auto& [words, expected] : cases) {
-    DemoOptions o;
-    std::string error;
-    EXPECT_TRUE(parse(words, o, error)) << error;
-    EXPECT_EQ(describe(o), expected);
-  }
+  for (const auto& [words, expected] : cases) EXPECT_EQ(outcome(words), expected);
 }
 
 TEST(DemoOptions, RefusalsSayWhatIsWrongOnOneLine) {
   const std::string glInfoPlays = "--gl-info plays nothing: it does not go with --from, --loop, --mute or --dev";
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"--fullscreen"}, "unknown option --fullscreen"},
-      {{"window"}, "unknown argument 'window'"},
-      {{"--mute", "now"}, "unknown argument 'now'"},
+      {{"--fullscreen"}, "unknown option --fullscreen"}, {{"window"}, "unknown argument 'window'"},
+      {{"--mute", "now"}, "unknown argument 'now'"}, {{"--from"}, "--from needs a value in seconds"},
       {{"--window", "640"}, "bad value for --window: '640' (expected WxH, such as 1280x720)"},
       {{"--window", "3x720"}, "--window 3x720 is too small: the scenes need at least 4 pixels a side"},
       {{"--window", "16385x720"}, "bad value for --window: '16385x720' (expected WxH, such as 1280x720)"},
-      {{"--from"}, "--from needs a value in seconds"},
       {{"--from", "192"}, "bad value for --from: '192' (seconds, 0 <= S < 192)"},
       {{"--from", "191.9996"}, "bad value for --from: '191.9996' (seconds, 0 <= S < 192)"},
       {{"--from", "--loop"}, "bad value for --from: '--loop' (seconds, 0 <= S < 192)"},
-      {{"--loop", "--loop"}, "--loop is given twice"},
-      {{"--from", "1", "--from", "2"}, "--from is given twice"},
-      {{"--window", "--window", "640x360"}, "--window is given twice"},
-      {{"-h", "--help"}, "--help is given twice"},
-      {{"--dev", "--dev"}, "--dev is given twice"},
-      {{"--gl-info", "--mute"}, glInfoPlays},
+      {{"--loop", "--loop"}, "--loop is given twice"}, {{"--from", "1", "--from", "2"}, "--from is given twice"},
+      {{"--window", "--window", "640x360"}, "--window is given twice"}, {{"-h", "--help"}, "--help is given twice"},
+      {{"--dev", "--dev"}, "--dev is given twice"}, {{"--gl-info", "--mute"}, glInfoPlays},
       {{"--dev", "--gl-info"}, glInfoPlays},
       {{"--dev", "--loop"}, "--dev holds the last frame at the end of the show: it does not go with --loop"},
-      {{"--shaders"}, "--shaders needs a folder"},
-      {{"--shaders", ""}, "--shaders needs a folder"},
+      {{"--shaders"}, "--shaders needs a folder"}, {{"--shaders", ""}, "--shaders needs a folder"},
       {{"--shaders", kNone}, "--shaders " + kNone + ": No such file or directory"},
       {{"--shaders", kFile}, "--shaders " + kFile + ": not a folder"},
       {{"--tracks", kFile}, "--tracks " + kFile + ": not a folder"},
@@ -106,12 +88,7 @@ TEST(DemoOptions, RefusalsSayWhatIsWrongOnOneLine) {
       {{"--gl-info", "--shaders", kShaders}, "--gl-info reads no shaders: it does not go with --shaders"},
       {{"--gl-info", "--tracks", kTracks}, "--gl-info reads no tracks: it does not go with --tracks"},
   };
-  for (const auto& [words, message] : cases) {
-    DemoOptions o;
-    std::string error;
-    EXPECT_FALSE(parse(words, o, error)) << words[0];
-    EXPECT_EQ(error, message);  // one line, as the expected messages are
-  }
+  for (const auto& [words, message] : cases) EXPECT_EQ(outcome(words), message);  // one line, as these are
 }
 
 // A folder that cannot be listed is refused too; the folder named replaces shaders/ for every
