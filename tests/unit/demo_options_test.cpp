@@ -22,7 +22,7 @@ std::string outcome(std::vector<std::string> words) {
   for (std::string& word : words) argv.push_back(&word[0]);
   DemoOptions o;
   std::string error, text;
-  if (!parseDemoOptions(static_cast<int>(argv.size()), argv.data(), o, error)) return error;
+  if (!parseDemoOptions(static_cast<int>(argv.size()), argv.data(), o, error)) return error.empty() ? "refused" : error;
   if (o.window) text += "window " + std::to_string(o.width) + "x" + std::to_string(o.height) + " ";
   if (o.seek) text += "from " + std::to_string(o.fromMs) + " ";
   const std::pair<bool, const char*> flags[] = {
