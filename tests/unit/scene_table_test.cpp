@@ -8,33 +8,26 @@
 #include <set>
 #include <string>
 #include <typeinfo>
-#include <vector>
 
 namespace {
 
-TEST(SceneTable, TheTimelineIsTheRowsThenTheEnd) {
-  const std::vector<std::pair<std::string, uint32_t>> expected = {
-      {"forest", 0}, {"tv", 34000}, {"pacman", 78000}, {"cubes", 110000}, {"curves", 126000}};
-  ASSERT_EQ(static_cast<size_t>(kSceneCount), expected.size());
+TEST(SceneTable, RowsGiveTheTimelineThenTheEndAndMakeObjectsOfTheirOwnClass) {
+  NoopGlScope noop;  // a scene's destructor releases its GL objects
+  const char* names[] = {"forest", "tv", "pacman", "cubes", "curves"};
+  const uint32_t starts[] = {0, 34000, 78000, 110000, 126000, 192000};
+  ASSERT_EQ(kSceneCount, 5);
   Show show;
   buildDemoTimeline(show);
-  for (int i = 0; i < kSceneCount; ++i) {
-    EXPECT_EQ(kSceneTable[i].shortName, expected[i].first) << i;
-    EXPECT_EQ(kSceneTable[i].startMs, expected[i].second) << i;
-    EXPECT_EQ(show.timeline[i].scene, *kSceneTable[i].object) << i;
-    EXPECT_EQ(show.timeline[i].startMs, expected[i].second) << i;
-  }
-  EXPECT_EQ(kTimelineEntries, kSceneCount + 1);
-  EXPECT_EQ(show.timeline[kSceneCount].scene, nullptr);
-  EXPECT_EQ(show.timeline[kSceneCount].startMs, 192000u);
   EXPECT_EQ(show.position, 0);
-}
-
-TEST(SceneTable, EachRowMakesObjectsOfItsOwnScenesClass) {
-  NoopGlScope noop;  // a scene's destructor releases its GL objects
+  EXPECT_EQ(show.timeline[kSceneCount].scene, nullptr);
   std::set<std::string> classes;
-  for (const SceneRow& row : kSceneTable) {
+  for (int i = 0; i <= kSceneCount; ++i) EXPECT_EQ(show.timeline[i].startMs, starts[i]) << i;
+  for (int i = 0; i < kSceneCount; ++i) {
+    const SceneRow& row = kSceneTable[i];
+    EXPECT_STREQ(row.shortName, names[i]);
+    EXPECT_EQ(row.startMs, starts[i]) << i;
     ASSERT_NE(*row.object, nullptr) << row.shortName;
+    EXPECT_EQ(show.timeline[i].scene, *row.object) << i;
     Scene* made = row.make();
     EXPECT_NE(made, *row.object) << row.shortName;
     EXPECT_EQ(typeid(*made), typeid(**row.object)) << row.shortName;
