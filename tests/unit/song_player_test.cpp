@@ -20,53 +20,38 @@ namespace {
 constexpr int64_t kSongFrames = 3 * kSampleRate;  // enough for the tests, quick to render
 constexpr int kBuffer = 1024;                     // frames per simulated callback
 
-// A player holding the first kSongFrames frames of the song, rendered on this thread.
-struct RenderedPlayer {
-  SongPlayer player;
-  std::vector<int16_t> offline;  // the off-line render of the same frames
-  RenderedPlayer() {
-    player.totalFrames = kSongFrames;
-    player.samples.assign(kSongFrames * kOutputChannels, 0);
-    player.scratch.assign(kMaxCallbackFrames * kOutputChannels, 0);
-    renderSong(player);
-    renderMusicSlice(0, kSongFrames, offline);
-  }
-  // The same frames by the mixer's literal rule in one call, on a state prepared as at start-up.
-  static std::vector<int16_t> reference() {
+// The first kSongFrames frames by the mixer's literal rule in one call, on a state prepared
+// as at start-up.
+const std::vector<int16_t>& plainRender() {
+  static const std::vector<int16_t> samples = [] {
     auto state = std::make_unique<ProcessState>();
     prepareMusic(*state);
-    std::vector<int16_t> samples(kSongFrames * kOutputChannels);
-    renderFramesPlain(state->synth, samples.data(), static_cast<int>(kSongFrames));
-    return samples;
-  }
-  // The off-line frames [first, first + count).
-  std::vector<int16_t> slice(int64_t first, int count) const {
-    return std::vector<int16_t>(offline.begin() + first * 2, offline.begin() + (first + count) * 2);
-  }
-};
+    std::vector<int16_t> out(kSongFrames * kOutputChannels);
+    renderFramesPlain(state->synth, out.data(), static_cast<int>(kSongFrames));
+    return out;
+  }();
+  return samples;
+}
 
-// One callback's worth of frames.
-std::vector<int16_t> play(SongPlayer& player, int frames = kBuffer) {
-  std::vector<int16_t> out(frames * kOutputChannels, 123);
-  fillFromSong(player, out.data(), frames);
+// The frames [first, first + count) of the plain render, then silence up to frames.
+std::vector<int16_t> slice(int64_t first, int count, int frames = kBuffer) {
+  std::vector<int16_t> out(plainRender().begin() + first * 2, plainRender().begin() + (first + count) * 2);
+  out.resize(frames * kOutputChannels, 0);
   return out;
 }
 
-bool silent(const std::vector<int16_t>& samples) {
-  for (int16_t s : samples)
-    if (s != 0) return false;
-  return true;
+// One callback's worth of frames.
+std::vector<int16_t> play(SongPlayer& player) {
+  std::vector<int16_t> out(kBuffer * kOutputChannels, 123);
+  fillFromSong(player, out.data(), kBuffer);
+  return out;
 }
 
 TEST(SongPlayer, TheBackgroundRenderIsTheOfflineRender) {
-  RenderedPlayer r;
-  EXPECT_EQ(r.player.renderedFrames.load(), kSongFrames);
-  EXPECT_EQ(r.player.samples, RenderedPlayer::reference());
-  EXPECT_EQ(r.player.samples, r.offline);
-  EXPECT_FALSE(silent(r.offline));
-  std::vector<int16_t> slice;
-  renderMusicSlice(5000, 9000, slice);
-  EXPECT_EQ(slice, r.slice(5000, 4000));
+  std::vector<int16_t> part;
+  renderMusicSlice(5000, 9000, part);
+  EXPECT_EQ(part, slice(5000, 4000, 4000));
+  EXPECT_NE(part, std::vector<int16_t>(part.size(), 0));
   // On its own thread, the same frames.
   SongPlayer threaded;
   startSongRender(threaded, kSongFrames);
@@ -74,68 +59,48 @@ TEST(SongPlayer, TheBackgroundRenderIsTheOfflineRender) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   stopSongRender(threaded);
   ASSERT_EQ(threaded.renderedFrames.load(), kSongFrames);
-  EXPECT_EQ(threaded.samples, r.offline);
+  EXPECT_EQ(threaded.samples, plainRender());
 }
 
-TEST(SongPlayer, PlaysOnFromWhereverItIsPointedToTheSample) {
-  RenderedPlayer r;
-  SongPlayer& p = r.player;
-  EXPECT_EQ(play(p), r.slice(0, kBuffer));
-  EXPECT_EQ(play(p), r.slice(kBuffer, kBuffer));  // buffers follow each other without a gap
+TEST(SongPlayer, PlaysFromWhereverItIsPointedPausesAndFallsSilentWhereNothingIsRendered) {
+  SongPlayer p;
+  p.totalFrames = kSongFrames;
+  p.samples = plainRender();
+  p.scratch.assign(kMaxCallbackFrames * kOutputChannels, 0);
+  p.renderedFrames.store(100);
+  // Only part rendered: the part before the render's front plays, the rest is silence, and
+  // the clock goes on in step with the pictures all the same.
+  EXPECT_EQ(play(p), slice(0, 100));
+  EXPECT_EQ(p.position.load(), kBuffer);
+  p.renderedFrames.store(kSongFrames);
+  EXPECT_EQ(play(p), slice(kBuffer, kBuffer));  // buffers follow each other without a gap
   int64_t target = sampleFrameAt(1234);
   seekSong(p, target);
-  EXPECT_EQ(play(p), r.slice(target, kBuffer));   // the next buffer starts exactly there
-  EXPECT_EQ(play(p), r.slice(target + kBuffer, kBuffer));
-  seekSong(p, 10);                                 // backwards as well
-  EXPECT_EQ(play(p), r.slice(10, kBuffer));
-  EXPECT_EQ(p.position.load(), 10 + kBuffer);
-}
-
-TEST(SongPlayer, PauseIsSilenceAndResumeStartsAtTheSampleAsked) {
-  RenderedPlayer r;
-  SongPlayer& p = r.player;
-  play(p);
+  EXPECT_EQ(play(p), slice(target, kBuffer));   // the next buffer starts exactly there
+  seekSong(p, 10);                              // backwards as well
+  EXPECT_EQ(play(p), slice(10, kBuffer));
+  // Pause is silence and nothing moves; resuming starts at the sample asked.
   int64_t pausedAt = sampleFrameAt(500);
   pauseSong(p, true, pausedAt);
-  EXPECT_TRUE(silent(play(p)));
-  EXPECT_TRUE(silent(play(p)));
-  EXPECT_EQ(p.position.load(), pausedAt);  // nothing moves while paused
+  EXPECT_EQ(play(p), slice(0, 0));
+  EXPECT_EQ(play(p), slice(0, 0));
+  EXPECT_EQ(p.position.load(), pausedAt);
   pauseSong(p, false, pausedAt);
-  EXPECT_EQ(play(p), r.slice(pausedAt, kBuffer));
-}
-
-TEST(SongPlayer, FramesNotRenderedOrPastTheEndAreSilenceAndTheClockGoesOn) {
-  RenderedPlayer r;
-  SongPlayer& p = r.player;
-  // Only part rendered: the part before the render's front plays, the rest is silence.
-  p.renderedFrames.store(100);
-  std::vector<int16_t> first = play(p);
-  EXPECT_EQ(std::vector<int16_t>(first.begin(), first.begin() + 200), r.slice(0, 100));
-  EXPECT_TRUE(silent(std::vector<int16_t>(first.begin() + 200, first.end())));
-  EXPECT_EQ(p.position.load(), kBuffer);  // in step with the pictures all the same
-  p.renderedFrames.store(kSongFrames);
-  EXPECT_EQ(play(p), r.slice(kBuffer, kBuffer));
+  EXPECT_EQ(play(p), slice(pausedAt, kBuffer));
   // At the end: what is left, then silence, and the position stays at the end.
   seekSong(p, kSongFrames - 10);
-  std::vector<int16_t> last = play(p);
-  EXPECT_EQ(std::vector<int16_t>(last.begin(), last.begin() + 20), r.slice(kSongFrames - 10, 10));
-  EXPECT_TRUE(silent(std::vector<int16_t>(last.begin() + 20, last.end())));
+  EXPECT_EQ(play(p), slice(kSongFrames - 10, 10));
   EXPECT_EQ(p.position.load(), kSongFrames);
   seekSong(p, kSongFrames + 999);  // a seek past the end is held at the end
   EXPECT_EQ(p.position.load(), kSongFrames);
   seekSong(p, -5);
   EXPECT_EQ(p.position.load(), 0);
-}
 
-TEST(SongPlayer, TheCallbackWritesLittleEndianFramesOfOnePosition) {
-  RenderedPlayer r;
-  SongPlayer& p = r.player;
+  // The callback writes little-endian frames of one position; a stray odd pair of bytes is zeroed.
   seekSong(p, 777);
-  std::vector<uint8_t> stream(kBuffer * 4 + 2, 0xAB);  // a stray odd pair of bytes is zeroed
+  std::vector<uint8_t> stream(kBuffer * 4 + 2, 0xAB), expected(kBuffer * 4 + 2, 0);
   songAudioCallback(&p, stream.data(), static_cast<int>(stream.size()));
-  std::vector<uint8_t> expected(kBuffer * 4 + 2, 0);
-  std::vector<int16_t> frames = r.slice(777, kBuffer);
-  storeLittleEndian(frames.data(), kBuffer * 2, expected.data());
+  storeLittleEndian(slice(777, kBuffer).data(), kBuffer * 2, expected.data());
   EXPECT_EQ(stream, expected);
   EXPECT_EQ(p.position.load(), 777 + kBuffer);
 }
