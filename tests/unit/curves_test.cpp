@@ -37,8 +37,7 @@ void frameAt(CurvesScene& scene, uint32_t ms) {
 // One simulation step at the given milliseconds, whatever the steps before it: the per-frame
 // loop as it ran before the fixed steps, which each 60 fps frame still runs.
 void stepAt(CurvesScene& scene, uint32_t ms) {
-  updateCurveSystem(scene.curveSystems[0], ms / 10, static_cast<float>(ms * 0.001));
-  updateCurveSystem(scene.curveSystems[1], ms / 10, static_cast<float>(ms * 0.001));
+  for (CurveSystem& system : scene.curveSystems) updateCurveSystem(system, ms / 10, static_cast<float>(ms * 0.001));
   scene.recordLookAhead();
   scene.buildAllPoints();
   scene.smoothCamera();
@@ -50,8 +49,7 @@ using SimulationState = std::vector<uint8_t>;
 
 template <typename T>
 void append(SimulationState& out, const T& value) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
-  out.insert(out.end(), bytes, bytes + sizeof value);
+  out.insert(out.end(), reinterpret_cast<const uint8_t*>(&value), reinterpret_cast<const uint8_t*>(&value + 1));
 }
 
 SimulationState stateOf(const CurvesScene& scene) {
@@ -74,11 +72,9 @@ uint32_t frameTickAt(int64_t n, int fps) { return static_cast<uint32_t>(n * 1000
 
 constexpr uint32_t kSceneLengthMs = 66000;  // 126 s to the end of the show
 
-TEST(CurvesSteps, StepTicksAreTheTicksOf60FramesPerSecond) {
-  for (uint32_t k = 0; k <= 60 * 200; ++k) ASSERT_EQ(curveStepTick(k), uint64_t{frameTickAt(k, 60)}) << k;
-  // No overflow where a long stall leaves the scene's clock far ahead.
-  EXPECT_EQ(curveStepTick(4000000000u), 4000000000ull * 1000 / 60);
-}
+// No overflow where a long stall leaves the scene's clock far ahead (the ticks of the steps
+// themselves the test below holds to the frame loop's).
+TEST(CurvesSteps, StepTicksDoNotOverflow) { EXPECT_EQ(curveStepTick(4000000000u), 66666666666ull); }
 
 // At 60 fps each frame runs one step, as the frame loop did; at other rates and after skips
 // the state at a tick is that of the frame loop at 60 fps.
@@ -101,10 +97,7 @@ TEST(CurvesSteps, AtAnyRateAndAfterSkipsTheStateAtATickIsThe60FramesPerSecondLoo
     for (int64_t n = 0; next < checks.size(); ++n) {
       stepAt(*scene, frameTickAt(n, 60));
       scene->stepsRun = static_cast<uint32_t>(n + 1);
-      while (next < checks.size() && frameTickAt(n + 1, 60) > checks[next]) {
-        reference.push_back(stateOf(*scene));
-        ++next;
-      }
+      for (; next < checks.size() && frameTickAt(n + 1, 60) > checks[next]; ++next) reference.push_back(stateOf(*scene));
     }
   }
   auto expectRate = [&](const std::vector<uint32_t>& frames, const std::string& name) {
