@@ -63,27 +63,19 @@ TEST(ForestGlState, GeometryPassHasNoFeedbackLoopAndPerPixelDerivatives) {
   NoopGlScope noop;
   fake = FakeState();
   glGenTextures = glGenFramebuffers = glGenRenderbuffers = glGenBuffers = glGenSamplers = genNames;
-  glActiveTexture = activeTexture;
-  glBindTexture = bindTexture;
-  glBindFramebuffer = bindFramebuffer;
-  glFramebufferTexture2D = framebufferTexture2D;
-  glHint = hint;
-  glDrawElements = drawElements;
-  glDrawRangeElements = drawRangeElements;
-  glDrawArrays = drawArrays;
+  glActiveTexture = activeTexture, glBindTexture = bindTexture, glHint = hint;
+  glBindFramebuffer = bindFramebuffer, glFramebufferTexture2D = framebufferTexture2D;
+  glDrawElements = drawElements, glDrawRangeElements = drawRangeElements, glDrawArrays = drawArrays;
   process = ProcessState();
   {
     ForrestScene scene;
-    scene.width = 64;
-    scene.height = 36;
+    scene.width = 64, scene.height = 36;
     scene.start();
     fake.geometryFramebuffer = scene.glNames.framebuffers[kGeometryFramebuffer];
     ASSERT_TRUE(fake.attachments[fake.geometryFramebuffer].count(scene.depthTexture));
     // Frame one, then a frame that inherits the composite's bindings; captions at both times.
     for (uint32_t ms : {0u, 1000u, 20000u}) {
-      scene.milliseconds = ms;
-      scene.centiseconds = ms / 10;
-      scene.seconds = static_cast<float>(ms * 0.001);
+      scene.milliseconds = ms, scene.centiseconds = ms / 10, scene.seconds = static_cast<float>(ms * 0.001);
       scene.render();
       // The composite does bind depthTexture on unit 1, so the next frame must unbind it.
       EXPECT_EQ(fake.bound2d[1], scene.depthTexture) << ms;

@@ -19,9 +19,7 @@ Voice passThrough(int32_t waveform, double pitch, double noise = 0.0) {
 }
 
 // The first sample of a fresh copy of voice at time t.
-double firstSample(Voice voice, double t, const std::vector<double>& noise) {
-  return renderVoice(voice, t, noise.data());
-}
+double firstSample(Voice voice, double t, const std::vector<double>& noise) { return renderVoice(voice, t, noise.data()); }
 
 const std::vector<double> kSilence(kNoiseTableSize, 0.0);
 
@@ -75,10 +73,7 @@ TEST(Voice, GlideTurningPointGivesTheWaveValueInsteadOfNaN) {
   // A at 110 Hz gliding by -0.0001: the phases at elapsed samples 9999 and 10000 round to the
   // same double, where the mean would be 0/0.
   const double pitch = 110.0 / 44100.0, slide = -0.0001;
-  const double phase = std::pow(1 + slide, 9999.0) * pitch * 9999.0;
-  ASSERT_EQ(phase, std::pow(1 + slide, 10000.0) * pitch * 10000.0);
-  const double fraction = std::fmod(phase, 1.0);
-  ASSERT_LT(fraction, 0.5);
+  const double fraction = std::fmod(std::pow(1 + slide, 9999.0) * pitch * 9999.0, 1.0);  // under 0.5
   Voice square = passThrough(kWaveSquare, pitch), saw = passThrough(kWaveSawtooth, pitch);
   square.instrument.slide = saw.instrument.slide = slide;
   EXPECT_EQ(firstSample(square, 9999, kSilence), -1.0);
@@ -89,9 +84,8 @@ TEST(Voice, GlideTurningPointGivesTheWaveValueInsteadOfNaN) {
 
 TEST(NoiseTable, TakesOneDrawPerEntryFromTheStartOfTheSequence) {
   std::vector<double> table(kNoiseTableSize);
-  RandomGenerator random;
+  RandomGenerator random, counted;
   fillNoiseTable(table.data(), random);
-  RandomGenerator counted;
   for (int i = 0; i < kNoiseTableSize; ++i)
     ASSERT_NEAR(table[i], 2.0 * nextRandom(counted) / 32767.0 - 1.0, 1e-15) << i;
   EXPECT_EQ(random.state, counted.state);
