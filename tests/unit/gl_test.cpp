@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -45,10 +45,7 @@ void APIENTRY fakeShaderSource(GLuint, GLsizei count, const GLchar* const* piece
 }
 GLuint APIENTRY fakeCreateProgram() { return 7; }
 void APIENTRY fakeGetStatus(GLuint, GLenum, GLint* v) { *v = driver.buildStatus; }
-void APIENTRY fakeInfoLogCall(GLuint, GLsizei size, GLsizei*, GLchar* out) {
-  std::strncpy(out, driver.infoLog, size - 1);
-  out[size - 1] = '\0';
-}
+void APIENTRY fakeInfoLogCall(GLuint, GLsizei size, GLsizei*, GLchar* out) { snprintf(out, size, "%s", driver.infoLog); }
 
 // The lookup finds every name (pointers to a dummy) but the ones set in exportsInUse.
 std::map<std::string, void*> exportsInUse;
@@ -74,10 +71,7 @@ class FakeGl : public ::testing::Test {
     glGetShaderiv = glGetProgramiv = fakeGetStatus;
     glGetShaderInfoLog = glGetProgramInfoLog = fakeInfoLogCall;
   }
-  void TearDown() override {
-    logClose();
-    clearGlEntryPoints();
-  }
+  void TearDown() override { logClose(), clearGlEntryPoints(); }
   // Writes the text as a file of that name and hands it to loadShaderSource; what the driver got.
   std::string load(const std::string& name, const std::string& text) {
     std::ofstream(folder.at(name)) << text;
