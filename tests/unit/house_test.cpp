@@ -59,9 +59,7 @@ std::vector<std::string> houseFaults(const Floors& floors, const std::string& pa
 }
 
 TEST(HouseRules, FloorsAndTheRuleCatchEveryWayOut) {
-  Floors floors = parseFloors("base|synth,render|scenes|show|demo,capture");
-  EXPECT_EQ(floors, (Floors{{"base", 0}, {"synth", 1}, {"render", 1}, {"scenes", 2},
-                            {"show", 3}, {"demo", 4}, {"capture", 4}}));
+  const Floors floors = parseFloors("base|synth,render|scenes|show|demo,capture");
   struct Case {
     const char* path;
     const char* text;
