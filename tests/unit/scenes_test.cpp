@@ -17,12 +17,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -120,15 +120,20 @@ ReferenceInstances referenceInstances(float t) {
   const float s = cubeGridSpacing(t);
   ReferenceInstances r;
   r.attempts = cubeAttemptCount(total, s);
-  std::set<std::array<int, 3>> cells;
+  std::unordered_set<uint64_t> cells;  // each cell as its three numbers, 21 bits each
+  cells.reserve(r.attempts);
   for (uint32_t a = 0; a < r.attempts; ++a) {
     uint32_t tri = searchCumulative(cumulative.data(), n, (static_cast<float>(random.next()) / 32767.0f) * total);
     int r1 = random.next();
     Vec3 p = shape.samplePoint(tri, random.next() / 32767.0f, r1 / 32767.0f);
     const float axes[3] = {p.x, p.y, p.z};
-    std::array<int, 3> cell;
-    for (int k = 0; k < 3; ++k) cell[k] = static_cast<int>(std::floor(static_cast<double>(axes[k] / s)));
-    if (!cells.insert(cell).second) continue;
+    int cell[3];
+    uint64_t key = 0;
+    for (int k = 0; k < 3; ++k) {
+      cell[k] = static_cast<int>(std::floor(static_cast<double>(axes[k] / s)));
+      key = key << 21 | static_cast<uint64_t>(cell[k] + (1 << 20));
+    }
+    if (!cells.insert(key).second) continue;
     for (int k = 0; k < 3; ++k) r.positions.push_back(static_cast<float>(cell[k]) * s);
   }
   return r;
