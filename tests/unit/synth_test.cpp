@@ -2,23 +2,31 @@
 // builds; one voice (the envelope, the band-limited oscillator, clipping, the resonant filter
 // and its feedback, the glide's turning point, the noise table); and playback (note starts,
 // the pan law and 16-bit conversion, the block renderer against the plain rule wherever the
-// song's sound changes). demo_full_show.sh compares the whole played show with the off-line
-// render and checks that it is music.
+// song's sound changes); and the maker's mode's song player (the background render is the
+// off-line render, and the callback plays it from wherever it is pointed, pausing and
+// resuming at the sample, with silence where the render has not reached yet).
+// demo_full_show.sh compares the whole played show with the off-line render and checks that
+// it is music.
 #include "synth/audio.h"
 #include "synth/mixer.h"
+#include "synth/music_slice.h"
 #include "synth/process_state.h"
+#include "synth/sample_rate.h"
 #include "synth/song.h"
+#include "synth/song_player.h"
 #include "synth/voice.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -292,6 +300,94 @@ TEST(Mix, BlockRendererMatchesThePlainRuleWhereverTheSoundChanges) {
     ++windows;
   }
   EXPECT_GT(windows, 10);
+}
+
+constexpr int64_t kPlayerFrames = 3 * kSampleRate;  // enough for the tests, quick to render
+constexpr int kBuffer = 1024;                       // frames per simulated callback
+
+// The first kPlayerFrames frames by the mixer's literal rule in one call, on a state prepared
+// as at start-up.
+const std::vector<int16_t>& plainRender() {
+  static const std::vector<int16_t> samples = [] {
+    auto state = std::make_unique<ProcessState>();
+    prepareMusic(*state);
+    std::vector<int16_t> out(kPlayerFrames * kOutputChannels);
+    renderFramesPlain(state->synth, out.data(), static_cast<int>(kPlayerFrames));
+    return out;
+  }();
+  return samples;
+}
+
+// The frames [first, first + count) of the plain render, then silence up to frames.
+std::vector<int16_t> slice(int64_t first, int count, int frames = kBuffer) {
+  std::vector<int16_t> out(plainRender().begin() + first * 2, plainRender().begin() + (first + count) * 2);
+  out.resize(frames * kOutputChannels, 0);
+  return out;
+}
+
+// One callback's worth of frames.
+std::vector<int16_t> play(SongPlayer& player) {
+  std::vector<int16_t> out(kBuffer * kOutputChannels, 123);
+  fillFromSong(player, out.data(), kBuffer);
+  return out;
+}
+
+TEST(SongPlayer, TheBackgroundRenderIsTheOfflineRender) {
+  std::vector<int16_t> part;
+  renderMusicSlice(5000, 9000, part);
+  EXPECT_EQ(part, slice(5000, 4000, 4000));
+  EXPECT_NE(part, std::vector<int16_t>(part.size(), 0));
+  // On its own thread, the same frames.
+  SongPlayer threaded;
+  startSongRender(threaded, kPlayerFrames);
+  for (int i = 0; i < 600 && threaded.renderedFrames.load() < kPlayerFrames; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  stopSongRender(threaded);
+  ASSERT_EQ(threaded.renderedFrames.load(), kPlayerFrames);
+  EXPECT_EQ(threaded.samples, plainRender());
+}
+
+TEST(SongPlayer, PlaysFromWhereverItIsPointedPausesAndFallsSilentWhereNothingIsRendered) {
+  SongPlayer p;
+  p.totalFrames = kPlayerFrames;
+  p.samples = plainRender();
+  p.scratch.assign(kMaxCallbackFrames * kOutputChannels, 0);
+  p.renderedFrames.store(100);
+  // Only part rendered: the part before the render's front plays, the rest is silence, and
+  // the clock goes on in step with the pictures all the same.
+  EXPECT_EQ(play(p), slice(0, 100));
+  EXPECT_EQ(p.position.load(), kBuffer);
+  p.renderedFrames.store(kPlayerFrames);
+  EXPECT_EQ(play(p), slice(kBuffer, kBuffer));  // buffers follow each other without a gap
+  int64_t target = sampleFrameAt(1234);
+  seekSong(p, target);
+  EXPECT_EQ(play(p), slice(target, kBuffer));   // the next buffer starts exactly there
+  seekSong(p, 10);                              // backwards as well
+  EXPECT_EQ(play(p), slice(10, kBuffer));
+  // Pause is silence and nothing moves; resuming starts at the sample asked.
+  int64_t pausedAt = sampleFrameAt(500);
+  pauseSong(p, true, pausedAt);
+  EXPECT_EQ(play(p), slice(0, 0));
+  EXPECT_EQ(play(p), slice(0, 0));
+  EXPECT_EQ(p.position.load(), pausedAt);
+  pauseSong(p, false, pausedAt);
+  EXPECT_EQ(play(p), slice(pausedAt, kBuffer));
+  // At the end: what is left, then silence, and the position stays at the end.
+  seekSong(p, kPlayerFrames - 10);
+  EXPECT_EQ(play(p), slice(kPlayerFrames - 10, 10));
+  EXPECT_EQ(p.position.load(), kPlayerFrames);
+  seekSong(p, kPlayerFrames + 999);  // a seek past the end is held at the end
+  EXPECT_EQ(p.position.load(), kPlayerFrames);
+  seekSong(p, -5);
+  EXPECT_EQ(p.position.load(), 0);
+
+  // The callback writes little-endian frames of one position; a stray odd pair of bytes is zeroed.
+  seekSong(p, 777);
+  std::vector<uint8_t> stream(kBuffer * 4 + 2, 0xAB), expected(kBuffer * 4 + 2, 0);
+  songAudioCallback(&p, stream.data(), static_cast<int>(stream.size()));
+  storeLittleEndian(slice(777, kBuffer).data(), kBuffer * 2, expected.data());
+  EXPECT_EQ(stream, expected);
+  EXPECT_EQ(p.position.load(), 777 + kBuffer);
 }
 
 }  // namespace
