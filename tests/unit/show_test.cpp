@@ -1,13 +1,39 @@
-// The timeline, the main loop and --from's seek, driven by fake scenes and a scripted clock.
+// The scene table's timeline, the main loop and --from's seek, the loop driven by fake scenes
+// and a scripted clock.
+#include "base/noop_gl.h"
 #include "show/show.h"
 #include "show/virtual_clock.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 namespace {
+
+// The demo's timeline holds the table's objects (the names and times of the rows the main
+// loop's cases below check), and each row makes objects of its own scene's class.
+TEST(SceneTable, TheDemosTimelineHoldsTheRowsObjectsAndEachRowMakesItsOwnClass) {
+  NoopGlScope noop;  // a scene's destructor releases its GL objects
+  Show show;
+  buildDemoTimeline(show);
+  EXPECT_EQ(show.position, 0);
+  EXPECT_EQ(show.timeline[kSceneCount].scene, nullptr);
+  std::set<std::string> classes;
+  for (int i = 0; i < kSceneCount; ++i) {
+    const SceneRow& row = kSceneTable[i];
+    ASSERT_NE(*row.object, nullptr) << row.shortName;
+    EXPECT_EQ(show.timeline[i].scene, *row.object) << i;
+    Scene* made = row.make();
+    EXPECT_NE(made, *row.object) << row.shortName;
+    EXPECT_EQ(typeid(*made), typeid(**row.object)) << row.shortName;
+    classes.insert(typeid(*made).name());
+    delete made;
+  }
+  EXPECT_EQ(classes.size(), static_cast<size_t>(kSceneCount));
+}
 
 std::vector<std::string> events;  // what the fake scenes were asked to do, in order
 
@@ -31,14 +57,7 @@ struct FakeShow {
     events.clear();
     for (int i = 0; i < kSceneCount; ++i) scenes[i] = new FakeScene(kSceneTable[i].shortName);
     buildTimeline(show, scenes);
-    show.width = 640;
-    show.height = 360;
-  }
-  // Starts part-way; the scenes before the one in force are never started.
-  void seek(uint32_t ms) {
-    seekShow(show, ms);
-    for (int i = 0; i < show.position; ++i) delete scenes[i];
-    events.clear();
+    show.width = 640, show.height = 360;
   }
   ~FakeShow() {
     // Scenes the show never made current are still owned here.
@@ -51,15 +70,15 @@ struct FakeShow {
 class ScriptedHost : public ShowHost {
  public:
   std::vector<uint32_t> ticksByFrame;
-  int quitAtFrame = -1;
-  int frame = 0;
+  int quitAtFrame = -1, frame = 0;
   bool pollQuit() override { return frame == quitAtFrame; }
   uint32_t ticks() override { return ticksByFrame[frame++]; }
   void present() override {}
 };
 
-// Each case plays the ticks (Escape in frame quitAt) after a --from seek.
-TEST(MainLoop, StallsQuitSeeksAndTheEnd) {
+// Each case plays the ticks (Escape in frame quitAt) after a --from seek, or from a start-up
+// that took 0, 452 or 5000 ms: scenes switch on the music's clock, not the host's tick 0.
+TEST(MainLoop, StallsQuitSeeksStartUpsAndTheEnd) {
   struct Case {
     int64_t fromMs;  // -1: no seek
     std::vector<uint32_t> ticks;
@@ -79,6 +98,11 @@ TEST(MainLoop, StallsQuitSeeksAndTheEnd) {
         "start pacman 640x360", "render pacman 0.000000 0"}},
       // Escape in the first frame: started but not rendered.
       {-1, {5}, 0, {"start forest 640x360"}},
+      // The forest's clock starts at its own first frame, 18 ms into the music.
+      {-1, {18, 33999, 34000, 35234, 77999, 78000, 78010, 78020}, 7,
+       {"start forest 640x360", "render forest 0.000000 0", "render forest 33.980999 3398", "destroy forest",
+        "start tv 640x360", "render tv 0.000000 0", "render tv 1.234000 123", "render tv 43.999001 4399",
+        "destroy tv", "start pacman 640x360", "render pacman 0.000000 0", "render pacman 0.010000 1"}},
       // --from: only the scene in force starts, its clock as if the show had run from 0 (the
       // cubes' first frame is 0.25 s late); the next switch counts from its own frame.
       {110000, {110250, 111500, 126040, 126540, 0}, 4,
@@ -90,38 +114,27 @@ TEST(MainLoop, StallsQuitSeeksAndTheEnd) {
       {125990, {126100, 0}, 1,
        {"start cubes 640x360", "destroy cubes", "start curves 640x360", "render curves 0.100000 10"}},
   };
-  for (const Case& c : cases) {
-    FakeShow fake;
-    if (c.fromMs >= 0) fake.seek(static_cast<uint32_t>(c.fromMs));
-    ScriptedHost host;
-    host.ticksByFrame = c.ticks;
-    host.quitAtFrame = c.quitAt;
-    EXPECT_EQ(runShow(fake.show, host), c.result);
-    EXPECT_EQ(events, c.events) << c.fromMs;
-  }
-}
-
-TEST(MainLoop, ScenesSwitchOnTheMusicsClockWhateverTheStartUpTook) {
-  // The music starts when the host's tick is `startup`; the television belongs 34 s and
-  // Pacman 78 s after that, not after the host's tick 0.
-  for (uint32_t startup : {0u, 452u, 5000u}) {
-    FakeShow fake;
-    ScriptedHost host;
-    // The first tick is read by startShowClock; Escape arrives in the frame of the last one.
-    host.ticksByFrame = {startup,         startup + 18,    startup + 33999, startup + 34000, startup + 35234,
-                         startup + 77999, startup + 78000, startup + 78010, startup + 78020};
-    host.quitAtFrame = 8;
-    startShowClock(fake.show, host);
-    EXPECT_EQ(fake.show.startTick, startup);
-    EXPECT_EQ(runShow(fake.show, host), FrameResult::Quit);
-    // The forest's clock starts at its own first frame, 18 ms into the music.
-    EXPECT_EQ(events, (std::vector<std::string>{
-                          "start forest 640x360", "render forest 0.000000 0", "render forest 33.980999 3398",
-                          "destroy forest", "start tv 640x360", "render tv 0.000000 0", "render tv 1.234000 123",
-                          "render tv 43.999001 4399", "destroy tv", "start pacman 640x360",
-                          "render pacman 0.000000 0", "render pacman 0.010000 1"}))
-        << "start-up " << startup;
-  }
+  for (uint32_t startup : {0u, 452u, 5000u})
+    for (const Case& c : cases) {
+      if (c.fromMs >= 0 && startup > 0) continue;
+      FakeShow fake;
+      ScriptedHost host;
+      host.quitAtFrame = c.quitAt;
+      if (c.fromMs >= 0) {
+        // Starts part-way; the scenes before the one in force are never started.
+        seekShow(fake.show, static_cast<uint32_t>(c.fromMs));
+        for (int i = 0; i < fake.show.position; ++i) delete fake.scenes[i];
+        events.clear();
+      } else {
+        host.ticksByFrame = {startup};  // read by startShowClock
+        startShowClock(fake.show, host);
+        EXPECT_EQ(fake.show.startTick, startup);
+        host.quitAtFrame += c.quitAt >= 0;
+      }
+      for (uint32_t t : c.ticks) host.ticksByFrame.push_back(t + startup);
+      EXPECT_EQ(runShow(fake.show, host), c.result);
+      EXPECT_EQ(events, c.events) << c.fromMs << ", start-up " << startup;
+    }
 }
 
 TEST(VirtualClock, FrameTicksOnAGridFromAnOrigin) {
