@@ -4,29 +4,20 @@
 source "$(dirname "$0")/common.bash"
 cd "$SOURCE_DIR" || fail "no source folder"
 
-# Refused requests (the option unit tests hold the full list): status 2 at once, a reason,
-# nothing written. Each would render the whole show at full size if it got that far, which the
-# time limit (generous, for a loaded machine) would catch.
+# Refused requests (the option unit tests hold the list and the reasons): status 2 at once,
+# the reason and a pointer to --help on stderr, nothing on stdout and nothing written. Each
+# would render the whole show at full size if it got that far, which the time limit catches.
 mkdir -p "$WORK/empty"
-cd "$WORK/empty" || fail "no work folder"
-while read -r args; do
-  timeout 120 "$CAPTURE" $args 2>"$WORK/err"
+for args in "--out odd.mkv --size 1920x1081 --audio a.wav" "--frames seq --jobs 2 --stats s.csv" \
+  "--frames seq --pass-stats p.csv --pass-stats q.csv" "--audio - --frames seq --stats -"; do
+  # shellcheck disable=SC2086  # the words of each case are separate arguments
+  env -C "$WORK/empty" timeout 120 "$CAPTURE" $args >"$WORK/out" 2>"$WORK/err"
   status=$?
   [ $status = 2 ] || fail "'$args' gave status $status: $(cat "$WORK/err")"
-  [ -s "$WORK/err" ] || fail "'$args' printed no message"
-  [ -z "$(ls -A)" ] || fail "'$args' wrote $(ls -A)"
-done <<EOF
---out odd.mkv --size 1920x1081 --audio a.wav
---frames seq --size 1920x2
---audio a.wav --from 192
---at 10 --out stills --frames seq
---frames seq --fps 10 --fps 20
---audio a.wav --fps 10
---frames seq --from 0x10
---audio a.wav --stats a.csv
---audio - --frames seq --stats -
-EOF
-cd "$SOURCE_DIR" || fail "no source folder"
+  [ "$(grep -c . "$WORK/err")" = 2 ] && grep -q "^Try 'demo-capture --help'" "$WORK/err" ||
+    fail "'$args' did not say why in one line: $(cat "$WORK/err")"
+  [ -z "$(ls -A "$WORK/empty")" ] && [ ! -s "$WORK/out" ] || fail "'$args' wrote $(ls -A "$WORK/empty") $(cat "$WORK/out")"
+done
 
 # The scene table the scripts read: rows of a name, a start and an end, back to back from 0 s
 # to the end of the show; a listing that cannot be written all is a failure.
@@ -35,12 +26,13 @@ awk -F'\t' 'NF != 3 || $1 !~ /^[a-z]+$/ || $2 != (NR == 1 ? "0.000" : end) || $3
   { end = $3 } END { exit bad || end != "192.000" }' "$WORK/scenes" || fail "the scene listing: $(cat "$WORK/scenes")"
 "$CAPTURE" --list-scenes >/dev/full 2>/dev/null && fail "--list-scenes succeeded into a full disk"
 
-# A size larger than the OpenGL driver renders (no driver renders 65536 pixels a side): status
-# 2 at once, before the full-size surface is allocated, and nothing written.
-timeout 20 "$CAPTURE" --frames "$WORK/huge" --size 65536x64 2>"$WORK/err"
+# A render size larger than the OpenGL driver renders (no driver renders 32768 pixels a side):
+# status 2 at once, before the full-size surface is allocated, the limit named, nothing made.
+timeout 20 "$CAPTURE" --frames "$WORK/huge" --size 8192x4096 --supersample 4 2>"$WORK/err"
 status=$?
 [ $status = 2 ] || fail "a size beyond the driver's limits gave status $status: $(cat "$WORK/err")"
-grep -q "larger than this OpenGL driver renders" "$WORK/err" || fail "no word of the driver's limits: $(cat "$WORK/err")"
+grep -q "renders 32768x16384, which is larger than this OpenGL driver renders (GL_MAX_" "$WORK/err" ||
+  fail "no word of the driver's limits: $(cat "$WORK/err")"
 [ -e "$WORK/huge" ] && fail "a size beyond the driver's limits made its folder"
 
 # Outputs that cannot be written are refused before any rendering (status 1, no "captured"
@@ -63,9 +55,9 @@ for args in "--out $WORK/pre/v.mp4 --audio $WORK/pre/a.wav" "--out $WORK/pre/dan
     fail "'$args' left $(ls "$WORK/pre" | tr '\n' ' ')"
 done
 [ -L "$WORK/pre/dangling.mkv" ] && [ -L "$WORK/pre/dangling.wav" ] || fail "a dangling link was replaced"
-# A read-only folder (run as an unprivileged user where this is root, which writes anyway).
-# That user may not reach the checkout (under a private folder): it runs a copy of the tool
-# and the shaders and tracks in a folder of this test's own, open to everyone whatever the umask.
+# A read-only folder, as an unprivileged user where this is root (which writes anyway). That
+# user may not reach the checkout (under a private folder): it runs a copy of the tool and the
+# shaders and tracks in a folder of this test's own, open to everyone whatever the umask.
 mkdir -p "$WORK/ro/seq" "$WORK/ro/tool"
 cp "$CAPTURE" "$WORK/ro/tool/demo-capture" && cp -r "$SOURCE_DIR/shaders" "$SOURCE_DIR/tracks" "$WORK/ro/tool/" ||
   fail "cannot copy the tool, the shaders and the tracks"
@@ -86,9 +78,7 @@ chmod 0700 "$WORK"
 
 # --stats - writes the statistics to standard output, as --audio - does the music, and makes no
 # file named "-" (run in a folder of its own to see that).
-mkdir -p "$WORK/dash"
-ln -s "$SOURCE_DIR/shaders" "$WORK/dash/shaders"
-ln -s "$SOURCE_DIR/tracks" "$WORK/dash/tracks"
+mkdir -p "$WORK/dash" && ln -s "$SOURCE_DIR/shaders" "$SOURCE_DIR/tracks" "$WORK/dash/" || fail "no folder"
 env -C "$WORK/dash" "$CAPTURE" --frames seq --size 64x36 --fps 10 --from 110 --to 110.3 --stats - >"$WORK/stats-out" \
   2>"$WORK/err" || fail "--stats - failed: $(cat "$WORK/err")"
 [ "$(head -n1 "$WORK/stats-out" | cut -c1-6)$(wc -l <"$WORK/stats-out")" = "frame,4" ] ||
@@ -99,9 +89,8 @@ env -C "$WORK/dash" "$CAPTURE" --frames seq --size 64x36 --fps 10 --from 110 --t
 mkdir -p "$WORK/bare"
 (cd "$WORK/bare" && "$CAPTURE" --frames seq --size 64x36 --from 110 --to 111 2>"$WORK/err")
 status=$?
-[ $status = 1 ] || fail "a capture without shaders/ gave status $status"
-[ "$(wc -l < "$WORK/err")" = 1 ] || fail "not one line without shaders/: $(cat "$WORK/err")"
-grep -q "shaders/" "$WORK/err" || fail "the line does not name shaders/: $(cat "$WORK/err")"
+[ $status = 1 ] && [ "$(wc -l < "$WORK/err")" = 1 ] && grep -q "shaders/" "$WORK/err" ||
+  fail "without shaders/: status $status, not one line naming shaders/: $(cat "$WORK/err")"
 [ -e "$WORK/bare/seq" ] && fail "a folder was made without shaders/"
 (cd "$WORK/bare" && "$CAPTURE" --audio m.wav --to 0.5) || fail "the music alone needs shaders/"
 
