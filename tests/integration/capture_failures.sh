@@ -8,11 +8,12 @@ command -v perl >/dev/null || fail "perl is needed to start the tool with SIGCHL
 export TMPDIR="$WORK/tmp"  # where the encoder's music goes; must end up empty
 mkdir -p "$TMPDIR" "$WORK/out"
 
-# Writes stand-in ffmpeg $1 with body $2; every stand-in records its pid first.
+# Writes stand-in $3 (default ffmpeg) in bin-$1 with body $2; each records its pid first.
 stand_in() {
+  local tool=${3:-ffmpeg}
   mkdir -p "$WORK/bin-$1"
-  printf '#!/bin/bash\necho $$ > "%s"\n%s\n' "$WORK/ffmpeg.pid" "$2" > "$WORK/bin-$1/ffmpeg"
-  chmod +x "$WORK/bin-$1/ffmpeg"
+  printf '#!/bin/bash\necho $$ > "%s"\n%s\n' "$WORK/$tool.pid" "$2" > "$WORK/bin-$1/$tool"
+  chmod +x "$WORK/bin-$1/$tool"
 }
 # The output is the last argument, a file: URL.
 stand_in fail 'cat > /dev/null; out="${@: -1}"; head -c 5000 /dev/zero > "${out#file:}"; echo "stand-in: cannot encode: $*" >&2; exit 1'
@@ -27,11 +28,8 @@ stand_in sigign "grep SigIgn /proc/\$\$/status > \"$WORK/ffmpeg-sigign\"; exec \
 # be interrupted; it also lists the descriptors it was given. (For interrupts, with the slow ffprobe.)
 stand_in slow "ls -l /proc/\$\$/fd > \"$WORK/fds\"; exec \"$FFMPEG\" -re \"\$@\""
 # An ffprobe that never answers, and one that answers slowly.
-mkdir -p "$WORK/bin-probe-stall" "$WORK/bin-probe-slow"
-printf '#!/bin/bash\necho $$ > "%s"\nexec sleep 300\n' "$WORK/ffprobe.pid" > "$WORK/bin-probe-stall/ffprobe"
-printf '#!/bin/bash\necho $$ > "%s"\nsleep 3\nexec "%s" "$@"\n' "$WORK/ffprobe.pid" "$(command -v ffprobe)" \
-  > "$WORK/bin-probe-slow/ffprobe"
-chmod +x "$WORK/bin-probe-stall/ffprobe" "$WORK/bin-probe-slow/ffprobe"
+stand_in probe-stall 'exec sleep 300' ffprobe
+stand_in probe-slow "sleep 3; exec \"$(command -v ffprobe)\" \"\$@\"" ffprobe
 
 # Checks that nothing is left: no output $1, no temporary beside it or in TMPDIR, and no
 # encoder still running.
@@ -46,10 +44,7 @@ expect_clean() {
 }
 # Waits up to 120 s for file $1 to hold something; false if it never does.
 wait_for_file() {
-  for _ in $(seq 1200); do
-    [ -s "$1" ] && return 0
-    sleep 0.1
-  done
+  for _ in $(seq 1200); do [ -s "$1" ] && return 0; sleep 0.1; done
   return 1
 }
 # failing WHAT PATTERN OUTPUT COMMAND...: COMMAND ends with status 1, says PATTERN (an extended
@@ -68,10 +63,9 @@ failing() {
 failing "a failing encoder" "ffmpeg failed with status 1" "$WORK/out/a.mp4" env PATH="$WORK/bin-fail:$PATH" \
   perl -e '$SIG{CHLD} = "IGNORE"; exec @ARGV' "$CAPTURE" --out "$WORK/out/a.mp4" --size 64x36 --fps 10 --from 110 \
   --to 111 --stats "$WORK/out/a.csv"
-grep -q "stand-in: cannot encode" "$WORK/err" || fail "ffmpeg's own message was not passed on: $(cat "$WORK/err")"
-grep -Eq '\.part|demo-capture-music' "$WORK/err" && fail "a message names a temporary file: $(cat "$WORK/err")"
-grep -q "wrote" "$WORK/err" && fail "a failed capture says it wrote the file"
-[ -e "$WORK/out/a.csv" ] && fail "a failed capture left its statistics"
+# ffmpeg's own message is passed on; none names a temporary or says "wrote"; no statistics.
+grep -q "stand-in: cannot encode" "$WORK/err" && ! grep -Eq '\.part|demo-capture-music|wrote' "$WORK/err" &&
+  [ ! -e "$WORK/out/a.csv" ] || fail "a failing encoder: $(cat "$WORK/err"; ls "$WORK/out")"
 # An encoder that exits 0 over a truncated file: the read-back check catches it.
 failing "a truncated video" "frames|cannot be read back|lasts" "$WORK/out/b.mkv" env PATH="$WORK/bin-truncate:$PATH" \
   "$CAPTURE" --out "$WORK/out/b.mkv" --size 64x36 --fps 10 --from 110 --to 112
@@ -90,8 +84,7 @@ failing "an encoder that quit" "^captured 0 frames" "$WORK/out/q.mkv" env PATH="
 ln -s /dev/full "$WORK/out/full.mkv"
 failing "a full disk" "No space left on device" "" \
   "$CAPTURE" --out "$WORK/out/full.mkv" --size 64x36 --fps 10 --from 110 --to 111
-[ -L "$WORK/out/full.mkv" ] || fail "the link to /dev/full was replaced"
-rm "$WORK/out/full.mkv"
+[ -L "$WORK/out/full.mkv" ] && rm "$WORK/out/full.mkv" || fail "the link to /dev/full was replaced"
 expect_clean "$WORK/out/full.mkv" "full disk"
 
 # Interrupts: $1 signal, $2 expected status, then the capture's arguments. Waits for the
@@ -138,17 +131,16 @@ sleep 0.5
 kill -INT "$pid"
 kill -HUP "$pid"
 wait_for_exit "$pid" 60
-[ "$EXIT_STATUS" = 0 ] || fail "SIGINT and SIGHUP ignored on entry stopped the capture ($EXIT_STATUS): $(cat "$WORK/err")"
-[ -s "$WORK/out/nohup.mkv" ] || fail "the capture with SIGINT and SIGHUP ignored wrote no video"
+[ "$EXIT_STATUS" = 0 ] && [ -s "$WORK/out/nohup.mkv" ] ||
+  fail "SIGINT and SIGHUP ignored on entry stopped the capture ($EXIT_STATUS): $(cat "$WORK/err")"
 mask=$(awk '{ print $2 }' "$WORK/ffmpeg-sigign")
 (( (0x$mask & 3) == 3 )) || fail "the encoder got SIGHUP and SIGINT back (ignored mask $mask)"
 rm -f "$WORK/out/nohup.mkv"
 expect_clean "$WORK/out/nohup.mkv" "ignored signals"
 
-# The encoder timeout counts only the encoder's own lack of progress. Time the capture itself
-# spends stopped (SIGSTOP, or Ctrl-Z and fg) while it waits for the encoder is not counted:
-# stopped for 6 s with a 4 s limit, it finishes. (A file rewritten in place, same size, is
-# progress too: the unit tests hold that.)
+# The encoder timeout counts only the encoder's own lack of progress, not time the capture
+# spends stopped (SIGSTOP, or Ctrl-Z and fg) while it waits: stopped 6 s with a 4 s limit, it
+# finishes.
 PATH="$WORK/bin-late:$PATH" "$CAPTURE" --out "$WORK/out/late.mkv" --size 320x180 --fps 10 --from 110 --to 111 \
   --encoder-timeout 4 2>"$WORK/err" &
 pid=$!
@@ -192,8 +184,7 @@ PATH="$WORK/bin-fail:$PATH" "$CAPTURE" --out "$WORK/plant/v.mkv" --size 64x36 --
   2>"$WORK/err" && fail "a failing encoder succeeded"
 "$CAPTURE" --out "$WORK/plant/w.mkv" --size 64x36 --fps 10 --from 110 --to 111 2>"$WORK/err" ||
   fail "a capture beside a planted OUT.part failed: $(cat "$WORK/err")"
-[ "$(cat "$WORK/victim")" = precious ] || fail "the target of a planted link was written"
-[ -L "$WORK/plant/v.mkv.part" ] || fail "a planted link was removed"
+[ "$(cat "$WORK/victim")" = precious ] && [ -L "$WORK/plant/v.mkv.part" ] || fail "a planted link was followed or removed"
 [ "$(cat "$WORK/plant/w.mkv.part")" = mine ] || fail "a user's own OUT.part was written or removed"
 [ "$(ls "$WORK/plant" | tr '\n' ' ')" = "v.mkv.part w.mkv w.mkv.part " ] || fail "the folder holds $(ls "$WORK/plant")"
 rm -f "$WORK/ffmpeg.pid"
@@ -210,8 +201,7 @@ for request in "--out $WORK/out/s.mkv --from 110 --to 111" "--frames $WORK/out/s
   failing "'$request' with --stats /dev/full" "No space left on device" "" \
     "$CAPTURE" $request --size 64x36 --fps 10 --stats /dev/full --audio "$WORK/out/s.wav"
   for f in s.mkv s-seq/music.wav s-stills/frame-110500.png s.wav; do
-    [ -e "$WORK/out/$f" ] && fail "'$request' with failed statistics committed $f"
-  done
+    [ -e "$WORK/out/$f" ] && fail "'$request' with failed statistics committed $f"; done
   ls -R "$WORK/out" | grep -q '\.part' && fail "'$request': temporary files left: $(ls -R "$WORK/out")"
   rm -rf "$WORK/out/s-seq" "$WORK/out/s-stills"
 done

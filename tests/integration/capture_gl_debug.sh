@@ -1,9 +1,7 @@
-# --gl-debug and --samples: through a debug context (the tool checks its messages arrive, or
-# refuses), over frames of every scene from each one's first frames to its last, single-sampled
-# and with a multisampled default framebuffer, stills and a span across a scene switch, the
-# driver reports nothing at all. Without --samples the pictures are the ones rendered before
-# the option existed, byte for byte; with it the cubes, drawn straight into the back buffer,
-# are antialiased.
+# --gl-debug and --samples: over frames of every scene, single-sampled and multisampled, stills
+# and a span across a scene switch, the debug context's driver reports nothing. Without
+# --samples the pictures are the ones rendered before the option existed, byte for byte; with
+# it the cubes, drawn straight into the back buffer, are antialiased.
 source "$(dirname "$0")/common.bash"
 cd "$SOURCE_DIR" || fail "no source folder"  # the shaders are read from ./shaders
 reference="$SOURCE_DIR/tests/fixtures/single_sampled"
@@ -26,8 +24,7 @@ grep -q 'GL debug' "$WORK/log" && fail "the driver reported in the span: $(cat "
 differing() { compare -metric AE "$1" "$2" null: 2>&1; }
 for ms in 5000 50000 85000 115000; do
   d=$(differing "$reference/frame-$ms.png" "$WORK/single/frame-$ms.png")
-  [ "$d" = 0 ] || fail "$ms ms without --samples differs from before in $d pixels"
-done
+  [ "$d" = 0 ] || fail "$ms ms without --samples differs from before in $d pixels"; done
 d=$(differing "$WORK/single/frame-115000.png" "$WORK/multi/frame-115000.png")
 awk -v d="$d" 'BEGIN { exit !(d ~ /^[0-9.e+]+$/ && d + 0 > 500) }' || fail "antialiasing changed $d pixels of the cubes"
 echo "capture gl debug: ok"

@@ -1,5 +1,5 @@
-# tools/gpu_check.sh in its short try: a stretch of every scene with --stats, --pass-stats and
-# --gl-debug, the per-scene and per-pass tables, no driver message, and (the software renderer on both sides here) the
+# tools/gpu_check.sh --quick: a stretch of every scene with --stats, --pass-stats and --gl-debug,
+# the per-scene and per-pass tables, no driver message, and (llvmpipe on both sides here) the
 # same first frames as the software renderer's. Bad arguments are refused before any work.
 set -euo pipefail
 source "$(dirname "$0")/common.bash"
