@@ -1,13 +1,9 @@
-# Frame and per-pass statistics of captures with the software renderer. A span across a scene
-# switch: a CSV row per frame with its ticks, scene and times, and the summary on stderr.
-# Stills of every scene: a row each, and each frame naming every pass its scene's render() runs,
-# once, in order, with times that add up to no more than the frame's own GPU time and steps
-# that draw nothing reported as zero work. (Refusals: the option unit tests; failed captures
-# leave no statistics: capture_failures.sh.)
+# Frame and per-pass statistics with the software renderer: a span's rows and summary across a
+# scene switch; stills of every scene, each naming every pass its scene's render() runs, once, in
+# order, with plausible figures. (Refusals: the option unit tests; failed captures leave no
+# statistics: capture_failures.sh.)
 source "$(dirname "$0")/common.bash"
 cd "$SOURCE_DIR" || fail "no source folder"
-
-is_number() { [[ "$1" =~ ^[0-9]+(\.[0-9]+)?$ ]]; }
 
 # A PNG sequence across the forest-to-television switch at 34 s: 6 frames at 10 fps.
 stats="$WORK/span.csv"
@@ -18,17 +14,12 @@ stats="$WORK/span.csv"
 [ "$(tail -n +2 "$stats" | cut -d, -f1-4 | tr '\n' ' ')" = \
   "0,33900,forest,33900 1,34000,tv,0 2,34100,tv,100 3,34200,tv,200 4,34300,tv,300 5,34400,tv,400 " ] ||
   fail "the rows are not the span's six frames: $(cat "$stats")"
-timed=0
-while IFS=, read -r frame show scene scene_ms cpu gpu counters; do
-  is_number "$cpu" || fail "row $frame: cpu_ms '$cpu' is not a number"
-  # Empty where the driver gave no time or one longer than the frame's wall time (the first
-  # frame of a context, or a loaded machine); llvmpipe offers timer queries, so some have one.
-  [ -z "$gpu" ] || is_number "$gpu" || fail "row $frame: gpu_ms '$gpu' is neither empty nor a number"
-  [ -n "$gpu" ] && timed=$((timed + 1))
-  [ "$scene" != tv ] || [[ "$counters" =~ ^cube_copies=[0-9]+\ square_draws=[0-9]+$ ]] ||
-    fail "row $frame: counters '$counters'"
-done < <(tail -n +2 "$stats")
-[ "$timed" -gt 0 ] || fail "no frame has a GPU time: $(cat "$stats")"
+# cpu_ms a number; gpu_ms empty where the driver gave no time or one longer than the frame's
+# wall time (a context's first frame, a loaded machine), but llvmpipe times some; tv's counters.
+awk -F, -v number='^[0-9]+(\\.[0-9]+)?$' 'NR > 1 { timed += $6 != ""
+  if ($5 !~ number || ($6 != "" && $6 !~ number)) bad = 1
+  if ($3 == "tv" && $7 !~ /^cube_copies=[0-9]+ square_draws=[0-9]+$/) bad = 1 } END { exit bad || !timed }' "$stats" ||
+  fail "the rows' times or counters: $(cat "$stats")"
 # The summary: a line per scene with its frame count, then all frames.
 for line in "forest +1" "tv +5" "all +6"; do
   grep -Eq "^  $line " "$WORK/err" || fail "no '$line' line in the summary: $(cat "$WORK/err")"
@@ -66,35 +57,25 @@ done
   printf "%d,%s,2000\n%d,%s,2100\n", s + 2000, $1, s + 2100, $1 }' <<<"$listing")" ] ||
   fail "the stills' rows: $(cat "$WORK/frames.csv")"
 
-# Each frame's passes in the order they ran, the sum of their times, and the frame's own time.
-declare -A names sums frame_gpu scene_of
-while IFS=, read -r frame show scene pass gpu vertices primitives fragments; do
-  names[$frame]+="$pass "
-  scene_of[$frame]=$scene
-  # llvmpipe offers timestamps and pipeline statistics: every figure is there.
-  for value in "$gpu" "$vertices" "$primitives" "$fragments"; do
-    is_number "$value" || fail "frame $frame $pass: '$value' is not a figure"
-  done
-  sums[$frame]=$(awk -v a="${sums[$frame]:-0}" -v b="$gpu" 'BEGIN { printf "%.3f", a + b }')
-  case "$pass" in
-    advanceSimulation | placeStrokes | prepareInstances | setUpCubeDrawing | tearDownCubeDrawing)
-      [ "$vertices,$primitives,$fragments" = "0,0,0" ] || fail "frame $frame: $pass draws nothing, yet '$vertices,$primitives,$fragments'" ;;
-    *)
-      [ "$fragments" -gt 0 ] || fail "frame $frame: $pass drew nothing" ;;
-  esac
-done < <(tail -n +2 "$WORK/passes.csv")
-while IFS=, read -r frame show scene scene_ms cpu gpu counters; do frame_gpu[$frame]=$gpu; done < <(tail -n +2 "$WORK/frames.csv")
-
-[ "${#names[@]}" = $((2 * $(wc -w <<<"$scenes"))) ] || fail "expected two frames of passes a scene, got ${#names[@]}: $(cat "$WORK/passes.csv")"
-for frame in "${!names[@]}"; do
-  scene=${scene_of[$frame]}
-  [ "${names[$frame]}" = "${expected[$scene]}" ] ||
-    fail "frame $frame ($scene) has passes '${names[$frame]}', its render() runs '${expected[$scene]}'"
-  # Each figure is rounded to a microsecond: the sum may pass the frame by that much a pass.
-  gpu=${frame_gpu[$frame]}
-  [ -z "$gpu" ] || awk -v s="${sums[$frame]}" -v g="$gpu" -v n="$(wc -w <<<"${names[$frame]}")" \
-    'BEGIN { exit !(s <= g + 0.0005 * (n + 1)) }' || fail "frame $frame: passes took ${sums[$frame]} ms, the frame $gpu ms"
-done
+# Each frame's passes in the order they ran against its scene's render(); every figure there
+# (llvmpipe offers timestamps and pipeline statistics); steps that draw nothing count no work
+# and passes draw something; the passes' times, each rounded to a microsecond, add up to no
+# more than the frame's own where it has one.
+wanted=$(for scene in $scenes; do printf '%s=%s;' "$scene" "${expected[$scene]}"; done)
+awk -F, -v wanted="$wanted" -v frames=$((2 * $(wc -w <<<"$scenes"))) '
+  BEGIN { n = split(wanted, w, ";"); for (i = 1; i < n; i++) { split(w[i], kv, "="); want[kv[1]] = kv[2] } }
+  FNR == 1 { next }
+  NR == FNR { gpu[$1] = $6; next }
+  { names[$1] = names[$1] $4 " "; scene[$1] = $3; sum[$1] += $5; count[$1]++
+    for (i = 5; i <= 8; i++) if ($i !~ /^[0-9]+(\.[0-9]+)?$/) bad = bad "\n" $0 ": not a figure"
+    if ($4 ~ /^(advanceSimulation|placeStrokes|prepareInstances|setUpCubeDrawing|tearDownCubeDrawing)$/) {
+      if (($6 $7 $8) != "000") bad = bad "\n" $0 ": draws nothing, yet counts work"
+    } else if ($8 <= 0) bad = bad "\n" $0 ": drew nothing" }
+  END { for (f in names) { k++
+      if (names[f] != want[scene[f]]) bad = bad "\nframe " f ": passes " names[f] "; its render() runs " want[scene[f]]
+      if (gpu[f] != "" && sum[f] > gpu[f] + 0.0005 * (count[f] + 1)) bad = bad "\nframe " f ": passes took " sum[f] " ms" }
+    if (k != frames) bad = bad "\n" k " frames of passes, not " frames
+    if (bad != "") { print bad; exit 1 } }' "$WORK/frames.csv" "$WORK/passes.csv" || fail "the per-pass rows, above"
 
 # The summary: a line per scene and pass with its share of the scene's time.
 for scene in $scenes; do
