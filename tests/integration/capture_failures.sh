@@ -31,15 +31,13 @@ stand_in slow "ls -l /proc/\$\$/fd > \"$WORK/fds\"; exec \"$FFMPEG\" -re \"\$@\"
 stand_in probe-stall 'exec sleep 300' ffprobe
 stand_in probe-slow "sleep 3; exec \"$(command -v ffprobe)\" \"\$@\"" ffprobe
 
-# Checks that nothing is left: no output $1, no temporary beside it or in TMPDIR, and no
-# encoder still running.
+# Checks that nothing is left: no output $1, no music.wav beside it (only a finished sequence
+# has one), no temporary beside it or in TMPDIR, and no encoder still running.
 expect_clean() {
-  [ -e "$1" ] && fail "$2: $1 was left behind"
+  [ -e "$1" ] || [ -e "$(dirname "$1")/music.wav" ] && fail "$2: $1 or a music.wav beside it was left behind"
   ls "$(dirname "$1")" 2>/dev/null | grep -q '\.part' && fail "$2: temporary files left: $(ls "$(dirname "$1")")"
   [ -z "$(ls "$TMPDIR")" ] || fail "$2: temporary files left in TMPDIR: $(ls "$TMPDIR")"
-  if [ -s "$WORK/ffmpeg.pid" ] && kill -0 "$(cat "$WORK/ffmpeg.pid")" 2>/dev/null; then
-    fail "$2: the encoder is still running"
-  fi
+  [ -s "$WORK/ffmpeg.pid" ] && kill -0 "$(cat "$WORK/ffmpeg.pid")" 2>/dev/null && fail "$2: the encoder is still running"
   rm -f "$WORK/ffmpeg.pid"
 }
 # Waits up to 120 s for file $1 to hold something; false if it never does.
@@ -87,14 +85,14 @@ failing "a full disk" "No space left on device" "" \
 [ -L "$WORK/out/full.mkv" ] && rm "$WORK/out/full.mkv" || fail "the link to /dev/full was replaced"
 expect_clean "$WORK/out/full.mkv" "full disk"
 
-# Interrupts: $1 signal, $2 expected status, then the capture's arguments. Waits for the
-# first sign of progress ($3, a file with something in it), then signals the tool alone.
+# interrupt SIGNAL STATUS PROGRESS ARGS...: waits for the first sign of progress (a file with
+# something in it), signals the tool alone, and expects STATUS and word of the interrupt. A
+# background job of a script starts with SIGINT ignored, which the tool keeps: the signals get
+# their default action, as a terminal's foreground job has them.
 interrupt() {
   local sig=$1 expected=$2 progress=$3
   shift 3
   rm -f "$progress"
-  # A background job of a script starts with SIGINT ignored, which the tool keeps: give the
-  # signals their default action, as a terminal's foreground job has them.
   PATH="$WORK/bin-slow:$WORK/bin-probe-slow:$PATH" perl -e '$SIG{$_} = "DEFAULT" for qw(INT TERM HUP); exec @ARGV' \
     "$CAPTURE" "$@" 2>"$WORK/err" &
   local pid=$!
@@ -114,7 +112,6 @@ seq="$WORK/seq"
 interrupt TERM 143 "$seq/frame-000002.png" --frames "$seq" --size 320x180 --fps 10 --from 80 --to 110 \
   --stats "$seq/stats.csv"
 expect_clean "$seq/stats.csv" "SIGTERM during a sequence"
-[ -e "$seq/music.wav" ] && fail "SIGTERM: an unfinished sequence has its music.wav"
 [ -e "$seq/frame-000002.png" ] || fail "SIGTERM: the finished frames were removed"
 # While ffprobe reads the finished video, the interrupt stops it too.
 interrupt TERM 143 "$WORK/ffprobe.pid" --out "$WORK/out/p.mkv" --size 64x36 --fps 10 --from 110 --to 111
@@ -127,9 +124,7 @@ PATH="$WORK/bin-sigign:$PATH" perl -e '$SIG{INT} = $SIG{HUP} = "IGNORE"; $SIG{TE
   "$CAPTURE" --out "$WORK/out/nohup.mkv" --size 64x36 --fps 10 --from 110 --to 113 2>"$WORK/err" &
 pid=$!
 wait_for_file "$WORK/ffmpeg-sigign" || fail "the encoder did not start: $(cat "$WORK/err")"
-sleep 0.5
-kill -INT "$pid"
-kill -HUP "$pid"
+sleep 0.5 && kill -INT "$pid" && kill -HUP "$pid"
 wait_for_exit "$pid" 60
 [ "$EXIT_STATUS" = 0 ] && [ -s "$WORK/out/nohup.mkv" ] ||
   fail "SIGINT and SIGHUP ignored on entry stopped the capture ($EXIT_STATUS): $(cat "$WORK/err")"
@@ -145,10 +140,7 @@ PATH="$WORK/bin-late:$PATH" "$CAPTURE" --out "$WORK/out/late.mkv" --size 320x180
   --encoder-timeout 4 2>"$WORK/err" &
 pid=$!
 wait_for_file "$WORK/late-started" || fail "the late encoder did not start: $(cat "$WORK/err")"
-sleep 0.7
-kill -STOP "$pid"
-sleep 6
-kill -CONT "$pid"
+sleep 0.7 && kill -STOP "$pid" && sleep 6 && kill -CONT "$pid"
 wait_for_exit "$pid" 60
 [ "$EXIT_STATUS" = 0 ] || fail "a capture stopped for 6 s blamed its encoder ($EXIT_STATUS): $(cat "$WORK/err")"
 
@@ -161,12 +153,10 @@ failing "an OpenGL error" "ended at the error above" "$WORK/out/gl.mkv" env -C "
 grep -q "OpenGL Error Code" "$WORK/err" || fail "no OpenGL error line: $(cat "$WORK/err")"
 failing "an OpenGL error in a sequence" "OpenGL Error Code" "$WORK/gl-seq/stats.csv" env -C "$dir" \
   "$CAPTURE" --frames "$WORK/gl-seq" --size 64x36 --fps 10 --from 77.5 --to 78.5 --stats "$WORK/gl-seq/stats.csv"
-[ -e "$WORK/gl-seq/music.wav" ] && fail "a sequence cut short by an OpenGL error has its music.wav"
 # A FIFO or a folder in place of a shader file: named at once as a file that cannot be opened
 # (a FIFO without a writer would otherwise hang the capture), and the capture fails cleanly.
 for kind in fifo folder; do
-  dir=$(make_run_dir "shader-$kind")
-  rm "$dir/shaders/pacman_f.glsl"
+  dir=$(make_run_dir "shader-$kind") && rm "$dir/shaders/pacman_f.glsl" || fail "no run folder"
   if [ $kind = fifo ]; then mkfifo "$dir/shaders/pacman_f.glsl"; else mkdir "$dir/shaders/pacman_f.glsl"; fi
   failing "a $kind in place of a shader" "^Cannot open shader file shaders/pacman_f\.glsl\.$" \
     "$WORK/out/sh-$kind/music.wav" env -C "$dir" timeout 60 "$CAPTURE" --frames "$WORK/out/sh-$kind" --size 64x36 \
@@ -176,10 +166,8 @@ done
 # Names planted where a temporary might go are left alone, whether the capture fails or not: a
 # link at OUT.part is not followed (its target keeps its bytes) and a user's own OUT.part is
 # neither written nor removed.
-mkdir -p "$WORK/plant"
-echo precious > "$WORK/victim"
-ln -s "$WORK/victim" "$WORK/plant/v.mkv.part"
-echo mine > "$WORK/plant/w.mkv.part"
+mkdir -p "$WORK/plant" && echo precious > "$WORK/victim" && echo mine > "$WORK/plant/w.mkv.part" &&
+  ln -s "$WORK/victim" "$WORK/plant/v.mkv.part" || fail "cannot plant the names"
 PATH="$WORK/bin-fail:$PATH" "$CAPTURE" --out "$WORK/plant/v.mkv" --size 64x36 --fps 10 --from 110 --to 111 \
   2>"$WORK/err" && fail "a failing encoder succeeded"
 "$CAPTURE" --out "$WORK/plant/w.mkv" --size 64x36 --fps 10 --from 110 --to 111 2>"$WORK/err" ||
@@ -193,7 +181,6 @@ rm -f "$WORK/ffmpeg.pid"
 # written ("File too large"), which is reported like any failed write, and nothing is committed.
 failing "a sequence over a size limit" "File too large" "$WORK/out/limit/stats.csv" bash -c 'ulimit -f 64; exec "$@"' \
   - "$CAPTURE" --frames "$WORK/out/limit" --size 64x36 --fps 10 --from 110 --to 111 --stats "$WORK/out/limit/stats.csv"
-[ -e "$WORK/out/limit/music.wav" ] && fail "a sequence past a file-size limit has its music.wav"
 # Statistics that cannot be written fail the capture before anything is committed: no video,
 # no sequence music.wav, no stills, no --audio file beside them.
 for request in "--out $WORK/out/s.mkv --from 110 --to 111" "--frames $WORK/out/s-seq --from 110 --to 111" \

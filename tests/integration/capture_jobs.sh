@@ -1,6 +1,6 @@
 # A span rendered in several processes (--jobs) gives the same files as one process does, and
 # a capture whose workers fail, or that is interrupted or killed, leaves neither output nor
-# process behind. (Refusals of --jobs: the option unit tests and capture_requests.sh.)
+# process behind. (Refusals: the option unit tests and capture_requests.sh.)
 source "$(dirname "$0")/common.bash"
 cd "$SOURCE_DIR" || fail "no source folder"  # the shaders are read from ./shaders
 command -v perl >/dev/null || fail "perl is needed to start the tool with default signal actions"
@@ -24,9 +24,9 @@ cmp -s "$WORK/few/frame-000001.png" "$WORK/one/frame-000002.png" || fail "--jobs
 cmp -s "$WORK/one.mp4" "$WORK/three.mp4" || fail "the videos of one process and three differ"
 echo "ok   the same sequence and video from one process and three"
 
-# Starts a capture in the background with default signal actions (a background job of a
-# script has SIGINT ignored, which the tool would keep) and waits until it has $1 worker
-# processes of its own and has written $2 (if given); sets CAPTURE_PID and WORKERS.
+# Starts a capture in the background with default signal actions (a script's background job
+# has SIGINT ignored, which the tool would keep), waits until it has $1 workers of its own and
+# has written $2 (if given); sets CAPTURE_PID and WORKERS.
 start_capture() {
   local want=$1 progress=$2
   shift 2
@@ -40,31 +40,23 @@ start_capture() {
   done
   fail "the capture did not start $want workers and make progress: $(cat "$WORK/err")"
 }
-# Checks after a capture ended that none of its workers runs and no temporary is left ($1: what).
-expect_no_workers() {
-  for pid in $WORKERS; do
-    for _ in $(seq 100); do
-      kill -0 "$pid" 2>/dev/null || continue 2
-      sleep 0.1
-    done
-    fail "$1: worker $pid is still running"
-  done
-  [ -z "$(ls "$TMPDIR")" ] || fail "$1: temporary files left in TMPDIR: $(ls "$TMPDIR")"
-  ! ls "$WORK/out" | grep -q '\.part' || fail "$1: temporary files left: $(ls "$WORK/out")"
-}
 # stop_and_check WHAT PID SIGNAL STATUS PATTERN LEFT: sends SIGNAL to PID (the capture or one
 # of its workers); the capture must end with STATUS, say PATTERN (an extended regular
-# expression) on stderr, not claim to have written anything, and leave neither LEFT (the video,
-# or a sequence's music.wav, which only a finished capture has) nor a worker or temporary.
+# expression) on stderr and not that it wrote anything, and leave neither LEFT (the video, or
+# a sequence's music.wav, which only a finished capture has) nor a worker or temporary.
 stop_and_check() {
-  local what=$1 pid=$2 sig=$3 status=$4 pattern=$5 left=$6
-  kill -"$sig" "$pid"
+  kill -"$3" "$2"
   wait_for_exit "$CAPTURE_PID" 120
-  [ "$EXIT_STATUS" = "$status" ] || fail "$what: status $EXIT_STATUS: $(cat "$WORK/err")"
-  grep -Eq "$pattern" "$WORK/err" || fail "$what: no word of it: $(cat "$WORK/err")"
-  grep -q "^wrote" "$WORK/err" && fail "$what: the capture says it wrote its output"
-  [ -e "$left" ] && fail "$what: $left was left behind"
-  expect_no_workers "$what"
+  [ "$EXIT_STATUS" = "$4" ] && grep -Eq "$5" "$WORK/err" && ! grep -q "^wrote" "$WORK/err" ||
+    fail "$1: status $EXIT_STATUS: $(cat "$WORK/err")"
+  [ -e "$6" ] && fail "$1: $6 was left behind"
+  expect_no_workers "$1"
+}
+# Checks after a capture ended that none of its workers runs and no temporary is left ($1: what).
+expect_no_workers() {
+  for pid in $WORKERS; do timeout 10 tail -s 0.1 --pid="$pid" -f /dev/null || fail "$1: worker $pid still runs"; done
+  [ -z "$(ls "$TMPDIR")" ] || fail "$1: temporary files left in TMPDIR: $(ls "$TMPDIR")"
+  ! ls "$WORK/out" | grep -q '\.part' || fail "$1: temporary files left: $(ls "$WORK/out")"
 }
 # The capture of the cubes at a size and rate that keep it busy for a while.
 long=(--size 320x180 --fps 10 --from 110 --to 140)
