@@ -15,13 +15,11 @@ streams() {
 }
 chapters() { ffprobe -v error -show_chapters -of csv=p=0 "$1" | cut -d, -f4,7 | tr '\n' ' '; }
 
-# A short video: 1.5 s at 10 fps is 15 frames of 160x90 with 1.5 s of AAC stereo at 44100 Hz,
-# the same file to the byte when captured again.
-for name in clip again; do
-  "$CAPTURE" --out "$WORK/$name.mp4" --size 160x90 --fps 10 --from 80 --to 81.5 2>"$WORK/err" ||
-    fail "video capture failed: $(cat "$WORK/err")"
-done
+# A short video: 1.5 s at 10 fps is 15 frames of 160x90 with 1.5 s of AAC stereo at 44100 Hz.
+# (That an mp4 is the same file on every run: capture_jobs.sh.)
 video="$WORK/clip.mp4"
+"$CAPTURE" --out "$video" --size 160x90 --fps 10 --from 80 --to 81.5 2>"$WORK/err" ||
+  fail "video capture failed: $(cat "$WORK/err")"
 grep -q "captured 15 frames" "$WORK/err" || fail "no summary: $(cat "$WORK/err")"
 [ "$(streams "$video")" = "h264,160,90,yuv420p aac,44100,2 " ] || fail "the video holds $(streams "$video")"
 frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$video")
@@ -29,7 +27,6 @@ frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream
 durations=$(ffprobe -v error -show_entries stream=duration -of csv=p=0 "$video" | tr '\n' ' ')
 awk -v d="$durations" 'BEGIN { split(d, t, " "); e = t[1] - t[2]; if (e < 0) e = -e
   exit !(e <= 0.1 && t[1] > 1.4 && t[1] < 1.6) }' || fail "video and audio last $durations s"
-cmp -s "$video" "$WORK/again.mp4" || fail "two identical mp4 captures differ"
 
 # Colours: one frame of the shader world in mp4 and mkv (twice: the same file), tagged BT.709
 # (matrix, primaries, transfer, limited range); decoded as the tags say, its mean red is the
