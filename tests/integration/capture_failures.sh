@@ -20,14 +20,13 @@ stand_in fail 'cat > /dev/null; out="${@: -1}"; head -c 5000 /dev/zero > "${out#
 stand_in truncate "\"$FFMPEG\" \"\$@\" || exit; out=\"\${@: -1}\"; out=\"\${out#file:}\"; truncate -s \$((\$(stat -c %s \"\$out\") / 2)) \"\$out\" || exit; exit 0"
 stand_in quit 'exit 1'
 stand_in stall 'exec sleep 300'
-# Real ffmpeg, once it has waited 2 s before taking any frame.
+# Real ffmpeg: once it has waited 2 s before taking any frame; or reading its frames at their
+# own rate (so that a capture lasts long enough to be interrupted), after noting the signals it
+# was given ignored or the descriptors it was given. An ffprobe that never answers, and one
+# that answers slowly.
 stand_in late "echo > \"$WORK/late-started\"; sleep 2; exec \"$FFMPEG\" \"\$@\""
-# Real ffmpeg, reading at its own rate, after noting which signals it was given ignored.
 stand_in sigign "grep SigIgn /proc/\$\$/status > \"$WORK/ffmpeg-sigign\"; exec \"$FFMPEG\" -re \"\$@\""
-# Real ffmpeg, reading its frames at their own rate so that a capture lasts long enough to
-# be interrupted; it also lists the descriptors it was given. (For interrupts, with the slow ffprobe.)
 stand_in slow "ls -l /proc/\$\$/fd > \"$WORK/fds\"; exec \"$FFMPEG\" -re \"\$@\""
-# An ffprobe that never answers, and one that answers slowly.
 stand_in probe-stall 'exec sleep 300' ffprobe
 stand_in probe-slow "sleep 3; exec \"$(command -v ffprobe)\" \"\$@\"" ffprobe
 

@@ -9,12 +9,9 @@ cd "$SOURCE_DIR" || fail "no source folder"  # the shaders are read from ./shade
 
 # same A B WHAT: the two pictures have the same pixels.
 same() {
-  if cmp -s "$1" "$2" || [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; then
-    echo "ok   $3"
-  else
-    echo "FAIL $3: $1 and $2 differ"
-    CHECK_FAILURES=$((CHECK_FAILURES + 1))
-  fi
+  { cmp -s "$1" "$2" || [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; } && echo "ok   $3" && return
+  echo "FAIL $3: $1 and $2 differ"
+  CHECK_FAILURES=$((CHECK_FAILURES + 1))
 }
 
 # The television from the forest's last frame on, every frame (state the forest leaves

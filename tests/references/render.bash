@@ -26,20 +26,14 @@ use_software_renderer() {
 # render_references CAPTURE SOURCE_DIR OUT: renders every set into OUT/<size>/frame-<ms>.png,
 # the two sizes side by side. Prints the tool's messages and fails if any capture fails.
 render_references() {
-  local capture=$1 source=$2 out=$3 set size times status=0
+  local capture=$1 source=$2 out=$3 set size status=0
   local -A joined=()
-  for set in "${REFERENCE_SETS[@]}"; do
-    size=${set%% *}
-    times=${set#* }
-    joined[$size]="${joined[$size]:+${joined[$size]},}$times"
-  done
+  for set in "${REFERENCE_SETS[@]}"; do size=${set%% *}; joined[$size]="${joined[$size]:+${joined[$size]},}${set#* }"; done
   use_software_renderer
   mkdir -p "$out" || return 1
   for size in "${!joined[@]}"; do
     (cd "$source" && "$capture" --size "$size" --fps "$REFERENCE_FPS" --at "${joined[$size]}" --out "$out/$size") &
   done
-  for size in "${!joined[@]}"; do
-    wait -n || status=1
-  done
+  for size in "${!joined[@]}"; do wait -n || status=1; done
   return $status
 }
