@@ -70,11 +70,8 @@ awk -F, -v wanted="$wanted" -v frames=$((2 * $(wc -w <<<"$scenes"))) '
     if (bad != "") { print bad; exit 1 } }' "$WORK/frames.csv" "$WORK/passes.csv" || fail "the per-pass rows, above"
 
 # The summary: a line per scene and pass with its share of the scene's time.
-for scene in $scenes; do
-  for pass in ${expected[$scene]}; do
-    grep -Eq "^  $scene $pass +2 .*%" "$WORK/err" || fail "no summary line for $scene $pass: $(cat "$WORK/err")"
-  done
-done
+for scene in $scenes; do for pass in ${expected[$scene]}; do
+  grep -Eq "^  $scene $pass +2 .*%" "$WORK/err" || fail "no summary line for $scene $pass: $(cat "$WORK/err")"; done; done
 grep -q "^  pacman worldPass .* 100.0%" "$WORK/err" || fail "the Pacman scene's one pass is not all of its time"
 ! ls "$WORK" | grep -q '\.part' || fail "temporary files left behind: $(ls "$WORK")"
 echo "capture stats: ok"
