@@ -20,18 +20,16 @@ stand_in fail 'cat > /dev/null; out="${@: -1}"; head -c 5000 /dev/zero > "${out#
 stand_in truncate "\"$FFMPEG\" \"\$@\" || exit; out=\"\${@: -1}\"; out=\"\${out#file:}\"; truncate -s \$((\$(stat -c %s \"\$out\") / 2)) \"\$out\" || exit; exit 0"
 stand_in quit 'exit 1'
 stand_in stall 'exec sleep 300'
-# Real ffmpeg: once it has waited 2 s before taking any frame; or reading its frames at their
-# own rate (so that a capture lasts long enough to be interrupted), after noting the signals it
-# was given ignored or the descriptors it was given. An ffprobe that never answers, and one
-# that answers slowly.
+# Real ffmpeg after 2 s, or at the frames' own rate (long enough to interrupt) noting its ignored
+# signals or its descriptors; an ffprobe that never answers, and one that answers slowly.
 stand_in late "echo > \"$WORK/late-started\"; sleep 2; exec \"$FFMPEG\" \"\$@\""
 stand_in sigign "grep SigIgn /proc/\$\$/status > \"$WORK/ffmpeg-sigign\"; exec \"$FFMPEG\" -re \"\$@\""
 stand_in slow "ls -l /proc/\$\$/fd > \"$WORK/fds\"; exec \"$FFMPEG\" -re \"\$@\""
 stand_in probe-stall 'exec sleep 300' ffprobe
 stand_in probe-slow "sleep 3; exec \"$(command -v ffprobe)\" \"\$@\"" ffprobe
 
-# Checks that nothing is left: no output $1, no music.wav beside it (only a finished sequence
-# has one), no temporary beside it or in TMPDIR, and no encoder still running.
+# Nothing is left of output $1 (what: $2): no music.wav beside it (a finished sequence's), no
+# temporary beside it or in TMPDIR, no encoder running.
 expect_clean() {
   [ -e "$1" ] || [ -e "$(dirname "$1")/music.wav" ] && fail "$2: $1 or a music.wav beside it was left behind"
   ls "$(dirname "$1")" 2>/dev/null | grep -q '\.part' && fail "$2: temporary files left: $(ls "$(dirname "$1")")"
@@ -66,8 +64,8 @@ grep -q "stand-in: cannot encode" "$WORK/err" && ! grep -Eq '\.part|demo-capture
 # An encoder that exits 0 over a truncated file: the read-back check catches it.
 failing "a truncated video" "frames|cannot be read back|lasts" "$WORK/out/b.mkv" env PATH="$WORK/bin-truncate:$PATH" \
   "$CAPTURE" --out "$WORK/out/b.mkv" --size 64x36 --fps 10 --from 110 --to 112
-# An encoder that stops reading is given up after the timeout and killed, and ffprobe obeys the
-# same limit (the outer limits only catch a capture that waits for ever).
+# An encoder that stops reading is killed after the timeout; ffprobe obeys it too (the outer
+# limits only catch a capture that waits for ever).
 failing "a stalled encoder" "no frame data for 2 s" "$WORK/out/c.mp4" env PATH="$WORK/bin-stall:$PATH" timeout 300 \
   "$CAPTURE" --out "$WORK/out/c.mp4" --size 64x36 --fps 30 --from 110 --to 115 --encoder-timeout 2
 failing "a stalled ffprobe" "ffprobe made no progress .* for 2 s" "$WORK/out/p.mkv" env \
@@ -84,10 +82,9 @@ failing "a full disk" "No space left on device" "" \
 [ -L "$WORK/out/full.mkv" ] && rm "$WORK/out/full.mkv" || fail "the link to /dev/full was replaced"
 expect_clean "$WORK/out/full.mkv" "full disk"
 
-# interrupt SIGNAL STATUS PROGRESS ARGS...: waits for the first sign of progress (a file with
-# something in it), signals the tool alone, and expects STATUS and word of the interrupt. A
-# background job of a script starts with SIGINT ignored, which the tool keeps: the signals get
-# their default action, as a terminal's foreground job has them.
+# interrupt SIGNAL STATUS PROGRESS ARGS...: signals the tool alone once PROGRESS holds
+# something; expects STATUS and word of it. A script's background job starts with SIGINT
+# ignored, which the tool keeps: the signals get their default action, as in a terminal.
 interrupt() {
   local sig=$1 expected=$2 progress=$3
   shift 3
@@ -132,9 +129,8 @@ mask=$(awk '{ print $2 }' "$WORK/ffmpeg-sigign")
 rm -f "$WORK/out/nohup.mkv"
 expect_clean "$WORK/out/nohup.mkv" "ignored signals"
 
-# The encoder timeout counts only the encoder's own lack of progress, not time the capture
-# spends stopped (SIGSTOP, or Ctrl-Z and fg) while it waits: stopped 6 s with a 4 s limit, it
-# finishes.
+# The encoder timeout leaves out time the capture spends stopped (SIGSTOP, or Ctrl-Z and fg)
+# waiting for the encoder: stopped 6 s with a 4 s limit, it finishes.
 PATH="$WORK/bin-late:$PATH" "$CAPTURE" --out "$WORK/out/late.mkv" --size 320x180 --fps 10 --from 110 --to 111 \
   --encoder-timeout 4 2>"$WORK/err" &
 pid=$!
@@ -143,8 +139,8 @@ sleep 0.7 && kill -STOP "$pid" && sleep 6 && kill -CONT "$pid"
 wait_for_exit "$pid" 60
 [ "$EXIT_STATUS" = 0 ] || fail "a capture stopped for 6 s blamed its encoder ($EXIT_STATUS): $(cat "$WORK/err")"
 
-# A fatal OpenGL error in a later scene (a broken shader file): status 1, the error line,
-# then the encoder stopped and nothing left, the statistics and a sequence's music.wav included.
+# A fatal OpenGL error in a later scene (a broken shader file): status 1, the error line, the
+# encoder stopped and nothing left, the statistics and a sequence's music.wav included.
 dir=$(make_run_dir gl)
 echo "this is not GLSL" > "$dir/shaders/pacman_f.glsl"
 failing "an OpenGL error" "ended at the error above" "$WORK/out/gl.mkv" env -C "$dir" PATH="$WORK/bin-slow:$PATH" \
@@ -152,8 +148,7 @@ failing "an OpenGL error" "ended at the error above" "$WORK/out/gl.mkv" env -C "
 grep -q "OpenGL Error Code" "$WORK/err" || fail "no OpenGL error line: $(cat "$WORK/err")"
 failing "an OpenGL error in a sequence" "OpenGL Error Code" "$WORK/gl-seq/stats.csv" env -C "$dir" \
   "$CAPTURE" --frames "$WORK/gl-seq" --size 64x36 --fps 10 --from 77.5 --to 78.5 --stats "$WORK/gl-seq/stats.csv"
-# A FIFO or a folder in place of a shader file: named at once as a file that cannot be opened
-# (a FIFO without a writer would otherwise hang the capture), and the capture fails cleanly.
+# A FIFO (which would hang the capture) or a folder in place of a shader: named at once.
 for kind in fifo folder; do
   dir=$(make_run_dir "shader-$kind") && rm "$dir/shaders/pacman_f.glsl" || fail "no run folder"
   if [ $kind = fifo ]; then mkfifo "$dir/shaders/pacman_f.glsl"; else mkdir "$dir/shaders/pacman_f.glsl"; fi
@@ -163,8 +158,7 @@ for kind in fifo folder; do
 done
 
 # Names planted where a temporary might go are left alone, whether the capture fails or not: a
-# link at OUT.part is not followed (its target keeps its bytes) and a user's own OUT.part is
-# neither written nor removed.
+# link at OUT.part is not followed, and a user's own OUT.part is neither written nor removed.
 mkdir -p "$WORK/plant" && echo precious > "$WORK/victim" && echo mine > "$WORK/plant/w.mkv.part" &&
   ln -s "$WORK/victim" "$WORK/plant/v.mkv.part" || fail "cannot plant the names"
 PATH="$WORK/bin-fail:$PATH" "$CAPTURE" --out "$WORK/plant/v.mkv" --size 64x36 --fps 10 --from 110 --to 111 \
@@ -176,12 +170,10 @@ PATH="$WORK/bin-fail:$PATH" "$CAPTURE" --out "$WORK/plant/v.mkv" --size 64x36 --
   fail "a planted link or a user's own OUT.part was followed, written or removed: $(ls -l "$WORK/plant")"
 rm -f "$WORK/ffmpeg.pid"
 
-# A file-size limit (ulimit -f, in 1024-byte blocks): the sequence's music.wav cannot be
-# written ("File too large"), which is reported like any failed write, and nothing is committed.
+# Past a file-size limit (ulimit -f, 1024-byte blocks) music.wav fails like any write.
 failing "a sequence over a size limit" "File too large" "$WORK/out/limit/stats.csv" bash -c 'ulimit -f 64; exec "$@"' \
   - "$CAPTURE" --frames "$WORK/out/limit" --size 64x36 --fps 10 --from 110 --to 111 --stats "$WORK/out/limit/stats.csv"
-# Statistics that cannot be written fail the capture before anything is committed: no video,
-# no sequence music.wav, no stills, no --audio file beside them.
+# Statistics that cannot be written fail the capture before anything is committed.
 for request in "--out $WORK/out/s.mkv --from 110 --to 111" "--frames $WORK/out/s-seq --from 110 --to 111" \
   "--at 110.5 --out $WORK/out/s-stills"; do
   failing "'$request' with --stats /dev/full" "No space left on device" "" \

@@ -25,8 +25,7 @@ cmp -s "$WORK/one.mp4" "$WORK/three.mp4" || fail "the videos of one process and 
 echo "ok   the same sequence and video from one process and three"
 
 # Starts a capture in the background with default signal actions (a script's background job
-# has SIGINT ignored, which the tool would keep), waits until it has $1 workers of its own and
-# has written $2 (if given); sets CAPTURE_PID and WORKERS.
+# has SIGINT ignored), until it has $1 workers and has written $2; sets CAPTURE_PID and WORKERS.
 start_capture() {
   local want=$1 progress=$2
   shift 2
@@ -40,10 +39,9 @@ start_capture() {
   done
   fail "the capture did not start $want workers and make progress: $(cat "$WORK/err")"
 }
-# stop_and_check WHAT PID SIGNAL STATUS PATTERN LEFT: sends SIGNAL to PID (the capture or one
-# of its workers); the capture must end with STATUS, say PATTERN (an extended regular
-# expression) on stderr and not that it wrote anything, and leave neither LEFT (the video, or
-# a sequence's music.wav, which only a finished capture has) nor a worker or temporary.
+# stop_and_check WHAT PID SIGNAL STATUS PATTERN LEFT: after SIGNAL to PID (the capture or a
+# worker) the capture ends with STATUS, says PATTERN and not "wrote", and leaves neither LEFT
+# (the video, or a sequence's music.wav) nor a worker or temporary.
 stop_and_check() {
   kill -"$3" "$2"
   wait_for_exit "$CAPTURE_PID" 120

@@ -19,8 +19,8 @@ for args in "--out odd.mkv --size 1920x1081 --audio a.wav" "--frames seq --jobs 
   [ -z "$(ls -A "$WORK/empty")" ] && [ ! -s "$WORK/out" ] || fail "'$args' wrote $(ls -A "$WORK/empty") $(cat "$WORK/out")"
 done
 
-# The scene table the scripts read: rows of a name, a start and an end, back to back from 0 s
-# to the end of the show; a listing that cannot be written all is a failure.
+# The scene table the scripts read: name, start and end, back to back from 0 s to the end of
+# the show; a listing that cannot be written all is a failure.
 "$CAPTURE" --list-scenes >"$WORK/scenes" || fail "--list-scenes failed"
 awk -F'\t' 'NF != 3 || $1 !~ /^[a-z]+$/ || $2 != (NR == 1 ? "0.000" : end) || $3 + 0 <= $2 + 0 { bad = 1 }
   { end = $3 } END { exit bad || end != "192.000" }' "$WORK/scenes" || fail "the scene listing: $(cat "$WORK/scenes")"
@@ -33,10 +33,9 @@ status=$?
 [ $status = 2 ] && grep -q "renders 32768x16384, which is larger than this OpenGL driver renders (GL_MAX_" "$WORK/err" &&
   [ ! -e "$WORK/huge" ] || fail "a size beyond the driver's limits: status $status, $(cat "$WORK/err"; ls "$WORK")"
 
-# Outputs that cannot be written are refused before any rendering (status 1, no "captured"
-# line), and nothing else of the request is written first: a folder named as the video, a
-# dangling link, a missing folder, a folder below a file, an --audio file beside them, a
-# read-only sequence folder.
+# Outputs that cannot be written (a folder named as the video, a dangling link, a missing
+# folder, a folder below a file, a read-only folder) are refused before any rendering (status
+# 1, no "captured" line), and nothing else of the request is written first.
 mkdir -p "$WORK/pre/v.mp4" && touch "$WORK/pre/file" && ln -s "$WORK/pre/nowhere.mkv" "$WORK/pre/dangling.mkv" &&
   ln -s "$WORK/pre/nowhere.wav" "$WORK/pre/dangling.wav" || fail "cannot set up the outputs in the way"
 for args in "--out $WORK/pre/v.mp4 --audio $WORK/pre/a.wav" "--out $WORK/pre/dangling.mkv --audio $WORK/pre/a.wav" \
@@ -50,9 +49,8 @@ for args in "--out $WORK/pre/v.mp4 --audio $WORK/pre/a.wav" "--out $WORK/pre/dan
     fail "'$args' left $(ls "$WORK/pre" | tr '\n' ' ')"
 done
 [ -L "$WORK/pre/dangling.mkv" ] && [ -L "$WORK/pre/dangling.wav" ] || fail "a dangling link was replaced"
-# A read-only folder, as an unprivileged user where this is root (which writes anyway). That
-# user may not reach the checkout (under a private folder): it runs a copy of the tool and the
-# shaders and tracks in a folder of this test's own, open to everyone whatever the umask.
+# The read-only folder as an unprivileged user where this is root (which writes anyway), with a
+# copy of the tool, shaders and tracks open to everyone (the checkout may be private).
 mkdir -p "$WORK/ro/seq" "$WORK/ro/tool"
 cp "$CAPTURE" "$WORK/ro/tool/demo-capture" && cp -r "$SOURCE_DIR/shaders" "$SOURCE_DIR/tracks" "$WORK/ro/tool/" ||
   fail "cannot copy the tool, the shaders and the tracks"
@@ -68,8 +66,7 @@ status=$?
   fail "a read-only sequence folder gave status $status: $(cat "$WORK/err")"
 chmod 0700 "$WORK"
 
-# --stats - writes the statistics to standard output, as --audio - does the music, and makes no
-# file named "-" (run in a folder of its own to see that).
+# --stats - writes the statistics to standard output and makes no file named "-".
 mkdir -p "$WORK/dash" && ln -s "$SOURCE_DIR/shaders" "$SOURCE_DIR/tracks" "$WORK/dash/" || fail "no folder"
 env -C "$WORK/dash" "$CAPTURE" --frames seq --size 64x36 --fps 10 --from 110 --to 110.3 --stats - >"$WORK/stats-out" \
   2>"$WORK/err" || fail "--stats - failed: $(cat "$WORK/err")"
@@ -86,9 +83,8 @@ status=$?
 [ -e "$WORK/bare/seq" ] && fail "a folder was made without shaders/"
 (cd "$WORK/bare" && "$CAPTURE" --audio m.wav --to 0.5) || fail "the music alone needs shaders/"
 
-# The music: 1.5 s is 66150 frames after the 44-byte header, and the opening notes sound. To
-# standard output, piped into a reader, it is the file's music byte for byte (and the same
-# on every run).
+# The music: 1.5 s is 66150 frames after the 44-byte header, and the opening notes sound; to
+# standard output, piped, it is the file's byte for byte (and the same on every run).
 "$CAPTURE" --audio "$WORK/m.wav" --to 1.5 || fail "audio capture failed"
 [ "$(stat -c %s "$WORK/m.wav")" = $((44 + 66150 * 4)) ] || fail "1.5 s of music is $(stat -c %s "$WORK/m.wav") bytes"
 nonzero=$(tail -c +45 "$WORK/m.wav" | od -An -v -t d2 | tr -s ' ' '\n' | grep -cv '^0*$')
@@ -106,18 +102,16 @@ ln -s /dev/null "$WORK/null.mp4"
 [ "$(readlink "$WORK/null.mp4")" = /dev/null ] || fail "null.mp4 is no longer a link to /dev/null"
 ls "$WORK" | grep -q '\.part' && fail "temporary files left: $(ls "$WORK")"
 
-# The frame on screen at a time is the last frame whose tick is not after it: at 60 fps,
-# 33.99 s is the frame of tick 33983 (not the next scene's first, at 34000), 80.01 s is the
-# frame of 80.000 and not the one of 80.016, and 191.99 s is still within the show.
+# The frame on screen at a time is the last frame whose tick is not after it: at 60 fps, 33.99 s
+# is the frame of tick 33983 (not the next scene's first), 80.01 s that of 80.000, not 80.016.
 "$CAPTURE" --size 64x36 --fps 60 --at 33.99,33.983,80.01,80,80.016,191.99 --out "$WORK/at" 2>"$WORK/err" ||
   fail "stills at 33.99 and 191.99 failed: $(cat "$WORK/err")"
 cmp -s "$WORK/at/frame-33990.png" "$WORK/at/frame-33983.png" && cmp -s "$WORK/at/frame-80010.png" "$WORK/at/frame-80000.png" &&
   ! cmp -s "$WORK/at/frame-80010.png" "$WORK/at/frame-80016.png" && [ -s "$WORK/at/frame-191990.png" ] ||
   fail "33.99 s is not the frame of tick 33983, or 80.01 s not the one of 80.000, or no frame at 191.99 s"
 
-# A span off the frame grid across a scene switch: frames at 77.95, 78.05 and 78.15 s at
-# 10 fps. Frame k shows show time from + k / fps, as a still on a grid through that time
-# does; the music starts at 77.95 s exactly.
+# A span off the frame grid across a scene switch (77.95 s at 10 fps): frame k is the still at
+# from + k / fps, and the music starts at 77.95 s exactly.
 "$CAPTURE" --frames "$WORK/seq" --size 64x36 --fps 10 --from 77.95 --to 78.25 2>"$WORK/err" ||
   fail "off-grid span failed: $(cat "$WORK/err")"
 "$CAPTURE" --at 78.05,78.15 --size 64x36 --fps 20 --out "$WORK/grid" 2>/dev/null || fail "stills failed"

@@ -27,9 +27,8 @@ durations=$(ffprobe -v error -show_entries stream=duration -of csv=p=0 "$video" 
 awk -v d="$durations" 'BEGIN { split(d, t, " "); e = t[1] - t[2]; if (e < 0) e = -e
   exit !(e <= 0.1 && t[1] > 1.4 && t[1] < 1.6) }' || fail "video and audio last $durations s"
 
-# Colours: one frame of the shader world in mp4 and mkv (twice: the same file), tagged BT.709
-# (matrix, primaries, transfer, limited range); decoded as the tags say, its mean red is the
-# PNG's within a level.
+# Colours: a frame of the shader world in mp4 and mkv (twice: the same file), tagged BT.709,
+# limited range; decoded as the tags say, its mean red is the PNG's within a level.
 mean_red() { convert "$1" -format '%[fx:mean.r*255]' info:; }
 "$CAPTURE" --at 5,85 --size 640x360 --out "$WORK/big" 2>"$WORK/err" || fail "stills failed: $(cat "$WORK/err")"
 for video in 85.mp4 85.mkv again.mkv; do
@@ -47,8 +46,7 @@ done
 cmp -s "$WORK/85.mkv" "$WORK/again.mkv" || fail "two identical mkv captures differ"
 ! ls "$WORK" | grep -q part || fail "temporary files left behind: $(ls "$WORK")"
 
-# --supersample 2 at 320x180 is the 640x360 frame reduced in linear light by ImageMagick,
-# within a level.
+# --supersample 2 at 320x180 is the 640x360 frame reduced in linear light, within a level.
 "$CAPTURE" --at 5,85 --size 320x180 --supersample 2 --out "$WORK/small" 2>"$WORK/err" ||
   fail "supersampled stills failed: $(cat "$WORK/err")"
 for t in 5000 85000; do
@@ -75,9 +73,8 @@ ffmpeg -v error -i "$WORK/master.mkv" -map 0:a -f s16le - | cmp -s - <(tail -c +
   2>"$WORK/err" && fail "a master of another span was encoded"
 grep -q "is not a master of this span: the video holds 24 of 36 frames" "$WORK/err" || fail "$(cat "$WORK/err")"
 
-# Many machines: three stand-in hosts, each a folder of its own reached through a stand-in
-# ssh; the third fails its first stretch as a lost connection would, and that stretch is
-# rendered again on another. The video decodes to the one-machine capture's frames and music.
+# Many machines: three stand-in hosts (folders reached through a stand-in ssh), the third losing
+# its first stretch, which another renders again: the one-machine capture's frames and music.
 cat >"$WORK/ssh" <<EOS
 #!/bin/bash
 while [ "\${1#-}" != "\$1" ]; do shift; done
@@ -100,9 +97,8 @@ all_sums() { ffmpeg -v error -i "$1" -map 0:v -map 0:a -f framemd5 - | grep -v '
 [ -z "$(find "$WORK/hosts" -name '*.mkv')" ] && ! compgen -G "$WORK/.capture_on_hosts.*" >/dev/null ||
   fail "stretches or their folder were left behind"
 
-# Names ffmpeg would read as something else (a protocol prefix, a colon, a leading '-'), with
-# the encoder's music in a TMPDIR whose name has a colon: each video is written under exactly
-# its own name, and nothing else is left.
+# Names ffmpeg would misread (a protocol prefix, a colon, a leading '-'), with a colon in
+# TMPDIR too: each video is written under exactly its own name, and nothing else is left.
 mkdir -p "$WORK/names" "$WORK/t:mp" && ln -s "$SOURCE_DIR/shaders" "$SOURCE_DIR/tracks" "$WORK/names/" || fail "no folder"
 cd "$WORK/names" || fail "no names folder"
 for name in file:z.mkv a:b.mp4 -lead.mkv; do
