@@ -13,9 +13,8 @@ for args in "--out odd.mkv --size 1920x1081 --audio a.wav" "--frames seq --jobs 
   # shellcheck disable=SC2086  # the words of each case are separate arguments
   env -C "$WORK/empty" timeout 120 "$CAPTURE" $args >"$WORK/out" 2>"$WORK/err"
   status=$?
-  [ $status = 2 ] || fail "'$args' gave status $status: $(cat "$WORK/err")"
-  [ "$(grep -c . "$WORK/err")" = 2 ] && grep -q "^Try 'demo-capture --help'" "$WORK/err" ||
-    fail "'$args' did not say why in one line: $(cat "$WORK/err")"
+  [ $status = 2 ] && [ "$(grep -c . "$WORK/err")" = 2 ] && grep -q "^Try 'demo-capture --help'" "$WORK/err" ||
+    fail "'$args' gave status $status, not a reason in one line: $(cat "$WORK/err")"
   [ -z "$(ls -A "$WORK/empty")" ] && [ ! -s "$WORK/out" ] || fail "'$args' wrote $(ls -A "$WORK/empty") $(cat "$WORK/out")"
 done
 
@@ -70,17 +69,15 @@ chmod 0700 "$WORK"
 mkdir -p "$WORK/dash" && ln -s "$SOURCE_DIR/shaders" "$SOURCE_DIR/tracks" "$WORK/dash/" || fail "no folder"
 env -C "$WORK/dash" "$CAPTURE" --frames seq --size 64x36 --fps 10 --from 110 --to 110.3 --stats - >"$WORK/stats-out" \
   2>"$WORK/err" || fail "--stats - failed: $(cat "$WORK/err")"
-[ "$(head -n1 "$WORK/stats-out" | cut -c1-6)$(wc -l <"$WORK/stats-out")" = "frame,4" ] ||
-  fail "--stats - wrote to standard output: $(cat "$WORK/stats-out")"
-[ "$(ls "$WORK/dash" | tr '\n' ' ')" = "seq shaders tracks " ] || fail "--stats - made $(ls "$WORK/dash" | tr '\n' ' ')"
+[ "$(head -n1 "$WORK/stats-out" | cut -c1-6)$(wc -l <"$WORK/stats-out")" = "frame,4" ] &&
+  [ "$(ls "$WORK/dash" | tr '\n' ' ')" = "seq shaders tracks " ] ||
+  fail "--stats - wrote $(cat "$WORK/stats-out") to standard output and made $(ls "$WORK/dash" | tr '\n' ' ')"
 
 # No shaders/ here: one line saying so, before anything is made. The music alone needs none.
-mkdir -p "$WORK/bare"
-(cd "$WORK/bare" && "$CAPTURE" --frames seq --size 64x36 --from 110 --to 111 2>"$WORK/err")
+mkdir -p "$WORK/bare" && env -C "$WORK/bare" "$CAPTURE" --frames seq --size 64x36 --from 110 --to 111 2>"$WORK/err"
 status=$?
-[ $status = 1 ] && [ "$(wc -l < "$WORK/err")" = 1 ] && grep -q "shaders/" "$WORK/err" ||
-  fail "without shaders/: status $status, not one line naming shaders/: $(cat "$WORK/err")"
-[ -e "$WORK/bare/seq" ] && fail "a folder was made without shaders/"
+[ $status = 1 ] && [ "$(wc -l < "$WORK/err")" = 1 ] && grep -q "shaders/" "$WORK/err" && [ ! -e "$WORK/bare/seq" ] ||
+  fail "without shaders/: status $status, not one line naming shaders/, or a folder made: $(cat "$WORK/err")"
 (cd "$WORK/bare" && "$CAPTURE" --audio m.wav --to 0.5) || fail "the music alone needs shaders/"
 
 # The music: 1.5 s is 66150 frames after the 44-byte header, and the opening notes sound; to

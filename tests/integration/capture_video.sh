@@ -19,10 +19,9 @@ chapters() { ffprobe -v error -show_chapters -of csv=p=0 "$1" | cut -d, -f4,7 | 
 video="$WORK/clip.mp4"
 "$CAPTURE" --out "$video" --size 160x90 --fps 10 --from 80 --to 81.5 2>"$WORK/err" ||
   fail "video capture failed: $(cat "$WORK/err")"
-grep -q "captured 15 frames" "$WORK/err" || fail "no summary: $(cat "$WORK/err")"
-[ "$(streams "$video")" = "h264,160,90,yuv420p aac,44100,2 " ] || fail "the video holds $(streams "$video")"
-frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$video")
-[ "$frames" = 15 ] || fail "video has $frames frames, expected 15"
+grep -q "captured 15 frames" "$WORK/err" && [ "$(streams "$video")" = "h264,160,90,yuv420p aac,44100,2 " ] ||
+  fail "the video holds $(streams "$video"): $(cat "$WORK/err")"
+[ "$(ffmpeg -v error -i "$video" -map 0:v -f framemd5 - | grep -vc '^#')" = 15 ] || fail "the video is not 15 frames"
 durations=$(ffprobe -v error -show_entries stream=duration -of csv=p=0 "$video" | tr '\n' ' ')
 awk -v d="$durations" 'BEGIN { split(d, t, " "); e = t[1] - t[2]; if (e < 0) e = -e
   exit !(e <= 0.1 && t[1] > 1.4 && t[1] < 1.6) }' || fail "video and audio last $durations s"

@@ -5,13 +5,8 @@
 source "$(dirname "$0")/common.bash"
 source "$SOURCE_DIR/tests/references/render.bash"
 command -v compare >/dev/null || fail "ImageMagick's compare (package imagemagick) is not installed"
-REFERENCES="$SOURCE_DIR/tests/references"
-OUT="$BUILD_DIR/reference_frames"
-FUZZ=1%
-LIMIT=250
-
-rm -rf "$OUT"
-mkdir -p "$OUT/differences" || fail "cannot make $OUT"
+REFERENCES="$SOURCE_DIR/tests/references" OUT="$BUILD_DIR/reference_frames" FUZZ=1% LIMIT=250
+rm -rf "$OUT" && mkdir -p "$OUT/differences" || fail "cannot make $OUT"
 # The shaders compile without a message and no OpenGL error is logged.
 render_references "$CAPTURE" "$SOURCE_DIR" "$OUT/rendered" 2>"$WORK/log" && [ ! -s "$WORK/log" ] ||
   fail "the capture failed or logged: $(cat "$WORK/log")"

@@ -2,9 +2,8 @@
 # frame of every scene of the timeline headless, and refuses broken track files; any finding
 # fails the run. Arguments: the sanitizer build folder and the source root.
 set -u
-BUILD_DIR="$(cd "$1" && pwd)"
+BUILD_DIR="$(cd "$1" && pwd)" SOURCE_DIR="$(cd "$2" && pwd)"
 CAPTURE="$BUILD_DIR/demo-capture"
-SOURCE_DIR="$(cd "$2" && pwd)"
 WORK="$(mktemp -d)"
 # LD_PRELOAD names a file in WORK below (the loader splits it at spaces and colons).
 if [[ "$WORK" == *[[:space:]:]* ]]; then rmdir "$WORK" && WORK="$(mktemp -d -p /tmp)" || exit 1; fi
@@ -34,10 +33,8 @@ cd "$SOURCE_DIR" || exit 1
 sanitized --size 160x90 --fps 10 --at "$times" --out "$WORK/frames"
 [ $status = 0 ] || fail "demo-capture ended with status $status: $(cat "$WORK/stderr")"
 for ms in $(tr , '\n' <<<"$times" | awk '{ printf "%d ", $1 * 1000 + 0.5 }'); do
-  [ -s "$WORK/frames/frame-$ms.png" ] || fail "no frame at $ms ms"
-done
-# Broken track files (a program's bytes, a file cut in a key): refused with their line before
-# any frame.
+  [ -s "$WORK/frames/frame-$ms.png" ] || fail "no frame at $ms ms"; done
+# Broken track files (a program's bytes, a file cut in a key): refused with their line.
 cp -r "$SOURCE_DIR/tracks" "$WORK/tracks" && head -c 4096 "$CAPTURE" >"$WORK/tracks/tv.txt" &&
   printf 'track camPos\n0 24.8 0' >"$WORK/tracks/pacman.txt" || exit 1
 for broken in tv pacman; do
