@@ -98,9 +98,73 @@ wait_for_exit() {
 
 # Checks that file $1 holds exactly the text $2 (escapes such as \n are expanded).
 expect_file_text() {
-  local expected
+  local expected actual
   expected="$(printf "$2"; echo x)"
-  local actual
   actual="$(cat "$1" 2>/dev/null; echo x)"
   [ "$actual" = "$expected" ] || fail "$1 holds '$(cat "$1" 2>/dev/null)', expected '$(printf "$2")'"
+}
+
+# The demo's own runs. start_demo DIR OPTIONS...: starts it in DIR, its output in
+# $WORK/stdout and stderr, as $pid; a failed check leaves no demo running.
+pid=""
+start_demo() {
+  local dir=$1
+  shift
+  (cd "$dir" && exec "$DEMO" "$@" >"$WORK/stdout" 2>"$WORK/stderr") &
+  pid=$!
+  trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; cleanup' EXIT
+}
+# ends_cleanly WHAT DIR [SIGNAL]: the demo $pid, sent SIGNAL if given, ends within 60 s with
+# status 0 and an empty log in DIR.
+ends_cleanly() {
+  [ -n "${3:-}" ] && kill -s "$3" "$pid"
+  wait_for_exit "$pid" 60
+  [ "$EXIT_STATUS" = 0 ] || fail "$1: status $EXIT_STATUS: $(cat "$2/error_log.txt" "$WORK/stderr")"
+  pid=""
+  expect_file_text "$2/error_log.txt" ""
+}
+
+# music_matches RAW WAV SKIPS LOUD: after at most SKIPS silent buffers (the disk driver writes
+# one each time it runs while the device is still paused), RAW is WAV's samples, as many as RAW
+# holds; sets PLAYED to those bytes. Fails otherwise, or with LOUD or fewer non-zero samples.
+music_matches() {
+  local buffer=$((4096 * 4)) size skip paused
+  size=$(stat -c %s "$1")
+  for paused in $(seq 0 "$3"); do
+    skip=$((paused * buffer))
+    [ $skip -lt "$size" ] || break
+    [ $paused = 0 ] || cmp -s -n $skip "$1" /dev/zero || break
+    PLAYED=$((size - skip))
+    if cmp -s -i "$skip:44" -n "$PLAYED" "$1" "$2"; then
+      [ "$(tail -c +$((skip + 1)) "$1" | od -An -v -td2 -w2 -N 4000000 | awk '$1 != 0 { n++ } END { print n + 0 }')" -gt "$4" ] ||
+        fail "the music written is nearly silent"
+      echo "ok   $((PLAYED / 4)) frames of music match $(basename "$2") after $paused silent buffers"
+      return
+    fi
+  done
+  fail "the music written is not $(basename "$2")"
+}
+
+# The maker's mode, driven by xdotool. screenshot: presses F12 and waits up to 2 minutes (the
+# first frame may take that long) until the demo $pid says it saved a frame; sets SHOT to its
+# show time. (A variable, not output: a failure inside $(...) would end only the subshell.)
+press() { xdotool key "$@"; }
+grab() { import -window root -crop 320x180+0+0 +repage "$1"; }
+differing() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
+# await_stderr N PATTERN WHY: waits up to 2 minutes until stderr has more than N lines matching.
+await_stderr() {
+  for _ in $(seq 1200); do
+    [ "$(grep -c -- "$2" "$WORK/stderr")" -gt "$1" ] && return
+    kill -0 "$pid" 2>/dev/null || fail "the demo ended: $(tail -n5 "$WORK/stderr")"
+    sleep 0.1
+  done
+  fail "$3: $(tail -n3 "$WORK/stderr")"
+}
+SHOT=""
+screenshot() {
+  local before
+  before=$(grep -c "saved frame-" "$WORK/stderr")
+  press F12
+  await_stderr "$before" "saved frame-" "F12 wrote no picture"
+  SHOT=$(grep -o "saved frame-[0-9]*" "$WORK/stderr" | tail -n1 | sed 's/saved frame-//')
 }
