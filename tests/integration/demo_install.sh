@@ -31,14 +31,10 @@ grep -q "no shaders/ folder" "$WORK/stderr" || fail "no shaders anywhere: unclea
 echo "ok   the installed capture tool renders the build tree's frame from another folder"
 
 start_xvfb 192x108
-(cd "$elsewhere" && SDL_AUDIODRIVER=dummy exec "$prefix/bin/demo" --window 192x108 --from 30 --mute >"$WORK/stdout" 2>"$WORK/stderr") &
-pid=$!
+SDL_AUDIODRIVER=dummy DEMO="$prefix/bin/demo" start_demo "$elsewhere" --window 192x108 --from 30 --mute
 sleep 6
-kill -TERM $pid || fail "the installed demo ended early: $(cat "$elsewhere/error_log.txt" "$WORK/stderr")"
-wait_for_exit $pid 10
-[ "$EXIT_STATUS" = 0 ] || fail "the installed demo: status $EXIT_STATUS: $(cat "$elsewhere/error_log.txt" "$WORK/stderr")"
 [ -e "$elsewhere/error_log.txt" ] || fail "the installed demo wrote no log in its working folder"
-expect_file_text "$elsewhere/error_log.txt" ""  # every shader found and compiled
+ends_cleanly "the installed demo" "$elsewhere" TERM  # every shader found and compiled
 echo "ok   the installed demo plays from another folder, its log there"
 
 # The Debian package.
