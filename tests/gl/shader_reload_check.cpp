@@ -1,11 +1,9 @@
-// Live shader reload on a real driver, headless: builds the forest's and Pacman's programs
-// from a scratch copy of the shader folder, edits the copy as a maker's editor would, and
-// checks programs and pictures after each save: an unchanged save gives the same picture (the
-// sampler units are set again), a changed colour shows, a syntax error keeps the last working
-// program and names its file and line, a fix by rename brings the first picture back, 50
-// reloads leave as many live program and shader objects as before, and a scene whose first
-// build fails draws a stand-in until its file is fixed. (The watcher's bursts, deleted files,
-// link messages and failed draws are the unit tests'.)
+// Live shader reload on a real driver, headless, of a scratch copy of the shader folder edited
+// as a maker's editor would: an unchanged save gives the same picture (the sampler units are
+// set again), a changed colour shows, a syntax error keeps the last working program and names
+// its file and line, a fix by rename brings the first picture back, 50 reloads leave as many
+// live program and shader objects, and a scene whose first build fails draws a stand-in until
+// its file is fixed. (Bursts, deleted files, link messages, failed draws: the unit tests.)
 // Usage: shader_reload_check SCRATCH_SHADER_FOLDER   (the folder is edited and left edited)
 #include "base/gl.h"
 #include "base/log.h"
@@ -100,7 +98,7 @@ void checkForest(Scene& forest, const ShaderProgram& composite) {
   check(!noRed.empty(), "the composite's colour line is where the check edits it");
   const Picture first = renderAt(forest, kForestMs);
 
-  save("bokeh2_f.glsl", readText("bokeh2_f.glsl"));
+  save("bokeh2_f.glsl", readText("bokeh2_f.glsl"));  // unchanged
   check(awaitReload() && renderAt(forest, kForestMs) == first, "an unchanged save rebuilds to the same picture");
 
   uint32_t before = composite.id;
@@ -143,8 +141,8 @@ void checkFirstBuild(Scene& pacman) {
   pacman.height = kHeight;
   pacman.start();
   std::printf("  lastShaderError: %s", lastShaderError().c_str());
-  const std::string file = folder + "/pacman_f.glsl";
-  check(lastShaderError().find(file + ":") == 0 && lastShaderError().find("until " + file + " builds") != std::string::npos,
+  const std::string file = folder + "/pacman_f.glsl", error = lastShaderError();
+  check(error.find(file + ":") == 0 && error.find("until " + file + " builds") != std::string::npos,
         "a scene built from a broken file names its file and line, and the file the stand-in waits for");
   check(allMagenta(renderAt(pacman, 5000)), "and draws the stand-in, with no OpenGL error");
   save("pacman_f.glsl", original, true);

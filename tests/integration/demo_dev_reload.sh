@@ -1,18 +1,11 @@
-# Live shader reload in the maker's mode, in the real demo under a virtual display, on a
-# scratch copy of the shader folder given with --shaders. Each picture is held to the capture
-# tool's picture of the same time from a folder holding the same files:
-#   a saved change to a colour constant shows in the next frames (the time from the save to
-#   the first changed picture on screen is printed);
-#   a syntax error keeps the show running, names the file and line on stderr, and leaves the
-#   last good picture; the fix, saved by renaming a new file over the old, brings in the change
-#   the broken save meant;
-#   a file broken before its scene first starts is named with its line; fixed, broken again
-#   and jumped away from and back to (keys and the timeline bar), the scene draws the last good
-#   program;
-#   a change to a scene that is not current shows when the scene starts.
-# And the track files, on a scratch copy given with --tracks: a saved number shows in the next
-# frames (the capture tool's picture from the same files), a broken line keeps the last good
-# picture and is named with its line; K adds one key line at the paused frame's time, and
+# Live reload in the maker's mode, in the real demo under a virtual display, of scratch copies
+# of the shader and track folders given with --shaders and --tracks. Each picture is held to
+# the capture tool's of the same time from the same files: a saved change shows in the next
+# frames (the time it took is printed); a syntax error or a broken track line is named with
+# its line and keeps the last good picture; the fix, saved by rename, brings in the change
+# meant; a file broken before its scene first starts, fixed and broken again, draws the last
+# good program after jumps away and back (keys and the timeline bar); a change to a scene that
+# is not current shows when it starts. K adds one key line at the paused frame's time, and
 # Ctrl+Z gives the file back byte for byte.
 source "$(dirname "$0")/common.bash"
 command -v xdotool >/dev/null || fail "xdotool is not installed"
@@ -36,15 +29,10 @@ cmp -s "$scaled/tv.txt" "$tracks/tv.txt" && fail "the television's scale key was
 
 same_picture() { [ "$(differing "$1" "$2")" = 0 ]; }
 # Saves the frame as $1 and sets paused to its show time.
-shot() {
-  screenshot
-  paused=$SHOT
-  mv "$dir/frame-$paused.png" "$1"
-}
+shot() { screenshot && paused=$SHOT && mv "$dir/frame-$paused.png" "$1"; }
 # Presses key $1 and waits until the frame at the time it jumps to is drawn.
 jump() {
-  local before
-  before=$(grep -c "after the key" "$WORK/stderr")
+  local before=$(grep -c "after the key" "$WORK/stderr")
   press "$1"
   await_stderr "$before" "after the key" "$1 drew no frame"
 }
@@ -92,7 +80,6 @@ expect_capture "$WORK/scaled.png" "$original" "$scaled" ||
 echo "ok   a saved track file shows: the capture tool's picture from the same files, on screen ${ms} ms after the save"
 echo "1200 garbage 0" >>"$tracks/tv.txt"
 await_stderr 0 "/tv\.txt:[0-9]*: " "the broken track file was not named with its line"
-echo "ok   the broken track file is named: $(grep -m1 "/tv\.txt:[0-9]*: " "$WORK/stderr")"
 sleep 1
 shot "$WORK/garbled.png"
 cmp -s "$WORK/garbled.png" "$WORK/scaled.png" || fail "with a broken track file the frame is not the last good one"
@@ -125,7 +112,6 @@ expect_capture "$WORK/changed.png" "$changed" || fail "after the save the frame 
 echo "ok   a saved change shows: the capture tool's picture from the changed folder, on screen ${ms} ms after the save"
 sed 's/const float kGain = 0.6;/const float kGain = 0.6/' "$fixed/screen2_f.glsl" >"$edit/screen2_f.glsl"
 await_stderr 0 "screen2_f\.glsl:[0-9]" "the syntax error was not reported with file and line"
-echo "ok   the syntax error is named: $(grep -m1 "screen2_f\.glsl:[0-9]" "$WORK/stderr")"
 sleep 1
 shot "$WORK/broken.png"
 cmp -s "$WORK/broken.png" "$WORK/changed.png" || fail "with the syntax error the frame is not the last good one"
@@ -150,7 +136,6 @@ jump Next
 jump Next  # the cubes start from the broken file
 grep -q "$placed" "$WORK/stderr" && ! grep -q "ShaderInfoLog" "$WORK/stderr" ||
   fail "the first build's error is not named $edit/cube_f.glsl:LINE: $(tail -n5 "$WORK/stderr")"
-echo "ok   a file broken before its scene starts is named: $(grep -m1 "$placed" "$WORK/stderr")"
 cp "$original/cube_f.glsl" "$edit/cube_f.glsl"
 await_stderr 0 "rebuilt .*cube_f" "the fixed file was not rebuilt"
 failed=$(grep -c "$placed" "$WORK/stderr")

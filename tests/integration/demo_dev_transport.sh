@@ -1,10 +1,9 @@
 # The maker's mode's transport in the real demo under a virtual display, keys sent by xdotool
-# and the music recorded by SDL's disk driver:
-#   pause: two F12 frames a second apart are the same picture, the driver records silence, and
-#     the song goes on from the very sample where it paused;
-#   seek: the F12 frame after Right, Page Down and Home is the capture tool's frame at the same
-#     time, byte for byte, and after a jump while playing the music is the song from the
-#     jump's sample, with no silence or repeat between the old place and the new.
+# and the music recorded by SDL's disk driver: paused, two F12 frames a second apart are the
+# same, the driver records silence and the song goes on from the very sample where it paused;
+# the F12 frames after Right, Home, Page Down and frame steps are the capture tool's frames of
+# those times, byte for byte; after a jump while playing the music is the song from the jump's
+# sample, with no gap or repeat before it. Without --dev the keys do nothing.
 source "$(dirname "$0")/common.bash"
 command -v xdotool >/dev/null || fail "xdotool is not installed"
 start_xvfb 320x180
@@ -19,10 +18,7 @@ buffers() { echo $(($(stat -c %s "$raw") / BUFFER)); }
 # Waits until the driver has written $1 more buffers.
 wait_buffers() {
   local target=$(($(buffers) + $1))
-  for _ in $(seq 1200); do
-    [ "$(buffers)" -ge $target ] && return
-    sleep 0.1
-  done
+  for _ in $(seq 1200); do [ "$(buffers)" -ge $target ] && return; sleep 0.1; done
   fail "the audio driver stopped writing"
 }
 silent() { cmp -s -i "$(($1 * BUFFER)):0" -n $BUFFER "$raw" /dev/zero; }
