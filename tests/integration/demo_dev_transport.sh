@@ -82,8 +82,7 @@ shoot_at frame
 [ "$right $home $next $frame" = "$((stepped + 1000)) 0 34000 34016" ] ||
   fail "Right from $stepped ms, Home, Page Down and two frames on and one back went to $right, $home, $next and $frame ms"
 # F12 never writes over a file or through a link that is in the way, and leaves nothing behind.
-echo "not a picture" >"$WORK/victim"
-ln -s "$WORK/victim" "$dir/frame-34033.png"
+echo "not a picture" >"$WORK/victim" && ln -s "$WORK/victim" "$dir/frame-34033.png"
 press period F12
 await_stderr 0 "frame-34033.png already exists" "F12 over a link in the way"
 [ -L "$dir/frame-34033.png" ] && [ "$(cat "$WORK/victim")" = "not a picture" ] || fail "F12 wrote through the link"
@@ -117,7 +116,7 @@ pause1=$(next_buffer "$first" 0)
 resume1=$(next_buffer "$pause1" 1)
 pause2=$(next_buffer "$resume1" 0)
 resume2=$(next_buffer "$pause2" 1)
-[ "$first" -ge 0 ] && [ "$pause1" -gt 0 ] && [ "$resume1" -gt 0 ] && [ "$pause2" -gt 0 ] && [ "$resume2" -gt 0 ] ||
+[ "$first" -ge 0 ] && [ $((pause1 > 0 && resume1 > 0 && pause2 > 0 && resume2 > 0)) = 1 ] ||
   fail "the recording is not music, silence, music, silence, music: $first $pause1 $resume1 $pause2 $resume2"
 expect "pause: silent buffers" $((resume1 - pause1)) ">=" 6
 song_at "$resume1" "$(sample_at "$paused")" $((pause2 - resume1)) ||
@@ -125,9 +124,7 @@ song_at "$resume1" "$(sample_at "$paused")" $((pause2 - resume1)) ||
 song_at "$resume2" "$(sample_at 34016)" 1 || fail "resuming at 34016 ms did not play the song from there"
 # Home while playing: the buffers go on from 34016 ms until one starts at the song's first sample.
 jump=-1
-for b in $(seq "$resume2" $(($(buffers) - 8))); do
-  song_at "$b" 0 8 && jump=$b && break
-done
+for b in $(seq "$resume2" $(($(buffers) - 8))); do song_at "$b" 0 8 && jump=$b && break; done
 [ "$jump" -gt "$resume2" ] && song_at "$resume2" "$(sample_at 34016)" $((jump - resume2)) ||
   fail "after Home while playing, the song from 34016 ms (buffer $resume2) is not followed without a gap by the song from its first sample (buffer $jump)"
 echo "ok   pause and seek: the song from the paused sample, then $((jump - resume2)) buffers from 34016 ms and the song from sample 0"

@@ -32,15 +32,6 @@ grep -Eq "^renderer: .+" "$WORK/stdout" && grep -Eq "^version: .+" "$WORK/stdout
 [ -e "$dir/error_log.txt" ] && fail "--help or --gl-info opened the log"
 echo "ok   --help, and --gl-info: $(grep '^renderer' "$WORK/stdout"), $(grep '^version' "$WORK/stdout")"
 
-# The id of the demo's visible window, waiting up to 10 s for it.
-demo_window() {
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
 # play_briefly WHAT SIZE OPTIONS...: the demo opens its window (of SIZE, with no caption,
 # where SIZE is given), plays 2 s and ends at SIGTERM (with no window manager a window smaller
 # than the screen need not have the keyboard) with status 0 and an empty log.
@@ -48,7 +39,12 @@ play_briefly() {
   local what=$1 size=$2
   shift 2
   start_demo "$dir" "$@"
-  window=$(demo_window $pid) || fail "$what: no window appeared: $(cat "$dir/error_log.txt" "$WORK/stderr")"
+  for _ in $(seq 100); do  # up to 10 s for the window
+    window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || fail "$what: no window appeared: $(cat "$dir/error_log.txt" "$WORK/stderr")"
   sleep 2
   kill -0 $pid 2>/dev/null || fail "$what: the demo ended early: $(cat "$dir/error_log.txt" "$WORK/stderr")"
   if [ -n "$size" ]; then
