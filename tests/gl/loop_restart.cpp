@@ -17,24 +17,16 @@ namespace {
 
 using Picture = std::vector<uint8_t>;
 
-// Plays the ticks in order, keeping the picture of every frame.
-class RoundHost : public ShowHost {
- public:
-  std::vector<uint32_t> ticksByFrame;
-  int width = 0, height = 0;
-  std::vector<Picture> pictures;
-
-  bool pollQuit() override { return false; }
-  uint32_t ticks() override { return ticksByFrame[pictures.size()]; }
-  void present() override {
-    pictures.emplace_back();
-    readFrame(width, height, pictures.back());
-  }
-};
-
 // Plays one round over the ticks to the show's end and returns its frames' pictures.
 std::vector<Picture> playRound(Show& show, std::vector<uint32_t> ticks) {
-  RoundHost host;
+  struct RoundHost : ShowHost {
+    std::vector<uint32_t> ticksByFrame;
+    int width = 0, height = 0;
+    std::vector<Picture> pictures;
+    bool pollQuit() override { return false; }
+    uint32_t ticks() override { return ticksByFrame[pictures.size()]; }
+    void present() override { readFrame(width, height, pictures.emplace_back()); }
+  } host;
   host.width = show.width;
   host.height = show.height;
   host.ticksByFrame = ticks;
@@ -83,13 +75,13 @@ int main(int argc, char** argv) {
 
   // Rounds started part-way (--from; 190: the last scene alone): the scene in force at once,
   // its clock as if from 0, and the round after each starts as the first did.
-  struct Seek {
+  struct {
     uint32_t ms;
     int picture;  // frame of the first round; -1: none compared
     const char* what;
   } seeks[] = {{40000, 3, "--from 40 (television)"}, {100000, 5, "--from 100 (pacman)"},
                {112000, 7, "--from 112 (cubes)"}, {190000, -1, "--from 190"}};
-  for (const Seek& seek : seeks) {
+  for (const auto& seek : seeks) {
     rewindScenes(show, 0);
     rewindMusic(false);
     seekShow(show, seek.ms);

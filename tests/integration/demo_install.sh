@@ -1,21 +1,20 @@
-# Installing: `cmake --install` into a temporary prefix puts both programs in bin/, every
-# shader in share/demo/shaders and every track file in share/demo/tracks; run from a folder
-# without shaders/ or tracks/, the installed capture
-# tool renders the same frame as the one in the build tree, and the installed demo plays
-# with an empty log written to the working folder. `cpack -G DEB` makes a package of the
-# same files that depends on the libraries the programs need. Needs ImageMagick.
+# Installing: `cmake --install` into a temporary prefix puts both programs in bin/ and every
+# shader and track file in share/demo; from a folder without shaders/ or tracks/ the installed
+# capture tool renders the build tree's frame, and the installed demo plays with an empty log
+# in the working folder. `cpack -G DEB` makes a package of the same files that depends on the
+# libraries the programs need. Needs ImageMagick.
 source "$(dirname "$0")/common.bash"
 prefix="$WORK/prefix"
 cmake --install "$BUILD_DIR" --prefix "$prefix" >"$WORK/install.log" 2>&1 ||
   fail "cmake --install failed: $(cat "$WORK/install.log")"
 [ -x "$prefix/bin/demo" ] && [ -x "$prefix/bin/demo-capture" ] || fail "the programs are not in $prefix/bin: $(ls "$prefix/bin")"
-diff -r "$SOURCE_DIR/shaders" "$prefix/share/demo/shaders" >"$WORK/diff" || fail "the installed shaders differ: $(cat "$WORK/diff")"
-diff -r "$SOURCE_DIR/tracks" "$prefix/share/demo/tracks" >"$WORK/diff" || fail "the installed tracks differ: $(cat "$WORK/diff")"
+for data in shaders tracks; do
+  diff -r "$SOURCE_DIR/$data" "$prefix/share/demo/$data" >"$WORK/diff" || fail "the installed $data differ: $(cat "$WORK/diff")"
+done
 echo "ok   installed: bin/demo, bin/demo-capture, $(ls "$prefix/share/demo/shaders" | wc -l) shaders and $(ls "$prefix/share/demo/tracks" | wc -l) track files"
 
 # From another folder, found through the program's own location.
-elsewhere="$WORK/elsewhere"
-mkdir -p "$elsewhere"
+elsewhere="$WORK/elsewhere" && mkdir -p "$elsewhere"
 (cd "$elsewhere" && "$prefix/bin/demo-capture" --size 160x90 --at 5 --out frames 2>"$WORK/stderr") ||
   fail "the installed capture tool failed away from shaders/: $(cat "$WORK/stderr")"
 (cd "$SOURCE_DIR" && "$CAPTURE" --size 160x90 --at 5 --out "$WORK/intree" 2>/dev/null) || fail "in-tree capture failed"
@@ -31,14 +30,10 @@ grep -q "no shaders/ folder" "$WORK/stderr" || fail "no shaders anywhere: unclea
 echo "ok   the installed capture tool renders the build tree's frame from another folder"
 
 start_xvfb 192x108
-(cd "$elsewhere" && SDL_AUDIODRIVER=dummy exec "$prefix/bin/demo" --window 192x108 --from 30 --mute >"$WORK/stdout" 2>"$WORK/stderr") &
-pid=$!
+SDL_AUDIODRIVER=dummy DEMO="$prefix/bin/demo" start_demo "$elsewhere" --window 192x108 --from 30 --mute
 sleep 6
-kill -TERM $pid || fail "the installed demo ended early: $(cat "$elsewhere/error_log.txt" "$WORK/stderr")"
-wait_for_exit $pid 10
-[ "$EXIT_STATUS" = 0 ] || fail "the installed demo: status $EXIT_STATUS: $(cat "$elsewhere/error_log.txt" "$WORK/stderr")"
 [ -e "$elsewhere/error_log.txt" ] || fail "the installed demo wrote no log in its working folder"
-expect_file_text "$elsewhere/error_log.txt" ""  # every shader found and compiled
+ends_cleanly "the installed demo" "$elsewhere" TERM  # every shader found and compiled
 echo "ok   the installed demo plays from another folder, its log there"
 
 # The Debian package.

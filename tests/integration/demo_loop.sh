@@ -3,32 +3,23 @@
 # very first sample again, and goes on playing (that the show ends without --loop:
 # demo_full_show.sh).
 source "$(dirname "$0")/common.bash"
-cd "$SOURCE_DIR" || fail "no source folder"  # loop_restart reads ./shaders
-"$BUILD_DIR/tests/loop_restart" 160 90 || fail "looped or part-way rounds differ from a round from 0"
-
+(cd "$SOURCE_DIR" && "$BUILD_DIR/tests/loop_restart" 160 90) || fail "looped or part-way rounds differ from a round from 0"
 start_xvfb 192x108
 dir=$(make_run_dir 1)
-
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/music.raw" SDL_DISKAUDIODELAY=93
-(cd "$dir" && exec "$DEMO" --window 192x108 --from 190 --loop >"$WORK/stdout" 2>"$WORK/stderr") &
-pid=$!
+start_demo "$dir" --window 192x108 --from 190 --loop
 "$CAPTURE" --audio "$WORK/from0.wav" --from 0 --to 2 2>/dev/null || fail "off-line render failed"
 "$CAPTURE" --audio "$WORK/from190.wav" --from 190 --to 192 2>/dev/null || fail "off-line render failed"
 second=$((44100 * 4))  # bytes of one second of music
-buffer=$((4096 * 4))   # the device's buffer; the music restarts between two of them
-
 # at OFFSET WAV: true when the recording holds the first second of WAV's samples at byte OFFSET.
 at() { cmp -s -n $second -i "$1:44" "$WORK/music.raw" "$2"; }
 first="" restart=""
 for _ in $(seq 240); do
   kill -0 $pid 2>/dev/null || break
   recorded=$(stat -c %s "$WORK/music.raw" 2>/dev/null || echo 0)
-  for ((offset = 0; offset + second <= recorded; offset += buffer)); do
+  for ((offset = 0; offset + second <= recorded; offset += 4096 * 4)); do  # the restart falls between buffers
     [ -z "$first" ] && at $offset "$WORK/from190.wav" && first=$offset
-    if [ -n "$first" ] && [ $offset -gt "$first" ] && at $offset "$WORK/from0.wav"; then
-      restart=$offset
-      break
-    fi
+    [ -n "$first" ] && [ $offset -gt "$first" ] && at $offset "$WORK/from0.wav" && restart=$offset && break
   done
   [ -n "$restart" ] && break
   sleep 0.5
@@ -38,8 +29,5 @@ done
 echo "ok   --loop: the song from 190 s at byte $first, from 0 s again at byte $restart"
 sleep 2
 kill -0 $pid 2>/dev/null || fail "--loop: the demo ended after the second round began"
-kill -TERM $pid
-wait_for_exit $pid 10
-[ "$EXIT_STATUS" = 0 ] || fail "--loop: status $EXIT_STATUS after SIGTERM: $(cat "$dir/error_log.txt" "$WORK/stderr")"
-expect_file_text "$dir/error_log.txt" ""
+ends_cleanly "--loop" "$dir" TERM
 echo "demo --loop: ok"

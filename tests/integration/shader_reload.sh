@@ -10,15 +10,14 @@ status=$?
 cat "$WORK/check.txt"
 [ $status = 0 ] || fail "shader reload check: status $status; stderr: $(tail -n 20 "$WORK/check.err")"
 
-cp -r "$SOURCE_DIR/shaders" "$WORK/copy"
-cp -r "$SOURCE_DIR/shaders" "$WORK/tinted"
+cp -r "$SOURCE_DIR/shaders" "$WORK/copy" && cp -r "$SOURCE_DIR/shaders" "$WORK/tinted" && cp -r "$SOURCE_DIR/tracks" "$WORK/turned"
 sed -i 's/\* tint;/* tint * vec4(0.0, 1.0, 1.0, 1.0);/' "$WORK/tinted/composite_f.glsl"
-grep -q 'vec4(0.0, 1.0, 1.0, 1.0)' "$WORK/tinted/composite_f.glsl" || fail "the composite's colour line moved"
-mkdir "$WORK/elsewhere"
-cp -r "$SOURCE_DIR/tracks" "$WORK/turned"
 sed -i 's/^1600   2.5132741   0/1600   1.5   0/' "$WORK/turned/forest.txt"
-grep -q '^1600   1.5   0' "$WORK/turned/forest.txt" || fail "the forest's yaw key moved"
-capture() {  # capture NAME SHADERS [TRACKS]: the forest at 20 s, from a folder without shaders/ or tracks/
+cmp -s "$WORK/tinted/composite_f.glsl" "$SOURCE_DIR/shaders/composite_f.glsl" && fail "the composite's colour line moved"
+cmp -s "$WORK/turned/forest.txt" "$SOURCE_DIR/tracks/forest.txt" && fail "the forest's yaw key moved"
+mkdir "$WORK/elsewhere"
+# capture NAME SHADERS [TRACKS]: the forest at 20 s, from a folder without shaders/ or tracks/
+capture() {
   (cd "$WORK/elsewhere" && "$CAPTURE" --at 20 --size 96x54 --out "$WORK/$1" --shaders "$2" \
     --tracks "${3:-$SOURCE_DIR/tracks}" 2>"$WORK/$1.err") || fail "capture with --shaders $2 ${3:-}: $(cat "$WORK/$1.err")"
 }
@@ -30,11 +29,9 @@ cmp -s "$WORK/copy/frame-20000.png" "$WORK/here/frame-20000.png" || fail "a copy
 cmp -s "$WORK/tinted/frame-20000.png" "$WORK/here/frame-20000.png" && fail "the changed copy was not read"
 cmp -s "$WORK/turned/frame-20000.png" "$WORK/here/frame-20000.png" && fail "the changed tracks were not read"
 # The folder must be there before any work: nothing is written.
-(cd "$WORK/elsewhere" && "$CAPTURE" --at 20 --out "$WORK/none" --shaders "$WORK/missing" 2>"$WORK/missing.err")
-[ $? = 2 ] || fail "a missing --shaders folder: not refused with status 2"
-[ ! -e "$WORK/none" ] || fail "a missing --shaders folder: output made anyway"
-[ "$(wc -l <"$WORK/missing.err")" = 2 ] || fail "a missing --shaders folder: $(cat "$WORK/missing.err")"
-(cd "$WORK/elsewhere" && "$CAPTURE" --at 20 --out "$WORK/none" --tracks "$WORK/missing" 2>"$WORK/missing.err")
-[ $? = 2 ] && [ ! -e "$WORK/none" ] && [ "$(head -n1 "$WORK/missing.err")" = "demo-capture: --tracks $WORK/missing: No such file or directory" ] ||
-  fail "a missing --tracks folder: $(cat "$WORK/missing.err")"
+for option in --shaders --tracks; do
+  (cd "$WORK/elsewhere" && "$CAPTURE" --at 20 --out "$WORK/none" $option "$WORK/missing" 2>"$WORK/missing.err")
+  [ $? = 2 ] && [ ! -e "$WORK/none" ] && [ "$(head -n1 "$WORK/missing.err")" = "demo-capture: $option $WORK/missing: No such file or directory" ] ||
+    fail "a missing $option folder: $(cat "$WORK/missing.err")"
+done
 echo "shader reload: ok"
