@@ -111,13 +111,6 @@ std::string GlDebugLog::summary() const {
   return out;
 }
 
-uint64_t GlDebugLog::countOfType(uint32_t type) const {
-  uint64_t n = 0;
-  for (const GlDebugEntry& e : entries)
-    if (e.type == type) n += e.count;
-  return n;
-}
-
 bool startGlDebugOutput() {
   GLint flags = 0;
   glGetIntegerv(GL_CONTEXT_FLAGS, &flags);

@@ -28,8 +28,6 @@ class GlDebugLog {
   std::string add(uint32_t source, uint32_t type, uint32_t id, uint32_t severity, const std::string& message);
   // The closing report, one line per kind with its count; "" when no message came.
   std::string summary() const;
-  // How many messages of the type came in all.
-  uint64_t countOfType(uint32_t type) const;
 };
 
 // One message as a line: "GL debug (error, high, api, id 1280): text".
