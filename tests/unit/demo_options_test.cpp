@@ -71,6 +71,7 @@ TEST(DemoOptions, RefusalsSayWhatIsWrongOnOneLine) {
       {{"--mute", "now"}, "unknown argument 'now'"}, {{"--from"}, "--from needs a value in seconds"},
       {{"--window", "640"}, "bad value for --window: '640' (expected WxH, such as 1280x720)"},
       {{"--window", "3x720"}, "--window 3x720 is too small: the scenes need at least 4 pixels a side"},
+      {{"--window", "640x3"}, "--window 640x3 is too small: the scenes need at least 4 pixels a side"},
       {{"--window", "16385x720"}, "bad value for --window: '16385x720' (expected WxH, such as 1280x720)"},
       {{"--from", "192"}, "bad value for --from: '192' (seconds, 0 <= S < 192)"},
       {{"--from", "191.9996"}, "bad value for --from: '191.9996' (seconds, 0 <= S < 192)"},
