@@ -35,8 +35,8 @@ std::string refusal(const std::string& line) {
   return parse(line, options, error) ? "" : "refused: " + error;
 }
 
-// Any regular file will do for a master to encode.
-const std::string kMaster = __FILE__;
+// Any regular file will do for a master to encode; quoted, as its path may hold spaces.
+const std::string kMaster = "'" + std::string(__FILE__) + "'";
 
 TEST(CaptureOptions, GoodInputIsParsedExactlyAndHandedToTheContext) {
   CaptureOptions o, c, last, help, plain, jobs, preset;

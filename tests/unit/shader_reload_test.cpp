@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -96,7 +97,8 @@ TEST_F(Watcher, TheFolderGoingEndsTheWatchWithALogLineAndNoFolderIsWatched) {
   TempFolder logFolder;
   logOpen(logFolder.at("log.txt").c_str());
   write("a_f.glsl", "x");
-  ASSERT_EQ(std::system(("rm -rf " + std::string(folder.path) + " && mkdir " + folder.path).c_str()), 0);
+  std::filesystem::remove_all(folder.path);
+  ASSERT_TRUE(std::filesystem::create_directory(folder.path));
   poll(100);
   EXPECT_TRUE(watcher.folderGone);
   logClose();

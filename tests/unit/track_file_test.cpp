@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <random>
 
 namespace {
@@ -181,7 +182,8 @@ TEST(TrackDocument, EditsTouchOnlyTheirLinesAndUndoGivesBackTheSameBytes) {
   while (!document.history.empty()) ASSERT_TRUE(document.undo(error)) << error;
   EXPECT_EQ(readFile(path), original);
   EXPECT_FALSE(document.undo(error));
-  EXPECT_EQ(std::system(("test $(ls -A " + std::string(folder.path) + " | wc -l) = 1").c_str()), 0);
+  using std::filesystem::directory_iterator;
+  EXPECT_EQ(std::distance(directory_iterator(folder.path), directory_iterator()), 1);
 }
 
 TEST(TrackDocument, KeepsTheLastEditsAndNeverWritesOverWhatItDidNotRead) {
@@ -213,7 +215,7 @@ TEST(TrackDocument, KeepsTheLastEditsAndNeverWritesOverWhatItDidNotRead) {
 
 TEST(DevTracks, AHeldCameraIsDrawnThenKeyedAsOneEditThatUndoTakesBack) {
   TempFolder folder;
-  ASSERT_EQ(std::system(("cp " + kShippedTracks + "/forest.txt " + folder.path).c_str()), 0);
+  ASSERT_TRUE(std::filesystem::copy_file(kShippedTracks + "/forest.txt", folder.at("forest.txt")));
   const std::string path = folder.at("forest.txt"), original = readFile(path);
   useTrackFolder(folder.path);
   ForrestScene scene;
