@@ -38,6 +38,13 @@ class Scene {
   // skips ahead; the maker's mode jumps back inside the scene without starting it again).
   bool framesIndependent = false;
 
+  // Sets the clock to ms since the scene became current; the other two fields follow from it.
+  void setClock(uint32_t ms) {
+    milliseconds = ms;
+    centiseconds = ms / 10;
+    seconds = static_cast<float>(ms * 0.001);
+  }
+
   Scene() = default;
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;

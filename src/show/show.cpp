@@ -52,10 +52,7 @@ FrameResult stepFrame(Show& show, ShowHost& host) {
   }
   if (quit) return FrameResult::Quit;
 
-  uint32_t elapsed = now - show.sceneStartTick;
-  show.current->seconds = static_cast<float>(elapsed * 0.001);
-  show.current->centiseconds = elapsed / 10;
-  show.current->milliseconds = elapsed;
+  show.current->setClock(now - show.sceneStartTick);
   host.beforeRender(*show.current);
   show.current->render();
   host.present();

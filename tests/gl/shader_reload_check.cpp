@@ -65,9 +65,7 @@ bool awaitReload() {
 }
 
 Picture renderAt(Scene& scene, uint32_t ms) {
-  scene.milliseconds = ms;
-  scene.centiseconds = ms / 10;
-  scene.seconds = static_cast<float>(ms * 0.001);
+  scene.setClock(ms);
   scene.render();
   Picture picture;
   readFrame(kWidth, kHeight, picture);

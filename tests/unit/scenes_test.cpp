@@ -87,7 +87,7 @@ TEST(ForestGlState, GeometryPassHasNoFeedbackLoopAndPerPixelDerivatives) {
     ASSERT_TRUE(fake.attachments[fake.geometryFramebuffer].count(scene.depthTexture));
     // Frame one, then a frame that inherits the composite's bindings; captions at both times.
     for (uint32_t ms : {0u, 1000u, 20000u}) {
-      scene.milliseconds = ms, scene.centiseconds = ms / 10, scene.seconds = static_cast<float>(ms * 0.001);
+      scene.setClock(ms);
       scene.render();
       // The composite does bind depthTexture on unit 1, so the next frame must unbind it.
       EXPECT_EQ(fake.bound2d[1], scene.depthTexture) << ms;
@@ -168,9 +168,7 @@ std::unique_ptr<CurvesScene> startedScene() {
 
 // Runs the scene's simulation for the frame at the given milliseconds of its own clock.
 void frameAt(CurvesScene& scene, uint32_t ms) {
-  scene.milliseconds = ms;
-  scene.centiseconds = ms / 10;
-  scene.seconds = static_cast<float>(ms * 0.001);
+  scene.setClock(ms);
   scene.advanceSimulation();
 }
 
