@@ -48,6 +48,11 @@ while [ $# -gt 0 ]; do
   shift 2
 done
 [ -n "$hosts" ] || refuse "--hosts names no host"
+# parallel's worker runs each job with $SHELL from its environment; where that is not exported
+# (cron, some CI runners: bash then sets it for itself only) every job "succeeds" without
+# running. So it is exported, and a missing or unusable one becomes bash.
+[ -n "${SHELL:-}" ] && [ -x "$SHELL" ] || SHELL="$(command -v bash)"
+export SHELL
 # One stretch at a time on a host given without N/: parallel would otherwise ask it its CPUs.
 hosts=$(tr ',' '\n' <<<"$hosts" | sed -E '/^[0-9]+\//! s|^|1/|' | paste -sd, -)
 [[ $out =~ \.(mp4|mkv|MP4|MKV)$ ]] || refuse "--out must name a .mp4 or .mkv video, not '$out'"

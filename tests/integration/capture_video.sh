@@ -73,6 +73,7 @@ ffmpeg -v error -i "$WORK/master.mkv" -map 0:a -f s16le - | cmp -s - <(tail -c +
 
 # Many machines: three stand-in hosts (folders reached through a stand-in ssh), the third losing
 # its first stretch, which another renders again: the one-machine capture's frames and music.
+# SHELL is unset as under cron, where parallel's jobs would otherwise not run at all.
 cat >"$WORK/ssh" <<EOS
 #!/bin/bash
 while [ "\${1#-}" != "\$1" ]; do shift; done
@@ -84,7 +85,7 @@ exec bash -c "\$*"
 EOS
 chmod +x "$WORK/ssh"
 "$CAPTURE" --out "$WORK/one.mp4" "${span[@]}" 2>"$WORK/err" || fail "one-machine capture failed: $(cat "$WORK/err")"
-tools/capture_on_hosts.sh --hosts hostA,hostB,flaky --ssh "$WORK/ssh" --out "$WORK/many.mp4" "${span[@]}" \
+env -u SHELL tools/capture_on_hosts.sh --hosts hostA,hostB,flaky --ssh "$WORK/ssh" --out "$WORK/many.mp4" "${span[@]}" \
   --stretch 0.75 --jobs 2 --capture "$CAPTURE" --remote-capture "$CAPTURE" 2>"$WORK/err" ||
   fail "the capture on hosts failed: $(cat "$WORK/err")"
 [ -d "$WORK/hosts/flaky.failed" ] && grep -q "24 frames in 3 stretches of up to 9 frames" "$WORK/err" ||
