@@ -294,14 +294,14 @@ void TVScene::render() {
   float screenQuad[kQuadFloats];
   for (int k = 0; k < kQuadFloats; ++k) screenQuad[k] = kFullscreenQuadPositions[k] * v;
   float fade = fadeTrack.evaluate(centiseconds);
-  MEASURED_PASS(snowPass(screenQuad, fade));
+  MEASURED_PASS(snowPass(screenQuad, v, fade));
   MEASURED_PASS(linesPass(screenQuad, fade));
   MEASURED_PASS(glowPass());
   MEASURED_PASS(copyPass());
   MEASURED_PASS(compositePass());
 }
 
-void TVScene::snowPass(const float screenQuad[kQuadFloats], float fade) {
+void TVScene::snowPass(const float screenQuad[kQuadFloats], float scale, float fade) {
   // The state every later frame starts with, set here too: the first frame would otherwise
   // inherit it from whatever ran before (the forest, or nothing when capture skips ahead).
   glDisable(GL_BLEND);
@@ -314,7 +314,7 @@ void TVScene::snowPass(const float screenQuad[kQuadFloats], float fade) {
   // below 1 in an edited track file) would leave the frame before's pixels around it, so
   // the rest is cleared to black first; the shipped scale of 1 covers all and needs no clear.
   bindDrawTarget(sceneFramebuffer, width, height);
-  if (std::fabs(screenQuad[2]) < 1.0f) {  // the second corner's x: the scale
+  if (std::fabs(scale) < 1.0f) {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);  // alpha stays masked
   }

@@ -113,8 +113,8 @@ class TVScene : public Scene {
   void blurQuarter(uint32_t source);
 
   // Sets the state every frame starts with, then draws the snow through its palette into
-  // sceneTexture wherever the screen quad covers.
-  void snowPass(const float screenQuad[kQuadFloats], float fade);
+  // sceneTexture wherever the screen quad (scaled by scale) covers.
+  void snowPass(const float screenQuad[kQuadFloats], float scale, float fade);
   // Draws the line picture into screenTexture and adds it, through its palette, onto the snow.
   void linesPass(const float screenQuad[kQuadFloats], float fade);
   // Reduces sceneTexture to quarter size and blurs it into glowTexture.
